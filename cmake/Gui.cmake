@@ -1,0 +1,15 @@
+find_package(Qt6 REQUIRED COMPONENTS Widgets Svg)
+set(CMAKE_AUTOMOC ON)
+set(CMAKE_AUTORCC ON)
+
+add_library(trawlkit_gui STATIC)
+target_include_directories(trawlkit_gui PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(trawlkit_gui PUBLIC trawlkit_core trawlkit_build Qt6::Widgets Qt6::Svg)
+# Texts come from the string table as UTF-8, never from implicit casts of char literals.
+target_compile_definitions(trawlkit_gui PUBLIC QT_NO_CAST_FROM_ASCII)
+
+foreach(dir resources shell pages monitor)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endforeach()

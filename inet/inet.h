@@ -1,0 +1,140 @@
+#pragma once
+// The internet layer: the few operations the crawl engine, link resolution and the URL checks
+// need, on top of libcurl. Everything here is blocking and meant for one worker thread, except
+// Session::Close, which any thread may call to interrupt the worker.
+//
+// Errors are values: a failing call returns false / nullptr / -1 and fills an Error with the
+// layer's own stable number and an English text (see inet/errors.h for the table).
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tk::inet {
+
+// ---- URLs -------------------------------------------------------------------------------------
+
+enum class Service { Http, Ftp, Other };  // HTTPS, file: and the rest are Other
+
+struct Url {
+  Service service = Service::Other;
+  std::string scheme;    // lower case, e.g. "http"
+  std::string host;      // as written
+  std::string object;    // canonical path with query and fragment; "/" at least
+  int port = 0;          // 80 / 21 when none is given (the scheme's default for Other)
+  std::string user;      // from user:password@host, percent-decoded; empty when none
+  std::string password;
+};
+
+// Canonicalises, then splits. Canonicalising percent-encodes spaces, control bytes and non-ASCII
+// bytes in the path, leaves query and fragment alone, removes "." and ".." segments and makes an
+// empty path "/". No scheme, an empty host or a port outside 1..65535 gives nullopt.
+std::optional<Url> ParseUrl(std::string_view text);
+
+// ---- Errors -----------------------------------------------------------------------------------
+
+struct Error {
+  int number = 0;        // 0: no error
+  std::string message;   // English, at most 1,024 bytes
+  explicit operator bool() const { return number != 0; }
+};
+
+// ---- Request flags (the values the engine ORs together) -------------------------------------
+
+inline constexpr std::uint32_t kFlagReload = 0x80000000;          // never answer from the cache
+inline constexpr std::uint32_t kFlagNoAutoRedirect = 0x00200000;  // always set: the engine redirects
+inline constexpr std::uint32_t kFlagCacheFile = 0x00000010;       // keep a cache copy of the body
+inline constexpr std::uint32_t kFlagBinaryTransfer = 0x00000002;  // FTP: binary (image) mode
+inline constexpr std::uint32_t kFlagExistingConnect = 0x20000000; // FTP listing: reuse the connection
+
+// ---- Session ----------------------------------------------------------------------------------
+
+class Session {
+ public:
+  virtual ~Session() = default;
+  // Thread-safe. A call in progress on the worker fails within 100 ms, and every later call on
+  // this session or its connections fails.
+  virtual void Close() = 0;
+  virtual bool IsClosed() const = 0;
+};
+
+// agent: the program's name, sent as User-Agent.
+std::unique_ptr<Session> OpenSession(std::string_view agent, Error& err);
+
+// ---- HTTP -------------------------------------------------------------------------------------
+
+class HttpRequest {
+ public:
+  virtual ~HttpRequest() = default;
+  virtual int StatusCode() const = 0;
+  virtual std::string ContentType() const = 0;    // empty when absent
+  virtual std::string ContentLength() const = 0;  // the header's text, empty when absent
+  virtual std::string RawHeaders() const = 0;     // status line and headers, each ending in CR LF
+  // Sends the same request again with credentials, which the session then remembers for this
+  // host and port (Basic or Digest, as the server asks). The status and headers are replaced.
+  virtual bool ResendWithCredentials(std::string_view user, std::string_view password, Error& err) = 0;
+  // Reads at most `max` (<= 1,023) bytes of the body: the count, 0 at the end, -1 on an error
+  // (a body that ends before its Content-Length or a broken chunked stream is an error).
+  virtual long Read(char* buf, std::size_t max, Error& err) = 0;
+};
+
+class HttpConnection {
+ public:
+  virtual ~HttpConnection() = default;
+  virtual const std::string& ServerName() const = 0;
+  virtual int Port() const = 0;
+  // GET `object` (fragment already cut by the caller) and wait for the status and headers.
+  // flags: kFlagNoAutoRedirect | kFlagCacheFile, plus kFlagReload when the cache is not used.
+  // Without kFlagReload the request may be answered from the cache (revalidated) or resumed.
+  virtual std::unique_ptr<HttpRequest> OpenRequest(std::string_view object, std::uint32_t flags,
+                                                   Error& err) = 0;
+};
+
+// Consecutive requests on one connection reuse one TCP connection (keep-alive).
+std::unique_ptr<HttpConnection> ConnectHttp(Session& session, std::string_view host, int port,
+                                            Error& err);
+
+// ---- FTP --------------------------------------------------------------------------------------
+
+struct FtpEntry {
+  std::string name;        // file name only
+  std::string path;        // full path on the server, "/pub/a.txt"
+  std::uint64_t size = 0;
+  bool directory = false;
+  std::string url;         // "ftp://" + host + path (no port)
+};
+
+class FtpFile {
+ public:
+  virtual ~FtpFile() = default;
+  // At most `max` (<= 1,023) bytes: the count, 0 at the end, -1 on an error.
+  virtual long Read(char* buf, std::size_t max, Error& err) = 0;
+};
+
+class FtpConnection {
+ public:
+  virtual ~FtpConnection() = default;
+  virtual const std::string& ServerName() const = 0;
+  virtual int Port() const = 0;
+  // Lists the directory of `pattern` and keeps the entries whose names match its last segment
+  // ("*" matches any run of characters), in server order. A pattern ending in "/" lists nothing.
+  // An empty result is not an error.
+  virtual bool List(std::string_view pattern, std::vector<FtpEntry>& entries, Error& err) = 0;
+  // flags: kFlagBinaryTransfer | kFlagCacheFile, plus kFlagReload when the cache is not used.
+  virtual std::unique_ptr<FtpFile> OpenFile(std::string_view path, std::uint32_t flags, Error& err) = 0;
+};
+
+// Anonymous login; active mode first, passive when the active data connection cannot be set up.
+std::unique_ptr<FtpConnection> ConnectFtp(Session& session, std::string_view host, int port, Error& err);
+
+// ---- Connection state -------------------------------------------------------------------------
+
+inline constexpr std::uint32_t kConnectionModem = 1;
+
+// Linux has no autodial connection: this answers with a LAN state, never kConnectionModem.
+std::optional<std::uint32_t> QueryConnectionState();
+bool HangUp();
+
+}  // namespace tk::inet

@@ -1,0 +1,149 @@
+#include "links/attribute_value.h"
+
+#include <cstdint>
+
+#include "links/link_tag_table.h"
+
+namespace tk {
+namespace {
+
+bool EndsAttributeName(char c) { return IsBlank(c) || c == '=' || c == '/'; }
+
+std::size_t SkipBlanks(std::string_view s, std::size_t i) {
+  while (i < s.size() && IsBlank(s[i])) ++i;
+  return i;
+}
+
+struct Span {
+  std::size_t begin;
+  std::size_t end;
+};
+
+// Reads the value that starts at `i` (just after "=" and its blanks); `next` gets the position
+// after it, closing quote included.
+Span ReadValue(std::string_view tag, std::size_t i, std::size_t& next) {
+  if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
+    const std::size_t close = tag.find(tag[i], i + 1);
+    const std::size_t end = close == std::string_view::npos ? tag.size() : close;
+    next = close == std::string_view::npos ? tag.size() : close + 1;
+    Span span{i + 1, end};
+    while (span.begin < span.end && IsBlank(tag[span.begin])) ++span.begin;
+    while (span.end > span.begin && IsBlank(tag[span.end - 1])) --span.end;
+    return span;
+  }
+  std::size_t end = i;
+  while (end < tag.size() && !IsBlank(tag[end])) ++end;
+  next = end;
+  return Span{i, end};
+}
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+int DigitValue(char c, int base) {
+  int v = -1;
+  if (c >= '0' && c <= '9') v = c - '0';
+  else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+  return v < base ? v : -1;
+}
+
+// Decodes the reference whose "&" is at `amp`. Returns the length consumed, or 0 when the text
+// there is not a reference we know, in which case the "&" stands for itself.
+std::size_t DecodeReference(std::string_view s, std::size_t amp, std::string& out) {
+  static constexpr struct {
+    std::string_view name;
+    char ch;
+  } kNamed[] = {{"amp;", '&'}, {"lt;", '<'},   {"gt;", '>'},   {"quot;", '"'}, {"apos;", '\''},
+                {"AMP;", '&'}, {"LT;", '<'},   {"GT;", '>'},   {"QUOT;", '"'}};
+  const std::string_view rest = s.substr(amp + 1);
+  for (const auto& n : kNamed) {
+    if (rest.starts_with(n.name)) {
+      out += n.ch;
+      return 1 + n.name.size();
+    }
+  }
+  if (!rest.starts_with('#')) return 0;
+  std::size_t i = 1;
+  int base = 10;
+  if (i < rest.size() && (rest[i] == 'x' || rest[i] == 'X')) {
+    base = 16;
+    ++i;
+  }
+  const std::size_t digitsStart = i;
+  std::uint32_t cp = 0;
+  for (int d; i < rest.size() && (d = DigitValue(rest[i], base)) >= 0; ++i)
+    cp = cp > 0x10FFFF ? cp : cp * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
+  if (i == digitsStart || i >= rest.size() || rest[i] != ';') return 0;
+  AppendUtf8(out, cp);
+  return 1 + i + 1;
+}
+
+}  // namespace
+
+AttributeValue FindAttributeValue(std::string_view attribute, std::string_view tag) {
+  std::size_t i = TagName(tag).size();
+  while (true) {
+    while (i < tag.size() && (IsBlank(tag[i]) || tag[i] == '/')) ++i;
+    if (i >= tag.size()) return {};
+    const std::size_t nameBegin = i;
+    // A stray "=" where a name should start is taken as part of the name, so the loop moves on.
+    if (tag[i] == '=') ++i;
+    while (i < tag.size() && !EndsAttributeName(tag[i])) ++i;
+    const std::string_view name = tag.substr(nameBegin, i - nameBegin);
+    i = SkipBlanks(tag, i);
+    if (i >= tag.size() || tag[i] != '=') {
+      if (EqualsAsciiNoCase(name, attribute)) return {};  // present but without a value
+      continue;
+    }
+    std::size_t next = 0;
+    Span span = ReadValue(tag, SkipBlanks(tag, i + 1), next);
+    if (EqualsAsciiNoCase(name, attribute)) {
+      const std::size_t hash = tag.substr(span.begin, span.end - span.begin).find('#');
+      if (hash != std::string_view::npos) span.end = span.begin + hash;
+      return {static_cast<std::ptrdiff_t>(span.begin), span.end - span.begin};
+    }
+    i = next;
+  }
+}
+
+std::string DecodeLinkValue(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size();) {
+    const char c = raw[i];
+    if (c == '#') break;
+    if (c == '&') {
+      const std::size_t used = DecodeReference(raw, i, out);
+      if (used > 0) {
+        if (!out.empty() && out.back() == '#') {
+          out.pop_back();
+          break;
+        }
+        i += used;
+        continue;
+      }
+    }
+    if (c != '\t' && c != '\r' && c != '\n') out += c;
+    ++i;
+  }
+  return out;
+}
+
+}  // namespace tk

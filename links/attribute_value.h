@@ -1,0 +1,28 @@
+#pragma once
+// Reading one attribute's value out of a tag's text (the text between "<" and ">").
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tk {
+
+// Where a value stands inside the tag text. start is -1 (and length 0) when the attribute is
+// missing or has no "=".
+struct AttributeValue {
+  std::ptrdiff_t start = -1;
+  std::size_t length = 0;
+  bool found() const { return start >= 0; }
+};
+
+// Finds the first attribute called `attribute` (ASCII case folded) anywhere after the tag name.
+// A quoted value runs to its matching quote (or the end of the tag when that quote is missing);
+// an unquoted one to the first blank. Blanks just inside the quotes are not part of the value,
+// and the value ends at its first "#", so that whatever replaces it leaves the fragment behind.
+AttributeValue FindAttributeValue(std::string_view attribute, std::string_view tag);
+
+// The URL a raw attribute value stands for: character references (&amp; &lt; &gt; &quot;
+// &apos; &#NN; &#xHH;) decoded, tabs and line breaks removed as browsers do, and anything from a
+// decoded "#" on dropped, because a fragment is never requested.
+std::string DecodeLinkValue(std::string_view raw);
+
+}  // namespace tk

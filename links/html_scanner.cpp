@@ -1,0 +1,132 @@
+#include "links/html_scanner.h"
+
+#include <cstring>
+
+#include "links/attribute_value.h"
+#include "links/link_tag_table.h"
+#include "links/relative_path.h"
+#include "links/resolve_link.h"
+
+namespace tk {
+namespace {
+
+void Write(const PageContext& page, const char* data, std::size_t len) {
+  if (len > 0 && page.write) page.write(data, len);
+}
+
+void Write(const PageContext& page, std::string_view text) { Write(page, text.data(), text.size()); }
+
+bool StartsTag(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!';
+}
+
+void SetMode(ScanState& state, std::uint32_t mode) { state.word = (state.word & ~kModeMask) | mode; }
+
+const char* Find(const char* from, const char* end, char c) {
+  return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(end - from)));
+}
+
+// Fetches the link of a tag of `row` and writes the tag with the link replaced by the local
+// copy's path. False when there is nothing to replace: the caller then writes the tag as it was.
+bool RewriteLink(const PageContext& page, const LinkTagRow& row, std::string_view tag) {
+  const AttributeValue value = FindAttributeValue(row.attribute, tag);
+  if (!value.found() || value.length == 0 || !page.fetchUrl) return false;
+  const auto start = static_cast<std::size_t>(value.start);
+  const std::string link = DecodeLinkValue(tag.substr(start, value.length));
+  const std::string url = ResolveLink(link, page.host, page.port, page.object);
+  if (url.empty()) return false;
+  const std::string local = page.fetchUrl(url, row.pageLink, page.depth + 1);
+  if (local.empty()) return false;
+  Write(page, tag.substr(0, start));
+  Write(page, MakeRelativeLocalPath(page.pageLocalPath, local));
+  Write(page, tag.substr(start + value.length));
+  return true;
+}
+
+}  // namespace
+
+void HandleTag(const PageContext& page, std::string_view tag, ScanState& state) {
+  const int row = FindLinkTagRow(TagName(tag));
+  if (row == kRowHtml) {
+    state.word |= kInHtmlFlag;
+  } else if (row == kRowEndHtml) {
+    state.word &= ~kInHtmlFlag;
+  } else if (row >= 0 && state.inHtml()) {
+    const bool beyondDepth = row == kRowAnchor && page.depth >= page.linkLayers;
+    if (!beyondDepth && RewriteLink(page, LinkTagTable[row], tag)) return;
+  }
+  Write(page, tag);
+}
+
+void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& state) {
+  if (!state.tagBuffer) state.tagBuffer = std::make_unique_for_overwrite<char[]>(kTagBufferSize);
+  const char* p = chunk.data();
+  const char* const end = p + chunk.size();
+  const char* run = p;  // start of the pending text, in text and long-tag modes
+  while (p < end) {
+    switch (state.mode()) {
+      case kModeText: {
+        const char* lt = Find(p, end, '<');
+        if (!lt) {
+          p = end;
+          break;
+        }
+        p = lt + 1;
+        Write(page, run, static_cast<std::size_t>(p - run));  // the "<" goes out with the text
+        SetMode(state, kModeAfterLt);
+        break;
+      }
+      case kModeAfterLt:
+        if (StartsTag(*p)) {
+          state.tagBuffer[0] = *p;
+          state.tagLength = 1;
+          SetMode(state, kModeInTag);
+        } else {
+          // "a < b": the byte is text, and is not looked at again, so "<<" opens no tag.
+          run = p;
+          SetMode(state, kModeText);
+        }
+        ++p;
+        break;
+      case kModeInTag: {
+        const char* gt = Find(p, end, '>');
+        const char* stop = gt ? gt : end;
+        const auto n = static_cast<std::size_t>(stop - p);
+        if (n > kTagBufferSize - state.tagLength) {
+          // Too long to be a tag we can rewrite: pass it through unscanned, losing nothing.
+          Write(page, state.tagBuffer.get(), state.tagLength);
+          state.tagLength = 0;
+          run = p;
+          SetMode(state, kModeLongTag);
+          break;
+        }
+        std::memcpy(state.tagBuffer.get() + state.tagLength, p, n);
+        state.tagLength += n;
+        p = stop;
+        if (gt) {
+          SetMode(state, kModeText);
+          HandleTag(page, std::string_view(state.tagBuffer.get(), state.tagLength), state);
+          state.tagLength = 0;
+          run = gt;  // the ">" is the first byte of the following text
+          p = gt + 1;
+        }
+        break;
+      }
+      case kModeLongTag: {
+        const char* gt = Find(p, end, '>');
+        p = gt ? gt + 1 : end;
+        if (gt) SetMode(state, kModeText);
+        break;
+      }
+      default:
+        // Not a mode this scanner sets; start over as text rather than loop.
+        SetMode(state, kModeText);
+        run = p;
+        break;
+    }
+  }
+  const std::uint32_t mode = state.mode();
+  if ((mode == kModeText || mode == kModeLongTag) && end > run) Write(page, run, static_cast<std::size_t>(end - run));
+}
+
+}  // namespace tk

@@ -1,0 +1,59 @@
+#pragma once
+// The streaming link scanner: copies a page to its local file as it arrives, chunk by chunk,
+// has every link-bearing tag's link fetched, and rewrites the link to the local copy.
+//
+// It is one forward pass over bytes, not an HTML parser: no tree, and a tag ends at its first
+// ">", quoted or not. Comments end at their first ">" too.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tk {
+
+struct PageContext {
+  std::string host;                 // the page as finally fetched, fragment removed
+  int port = 80;
+  std::string object;
+  std::string pageLocalPath;        // relative to the save folder, "/"-separated
+  int depth = 0;
+  int linkLayers = 0;               // hyperlinks ("A") followed only while depth < linkLayers
+  // Fetches one link (and, recursively, its own links) and returns its local path, or "".
+  std::function<std::string(const std::string& url, bool parseHtml, int depth)> fetchUrl;
+  // Appends bytes to the page's local file; the caller reports a failed write.
+  std::function<void(const char* data, std::size_t len)> write;
+};
+
+inline constexpr std::size_t kTagBufferSize = 16384;
+
+// Modes, kept in the low 8 bits of ScanState::word.
+inline constexpr std::uint32_t kModeText = 0;
+inline constexpr std::uint32_t kModeAfterLt = 2;   // just after "<": does a tag start here?
+inline constexpr std::uint32_t kModeInTag = 3;     // collecting a tag's text in the buffer
+inline constexpr std::uint32_t kModeLongTag = 4;   // a tag too long for the buffer, copied as is
+inline constexpr std::uint32_t kModeMask = 0xFF;
+// Set by an "HTML" tag, cleared by "/HTML": links are taken only inside that region.
+inline constexpr std::uint32_t kInHtmlFlag = 0x40000000;
+
+// One per page, default-constructed (all zero) before the first chunk and kept until the last,
+// so that a tag split across chunks is seen whole.
+struct ScanState {
+  std::uint32_t word = 0;
+  std::unique_ptr<char[]> tagBuffer;  // kTagBufferSize bytes, allocated by the first chunk
+  std::size_t tagLength = 0;
+
+  std::uint32_t mode() const { return word & kModeMask; }
+  bool inHtml() const { return (word & kInHtmlFlag) != 0; }
+};
+
+// Processes one chunk of any size. The text of a tag still open after the page's last chunk
+// never reaches the output (the "<" before it does).
+void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& state);
+
+// Handles one complete tag (its text without "<" and ">"): switches the HTML region, or fetches
+// the tag's link, and writes the tag, rewritten or as it was.
+void HandleTag(const PageContext& page, std::string_view tag, ScanState& state);
+
+}  // namespace tk

@@ -1,0 +1,37 @@
+#include "links/link_tag_table.h"
+
+#include <cstddef>
+
+namespace tk {
+namespace {
+
+char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Fold(a[i]) != Fold(b[i])) return false;
+  return true;
+}
+
+int FindLinkTagRow(std::string_view name) {
+  if (name.empty()) return -1;
+  int index = 0;
+  for (const LinkTagRow& row : LinkTagTable) {
+    if (name.size() <= row.tag.size() && EqualsAsciiNoCase(name, row.tag.substr(0, name.size())))
+      return index;
+    ++index;
+  }
+  return -1;
+}
+
+std::string_view TagName(std::string_view tag) {
+  if (!tag.empty() && tag.front() == '!') return tag.substr(0, 1);
+  std::size_t end = 0;
+  while (end < tag.size() && !IsBlank(tag[end])) ++end;
+  return tag.substr(0, end);
+}
+
+}  // namespace tk

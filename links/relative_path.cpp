@@ -1,0 +1,56 @@
+#include "links/relative_path.h"
+
+#include <algorithm>
+
+namespace tk {
+namespace {
+
+bool NeedsEncoding(unsigned char c) {
+  if (c <= 0x20 || c == 0x7F) return true;
+  switch (c) {
+    case '#': case '?': case '%': case '"': case '\'': case '<': case '>': case '&': case '\\':
+      return true;
+    default:
+      return false;
+  }
+}
+
+void AppendEncoded(std::string& out, std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (const char ch : path) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (NeedsEncoding(c)) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    } else {
+      out += ch;
+    }
+  }
+}
+
+}  // namespace
+
+std::string MakeRelativeLocalPath(std::string_view pagePath, std::string_view targetPath) {
+  std::string_view page = pagePath;
+  std::string_view target = targetPath;
+  // Drop shared leading folders, but never the last component of either path: a file is not a
+  // folder the other one can share.
+  while (true) {
+    const std::size_t p = page.find('/');
+    const std::size_t t = target.find('/');
+    if (p == std::string_view::npos || t == std::string_view::npos) break;
+    if (page.substr(0, p) != target.substr(0, t)) break;
+    page.remove_prefix(p + 1);
+    target.remove_prefix(t + 1);
+  }
+  std::string out;
+  const auto levels = std::count(page.begin(), page.end(), '/');
+  for (long i = 0; i < levels; ++i) out += "../";
+  if (levels == 0 && target.substr(0, target.find('/')).find(':') != std::string_view::npos)
+    out += "./";
+  AppendEncoded(out, target);
+  return out;
+}
+
+}  // namespace tk

@@ -1,0 +1,63 @@
+#include "links/resolve_link.h"
+
+#include "inet/inet.h"
+#include "links/link_tag_table.h"
+
+namespace tk {
+namespace {
+
+bool IsAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsSchemeChar(char c) {
+  return IsAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+// The scheme of an absolute reference ("mailto", "https"...), or "" for a relative one. A colon
+// later in the path or query ("page.php?t=a:b") does not make a scheme.
+std::string_view SchemeOf(std::string_view value) {
+  if (value.empty() || !IsAsciiAlpha(value.front())) return {};
+  std::size_t i = 1;
+  while (i < value.size() && IsSchemeChar(value[i])) ++i;
+  if (i < value.size() && value[i] == ':') return value.substr(0, i);
+  return {};
+}
+
+std::string Origin(std::string_view host, int port) {
+  std::string origin = "http://";
+  origin += host;
+  if (port > 0 && port != 80) origin += ":" + std::to_string(port);
+  return origin;
+}
+
+}  // namespace
+
+std::string ResolveLink(std::string_view value, std::string_view host, int port,
+                        std::string_view object) {
+  if (value.empty() || value.front() == '#') return {};
+  const std::string_view scheme = SchemeOf(value);
+  if (!scheme.empty()) {
+    if (!EqualsAsciiNoCase(scheme, "http") && !EqualsAsciiNoCase(scheme, "ftp")) return {};
+    const auto url = inet::ParseUrl(value);
+    const bool fetchable =
+        url && (url->service == inet::Service::Http || url->service == inet::Service::Ftp);
+    return fetchable ? std::string(value) : std::string();
+  }
+  // A network-path reference names another host; the page's scheme is http.
+  if (value.starts_with("//")) return "http:" + std::string(value);
+  std::string url = Origin(host, port);
+  if (value.front() == '/') return url + std::string(value);
+
+  // The folder is searched for in the path only: a "/" inside the page's query is no folder.
+  const std::string_view path = object.substr(0, object.find('?'));
+  if (value.front() == '?') {
+    // "?page=2" replaces the query of the page itself, not of its folder.
+    url += path.empty() || path.front() != '/' ? "/" : "";
+    return url + std::string(path) + std::string(value);
+  }
+  const std::size_t slash = path.rfind('/');
+  std::string folder(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1));
+  if (folder.empty() || folder.front() != '/') folder.insert(0, "/");
+  if (folder.back() != '/') folder += '/';
+  return url + folder + std::string(value);
+}
+
+}  // namespace tk

@@ -1,0 +1,100 @@
+#pragma once
+// One download job: RunDownload drives it from the settings block to the summary; FetchUrl is
+// the entry point every URL passes through, also the links found in saved pages.
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "engine/inet_backend.h"
+#include "engine/run_clock.h"
+#include "engine/run_host.h"
+#include "engine/run_state.h"
+#include "settings/project.h"
+
+namespace tk {
+
+class LocalFile;
+
+class Crawler {
+ public:
+  // `settings` is read throughout the run; the overwrite question may change ConfirmOverwrite.
+  Crawler(ProjectSettings& settings, RunHost& host, InetBackend& backend = DefaultInetBackend(),
+          RunClock& clock = SystemClock(), std::string agent = "trawlkit");
+  Crawler(const Crawler&) = delete;
+  Crawler& operator=(const Crawler&) = delete;
+  ~Crawler();
+
+  // Runs the whole job on the calling thread.
+  void RunDownload();
+  // The local path (relative to the save folder) that `url` is stored at, or "" when nothing is.
+  std::string FetchUrl(const std::string& url, int flags, int depth);
+  // The log box, and the run log when it is open.
+  void WriteLog(std::string_view text);
+
+  bool IsSiteAllowed(std::string_view host, int flags) const;
+  bool IsTypeAllowed(std::string_view path, int flags) const;
+  // True when `localPath` may be written.
+  bool AskOverwrite(const std::string& localPath);
+
+  // Any thread: makes a network call in progress fail at once. The caller also raises the
+  // host's cancel flag, which the run polls.
+  void Interrupt();
+
+  const RunState& State() const { return m_state; }
+  const std::filesystem::path& SaveFolder() const { return m_saveFolder; }
+
+ private:
+  struct HttpTarget {
+    std::string host;
+    std::string object;
+    int port = 80;
+  };
+
+  std::string FetchHttp(const std::string& host, const std::string& object, int port, int flags, int depth,
+                        UrlRecord& record);
+  std::unique_ptr<inet::HttpRequest> SendRequest(const HttpTarget& target, inet::Error& err);
+  bool Authenticate(inet::HttpRequest& request, UrlRecord& record, const std::string& host, std::string& result);
+  bool FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequest>& request, int flags,
+                       UrlRecord& record, std::string& result);
+  std::string SaveHttpBody(const HttpTarget& target, inet::HttpRequest& request, int flags, int depth,
+                           UrlRecord& record);
+  bool ReceiveBody(inet::HttpRequest& request, LocalFile& file, std::string* page, UrlRecord& record,
+                   const std::string& name, bool& failed);
+  void WritePage(const HttpTarget& target, const std::string& page, LocalFile& file, int depth,
+                 const UrlRecord& record, const std::string& name);
+
+  std::string FetchFtp(const std::string& host, const std::string& path, int port, UrlRecord& record);
+  bool ConnectFtp(const std::string& host, int port, inet::Error& err);
+  void FetchFtpFile(const inet::FtpEntry& entry, const std::string& host, const std::string& path, int port,
+                    UrlRecord& record, std::string& lastName);
+
+  // The outcomes that end a file: a line, the counters, the display.
+  std::string FinishFailure(const std::string& line, bool countError, std::string result);
+  std::string FinishInternetError(const std::string& url, const inet::Error& err, std::string result);
+  std::string Drop(UrlRecord& record, int flags);
+  std::string RuleContext(int flags) const;
+  bool Cancelled() { return m_host.CancelRequested(); }
+
+  void OpenRunLog();
+  void WriteSettingsBlock(const std::tm& start);
+  void WriteSummary();
+  void CloseNetwork();
+
+  ProjectSettings& m_settings;
+  RunHost& m_host;
+  InetBackend& m_backend;
+  RunClock& m_clock;
+  std::string m_agent;
+  RunState m_state;
+  std::filesystem::path m_saveFolder;
+  std::mutex m_sessionMutex;  // guards m_session against Interrupt from another thread
+  std::unique_ptr<inet::Session> m_session;
+};
+
+// "%s(NG:%s(%d))\r\n" and friends, spelled once.
+std::string LogLine(std::string_view url, std::string_view outcome);
+
+}  // namespace tk

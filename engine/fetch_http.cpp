@@ -1,0 +1,213 @@
+// HTTP retrieval: rules, request, password, redirects, the body and the page scan.
+#include "engine/crawler.h"
+#include "engine/local_file.h"
+#include "engine/local_names.h"
+#include "engine/redirect_location.h"
+#include "links/html_scanner.h"
+
+namespace tk {
+namespace {
+
+constexpr std::size_t kChunk = 1023;
+constexpr int kMaxRedirects = 20;
+constexpr std::string_view kHtmlTypes[] = {"text/html"};
+
+bool IsHtml(std::string_view contentType) {
+  for (std::string_view prefix : kHtmlTypes)
+    if (contentType.size() >= prefix.size() && EqualsNoCase(contentType.substr(0, prefix.size()), prefix))
+      return true;
+  return false;
+}
+
+bool IsRedirect(int status) { return status == 301 || status == 302 || status == 303; }
+
+std::string WithoutFragment(std::string_view object) {
+  return std::string(object.substr(0, object.rfind('#')));
+}
+
+}  // namespace
+
+std::unique_ptr<inet::HttpRequest> Crawler::SendRequest(const HttpTarget& target, inet::Error& err) {
+  auto& connection = m_state.HttpConnection;
+  // One connection serves one server: the same name and the same port.
+  if (connection && !(EqualsNoCase(connection->ServerName(), target.host) && connection->Port() == target.port))
+    connection.reset();
+  if (!connection) {
+    // Only this thread replaces the session, so reading it needs no lock.
+    if (!m_session) return nullptr;
+    connection = m_backend.ConnectHttp(*m_session, target.host, target.port, err);
+    if (!connection) return nullptr;
+  }
+  std::uint32_t flags = m_state.ReloadFlag | inet::kFlagNoAutoRedirect | inet::kFlagCacheFile;
+  return connection->OpenRequest(WithoutFragment(target.object), flags, err);
+}
+
+bool Crawler::Authenticate(inet::HttpRequest& request, UrlRecord& record, const std::string& host,
+                           std::string& result) {
+  while (request.StatusCode() == 401) {
+    auto credentials = m_host.AskPassword(record.Url, host);
+    if (!credentials) {
+      result = FinishFailure(LogLine(record.Url, "NG:Cancelled by user"), true, {});
+      return false;
+    }
+    inet::Error err;
+    if (!request.ResendWithCredentials(credentials->User, credentials->Password, err)) {
+      result = Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
+      return false;
+    }
+  }
+  return true;
+}
+
+// Follows 301/302/303 answers until another status comes. False when the fetch has ended
+// (`result` then holds its return value).
+bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequest>& request, int flags,
+                              UrlRecord& record, std::string& result) {
+  for (int hops = 0; IsRedirect(request->StatusCode()); ++hops) {
+    if (hops == kMaxRedirects) {
+      result = FinishFailure(LogLine(record.Url, "NG:Too many redirects"), true, {});
+      return false;
+    }
+    std::string location;
+    if (!FindLocation(request->RawHeaders(), location)) {
+      result = FinishFailure(LogLine(record.Url, "NG:Site redirects with no new location"), true, {});
+      return false;
+    }
+    auto url = inet::ParseUrl(ResolveLocation(target.host, target.port, target.object, location));
+    if (!url) {
+      result = FinishFailure(LogLine(record.Url, "NG:The redirected URL could not be parsed(" + location + ")"),
+                             true, {});
+      return false;
+    }
+    request.reset();
+    if (url->service == inet::Service::Ftp) {
+      result = FetchFtp(url->host, url->object, url->port, record);
+      return false;
+    }
+    if (url->service != inet::Service::Http) {
+      result = FinishFailure(
+          LogLine(record.Url, "NG:The redirected URL does not reference a HTTP resource(" + location + ")"), true,
+          {});
+      return false;
+    }
+    if (!IsSiteAllowed(url->host, flags) || !IsTypeAllowed(url->object, flags)) {
+      result = Drop(record, flags);
+      return false;
+    }
+    target = HttpTarget{url->host, url->object, url->port};
+    inet::Error err;
+    request = SendRequest(target, err);
+    if (!request) {
+      result = Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string Crawler::FetchHttp(const std::string& host, const std::string& object, int port, int flags,
+                               int depth, UrlRecord& record) {
+  if (!IsSiteAllowed(host, flags) || !IsTypeAllowed(object, flags)) return Drop(record, flags);
+  HttpTarget target{host, object, port};
+  inet::Error err;
+  auto request = SendRequest(target, err);
+  if (!request) return Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
+  std::string result;
+  if (!Authenticate(*request, record, host, result)) return result;
+  if (!FollowRedirects(target, request, flags, record, result)) return result;
+  if (request->StatusCode() != 200)
+    return FinishFailure(LogLine(record.Url, "NG:Bad Status(" + std::to_string(request->StatusCode()) + ")"),
+                         true, {});
+  return SaveHttpBody(target, *request, flags, depth, record);
+}
+
+std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& request, int flags, int depth,
+                                  UrlRecord& record) {
+  std::string contentType = request.ContentType();
+  std::string name = MakeLocalName(m_state, WithoutFragment(target.object), contentType);
+  if (!IsTypeAllowed(name, flags)) return Drop(record, flags);
+  if (!m_settings.SaveFlat) name = MakeServerPath(m_saveFolder, true, target.host, target.object, target.port, name);
+  name = MakeUniqueName(m_state, name);
+  if (!AskOverwrite(name)) {
+    ++m_state.FilesSkipped;
+    return FinishFailure(LogLine(record.Url, "SKIPPED:No overwrite"), false, name);
+  }
+  record.LocalPath = name;
+  bool parse = IsHtml(contentType) && (flags & FETCH_PARSE_HTML);
+  m_state.FileBytes = 0;
+  m_host.BeginFile(record.Url, name, request.ContentLength());
+  LocalFile file;
+  if (!file.Create(m_saveFolder / name))
+    return FinishFailure(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"), true, name);
+  // A page to be scanned is collected first: its links are fetched while it is written out.
+  std::string page;
+  bool ended = false;
+  if (!ReceiveBody(request, file, parse ? &page : nullptr, record, name, ended)) return ended ? name : "";
+  if (!parse && !file.Close())
+    return FinishFailure(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"), true, name);
+  m_state.BytesDownloaded += m_state.FileBytes;
+  ++m_state.FilesDownloaded;
+  WriteLog(LogLine(record.Url, "OK:Saved as[" + name + "]"));
+  m_host.ShowCounts(m_state);
+  if (parse) WritePage(target, page, file, depth, record, name);
+  return Cancelled() ? std::string() : name;
+}
+
+// Reads the body into `page` or the file. False when the file ended early: `ended` tells
+// whether it got its line (an error) or was cancelled without one.
+bool Crawler::ReceiveBody(inet::HttpRequest& request, LocalFile& file, std::string* page, UrlRecord& record,
+                          const std::string& name, bool& ended) {
+  char buf[kChunk + 1];
+  while (true) {
+    inet::Error err;
+    long n = request.Read(buf, kChunk, err);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (Cancelled()) return false;
+      FinishInternetError(record.Url, err, {});
+      ended = true;
+      return false;
+    }
+    // The part written so far stays on disk, without a line.
+    if (Cancelled()) return false;
+    m_state.FileBytes += n;
+    m_host.AddBytes(n);
+    std::string_view chunk(buf, static_cast<std::size_t>(n));
+    if (page) {
+      page->append(chunk);
+    } else if (!file.Write(chunk)) {
+      FinishFailure(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"), true, {});
+      ended = true;
+      return false;
+    }
+  }
+}
+
+// The one place a saved page passes through the link scanner on its way to disk.
+void Crawler::WritePage(const HttpTarget& target, const std::string& page, LocalFile& file, int depth,
+                        const UrlRecord& record, const std::string& name) {
+  PageContext context;
+  context.host = target.host;
+  context.port = target.port;
+  context.object = WithoutFragment(target.object);
+  context.pageLocalPath = name;
+  context.depth = depth;
+  context.linkLayers = m_settings.LinkLayers;
+  context.fetchUrl = [this](const std::string& url, bool parseHtml, int linkDepth) {
+    return FetchUrl(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth);
+  };
+  context.write = [&file](const char* data, std::size_t len) { file.Write(std::string_view(data, len)); };
+  ScanState scan;
+  for (std::size_t at = 0; at < page.size(); at += kChunk) {
+    if (Cancelled()) return;
+    ParseHtmlChunk(context, std::string_view(page).substr(at, kChunk), scan);
+  }
+  // The page's OK line already stands; a page that did not reach the disk adds an error below it.
+  if (!file.Close() && !Cancelled()) {
+    ++m_state.Errors;
+    WriteLog(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"));
+    m_host.ShowCounts(m_state);
+  }
+}
+
+}  // namespace tk

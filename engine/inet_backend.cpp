@@ -1,0 +1,30 @@
+#include "engine/inet_backend.h"
+
+namespace tk {
+namespace {
+
+class LibraryBackend final : public InetBackend {
+ public:
+  std::unique_ptr<inet::Session> OpenSession(std::string_view agent, inet::Error& err) override {
+    return inet::OpenSession(agent, err);
+  }
+  std::unique_ptr<inet::HttpConnection> ConnectHttp(inet::Session& session, std::string_view host, int port,
+                                                    inet::Error& err) override {
+    return inet::ConnectHttp(session, host, port, err);
+  }
+  std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& session, std::string_view host, int port,
+                                                  inet::Error& err) override {
+    return inet::ConnectFtp(session, host, port, err);
+  }
+  std::optional<std::uint32_t> QueryConnectionState() override { return inet::QueryConnectionState(); }
+  bool HangUp() override { return inet::HangUp(); }
+};
+
+}  // namespace
+
+InetBackend& DefaultInetBackend() {
+  static LibraryBackend backend;
+  return backend;
+}
+
+}  // namespace tk

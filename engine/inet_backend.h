@@ -1,0 +1,26 @@
+#pragma once
+// How a run reaches the network. The default goes to the internet layer; tests hand in fakes.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "inet/inet.h"
+
+namespace tk {
+
+class InetBackend {
+ public:
+  virtual ~InetBackend() = default;
+  virtual std::unique_ptr<inet::Session> OpenSession(std::string_view agent, inet::Error& err) = 0;
+  virtual std::unique_ptr<inet::HttpConnection> ConnectHttp(inet::Session& session, std::string_view host,
+                                                             int port, inet::Error& err) = 0;
+  virtual std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& session, std::string_view host,
+                                                          int port, inet::Error& err) = 0;
+  virtual std::optional<std::uint32_t> QueryConnectionState() = 0;
+  virtual bool HangUp() = 0;
+};
+
+InetBackend& DefaultInetBackend();
+
+}  // namespace tk

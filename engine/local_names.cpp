@@ -1,0 +1,107 @@
+#include "engine/local_names.h"
+
+#include <cstdint>
+#include <system_error>
+
+#include "settings/text.h"
+
+namespace tk {
+namespace {
+
+constexpr std::string_view kNameStops = "#?&=%";
+
+struct TypeExtension {
+  std::string_view contentType;
+  std::string_view extension;
+};
+constexpr TypeExtension kTypeExtensions[] = {{"image/x-xbitmap", ".xbm"}};
+
+std::string_view CutAtStops(std::string_view object) {
+  return object.substr(0, object.find_first_of(kNameStops));
+}
+
+// Rebuilds a "/"-separated relative path with every segment made safe.
+std::string SafePath(std::string_view path) {
+  std::string out;
+  std::size_t start = 0;
+  while (true) {
+    std::size_t slash = path.find('/', start);
+    std::string_view seg = path.substr(start, slash == std::string_view::npos ? slash : slash - start);
+    out += SafeSegment(seg);
+    if (slash == std::string_view::npos) break;
+    out += '/';
+    start = slash + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string SafeSegment(std::string_view segment) {
+  if (segment.empty() || segment == "." || segment == ".." ||
+      segment.find('\0') != std::string_view::npos)
+    return "_";
+  return std::string(segment);
+}
+
+std::string MakeUnnamedName(RunState& state) {
+  return "~TrawlDlFile_" + std::to_string(state.UnnamedCount++) + ".htm";
+}
+
+std::string MakeLocalName(RunState& state, std::string_view object, std::string_view contentType) {
+  std::string path = AsciiLower(CutAtStops(object));
+  std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+  if (name.empty()) name = MakeUnnamedName(state);
+  bool typed = false;
+  for (const auto& row : kTypeExtensions) {
+    if (EqualsNoCase(contentType, row.contentType)) {
+      name += row.extension;
+      typed = true;
+      break;
+    }
+  }
+  if (!typed && name.find('.') == std::string::npos) name += ".htm";
+  return SafeSegment(name);
+}
+
+std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp, std::string_view host,
+                           std::string_view object, int port, std::string_view name) {
+  std::string dir = isHttp ? std::string(host) : "ftp_" + std::string(host);
+  if (port != (isHttp ? 80 : 21)) dir += "~" + std::to_string(static_cast<std::uint16_t>(port));
+  std::string obj(object);
+  if (obj.empty() || obj[0] != '/') obj.insert(0, "/");
+  std::string_view folders = CutAtStops(obj);
+  folders = folders.substr(0, folders.rfind('/') + 1);
+  // The host and every folder pass through SafePath; the trailing "/" leaves one empty last
+  // segment, which is dropped again.
+  std::string safeDir = SafePath(dir + std::string(folders.substr(0, folders.size() - 1)));
+  MakeDirs((saveFolder / safeDir).string());
+  return safeDir + "/" + SafeSegment(name);
+}
+
+std::string MakeUniqueName(RunState& state, const std::string& path) {
+  if (state.UsedNames.insert(path).second) return path;
+  // The number goes before the file name's extension; a "." in a folder name is not one.
+  std::size_t slash = path.rfind('/');
+  std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+  std::string base = path.substr(0, dot);
+  std::string ext = path.substr(dot);
+  // Remembering the next number keeps a run of thousands of index.htm linear.
+  int& next = state.NextNameNumber[path];
+  if (next < 1) next = 1;
+  while (true) {
+    std::string candidate = base + "(" + std::to_string(next++) + ")" + ext;
+    if (state.UsedNames.insert(candidate).second) return candidate;
+  }
+}
+
+int MakeDirs(const std::string& path) {
+  if (path.empty()) return 0;
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  if (ec) return -1;
+  return std::filesystem::is_directory(path, ec) ? 0 : -1;
+}
+
+}  // namespace tk

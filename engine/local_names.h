@@ -1,0 +1,34 @@
+#pragma once
+// Where a retrieved file goes under the save folder. Every path made here is relative to the
+// save folder, "/" separated, and never leads outside it.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "engine/run_state.h"
+
+namespace tk {
+
+// The file name for an HTTP object (path with query, fragment already removed).
+std::string MakeLocalName(RunState& state, std::string_view object, std::string_view contentType);
+
+// "~TrawlDlFile_N.htm", counting up through the run.
+std::string MakeUnnamedName(RunState& state);
+
+// Puts the server's directory structure (host, "~port", the object's folders) in front of
+// `name` and creates those folders under `saveFolder`.
+std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp, std::string_view host,
+                           std::string_view object, int port, std::string_view name);
+
+// `path`, or the first free numbered variant of it (page(1).htm, readme(1)); the result is
+// recorded so that no other file of the run gets it, whatever the letter case.
+std::string MakeUniqueName(RunState& state, const std::string& path);
+
+// Creates every missing folder of `path`: 0 on success, -1 on failure.
+int MakeDirs(const std::string& path);
+
+// A segment that could climb out of the save folder or cannot be a file name ("", ".", "..",
+// anything with a NUL byte) becomes "_".
+std::string SafeSegment(std::string_view segment);
+
+}  // namespace tk

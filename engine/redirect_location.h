@@ -1,0 +1,16 @@
+#pragma once
+// Turns a Location header's value into an absolute URL against the HTTP URL that was requested.
+#include <string>
+#include <string_view>
+
+namespace tk {
+
+// The location's text after "Location: " in the raw headers, up to the end of its line; false
+// when there is no such header (the name is matched as servers send it, case-sensitively).
+bool FindLocation(std::string_view rawHeaders, std::string& location);
+
+// Absolute locations come back unchanged; "//host/x", "/x", "?q" and "x" are resolved against
+// http://host[:port]object.
+std::string ResolveLocation(std::string_view host, int port, std::string_view object, std::string_view location);
+
+}  // namespace tk

@@ -1,0 +1,213 @@
+// The run driver: run log, settings block, start pages, summary.
+#include <cinttypes>
+#include <cstdio>
+
+#include "engine/crawler.h"
+#include "engine/local_file.h"
+#include "settings/file_types.h"
+
+namespace tk {
+namespace {
+
+constexpr std::string_view kLogName = "Trawlkit.txt";
+
+std::string FormatTime(const std::tm& t) {
+  char buf[16];
+  std::strftime(buf, sizeof buf, "%H:%M:%S", &t);
+  return buf;
+}
+
+}  // namespace
+
+Crawler::Crawler(ProjectSettings& settings, RunHost& host, InetBackend& backend, RunClock& clock,
+                 std::string agent)
+    : m_settings(settings), m_host(host), m_backend(backend), m_clock(clock), m_agent(std::move(agent)) {}
+
+Crawler::~Crawler() {
+  CloseNetwork();
+  if (m_state.LogFile) std::fclose(m_state.LogFile);
+}
+
+void Crawler::WriteLog(std::string_view text) {
+  m_host.AppendLog(text);
+  if (m_state.LogFile) {
+    std::fwrite(text.data(), 1, text.size(), m_state.LogFile);
+    // Flushed line by line: the log of a run that is killed still holds every line so far.
+    std::fflush(m_state.LogFile);
+  }
+}
+
+void Crawler::OpenRunLog() {
+  std::string& saveDir = m_settings.SaveDir;
+  if (!saveDir.empty() && saveDir.back() != '/') saveDir += '/';
+  if (m_settings.ProjectPath.find('/') == std::string::npos)
+    m_settings.ProjectPath.insert(0, saveDir);
+  m_saveFolder = saveDir.empty() ? std::filesystem::path(".") : std::filesystem::path(saveDir);
+  // Appending keeps the earlier runs' text in front of this one.
+  m_state.LogFile = std::fopen((m_saveFolder / kLogName).c_str(), "ab");
+  // The log's own name is given out first, so no downloaded file can overwrite it.
+  m_state.UsedNames.insert(std::string(kLogName));
+}
+
+void Crawler::WriteSettingsBlock(const std::tm& start) {
+  const ProjectSettings& s = m_settings;
+  std::string text = FormatTime(start) + ":Start downloading\r\n";
+  text += "Excluding file types:" + s.ExcludeType + "\r\n";
+  text += "Saving to directory:" + s.SaveDir + "\r\n";
+  text += "Links to browse:";
+  text += s.LinkLayers == 0 ? std::string("Start pages only")
+                            : "Start pages & " + std::to_string(s.LinkLayers) + "layers";
+  text += "\r\nDownload pages at:";
+  text += s.SameSiteOnly ? "The same site as the start page" : "All stes";
+  text += "\r\nFiles saved:";
+  text += s.SaveFlat ? "All in same directory" : "In same directory structure as server";
+  text += "\r\nUsing cashe:";
+  text += s.UseCache ? "Yes" : "No";
+  text += "\r\nConfirm before overwrite:";
+  text += s.ConfirmOverwrite ? "Yes" : "No";
+  text += "\r\n";
+  WriteLog(text);
+}
+
+void Crawler::WriteSummary() {
+  char buf[256];
+  std::string text = "Summary:\r\n";
+  std::snprintf(buf, sizeof buf, "\t%20s%20s%20s%20s\r\n", "[Files dowloaded]", "[Errors]", "[Files skipped]",
+                "[Bytes dowloaded]");
+  text += buf;
+  std::snprintf(buf, sizeof buf, "\t%20" PRId64 "%20" PRId64 "%20" PRId64 "%20" PRId64 "\r\n",
+                m_state.FilesDownloaded, m_state.Errors, m_state.FilesSkipped, m_state.BytesDownloaded);
+  text += buf;
+  text += "\r\n" + FormatTime(m_clock.LocalTime()) + ":End downloading\r\n";
+  WriteLog(text);
+}
+
+void Crawler::CloseNetwork() {
+  m_state.HttpConnection.reset();
+  m_state.FtpConnection.reset();
+  std::lock_guard lock(m_sessionMutex);
+  m_session.reset();
+}
+
+void Crawler::Interrupt() {
+  std::lock_guard lock(m_sessionMutex);
+  if (m_session) m_session->Close();
+}
+
+void Crawler::RunDownload() {
+  m_state = RunState{};
+  OpenRunLog();
+  m_host.ClearLog();
+  WriteSettingsBlock(m_clock.LocalTime());
+  m_state.ReloadFlag = m_settings.UseCache ? 0 : inet::kFlagReload;
+
+  inet::Error err;
+  auto session = m_backend.OpenSession(m_agent, err);
+  if (!session) {
+    WriteLog("Failed in createing internet session:" + err.message + "\r\n");
+  } else {
+    {
+      std::lock_guard lock(m_sessionMutex);
+      m_session = std::move(session);
+    }
+    for (std::size_t i = 0; !Cancelled() && i < m_host.StartUrlCount(); ++i)
+      FetchUrl(m_host.StartUrl(i), FETCH_START_PAGE | FETCH_PARSE_HTML, 0);
+    m_host.EndTransfers();
+    CloseNetwork();
+  }
+  WriteSummary();
+  if (m_state.LogFile) std::fclose(m_state.LogFile);
+  m_state.LogFile = nullptr;
+
+  auto connection = m_backend.QueryConnectionState();
+  if (connection && *connection == inet::kConnectionModem && m_host.AskHangUp()) m_backend.HangUp();
+}
+
+std::string Crawler::RuleContext(int flags) const {
+  // The site and type rules depend only on these, so a URL dropped under one context is
+  // dropped again under it, and gets another chance under any other.
+  if (flags & FETCH_START_PAGE) return "*";
+  return m_settings.SameSiteOnly ? AsciiLower(m_state.StartHost) : std::string();
+}
+
+std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
+  // A cancelled run creates and empties no further file, whatever its pages still link to.
+  if (Cancelled()) return {};
+  auto [it, inserted] = m_state.VisitedUrls.try_emplace(url);
+  UrlRecord& record = it->second;
+  if (inserted) {
+    record.Url = url;
+  } else {
+    if (!record.Dropped || record.DroppedContext == RuleContext(flags)) return record.LocalPath;
+    record.Dropped = false;
+  }
+  auto parsed = inet::ParseUrl(url);
+  if (parsed && (flags & FETCH_START_PAGE)) m_state.StartHost = parsed->host;
+  if (parsed && parsed->service == inet::Service::Http)
+    return FetchHttp(parsed->host, parsed->object, parsed->port, flags, depth, record);
+  if (parsed && parsed->service == inet::Service::Ftp)
+    return FetchFtp(parsed->host, parsed->object, parsed->port, record);
+  // The log box only: the run log records what was attempted, and this never was.
+  m_host.AppendLog(LogLine(url, "NG:Service not supported"));
+  return {};
+}
+
+std::string Crawler::Drop(UrlRecord& record, int flags) {
+  record.Dropped = true;
+  record.DroppedContext = RuleContext(flags);
+  return {};
+}
+
+bool Crawler::IsSiteAllowed(std::string_view host, int flags) const {
+  return !m_settings.SameSiteOnly || (flags & FETCH_START_PAGE) || EqualsNoCase(host, m_state.StartHost);
+}
+
+bool Crawler::IsTypeAllowed(std::string_view path, int flags) const {
+  if ((flags & FETCH_START_PAGE) || m_settings.ExcludeType.empty()) return true;
+  std::size_t dot = path.rfind('.');
+  return IsTypeIncluded(dot == std::string_view::npos ? path : path.substr(dot), m_settings.ExcludeType);
+}
+
+bool Crawler::AskOverwrite(const std::string& localPath) {
+  int& confirm = m_settings.ConfirmOverwrite;
+  if (confirm == 0) return true;
+  std::error_code ec;
+  if (!std::filesystem::exists(m_saveFolder / localPath, ec)) return true;
+  if (confirm < 0) return false;
+  switch (m_host.AskOverwrite(localPath)) {
+    case OverwriteAnswer::Overwrite:
+      return true;
+    case OverwriteAnswer::OverwriteAll:
+      confirm = 0;
+      return true;
+    case OverwriteAnswer::SkipAll:
+      confirm = -1;
+      return false;
+    case OverwriteAnswer::Skip:
+      break;
+  }
+  return false;
+}
+
+std::string LogLine(std::string_view url, std::string_view outcome) {
+  std::string line(url);
+  line += '(';
+  line += outcome;
+  line += ")\r\n";
+  return line;
+}
+
+std::string Crawler::FinishFailure(const std::string& line, bool countError, std::string result) {
+  if (countError) ++m_state.Errors;
+  ++m_state.FilesDownloaded;
+  WriteLog(line);
+  m_host.ShowCounts(m_state);
+  return result;
+}
+
+std::string Crawler::FinishInternetError(const std::string& url, const inet::Error& err, std::string result) {
+  return FinishFailure(LogLine(url, "NG:" + err.message + "(" + std::to_string(err.number) + ")"), true,
+                       std::move(result));
+}
+
+}  // namespace tk

@@ -1,0 +1,50 @@
+#pragma once
+// The state of one run: counters, the visited list, the names given out, the open connections.
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "inet/inet.h"
+#include "settings/text.h"
+
+namespace tk {
+
+// FetchUrl flag bits.
+inline constexpr int FETCH_START_PAGE = 2;  // its host becomes StartHost; no site or type rule
+inline constexpr int FETCH_PARSE_HTML = 4;  // an HTML answer is scanned for links while saved
+
+struct UrlRecord {
+  std::string Url;        // exactly as first passed to FetchUrl
+  std::string LocalPath;  // relative to the save folder, "/" separated; empty when nothing saved
+  // A URL dropped by the same-site or type rule remembers the context it was dropped in, so
+  // that a later request whose rules would let it through is not answered from this record.
+  bool Dropped = false;
+  std::string DroppedContext;
+};
+
+// 64-bit throughout: a run may well pass 2 GiB.
+struct RunCounters {
+  std::int64_t FilesDownloaded = 0;
+  std::int64_t Errors = 0;
+  std::int64_t FilesSkipped = 0;
+  std::int64_t BytesDownloaded = 0;
+};
+
+struct RunState : RunCounters {
+  std::int64_t FileBytes = 0;
+  // Case-insensitive keys: two URLs that differ in letter case are one URL.
+  std::map<std::string, UrlRecord, LessNoCase> VisitedUrls;
+  std::set<std::string, LessNoCase> UsedNames;
+  std::map<std::string, int, LessNoCase> NextNameNumber;  // per taken name, its next "(n)"
+  std::string StartHost;
+  int UnnamedCount = 0;
+  std::uint32_t ReloadFlag = 0;
+  std::unique_ptr<inet::HttpConnection> HttpConnection;
+  std::unique_ptr<inet::FtpConnection> FtpConnection;
+  std::FILE* LogFile = nullptr;
+};
+
+}  // namespace tk

@@ -90,9 +90,11 @@ std::size_t DecodeReference(std::string_view s, std::size_t amp, std::string& ou
   std::uint32_t cp = 0;
   for (int d; i < rest.size() && (d = DigitValue(rest[i], base)) >= 0; ++i)
     cp = cp > 0x10FFFF ? cp : cp * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
-  if (i == digitsStart || i >= rest.size() || rest[i] != ';') return 0;
+  if (i == digitsStart) return 0;
   AppendUtf8(out, cp);
-  return 1 + i + 1;
+  // Browsers take a numeric reference without its ";" too.
+  if (i < rest.size() && rest[i] == ';') ++i;
+  return 1 + i;
 }
 
 }  // namespace

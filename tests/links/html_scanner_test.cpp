@@ -1,0 +1,200 @@
+// The scanner end to end: page in, page out plus the links it had fetched.
+#include <gtest/gtest.h>
+
+#include "scan_harness.h"
+
+namespace tk::test {
+namespace {
+
+struct ScanRow {
+  const char* name;
+  std::string input;
+  std::map<std::string, std::string> saved;
+  std::string expected;
+  std::vector<FetchCall> calls;
+  int depth = 0;
+  int port = 80;
+};
+
+void RunRows(const std::vector<ScanRow>& rows) {
+  for (const ScanRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScanSetup setup;
+    setup.saved = row.saved;
+    setup.depth = row.depth;
+    setup.port = row.port;
+    const ScanResult result = Scan(row.input, setup);
+    EXPECT_EQ(result.output, row.expected);
+    EXPECT_EQ(result.calls, row.calls);
+  }
+}
+
+const std::string kB = "http://h/dir/sub/b.html";
+const std::string kY = "http://h/dir/y.html";
+
+TEST(HtmlScanner, HtmlRegionAndCase) {
+  RunRows({
+      {"no HTML tag: nothing is fetched", "<a href=y.html><img src=a.gif>", {{kY, "h/dir/y.htm"}},
+       "<a href=y.html><img src=a.gif>", {}},
+      {"upper case", "<HTML><A HREF=sub/b.html></HTML>", {{kB, "h/dir/sub/b.htm"}},
+       "<HTML><A HREF=sub/b.htm></HTML>", {{kB, true, 1}}},
+      {"lower case", "<html><a href=sub/b.html></html>", {{kB, "h/dir/sub/b.htm"}},
+       "<html><a href=sub/b.htm></html>", {{kB, true, 1}}},
+      {"html tag with attributes", "<html lang=ja>\n<a href=sub/b.html>", {{kB, "h/dir/sub/b.htm"}},
+       "<html lang=ja>\n<a href=sub/b.htm>", {{kB, true, 1}}},
+      {"/HTML closes the region", "<html></html><img src=a.gif>", {}, "<html></html><img src=a.gif>",
+       {}},
+      {"HTML reopens it", "<html></html><html><img src=a.gif>", {},
+       "<html></html><html><img src=a.gif>", {{"http://h/dir/a.gif", false, 1}}},
+  });
+}
+
+TEST(HtmlScanner, RowsFlagsAndDepth) {
+  RunRows({
+      {"page links ask for parsing, embedded files do not",
+       "<html><frame src=f.htm><iframe src=i.htm><img src=a.gif><script src=s.js>"
+       "<body background=bg.gif><object codebase=o/><applet code=C.class>",
+       {},
+       "<html><frame src=f.htm><iframe src=i.htm><img src=a.gif><script src=s.js>"
+       "<body background=bg.gif><object codebase=o/><applet code=C.class>",
+       {{"http://h/dir/f.htm", true, 1},
+        {"http://h/dir/i.htm", true, 1},
+        {"http://h/dir/a.gif", false, 1},
+        {"http://h/dir/s.js", false, 1},
+        {"http://h/dir/bg.gif", false, 1},
+        {"http://h/dir/o/", false, 1},
+        {"http://h/dir/C.class", false, 1}}},
+      {"a tag name that is a prefix of a row's tag matches it", "<html><I SRC=a.gif><IM SRC=b.gif>",
+       {}, "<html><I SRC=a.gif><IM SRC=b.gif>",
+       {{"http://h/dir/a.gif", false, 1}, {"http://h/dir/b.gif", false, 1}}},
+      {"a longer name does not", "<html><IMGX SRC=a.gif><abbr href=x>", {},
+       "<html><IMGX SRC=a.gif><abbr href=x>", {}},
+      {"at the last layer hyperlinks stay, images are still fetched",
+       "<html><A HREF=y.html><IMG SRC=a.gif>", {{"http://h/dir/a.gif", "h/dir/a.gif"}},
+       "<html><A HREF=y.html><IMG SRC=a.gif>", {{"http://h/dir/a.gif", false, 2}}, 1},
+      {"frames are fetched at any depth", "<html><frame src=f.htm>", {},
+       "<html><frame src=f.htm>", {{"http://h/dir/f.htm", true, 3}}, 2},
+  });
+}
+
+TEST(HtmlScanner, AttributeReading) {
+  RunRows({
+      {"unquoted, first attribute", "<html><A HREF=y.html>", {{kY, "h/dir/y2.html"}},
+       "<html><A HREF=y2.html>", {{kY, true, 1}}},
+      {"not the first attribute", "<html><A NAME=x HREF=y.html>", {{kY, "h/dir/y2.html"}},
+       "<html><A NAME=x HREF=y2.html>", {{kY, true, 1}}},
+      {"double quotes after another attribute", "<html><a class=\"nav\" href=\"y.html\">",
+       {{kY, "h/up/y.html"}}, "<html><a class=\"nav\" href=\"../up/y.html\">", {{kY, true, 1}}},
+      {"single quotes", "<html><a href='y.html' target=_top>", {{kY, "h/dir/y2.html"}},
+       "<html><a href='y2.html' target=_top>", {{kY, true, 1}}},
+      {"unquoted value ends at a blank", "<html><A HREF=y.html TARGET=main>",
+       {{kY, "h/dir/y2.html"}}, "<html><A HREF=y2.html TARGET=main>", {{kY, true, 1}}},
+      {"fragment kept after the new path", "<html><A HREF=y.html#top>", {{kY, "h/dir/y2.html"}},
+       "<html><A HREF=y2.html#top>", {{kY, true, 1}}},
+      {"quoted fragment", "<html><a href=\"y.html#top\">", {{kY, "h/dir/y2.html"}},
+       "<html><a href=\"y2.html#top\">", {{kY, true, 1}}},
+      {"character references decoded before fetching",
+       "<html><a href=\"list.php?a=1&amp;b=2\">", {{"http://h/dir/list.php?a=1&b=2", "h/dir/l.htm"}},
+       "<html><a href=\"l.htm\">", {{"http://h/dir/list.php?a=1&b=2", true, 1}}},
+      {"empty and missing values", "<html><a href=\"\"><a href><a name=top><a href=#top>", {},
+       "<html><a href=\"\"><a href><a name=top><a href=#top>", {}},
+      {"a link not saved leaves the tag alone", "<html><a href=\"y.html\">", {},
+       "<html><a href=\"y.html\">", {{kY, true, 1}}},
+      {"a saved name that needs escaping", "<html><a href=y.html>", {{kY, "h/dir/my file#1.txt"}},
+       "<html><a href=my%20file%231.txt>", {{kY, true, 1}}},
+  });
+}
+
+TEST(HtmlScanner, Resolution) {
+  RunRows({
+      {"other schemes are neither fetched nor touched",
+       "<html><a href=\"https://s/x\"><a href=\"javascript:go()\"><a href=mailto:me@h>"
+       "<img src=\"data:image/gif;base64,R0lG\"><a href=tel:123>",
+       {},
+       "<html><a href=\"https://s/x\"><a href=\"javascript:go()\"><a href=mailto:me@h>"
+       "<img src=\"data:image/gif;base64,R0lG\"><a href=tel:123>",
+       {}},
+      {"network-path reference", "<html><img src=//cdn/x.gif>", {}, "<html><img src=//cdn/x.gif>",
+       {{"http://cdn/x.gif", false, 1}}},
+      {"the page's port is kept", "<html><a href=y.html><img src=/i.gif>", {},
+       "<html><a href=y.html><img src=/i.gif>",
+       {{"http://h:8080/dir/y.html", true, 1}, {"http://h:8080/i.gif", false, 1}}, 0, 8080},
+      {"absolute http and ftp links as written", "<html><a href=HTTP://o/p.html><a href=ftp://f/a.zip>",
+       {}, "<html><a href=HTTP://o/p.html><a href=ftp://f/a.zip>",
+       {{"HTTP://o/p.html", true, 1}, {"ftp://f/a.zip", true, 1}}},
+  });
+}
+
+TEST(HtmlScanner, TagBoundaries) {
+  RunRows({
+      {"a < b is text", "<html>a < b <<A HREF=y.html> c", {}, "<html>a < b <<A HREF=y.html> c", {}},
+      {"a comment ends at its first >",
+       "<html><!-- <a href=x.html> --> <a href=y.html>", {{kY, "h/dir/y2.html"}},
+       "<html><!-- <a href=x.html> --> <a href=y2.html>", {{kY, true, 1}}},
+      {"a > inside quotes ends the tag", "<html><a href=\"y.html>\">", {{kY, "h/dir/z.htm"}},
+       "<html><a href=\"z.htm>\">", {{kY, true, 1}}},
+      {"an unclosed last tag is dropped, its < is not", "<html>text<a href=y.html", {},
+       "<html>text<", {}},
+      {"a < at the very end stays", "<html>x<", {}, "<html>x<", {}},
+      {"blanks inside a tag", "<html><a\r\n\thref = \"y.html\" >", {{kY, "h/dir/w.htm"}},
+       "<html><a\r\n\thref = \"w.htm\" >", {{kY, true, 1}}},
+      {"tags a browser would not take are still text", "<html>< a href=y.html><1><>", {},
+       "<html>< a href=y.html><1><>", {}},
+  });
+}
+
+TEST(HtmlScanner, OverlongTagPassesThroughUnscanned) {
+  const std::string padding(20000, 'x');
+  const std::string page = "<html>before<img title=" + padding + " src=a.gif>after<img src=b.gif>";
+  ScanSetup setup;
+  setup.saved = {{"http://h/dir/a.gif", "h/a.gif"}, {"http://h/dir/b.gif", "h/dir/c.gif"}};
+  for (std::size_t chunk : {std::size_t{1023}, std::size_t{7}, page.size()}) {
+    SCOPED_TRACE(chunk);
+    std::vector<std::size_t> cuts;
+    for (std::size_t at = chunk; at < page.size(); at += chunk) cuts.push_back(at);
+    const ScanResult result = ScanWithCuts(page, setup, cuts);
+    EXPECT_EQ(result.output,
+              "<html>before<img title=" + padding + " src=a.gif>after<img src=c.gif>");
+    EXPECT_EQ(result.calls, (std::vector<FetchCall>{{"http://h/dir/b.gif", false, 1}}));
+  }
+}
+
+TEST(HtmlScanner, TagFillingTheBufferExactlyIsStillScanned) {
+  // "img src=a.gif alt=" plus padding makes exactly 16,384 bytes between "<" and ">".
+  std::string tag = "img src=a.gif alt=";
+  tag += std::string(kTagBufferSize - tag.size(), 'y');
+  ScanSetup setup;
+  setup.saved = {{"http://h/dir/a.gif", "h/dir/b.gif"}};
+  const ScanResult fits = Scan("<html><" + tag + ">", setup);
+  EXPECT_EQ(fits.calls.size(), 1u);
+  EXPECT_EQ(fits.output, "<html><img src=b.gif" + tag.substr(13) + ">");
+  const ScanResult over = Scan("<html><" + tag + "y>", setup);
+  EXPECT_TRUE(over.calls.empty());
+  EXPECT_EQ(over.output, "<html><" + tag + "y>");
+}
+
+TEST(HtmlScanner, NestedFetchScansAnotherPageMidTag) {
+  // The engine scans the linked page from inside fetchUrl; the outer page's state must not care.
+  std::string inner;
+  PageContext innerPage{"h", 80, "/dir/y.html", "h/dir/y.html", 1, 1, nullptr,
+                        [&](const char* d, std::size_t n) { inner.append(d, n); }};
+  innerPage.fetchUrl = [](const std::string&, bool, int) { return std::string("h/img/i.gif"); };
+  std::string outer;
+  PageContext outerPage{"h", 80, "/dir/page.html", "h/dir/page.html", 0, 1, nullptr,
+                        [&](const char* d, std::size_t n) { outer.append(d, n); }};
+  outerPage.fetchUrl = [&](const std::string& url, bool, int) {
+    if (url != "http://h/dir/y.html") return std::string("h/img/i.gif");
+    ScanState innerState;
+    ParseHtmlChunk(innerPage, "<html><img src=../img/i.gif><a href=", innerState);
+    ParseHtmlChunk(innerPage, "z.html>", innerState);
+    return std::string("h/dir/y.html");
+  };
+  ScanState state;
+  ParseHtmlChunk(outerPage, "<html><a hr", state);
+  ParseHtmlChunk(outerPage, "ef=y.html>x<img src=p.gif>", state);
+  EXPECT_EQ(inner, "<html><img src=../img/i.gif><a href=z.html>");
+  EXPECT_EQ(outer, "<html><a href=y.html>x<img src=../img/i.gif>");
+}
+
+}  // namespace
+}  // namespace tk::test

@@ -1,0 +1,60 @@
+#include "shell/about_box.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include <cstdio>
+
+#include "resources/dialog_template.h"
+#include "resources/version_info.h"
+
+namespace tk {
+
+int GetVersionStrings(const res::VersionResource* version, std::string& versionLine,
+                      std::string& copyrightLine) {
+  if (!version) return 0;
+  if (version->Empty() || version->Translations().empty()) return 1;
+  const res::VersionTranslation& first = version->Translations().front();
+  char block[16];
+  std::snprintf(block, sizeof block, "%04x%04x", first.language, first.codePage);
+  auto query = [&](const char* key) {
+    return version->QueryString(std::string("\\StringFileInfo\\") + block + "\\" + key);
+  };
+  // Each line is built as far as the entries go; a missing one ends the building there.
+  const auto description = query("FileDescription");
+  if (!description) return 1;
+  versionLine += *description;
+  versionLine += "(Ver.";
+  const auto fileVersion = query("FileVersion");
+  if (!fileVersion) return 1;
+  versionLine += *fileVersion;
+  versionLine += ")";
+  if (const auto copyright = query("LegalCopyright")) copyrightLine += *copyright;
+  return 1;
+}
+
+CAboutBox::CAboutBox(QWidget* owner)
+    : QDialog(owner), m_controls(res::BuildDialog(*res::FindDialog(res::kDlgAbout), this)) {
+  setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+  std::string versionLine, copyrightLine;
+  GetVersionStrings(&res::ProgramVersion(), versionLine, copyrightLine);
+  // Set also when empty: the layout's placeholder texts are never shown.
+  if (auto* label = m_controls.Get<QLabel>(1048)) label->setText(QString::fromStdString(versionLine));
+  if (auto* label = m_controls.Get<QLabel>(1049)) label->setText(QString::fromStdString(copyrightLine));
+  if (auto* ok = m_controls.Get<QPushButton>(1)) {
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    ok->setFocus();
+  }
+}
+
+QString CAboutBox::VersionLine() const {
+  auto* label = m_controls.Get<QLabel>(1048);
+  return label ? label->text() : QString();
+}
+
+QString CAboutBox::CopyrightLine() const {
+  auto* label = m_controls.Get<QLabel>(1049);
+  return label ? label->text() : QString();
+}
+
+}  // namespace tk

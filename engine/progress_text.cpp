@@ -30,12 +30,9 @@ std::string FormatRate(std::int64_t fileBytes, std::uint32_t elapsedMs) {
 int ProgressPercent(std::int64_t fileBytes, std::int64_t fileTotal) {
   if (fileTotal <= 0 || fileBytes <= 0) return 0;
   if (fileBytes >= fileTotal) return 100;
-  // Split so that no product can pass 64 bits: remainder < total, and 100 * remainder is
-  // only formed when the total leaves room for it.
-  std::int64_t whole = fileBytes / fileTotal * 100;
-  std::int64_t rest = fileBytes % fileTotal;
-  std::int64_t part = fileTotal < INT64_MAX / 100 ? rest * 100 / fileTotal : rest / (fileTotal / 100);
-  return static_cast<int>(whole + part);
+  // Exact for any 64-bit size: the product is formed in 128 bits.
+  __extension__ using Wide = __int128;
+  return static_cast<int>(static_cast<Wide>(fileBytes) * 100 / fileTotal);
 }
 
 std::string FormatCounts(const RunCounters& c) {

@@ -1,0 +1,116 @@
+// The small pieces of a run: the transfer display's arithmetic, redirect locations, local files.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "engine/local_file.h"
+#include "engine/progress_text.h"
+#include "engine/redirect_location.h"
+#include "support/temp_dir.h"
+
+namespace tk {
+namespace {
+
+TEST(FileProgress, ChunksOfAKnownSize) {
+  FileProgress p;
+  p.Begin("2048", 100);
+  const char* texts[] = {"   1023/2048", "   2046/2048", "   2048/2048"};
+  const int bars[] = {49, 99, 100};
+  const int sizes[] = {1023, 1023, 2};
+  for (int i = 0; i < 3; ++i) {
+    p.Add(sizes[i]);
+    EXPECT_EQ(p.ByteText(), texts[i]);
+    EXPECT_EQ(p.Percent(), bars[i]);
+  }
+}
+
+TEST(FileProgress, UnknownSizeAndRate) {
+  FileProgress p;
+  p.Begin("", 0);
+  p.Add(1023);
+  EXPECT_EQ(p.ByteText(), "   1023/???");
+  EXPECT_EQ(p.Percent(), 0);
+  p.Begin("abc", 5);
+  EXPECT_EQ(p.Total(), 0);
+  EXPECT_EQ(p.Bytes(), 0);
+  p.Add(100000);
+  EXPECT_EQ(p.RateText(5 + 1000), "");  // the first second shows no rate
+  EXPECT_EQ(p.RateText(5 + 2000), "50.00KB/S");
+}
+
+TEST(FileProgress, TickWrapAndHugeSizes) {
+  FileProgress p;
+  p.Begin("100000000", 0xFFFFFC18u);  // 1,000 ms before the tick wraps
+  p.Add(3000);
+  EXPECT_EQ(p.RateText(1000), "1.50KB/S");
+  EXPECT_EQ(ProgressPercent(50000000, 100000000), 50);
+  EXPECT_EQ(ProgressPercent(99999999, 100000000), 99);
+  // Sizes past 2 GiB and near the 64-bit limit.
+  EXPECT_EQ(ProgressPercent(3'000'000'000LL, 6'000'000'000LL), 50);
+  EXPECT_EQ(ProgressPercent(INT64_MAX / 2, INT64_MAX), 49);
+  EXPECT_EQ(ParseSizeText("5000000000"), 5000000000LL);
+  EXPECT_EQ(FormatByteProgress(5000000000LL, 0), "5000000000/???");
+}
+
+TEST(FormatCounts, FieldsLineUpUnderTheHeading) {
+  RunCounters c;
+  c.FilesDownloaded = 4;
+  c.Errors = 1;
+  c.BytesDownloaded = 3000;
+  EXPECT_EQ(FormatCounts(c), "\t\t\t       4\t\t               1\t\t       0\t\t\t            3000");
+}
+
+TEST(RedirectLocation, FoundOnlyAsServersSpellIt) {
+  std::string loc;
+  EXPECT_TRUE(FindLocation("HTTP/1.1 302 Found\r\nLocation: http://h/x\r\nA: b\r\n", loc));
+  EXPECT_EQ(loc, "http://h/x");
+  EXPECT_TRUE(FindLocation("HTTP/1.1 302 Found\r\nLocation: /last", loc));
+  EXPECT_EQ(loc, "/last");
+  EXPECT_FALSE(FindLocation("HTTP/1.1 302 Found\r\nlocation: http://h/x\r\n", loc));
+  EXPECT_FALSE(FindLocation("HTTP/1.1 302 Found\r\n\r\n", loc));
+}
+
+TEST(RedirectLocation, RelativeLocationsResolveAgainstTheRequest) {
+  struct Row {
+    const char* location;
+    const char* expected;
+  } rows[] = {
+      {"http://other/x", "http://other/x"},
+      {"ftp://f/pub/a.txt", "ftp://f/pub/a.txt"},
+      {"https://s/", "https://s/"},
+      {"//cdn/y", "http://cdn/y"},
+      {"/root.htm", "http://h:8080/root.htm"},
+      {"next.htm", "http://h:8080/dir/next.htm"},
+      {"../up.htm", "http://h:8080/dir/../up.htm"},
+      {"?q=2", "http://h:8080/dir/page.htm?q=2"},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(ResolveLocation("h", 8080, "/dir/page.htm?q=1#f", r.location), r.expected) << r.location;
+  EXPECT_EQ(ResolveLocation("h", 80, "/", "a"), "http://h/a");
+}
+
+TEST(LocalFile, WritesEverythingAndReportsADiskThatFails) {
+  test::TempDir d;
+  LocalFile f;
+  ASSERT_TRUE(f.Create(d / "a.bin"));
+  std::string big(200000, 'x');
+  EXPECT_TRUE(f.Write("abc"));
+  EXPECT_TRUE(f.Write(big));
+  EXPECT_TRUE(f.Close());
+  EXPECT_EQ(test::ReadFile(d / "a.bin"), "abc" + big);
+  ASSERT_TRUE(f.Create(d / "a.bin"));  // empties the old file
+  EXPECT_TRUE(f.Close());
+  EXPECT_EQ(test::ReadFile(d / "a.bin"), "");
+
+  if (access("/dev/full", W_OK) == 0) {
+    std::filesystem::create_symlink("/dev/full", d / "full");
+    ASSERT_TRUE(f.Create(d / "full"));
+    f.Write("small");  // buffered: the failure shows when it reaches the disk
+    EXPECT_FALSE(f.Close());
+    EXPECT_TRUE(f.Failed());
+  }
+  EXPECT_FALSE(f.Create(d / "missing/dir/x"));
+}
+
+}  // namespace
+}  // namespace tk

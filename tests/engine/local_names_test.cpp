@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/local_names.h"
+#include "support/temp_dir.h"
+
+namespace tk {
+namespace {
+
+using test::TempDir;
+
+TEST(MakeLocalName, NameComesFromThePathLowerCasedBeforeAnyQuery) {
+  RunState s;
+  EXPECT_EQ(MakeLocalName(s, "/Dir/Index.HTML", "text/html"), "index.html");
+  EXPECT_EQ(MakeLocalName(s, "/cgi-bin/list.cgi?page=2", "text/html"), "list.cgi");
+  EXPECT_EQ(MakeLocalName(s, "/a/b&c=d.htm", ""), "b.htm");  // cut at "&", then ".htm" added
+  EXPECT_EQ(MakeLocalName(s, "/img/logo", "image/gif"), "logo.htm");
+  EXPECT_EQ(MakeLocalName(s, "/img/logo", "IMAGE/X-XBITMAP"), "logo.xbm");
+  EXPECT_EQ(MakeLocalName(s, "/img/logo.png", "image/x-xbitmap"), "logo.png.xbm");
+  EXPECT_EQ(MakeLocalName(s, "/data.tar.gz", "application/x-gzip"), "data.tar.gz");
+}
+
+TEST(MakeLocalName, EmptyNamesAreNumberedThroughTheRun) {
+  RunState s;
+  EXPECT_EQ(MakeLocalName(s, "/news/", "text/html"), "~TrawlDlFile_0.htm");
+  EXPECT_EQ(MakeLocalName(s, "/?q=1", "text/html"), "~TrawlDlFile_1.htm");
+  // A percent-encoded name is cut at its first "%", leaving nothing.
+  EXPECT_EQ(MakeLocalName(s, "/%E6%97%A5.htm", "text/html"), "~TrawlDlFile_2.htm");
+  EXPECT_EQ(MakeUnnamedName(s), "~TrawlDlFile_3.htm");
+  EXPECT_EQ(s.UnnamedCount, 4);
+}
+
+TEST(MakeLocalName, DotNamesNeverClimbOut) {
+  RunState s;
+  EXPECT_EQ(MakeLocalName(s, "/a/..", ""), "_");
+  EXPECT_EQ(MakeLocalName(s, "/a/.", ""), "_");
+  EXPECT_EQ(MakeLocalName(s, std::string("/a/x\0y", 6), ""), "_");
+}
+
+TEST(MakeServerPath, HostPortAndFoldersCreatedUnderTheSaveFolder) {
+  TempDir d;
+  EXPECT_EQ(MakeServerPath(d.Path(), true, "server1", "/docs/a/page.html?x=1/y", 8080, "page.html"),
+            "server1~8080/docs/a/page.html");
+  EXPECT_TRUE(std::filesystem::is_directory(d / "server1~8080/docs/a"));
+  EXPECT_EQ(MakeServerPath(d.Path(), true, "Server1", "/Dir/Index.HTML", 80, "index.html"),
+            "Server1/Dir/index.html");
+  EXPECT_EQ(MakeServerPath(d.Path(), true, "h", "x.htm", 80, "x.htm"), "h/x.htm");
+  EXPECT_EQ(MakeServerPath(d.Path(), false, "files1", "/pub/*.txt", 21, "a.txt"), "ftp_files1/pub/a.txt");
+  EXPECT_EQ(MakeServerPath(d.Path(), false, "files1", "/a.txt", 2121, "a.txt"), "ftp_files1~2121/a.txt");
+  EXPECT_TRUE(std::filesystem::is_directory(d / "ftp_files1/pub"));
+  // The port is shown as the unsigned 16-bit number it is.
+  EXPECT_EQ(MakeServerPath(d.Path(), true, "h", "/", 65535, "i.htm"), "h~65535/i.htm");
+}
+
+TEST(MakeServerPath, EveryPathStaysInsideTheSaveFolder) {
+  TempDir d;
+  std::filesystem::create_directory(d / "save");
+  auto save = d / "save";
+  EXPECT_EQ(MakeServerPath(save, true, "..", "/x.htm", 80, "x.htm"), "_/x.htm");
+  EXPECT_EQ(MakeServerPath(save, true, "h", "/a/../../b/", 80, ".."), "h/a/_/_/b/_");
+  EXPECT_EQ(MakeServerPath(save, true, "h", "//etc//x", 80, "x.htm"), "h/_/etc/_/x.htm");
+  EXPECT_EQ(MakeServerPath(save, false, "h", "/./p/", 21, "."), "ftp_h/_/p/_");
+  EXPECT_EQ(MakeServerPath(save, true, "", "/x", 80, "x.htm"), "_/x.htm");
+  for (auto& e : std::filesystem::directory_iterator(d.Path())) EXPECT_EQ(e.path().filename(), "save");
+}
+
+TEST(MakeUniqueName, NumbersTakenNamesCaseInsensitively) {
+  RunState s;
+  EXPECT_EQ(MakeUniqueName(s, "about.htm"), "about.htm");
+  EXPECT_EQ(MakeUniqueName(s, "About.htm"), "About(1).htm");
+  EXPECT_EQ(MakeUniqueName(s, "about.htm"), "about(2).htm");
+  EXPECT_EQ(MakeUniqueName(s, "readme"), "readme");
+  EXPECT_EQ(MakeUniqueName(s, "readme"), "readme(1)");
+  EXPECT_EQ(MakeUniqueName(s, "server1/a/page.htm"), "server1/a/page.htm");
+  EXPECT_EQ(MakeUniqueName(s, "server1/a/page.htm"), "server1/a/page(1).htm");
+}
+
+TEST(MakeUniqueName, ANameIsGivenToOneFileOnly) {
+  RunState s;
+  EXPECT_EQ(MakeUniqueName(s, "page.htm"), "page.htm");
+  EXPECT_EQ(MakeUniqueName(s, "page.htm"), "page(1).htm");
+  EXPECT_EQ(MakeUniqueName(s, "page(2).htm"), "page(2).htm");
+  // The next numbered variant skips the one a URL took for itself...
+  EXPECT_EQ(MakeUniqueName(s, "page.htm"), "page(3).htm");
+  // ...and a URL named like an earlier variant gets a name of its own.
+  EXPECT_EQ(MakeUniqueName(s, "PAGE(1).htm"), "PAGE(1)(1).htm");
+  EXPECT_EQ(s.UsedNames.size(), 5u);
+}
+
+TEST(MakeUniqueName, ADotInAFolderNeverTakesTheNumber) {
+  RunState s;
+  MakeUniqueName(s, "host/v1.2/readme");
+  EXPECT_EQ(MakeUniqueName(s, "host/v1.2/readme"), "host/v1.2/readme(1)");
+}
+
+TEST(MakeUniqueName, ThousandsOfEqualNamesStayFast) {
+  RunState s;
+  std::string last;
+  for (int i = 0; i < 20000; ++i) last = MakeUniqueName(s, "index.htm");
+  EXPECT_EQ(last, "index(19999).htm");
+}
+
+TEST(MakeDirs, CreatesMissingFoldersAndReportsFailure) {
+  TempDir d;
+  EXPECT_EQ(MakeDirs((d / "a/b/c").string()), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(d / "a/b/c"));
+  EXPECT_EQ(MakeDirs((d / "a/b/c").string()), 0);
+  test::WriteFile(d / "file", "x");
+  EXPECT_EQ(MakeDirs((d / "file/sub").string()), -1);
+  EXPECT_EQ(MakeDirs(""), 0);
+}
+
+}  // namespace
+}  // namespace tk

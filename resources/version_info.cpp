@@ -24,7 +24,7 @@ const VersionResource& ProgramVersion() {
           {"\\StringFileInfo\\041104b0\\FileVersion", TRAWLKIT_VERSION},
           {"\\StringFileInfo\\041104b0\\ProductVersion", TRAWLKIT_VERSION},
           {"\\StringFileInfo\\041104b0\\ProductName", "Trawlkit"},
-          {"\\StringFileInfo\\041104b0\\LegalCopyright", "Copyright (C) 2026 The Trawlkit developers"},
+          {"\\StringFileInfo\\041104b0\\LegalCopyright", "Copyright (C) 2026 Trawlkit"},
       }};
   return version;
 }

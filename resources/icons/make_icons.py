@@ -21,35 +21,41 @@ def write(name, text):
     (OUT / name).write_text(text, encoding='utf-8')
 
 
-GLOBE_DEFS = '''<defs>
-  <radialGradient id="sea" cx="0.38" cy="0.34" r="0.75">
-    <stop offset="0" stop-color="#8fd3ff"/><stop offset="1" stop-color="#1763b8"/>
-  </radialGradient>
-  <clipPath id="ball"><circle cx="{cx}" cy="{cy}" r="{r}"/></clipPath>
-</defs>'''
-
-LAND = ('M{x0},9 c3,-3 8,-3 10,0 c2,3 -1,5 1,8 c2,3 -2,7 -5,6 c-3,-1 -2,-5 -5,-6 '
-        'c-3,-1 -3,-5 -1,-8 z M{x1},19 c2,-2 5,-1 6,1 c1,3 -1,6 -3,6 c-2,0 -4,-4 -3,-7 z')
+# Continents as (longitude, latitude, half width, half height) in degrees and pixels of a 14.5
+# radius ball. They are projected onto the visible half, so turning the globe is a longitude shift;
+# shapes are kept inside the ball by the projection, as the SVG renderer has no clipping.
+CONTINENTS = ((-60, -20, 4.5, 5.5), (-35, 25, 3.0, 4.5), (20, -25, 5.5, 3.5), (30, 15, 3.5, 6.0),
+              (95, -20, 6.0, 4.0), (130, 25, 3.0, 2.5), (170, 0, 3.5, 5.0))
 
 
-def globe(cx, cy, r, shift, defs=True):
-    land = ''.join(
-        f'<path d="{LAND.format(x0=x, x1=x + 13)}" fill="#3fae4a" stroke="#2a7a33" stroke-width="0.6"/>'
-        for x in (4 - shift, 4 - shift + 28, 4 - shift - 28))
-    grid = (f'<ellipse cx="{cx}" cy="{cy}" rx="{r * 0.45:.1f}" ry="{r}" fill="none" stroke="#ffffff" '
-            f'stroke-opacity="0.35" stroke-width="0.8"/>'
-            f'<line x1="{cx - r}" y1="{cy}" x2="{cx + r}" y2="{cy}" stroke="#ffffff" stroke-opacity="0.35" '
-            f'stroke-width="0.8"/>')
-    head = GLOBE_DEFS.format(cx=cx, cy=cy, r=r) if defs else ''
-    return (f'{head}<circle cx="{cx}" cy="{cy}" r="{r}" fill="url(#sea)"/>'
-            f'<g clip-path="url(#ball)">{land}{grid}</g>'
-            f'<circle cx="{cx}" cy="{cy}" r="{r - 0.5}" fill="none" stroke="#0d3f7a" stroke-width="1"/>')
+def globe(cx, cy, r, turn):
+    parts = [f'<defs><radialGradient id="sea" cx="0.38" cy="0.34" r="0.75">'
+             f'<stop offset="0" stop-color="#8fd3ff"/><stop offset="1" stop-color="#1763b8"/>'
+             f'</radialGradient></defs><circle cx="{cx}" cy="{cy}" r="{r}" fill="url(#sea)"/>']
+    scale = r / 14.5
+    for lon, lat, hw, hh in CONTINENTS:
+        a = math.radians(lon + turn)
+        if math.cos(a) < 0.25:
+            continue  # on the far side
+        phi = math.radians(lat)
+        x = cx + r * 0.82 * math.sin(a) * math.cos(phi)
+        y = cy - r * 0.82 * math.sin(phi)
+        rx = hw * scale * math.cos(a)
+        ry = hh * scale
+        parts.append(f'<ellipse cx="{x:.2f}" cy="{y:.2f}" rx="{rx:.2f}" ry="{ry:.2f}" fill="#3fae4a" '
+                     f'stroke="#2a7a33" stroke-width="0.6"/>')
+    parts.append(f'<ellipse cx="{cx}" cy="{cy}" rx="{r * 0.45:.1f}" ry="{r - 1}" fill="none" stroke="#ffffff" '
+                 f'stroke-opacity="0.35" stroke-width="0.8"/>'
+                 f'<line x1="{cx - r + 1}" y1="{cy}" x2="{cx + r - 1}" y2="{cy}" stroke="#ffffff" '
+                 f'stroke-opacity="0.35" stroke-width="0.8"/>'
+                 f'<circle cx="{cx}" cy="{cy}" r="{r - 0.5}" fill="none" stroke="#0d3f7a" stroke-width="1"/>')
+    return ''.join(parts)
 
 
 def product_icon():
     arrow = ('<path d="M20.5,14.5 h6 v7 h4 l-7,8 l-7,-8 h4 z" fill="#ff9f1a" stroke="#9a5500" '
              'stroke-width="1" stroke-linejoin="round"/>')
-    return svg(32, 32, globe(14, 14, 12.5, 2) + arrow)
+    return svg(32, 32, globe(14, 14, 12.5, 0) + arrow)
 
 
 def bin_frame(k):
@@ -155,8 +161,8 @@ def main():
         write(f'icon{136 + k}_delete{k}.svg', bin_frame(k))
     write('icon142_add.svg', add_icon())
     # 148, 147, 146 are shown in that order, so the globe turns eastward.
-    for rid, shift in ((148, 0), (147, 9), (146, 18)):
-        write(f'icon{rid}_globe.svg', svg(32, 32, globe(16, 16, 14.5, shift)))
+    for rid, turn in ((148, 0), (147, 40), (146, 80)):
+        write(f'icon{rid}_globe.svg', svg(32, 32, globe(16, 16, 14.5, turn)))
     write('icon149_computer.svg', computer(False))
     write('icon150_computer_flash.svg', computer(True))
     write('icon151_open.svg', open_project())

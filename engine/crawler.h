@@ -79,7 +79,6 @@ class Crawler {
   bool Cancelled() { return m_host.CancelRequested(); }
 
   void OpenRunLog();
-  void WriteSettingsBlock(const std::tm& start);
   void WriteSummary();
   void CloseNetwork();
 
@@ -93,6 +92,10 @@ class Crawler {
   std::mutex m_sessionMutex;  // guards m_session against Interrupt from another thread
   std::unique_ptr<inet::Session> m_session;
 };
+
+// The settings block that opens a run's log, for settings whose SaveDir already ends in "/".
+std::string SettingsBlock(const ProjectSettings& settings, const std::tm& start);
+std::string WithTrailingSlash(std::string dir);
 
 // "%s(NG:%s(%d))\r\n" and friends, spelled once.
 std::string LogLine(std::string_view url, std::string_view outcome);

@@ -39,7 +39,7 @@ void Crawler::WriteLog(std::string_view text) {
 
 void Crawler::OpenRunLog() {
   std::string& saveDir = m_settings.SaveDir;
-  if (!saveDir.empty() && saveDir.back() != '/') saveDir += '/';
+  saveDir = WithTrailingSlash(saveDir);
   if (m_settings.ProjectPath.find('/') == std::string::npos)
     m_settings.ProjectPath.insert(0, saveDir);
   m_saveFolder = saveDir.empty() ? std::filesystem::path(".") : std::filesystem::path(saveDir);
@@ -49,8 +49,7 @@ void Crawler::OpenRunLog() {
   m_state.UsedNames.insert(std::string(kLogName));
 }
 
-void Crawler::WriteSettingsBlock(const std::tm& start) {
-  const ProjectSettings& s = m_settings;
+std::string SettingsBlock(const ProjectSettings& s, const std::tm& start) {
   std::string text = FormatTime(start) + ":Start downloading\r\n";
   text += "Excluding file types:" + s.ExcludeType + "\r\n";
   text += "Saving to directory:" + s.SaveDir + "\r\n";
@@ -66,7 +65,12 @@ void Crawler::WriteSettingsBlock(const std::tm& start) {
   text += "\r\nConfirm before overwrite:";
   text += s.ConfirmOverwrite ? "Yes" : "No";
   text += "\r\n";
-  WriteLog(text);
+  return text;
+}
+
+std::string WithTrailingSlash(std::string dir) {
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  return dir;
 }
 
 void Crawler::WriteSummary() {
@@ -98,7 +102,7 @@ void Crawler::RunDownload() {
   m_state = RunState{};
   OpenRunLog();
   m_host.ClearLog();
-  WriteSettingsBlock(m_clock.LocalTime());
+  WriteLog(SettingsBlock(m_settings, m_clock.LocalTime()));
   m_state.ReloadFlag = m_settings.UseCache ? 0 : inet::kFlagReload;
 
   inet::Error err;

@@ -1,0 +1,163 @@
+#include "cli/cli_main.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+#include <unistd.h>
+
+#include "cli/cli_options.h"
+#include "cli/terminal_host.h"
+#include "engine/crawler.h"
+#include "engine/default_save_dir.h"
+#include "engine/local_names.h"
+#include "settings/project.h"
+#include "settings/text.h"
+
+namespace tk::cli {
+namespace {
+
+constexpr const char* kNoStartUrl = "スタートページリスト(URL)を追加してください！";
+constexpr const char* kBadUrl = "有効なURL(HTTP/FTP)ファイルを入力してください！";
+constexpr const char* kBadLayers = "リンク層数を「10」以内にしてください！";
+constexpr const char* kNotProject = "プロジェクトファイルではありません！";
+constexpr const char* kNoSaveFolder = "ファイル保存ディレクトリ作成失敗！";
+
+int Fail(CliContext& c, const std::string& message) {
+  *c.err << message << "\n";
+  return kExitBadInput;
+}
+
+bool IsHttpOrFtp(const std::string& text) {
+  auto url = inet::ParseUrl(text);
+  return url && (url->service == inet::Service::Http || url->service == inet::Service::Ftp);
+}
+
+bool ParseLayers(const std::string& text, int& layers) {
+  if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  layers = std::stoi(text);
+  return layers <= 10;
+}
+
+// Applies the options to `s`; a message when one of them is refused.
+std::optional<std::string> ApplyOptions(const CliOptions& o, ProjectSettings& s) {
+  for (const std::string& url : o.urls) {
+    if (!IsHttpOrFtp(url)) return kBadUrl;
+    s.StartUrls.push_back(url);
+  }
+  if (o.layers && !ParseLayers(*o.layers, s.LinkLayers)) return kBadLayers;
+  if (o.saveProject && !IsProjectFileName(*o.saveProject)) return kNotProject;
+  if (o.dir) s.SaveDir = *o.dir;
+  if (o.sameSite) s.SameSiteOnly = *o.sameSite;
+  if (o.flat) s.SaveFlat = *o.flat;
+  if (o.cache) s.UseCache = *o.cache;
+  if (o.confirm) s.ConfirmOverwrite = *o.confirm;
+  if (o.exclude) s.ExcludeType = AsciiLower(*o.exclude);
+  if (s.StartUrls.empty()) return kNoStartUrl;
+  return std::nullopt;
+}
+
+int Run(ProjectSettings& settings, const CliOptions& options, CliContext& c, RunClock& clock) {
+  TerminalHost host(c, clock, settings.StartUrls, options.quiet);
+  InetBackend& backend = c.backend ? *c.backend : DefaultInetBackend();
+  Crawler crawler(settings, host, backend, clock, "trawlkit-cli");
+  bool done = false;
+  std::mutex doneMutex;
+  std::condition_variable doneSignal;
+  // A signal only raises the flag; this watcher turns it into an interrupted network call.
+  std::thread watcher([&] {
+    std::unique_lock lock(doneMutex);
+    while (!done) {
+      if (host.CancelRequested()) {
+        crawler.Interrupt();
+        return;
+      }
+      doneSignal.wait_for(lock, std::chrono::milliseconds(100));
+    }
+  });
+  crawler.RunDownload();
+  {
+    std::lock_guard lock(doneMutex);
+    done = true;
+  }
+  doneSignal.notify_all();
+  watcher.join();
+  if (host.CancelRequested()) return kExitCancelled;
+  return crawler.State().Errors > 0 ? kExitRunErrors : kExitOk;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, CliContext& c) {
+  CliOptions options;
+  std::string error;
+  if (!ParseCliOptions(args, options, error))
+    return Fail(c, "trawlkit-cli: " + error + "\nTry 'trawlkit-cli --help'.");
+  if (options.help) {
+    *c.out << CliUsage();
+    return kExitOk;
+  }
+  if (options.version) {
+    *c.out << "trawlkit-cli " << TRAWLKIT_VERSION << "\n";
+    return kExitOk;
+  }
+  ProjectSettings settings;
+  if (!options.project.empty()) {
+    if (!IsProjectFileName(options.project)) return Fail(c, kNotProject);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(options.project, ec))
+      return Fail(c, "trawlkit-cli: " + options.project + ": no such project file");
+    LoadProject(settings, options.project);
+  }
+  if (auto refused = ApplyOptions(options, settings)) return Fail(c, *refused);
+
+  RunClock& clock = c.clock ? *c.clock : SystemClock();
+  if (settings.SaveDir.empty()) settings.SaveDir = DefaultSaveDir(c.home, clock.LocalTime());
+  if (options.dryRun) {
+    ProjectSettings shown = settings;
+    shown.SaveDir = WithTrailingSlash(shown.SaveDir);
+    *c.out << SettingsBlock(shown, clock.LocalTime());
+    for (const std::string& url : settings.StartUrls) *c.out << url << "\n";
+    return kExitOk;
+  }
+  if (MakeDirs(settings.SaveDir) != 0) return Fail(c, kNoSaveFolder);
+  if (options.saveProject) {
+    settings.ProjectPath = *options.saveProject;
+    if (!SaveProject(settings, *options.saveProject))
+      return Fail(c, "trawlkit-cli: " + *options.saveProject + ": cannot be written");
+  }
+  return Run(settings, options, c, clock);
+}
+
+namespace {
+std::atomic<bool> g_cancel{false};
+extern "C" void OnCancelSignal(int) { g_cancel.store(true); }
+}  // namespace
+
+int CliMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  CliContext c;
+  c.out = &out;
+  c.err = &err;
+  bool terminalIn = isatty(STDIN_FILENO) != 0;
+  c.in = terminalIn ? &std::cin : nullptr;
+  c.passwordEchoOff = terminalIn;
+  c.progress = isatty(STDERR_FILENO) != 0;
+  c.home = HomeFolder();
+  c.cancel = &g_cancel;
+  struct sigaction action {};
+  action.sa_handler = OnCancelSignal;
+  sigemptyset(&action.sa_mask);
+  struct sigaction oldInt {}, oldTerm {};
+  sigaction(SIGINT, &action, &oldInt);
+  sigaction(SIGTERM, &action, &oldTerm);
+  int status = RunCli(args, c);
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
+  return status;
+}
+
+}  // namespace tk::cli

@@ -1,0 +1,15 @@
+#pragma once
+// The save folder offered when none is given: ~/TrawlFiles/YYYYMMDD, numbered when taken.
+#include <ctime>
+#include <string>
+
+namespace tk {
+
+// `home`/TrawlFiles/YYYYMMDD for `day`, or the first of YYYYMMDD(1), YYYYMMDD(2)... that does
+// not exist yet. Nothing is created.
+std::string DefaultSaveDir(const std::string& home, const std::tm& day);
+
+// $HOME, or the password database's home folder when HOME is unset.
+std::string HomeFolder();
+
+}  // namespace tk

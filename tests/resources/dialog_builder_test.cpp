@@ -1,0 +1,173 @@
+// Layouts built into real widgets: positions in dialog units, the kinds and styles that change
+// behaviour, radio groups, the spin arrows and the sorted insertion of list boxes.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "resources/dialog_builder.h"
+#include "resources/up_down.h"
+
+namespace tk::res {
+namespace {
+
+TEST(DialogUnits, ScaleWithTheFontsBaseUnitsAndRoundLikeMulDiv) {
+  const DialogUnits units(6, 13);
+  EXPECT_EQ(units.X(4), 6);
+  EXPECT_EQ(units.Y(8), 13);
+  EXPECT_EQ(units.X(331), 497);  // 496.5 rounds away from zero
+  EXPECT_EQ(units.Y(211), 343);  // 342.875
+  EXPECT_EQ(units.X(-3), -5);    // -4.5
+  EXPECT_EQ(units.Rect(3, 23, 294, 110), QRect(5, 37, 441, 179));
+}
+
+TEST(DialogUnits, DialogFontIsTheJapaneseGothicAtTheLayoutsSize) {
+  const QFont font = DialogFont(*FindDialog(kDlgAbout));
+  EXPECT_EQ(font.pointSize(), 9);
+  // fonts-ipafont-gothic is installed by scripts/bootstrap; without it every text is boxes.
+  EXPECT_EQ(QFontInfo(font).family(), QStringLiteral("IPAPGothic"));
+  const DialogUnits units(font);
+  EXPECT_GT(units.BaseX(), 2);
+  EXPECT_GT(units.BaseY(), units.BaseX());
+}
+
+TEST(DialogBuilder, PlacesEveryControlAtItsConvertedRectangle) {
+  QDialog host;
+  const DialogTemplate& intro = *FindDialog(kDlgIntro);
+  const BuiltDialog built = BuildDialog(intro, &host);
+  const DialogUnits& u = built.Units();
+  EXPECT_EQ(host.size(), u.Size(331, 211));
+  EXPECT_EQ(host.windowTitle(), QStringLiteral("Trawlkit案内"));
+  ASSERT_EQ(built.Widgets().size(), intro.controls.size());
+
+  auto* box = built.Get<QCheckBox>(1040);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text(), QStringLiteral("次回から表示しない"));
+  EXPECT_EQ(box->geometry(), u.Rect(117, 180, 84, 10));
+  EXPECT_EQ(FindControlWidget(&host, 1040), box);
+
+  // The centred hint line and the icon, which takes the icon's own 32 x 32 size.
+  auto* hint = qobject_cast<QLabel*>(built.Widgets().back());
+  ASSERT_NE(hint, nullptr);
+  EXPECT_TRUE(hint->alignment() & Qt::AlignHCenter);
+  auto* icon = qobject_cast<QLabel*>(built.Widgets()[6]);
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(icon->geometry(), QRect(u.X(21), u.Y(55), 32, 32));
+  EXPECT_FALSE(icon->pixmap().isNull());
+}
+
+TEST(DialogBuilder, KindsAndStylesBecomeWidgetBehaviour) {
+  QWidget start, download, urlInput;
+  const BuiltDialog s = BuildDialog(*FindDialog(kDlgStart), &start);
+  auto* list = s.Get<QListWidget>(1003);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->selectionMode(), QAbstractItemView::MultiSelection);
+  EXPECT_TRUE(list->property("sorted").toBool());
+  auto* add = s.Get<QPushButton>(1004);
+  ASSERT_NE(add, nullptr);
+  EXPECT_TRUE(add->text().isEmpty());  // shows its icon instead of "追加"
+  EXPECT_FALSE(add->icon().isNull());
+  EXPECT_EQ(add->accessibleName(), QStringLiteral("追加"));
+
+  const BuiltDialog d = BuildDialog(*FindDialog(kDlgDownload), &download);
+  auto* log = d.Get<QPlainTextEdit>(1000);
+  ASSERT_NE(log, nullptr);
+  EXPECT_TRUE(log->isReadOnly());
+  EXPECT_EQ(log->lineWrapMode(), QPlainTextEdit::NoWrap);
+
+  const BuiltDialog u = BuildDialog(*FindDialog(kDlgUrlInput), &urlInput);
+  auto* combo = u.Get<QComboBox>(1000);
+  ASSERT_NE(combo, nullptr);
+  EXPECT_TRUE(combo->isEditable());
+  EXPECT_EQ(combo->insertPolicy(), QComboBox::NoInsert);
+  // The closed combo is one line high, not the 58 units of its list.
+  EXPECT_LT(combo->height(), u.Units().Y(58));
+  EXPECT_TRUE(u.Get<QPushButton>(1)->isDefault());
+}
+
+TEST(DialogBuilder, RadioButtonsAreExclusiveWithinTheirGroupOnly) {
+  QWidget options;
+  const BuiltDialog b = BuildDialog(*FindDialog(kDlgOptions), &options);
+  auto radio = [&](int id) { return b.Get<QRadioButton>(id); };
+  for (int id : {1014, 1015, 1019, 1020, 1016, 1021}) ASSERT_NE(radio(id), nullptr) << id;
+  radio(1014)->click();
+  radio(1019)->click();
+  radio(1021)->click();
+  EXPECT_TRUE(radio(1014)->isChecked() && radio(1019)->isChecked() && radio(1021)->isChecked());
+  radio(1015)->click();
+  EXPECT_FALSE(radio(1014)->isChecked());
+  EXPECT_TRUE(radio(1015)->isChecked());
+  EXPECT_TRUE(radio(1019)->isChecked());  // the other groups keep their choice
+  EXPECT_TRUE(radio(1021)->isChecked());
+  EXPECT_EQ(radio(1014)->group(), radio(1015)->group());
+  EXPECT_NE(radio(1014)->group(), radio(1019)->group());
+  EXPECT_NE(radio(1019)->group(), radio(1016)->group());
+}
+
+TEST(DialogBuilder, SpinArrowsStepTheirBuddyInsideTheRange) {
+  QWidget options;
+  const BuiltDialog b = BuildDialog(*FindDialog(kDlgOptions), &options);
+  auto* spin = b.Get<UpDownControl>(1018);
+  auto* edit = b.Get<QLineEdit>(1017);
+  ASSERT_NE(spin, nullptr);
+  ASSERT_EQ(spin->Buddy(), edit);
+  // Aligned right: the arrows take the buddy's right end, where the layout drew them.
+  EXPECT_EQ(edit->geometry().right() + 1, spin->geometry().left());
+  EXPECT_EQ(spin->geometry().right(), b.Units().X(279) + b.Units().X(21) - 1);
+  spin->SetRange(0, 10);
+  edit->setText(QStringLiteral("9"));
+  spin->Step(1);
+  EXPECT_EQ(edit->text(), QStringLiteral("10"));
+  spin->Step(1);
+  EXPECT_EQ(edit->text(), QStringLiteral("10"));
+  edit->setText(QStringLiteral("abc"));  // no number reads as 0
+  spin->Step(-1);
+  EXPECT_EQ(edit->text(), QStringLiteral("0"));
+  QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+  QCoreApplication::sendEvent(edit, &up);
+  EXPECT_EQ(edit->text(), QStringLiteral("1"));
+  edit->setEnabled(false);  // a disabled field is not counted
+  spin->Step(1);
+  EXPECT_EQ(edit->text(), QStringLiteral("1"));
+}
+
+TEST(DialogBuilder, FactorySuppliesThePagesOwnControlClasses) {
+  QWidget start;
+  QPushButton* own = nullptr;
+  const BuiltDialog b = BuildDialog(*FindDialog(kDlgStart), &start,
+                                    [&](const ControlSpec& spec, QWidget*) -> QWidget* {
+                                      if (spec.id != 1005) return nullptr;
+                                      own = new QPushButton;  // parented by the builder
+                                      return own;
+                                    });
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(b.Control(1005), own);
+  EXPECT_EQ(own->parentWidget(), &start);
+  EXPECT_EQ(own->geometry(), b.Units().Rect(303, 108, 24, 25));
+  EXPECT_FALSE(own->icon().isNull());
+}
+
+TEST(InsertSorted, OrdersIgnoringLetterCaseAndPutsRepeatsAfterTheirEqual) {
+  QListWidget list;
+  for (const char* s : {"http://b/", "HTTP://C/", "ftp://z/", "http://a/", "Http://B/"})
+    InsertSorted(&list, QString::fromLatin1(s));
+  QStringList texts;
+  for (int i = 0; i < list.count(); ++i) texts << list.item(i)->text();
+  EXPECT_EQ(texts, QStringList({QStringLiteral("ftp://z/"), QStringLiteral("http://a/"),
+                                QStringLiteral("http://b/"), QStringLiteral("Http://B/"),
+                                QStringLiteral("HTTP://C/")}));
+}
+
+}  // namespace
+}  // namespace tk::res

@@ -137,7 +137,12 @@ std::string Crawler::RuleContext(int flags) const {
 std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
   // A cancelled run creates and empties no further file, whatever its pages still link to.
   if (Cancelled()) return {};
-  auto [it, inserted] = m_state.VisitedUrls.try_emplace(url);
+  auto parsed = inet::ParseUrl(url);
+  // Links reach us with "." and ".." segments and default ports as the page wrote them; keyed
+  // by its canonical form, one file is fetched once however its links spell it.
+  std::string key = parsed ? parsed->scheme + "://" + parsed->host + ":" + std::to_string(parsed->port) + parsed->object
+                           : url;
+  auto [it, inserted] = m_state.VisitedUrls.try_emplace(key);
   UrlRecord& record = it->second;
   if (inserted) {
     record.Url = url;
@@ -145,7 +150,6 @@ std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
     if (!record.Dropped || record.DroppedContext == RuleContext(flags)) return record.LocalPath;
     record.Dropped = false;
   }
-  auto parsed = inet::ParseUrl(url);
   if (parsed && (flags & FETCH_START_PAGE)) m_state.StartHost = parsed->host;
   if (parsed && parsed->service == inet::Service::Http)
     return FetchHttp(parsed->host, parsed->object, parsed->port, flags, depth, record);

@@ -35,7 +35,7 @@ struct RunCounters {
 
 struct RunState : RunCounters {
   std::int64_t FileBytes = 0;
-  // Case-insensitive keys: two URLs that differ in letter case are one URL.
+  // Keyed by the canonical URL, case-insensitively: two spellings of one URL are one URL.
   std::map<std::string, UrlRecord, LessNoCase> VisitedUrls;
   std::set<std::string, LessNoCase> UsedNames;
   std::map<std::string, int, LessNoCase> NextNameNumber;  // per taken name, its next "(n)"

@@ -138,7 +138,7 @@ TEST_F(FetchHttp, RedirectToFtpIsFetchedByFtpAndTheLinkRewritten) {
   EXPECT_EQ(log, header + "http://h/(OK:Saved as[~TrawlDlFile_0.htm])\r\nftp://f/pub/file.txt(OK:Saved as[file.txt])\r\n" +
                      Summary(2, 0, 0, static_cast<long>(net.http["h:80/"].body.size() + 4)));
   EXPECT_EQ(Saved("~TrawlDlFile_0.htm"), Html("<a href=file.txt>file</a>"));
-  EXPECT_EQ(visited.at("http://h/get.htm").LocalPath, "file.txt");
+  EXPECT_EQ(visited.at("http://h:80/get.htm").LocalPath, "file.txt");
 }
 
 TEST_F(FetchHttp, AConnectionServesOneHostAndPort) {

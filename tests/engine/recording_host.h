@@ -1,5 +1,6 @@
 #pragma once
 // A run host that records every call and answers questions from scripts.
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <string>
@@ -16,6 +17,7 @@ class RecordingHost : public RunHost {
   std::string box;                       // everything the log box received
   std::vector<std::string> files;        // "url -> name (size)" per BeginFile
   std::vector<std::int64_t> chunks;      // AddBytes counts
+  std::atomic<std::size_t> chunkCalls{0};  // the same, safe to read from another thread
   std::vector<RunCounters> counts;       // ShowCounts snapshots
   std::vector<std::string> overwriteAsked;
   std::deque<OverwriteAnswer> overwriteAnswers;  // empty: Skip, as Escape
@@ -25,8 +27,9 @@ class RecordingHost : public RunHost {
   int ends = 0;
   bool hangUpAnswer = false;
   int hangUpAsks = 0;
-  bool cancel = false;
+  std::atomic<bool> cancel{false};
   std::size_t cancelAfterCounts = 0;  // raise the cancel flag at this ShowCounts call (1-based)
+  std::size_t cancelAfterChunks = 0;  // ...or at this AddBytes call
   std::function<void(const std::string& url)> onBeginFile;
   std::function<void(std::size_t index)> onStartUrl;
 
@@ -39,7 +42,11 @@ class RecordingHost : public RunHost {
     files.push_back(url + " -> " + name + " (" + size + ")");
     if (onBeginFile) onBeginFile(url);
   }
-  void AddBytes(std::int64_t n) override { chunks.push_back(n); }
+  void AddBytes(std::int64_t n) override {
+    chunks.push_back(n);
+    ++chunkCalls;
+    if (chunks.size() == cancelAfterChunks) cancel = true;
+  }
   void ShowCounts(const RunCounters& c) override {
     counts.push_back(c);
     if (counts.size() == cancelAfterCounts) cancel = true;

@@ -77,8 +77,8 @@ TEST_F(RunLog, ALogThatCannotOpenLeavesTheBoxRunning) {
   EXPECT_EQ(host.box, header + "http://h/a.htm(OK:Saved as[a.htm])\r\n" + Summary(1, 0, 0, 3));
 }
 
-TEST_F(RunLog, AUrlIsFetchedOnceWhateverItsLetterCase) {
-  host.startUrls = {"http://h/a.htm", "http://h/a.htm", "HTTP://H/A.HTM"};
+TEST_F(RunLog, AUrlIsFetchedOnceWhateverItsSpelling) {
+  host.startUrls = {"http://h/a.htm", "http://h/a.htm", "HTTP://H/A.HTM", "http://h:80/x/../a.htm"};
   net.Page("h:80/a.htm", "abc");
   net.Page("H:80/A.HTM", "abc");
   std::string log = Run();

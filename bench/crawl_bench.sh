@@ -1,0 +1,97 @@
+#!/bin/bash
+# Crawl benchmark: trawlkit-cli against GNU Wget on a synthetic site served by nginx on
+# 127.0.0.1. Run by hand, never by CTest:
+#   bench/crawl_bench.sh BUILD_DIR [PAGES...]      (default pages: 1000 10000)
+# Prints files per second and peak memory of both and their ratio.
+set -euo pipefail
+
+build=${1:?usage: crawl_bench.sh BUILD_DIR [PAGES...]}
+shift
+sizes=("${@:-1000 10000}")
+[ $# -eq 0 ] && sizes=(1000 10000)
+cli=$(realpath "$build/cli/trawlkit-cli")
+here=$(dirname "$(realpath "$0")")
+work=$(mktemp -d /tmp/trawlkit-bench-XXXXXX)
+nginx_pid=
+cleanup() {
+  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+
+start_nginx() {  # root
+  local root=$1 port
+  port=$(free_port)
+  mkdir -p "$work/nginx/logs" "$work/nginx/tmp"
+  cat > "$work/nginx/nginx.conf" <<CONF
+daemon off;
+worker_processes 1;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/logs/error.log;
+events { worker_connections 256; }
+http {
+  access_log off;
+  client_body_temp_path $work/nginx/tmp;
+  proxy_temp_path $work/nginx/tmp;
+  fastcgi_temp_path $work/nginx/tmp;
+  uwsgi_temp_path $work/nginx/tmp;
+  scgi_temp_path $work/nginx/tmp;
+  types { text/html html; image/gif gif; }
+  keepalive_requests 100000;
+  server { listen 127.0.0.1:$port; root $root; }
+}
+CONF
+  /usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+  nginx_pid=$!
+  for _ in $(seq 50); do
+    curl -s -o /dev/null "http://127.0.0.1:$port/index.html" && break
+    sleep 0.1
+  done
+  echo "$port"
+}
+
+# Runs a command under /usr/bin/time -v; prints "seconds maxrss_kib".
+measure() {
+  local out=$1; shift
+  /usr/bin/time -v -o "$out" "$@" >/dev/null 2>&1 || true
+  local wall rss
+  wall=$(grep 'Elapsed (wall clock)' "$out" | awk '{print $NF}')
+  rss=$(grep 'Maximum resident set size' "$out" | awk '{print $NF}')
+  /usr/bin/python3 - "$wall" "$rss" <<'PY'
+import sys
+parts = [float(p) for p in sys.argv[1].split(":")]
+secs = sum(p * 60 ** i for i, p in enumerate(reversed(parts)))
+print("%.3f %s" % (secs, sys.argv[2]))
+PY
+}
+
+count_files() { find "$1" -type f ! -name Trawlkit.txt | wc -l; }
+
+printf "%-7s %-9s %8s %9s %10s %9s\n" pages tool files seconds files/s peak_MiB
+for pages in "${sizes[@]}"; do
+  site="$work/site$pages"
+  /usr/bin/python3 "$here/make_site.py" "$site" "$pages"
+  port=$(start_nginx "$site")
+  url="http://127.0.0.1:$port/index.html"
+
+  read -r t_secs t_rss < <(XDG_CACHE_HOME="$work/cache" measure "$work/t.time" \
+    "$cli" -q -u "$url" -d "$work/t$pages" -l 10 --server-tree --no-cache --no-confirm)
+  t_files=$(count_files "$work/t$pages")
+  read -r w_secs w_rss < <(cd "$work" && measure "$work/w.time" wget -q -r -l inf -k -P "$work/w$pages" "$url")
+  w_files=$(count_files "$work/w$pages")
+
+  /usr/bin/python3 - "$pages" "$t_files" "$t_secs" "$t_rss" "$w_files" "$w_secs" "$w_rss" <<'PY'
+import sys
+pages, tf, ts, tr, wf, ws, wr = sys.argv[1:]
+tf, wf, ts, ws, tr, wr = int(tf), int(wf), float(ts), float(ws), int(tr), int(wr)
+trate, wrate = tf / max(ts, 1e-3), wf / max(ws, 1e-3)
+print("%-7s %-9s %8d %9.2f %10.1f %9.1f" % (pages, "trawlkit", tf, ts, trate, tr / 1024))
+print("%-7s %-9s %8d %9.2f %10.1f %9.1f" % (pages, "wget", wf, ws, wrate, wr / 1024))
+print("%-7s ratio files/s trawlkit/wget: %.2f" % (pages, trate / max(wrate, 1e-9)))
+PY
+  kill "$nginx_pid" 2>/dev/null; wait "$nginx_pid" 2>/dev/null || true
+  nginx_pid=
+  rm -rf "$work/t$pages" "$work/w$pages"
+done

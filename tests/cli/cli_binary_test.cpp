@@ -1,0 +1,116 @@
+// The trawlkit-cli program itself: signals, streams and exit statuses as a shell sees them.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "support/temp_dir.h"
+#include "support/test_servers.h"
+
+extern char** environ;
+
+namespace tk::test {
+namespace {
+
+class Program {
+ public:
+  explicit Program(std::vector<std::string> args, const std::filesystem::path& outDir) {
+    args.insert(args.begin(), TRAWLKIT_CLI_PATH);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (outDir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, (outDir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Program() {
+    if (m_pid > 0 && !m_status) {
+      kill(m_pid, SIGKILL);
+      waitpid(m_pid, nullptr, 0);
+    }
+  }
+  bool Started() const { return m_pid > 0; }
+  void Signal(int sig) { kill(m_pid, sig); }
+  // The exit status, or -1 when the program has not ended within the time.
+  int Wait(std::chrono::seconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return *m_status;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+ private:
+  pid_t m_pid = -1;
+  std::optional<int> m_status;
+};
+
+class CliProgram : public ::testing::Test {
+ protected:
+  CliProgram() {
+    setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    setenv("HOME", home.Path().c_str(), 1);
+  }
+  TempDir home;
+  TempDir save;
+};
+
+TEST_F(CliProgram, ChecksAndTheirExitStatus) {
+  Program noUrl({"-d", (save / "x").string()}, home.Path());
+  ASSERT_TRUE(noUrl.Started());
+  EXPECT_EQ(noUrl.Wait(std::chrono::seconds(20)), 2);
+  EXPECT_EQ(ReadFile(home / "stderr"), "スタートページリスト(URL)を追加してください！\n");
+  Program version({"--version"}, home.Path());
+  EXPECT_EQ(version.Wait(std::chrono::seconds(20)), 0);
+  EXPECT_EQ(ReadFile(home / "stdout"), "trawlkit-cli " TRAWLKIT_VERSION "\n");
+}
+
+TEST_F(CliProgram, SigtermWindsTheRunDownAndStillWritesTheSummary) {
+  auto server = HttpTestServer::Start();
+  std::string url = server->Url("/__/slow?n=400000&chunk=200&delay=20");
+  Program run({"-u", url, "-d", save.Path().string(), "--no-cache"}, home.Path());
+  ASSERT_TRUE(run.Started());
+  // Bounded wait for the first bytes on disk.
+  for (int i = 0; i < 500 && !std::filesystem::exists(save / "slow.htm"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  run.Signal(SIGTERM);
+  EXPECT_EQ(run.Wait(std::chrono::seconds(20)), 3);
+  std::string out = ReadFile(home / "stdout");
+  EXPECT_NE(out.find("Summary:\r\n"), std::string::npos);
+  EXPECT_NE(out.find(":End downloading\r\n"), std::string::npos);
+  EXPECT_EQ(out.find("(OK:"), std::string::npos);
+  EXPECT_EQ(out, ReadFile(save / "Trawlkit.txt"));
+  EXPECT_EQ(ReadFile(home / "stderr"), "");  // not a terminal
+  EXPECT_LT(std::filesystem::file_size(save / "slow.htm"), 400000u);
+}
+
+TEST_F(CliProgram, ErrorsInTheRunGiveStatusOne) {
+  auto server = HttpTestServer::Start();
+  Program run({"-u", server->Url("/__/bytes?n=10"), "-u", server->Url("/__/status?code=500"), "-d",
+               save.Path().string()},
+              home.Path());
+  EXPECT_EQ(run.Wait(std::chrono::seconds(30)), 1);
+  std::string out = ReadFile(home / "stdout");
+  EXPECT_NE(out.find("(NG:Bad Status(500))\r\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(save / "bytes.htm"), "x:0|x:4|x:");
+}
+
+}  // namespace
+}  // namespace tk::test

@@ -1,0 +1,239 @@
+// trawlkit-cli run in-process: options, the checks before a run, the run, exit statuses.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli_main.h"
+#include "cli/netrc.h"
+#include "engine/fake_net.h"
+#include "engine/recording_host.h"
+#include "settings/project.h"
+#include "support/temp_dir.h"
+
+namespace tk::cli {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+class Cli : public ::testing::Test {
+ protected:
+  Cli() {
+    context.out = &out;
+    context.err = &err;
+    context.backend = &net;
+    context.clock = &clock;
+    context.home = home.Path().string();
+    context.cancel = &cancel;
+  }
+
+  int Run(std::vector<std::string> args) {
+    out.str("");
+    err.str("");
+    return RunCli(args, context);
+  }
+  std::string Save() const { return (save.Path() / "out").string(); }
+  std::string Header(const std::string& dir, int layers = 0) const {
+    return "12:34:56:Start downloading\r\nExcluding file types:\r\nSaving to directory:" + dir +
+           "/\r\nLinks to browse:" + (layers ? "Start pages & " + std::to_string(layers) + "layers" : "Start pages only") +
+           "\r\nDownload pages at:The same site as the start page\r\nFiles saved:All in same directory\r\n"
+           "Using cashe:Yes\r\nConfirm before overwrite:No\r\n";
+  }
+
+  test::ScopedConfigHome config;
+  TempDir home;
+  TempDir save;
+  std::ostringstream out;
+  std::ostringstream err;
+  test::FakeNet net;
+  test::FixedClock clock;
+  std::atomic<bool> cancel{false};
+  CliContext context;
+};
+
+TEST_F(Cli, HelpVersionAndUnknownOptions) {
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_NE(out.str().find("Usage: trawlkit-cli [options] [PROJECT.tkp]"), std::string::npos);
+  EXPECT_EQ(Run({"--version"}), 0);
+  EXPECT_EQ(out.str(), "trawlkit-cli " TRAWLKIT_VERSION "\n");
+  EXPECT_EQ(Run({"--bogus"}), 2);
+  EXPECT_NE(err.str().find("unknown option: --bogus"), std::string::npos);
+  EXPECT_EQ(Run({"-u"}), 2);
+  EXPECT_NE(err.str().find("option needs a value: -u"), std::string::npos);
+  EXPECT_EQ(Run({"a.tkp", "b.tkp"}), 2);
+}
+
+TEST_F(Cli, ChecksBeforeTheRunUseTheSystemsMessages) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string message;
+  } rows[] = {
+      {{"-d", Save()}, "スタートページリスト(URL)を追加してください！\n"},
+      {{"-u", "https://h/", "-d", Save()}, "有効なURL(HTTP/FTP)ファイルを入力してください！\n"},
+      {{"-u", "not a url", "-d", Save()}, "有効なURL(HTTP/FTP)ファイルを入力してください！\n"},
+      {{"-u", "http://h/", "-l", "11", "-d", Save()}, "リンク層数を「10」以内にしてください！\n"},
+      {{"-u", "http://h/", "--layers=-1", "-d", Save()}, "リンク層数を「10」以内にしてください！\n"},
+      {{"-u", "http://h/", "-l", "two", "-d", Save()}, "リンク層数を「10」以内にしてください！\n"},
+      {{"-u", "http://h/", "--save-project", "job.txt", "-d", Save()}, "プロジェクトファイルではありません！\n"},
+      {{"notes.txt"}, "プロジェクトファイルではありません！\n"},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(Run(r.args), 2) << r.message;
+    EXPECT_EQ(err.str(), r.message);
+  }
+  WriteFile(save / "file", "x");
+  EXPECT_EQ(Run({"-u", "http://h/", "-d", (save / "file" / "sub").string()}), 2);
+  EXPECT_EQ(err.str(), "ファイル保存ディレクトリ作成失敗！\n");
+  EXPECT_TRUE(net.requests.empty());
+  EXPECT_FALSE(std::filesystem::exists(Save()));
+}
+
+TEST_F(Cli, DryRunShowsTheProjectWithItsOverrides) {
+  ProjectSettings project;
+  project.StartUrls = {"http://one/", "ftp://two/x"};
+  project.SaveDir = Save();
+  project.LinkLayers = 2;
+  std::string file = (save / "job.tkp").string();
+  ASSERT_TRUE(SaveProject(project, file));
+  EXPECT_EQ(Run({file, "--url", "http://three/", "-u", "http://four/", "--all-sites", "--server-tree", "--no-cache",
+                 "--confirm", "-x", ".GIF.Jpg", "-l", "10", "--dry-run"}),
+            0);
+  EXPECT_EQ(out.str(), "12:34:56:Start downloading\r\nExcluding file types:.gif.jpg\r\nSaving to directory:" + Save() +
+                           "/\r\nLinks to browse:Start pages & 10layers\r\nDownload pages at:All stes\r\n"
+                           "Files saved:In same directory structure as server\r\nUsing cashe:No\r\n"
+                           "Confirm before overwrite:Yes\r\nhttp://one/\nftp://two/x\nhttp://three/\nhttp://four/\n");
+  EXPECT_TRUE(net.requests.empty());
+  EXPECT_FALSE(std::filesystem::exists(Save()));
+}
+
+TEST_F(Cli, AnEmptySaveFolderIsTodaysFolderUnderHome) {
+  std::string today = home.Path().string() + "/TrawlFiles/20261207";
+  ASSERT_EQ(Run({"-u", "http://h/", "--dry-run"}), 0);
+  EXPECT_EQ(out.str(), Header(today) + "http://h/\n");
+  std::filesystem::create_directories(today);
+  std::filesystem::create_directories(today + "(1)");
+  ASSERT_EQ(Run({"-u", "http://h/", "--dry-run"}), 0);
+  EXPECT_EQ(out.str(), Header(today + "(2)") + "http://h/\n");
+  net.Page("h:80/", "x");
+  ASSERT_EQ(Run({"-u", "http://h/"}), 0);
+  EXPECT_TRUE(std::filesystem::exists(today + "(2)/~TrawlDlFile_0.htm"));
+}
+
+TEST_F(Cli, StandardOutputIsTheLogBoxAndTheExitStatusTheOutcome) {
+  net.Page("h:80/a.htm", "abc");
+  EXPECT_EQ(Run({"-u", "http://h/a.htm", "-u", "https://h/b", "-d", Save()}), 2);  // checked first
+  EXPECT_EQ(Run({"-u", "http://h/a.htm", "-d", Save()}), 0);
+  std::string log = ReadFile(save / "out" / "Trawlkit.txt");
+  EXPECT_EQ(out.str(), log);
+  EXPECT_NE(log.find("http://h/a.htm(OK:Saved as[a.htm])\r\n"), std::string::npos);
+  EXPECT_EQ(err.str(), "");  // not a terminal: no progress line
+
+  ProjectSettings project;
+  project.StartUrls = {"https://secure/", "http://h/missing.htm"};
+  std::string file = (save / "job.tkp").string();
+  ASSERT_TRUE(SaveProject(project, file));
+  EXPECT_EQ(Run({file, "-d", Save()}), 1);
+  EXPECT_NE(out.str().find("https://secure/(NG:Service not supported)\r\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(save / "out" / "Trawlkit.txt").find("Service not supported"), std::string::npos);
+
+  EXPECT_EQ(Run({"-q", "-u", "http://h/a.htm", "-d", Save()}), 0);
+  EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(Cli, ACancelledRunEndsWithItsSummaryAndStatusThree) {
+  net.Page("h:80/a.htm", "abc");
+  cancel = true;
+  EXPECT_EQ(Run({"-u", "http://h/a.htm", "-d", Save()}), 3);
+  EXPECT_NE(out.str().find("Summary:\r\n"), std::string::npos);
+  EXPECT_NE(out.str().find(":End downloading\r\n"), std::string::npos);
+  EXPECT_TRUE(net.requests.empty());
+}
+
+TEST_F(Cli, SaveProjectWritesTheSettingsBeforeTheRun) {
+  net.Page("h:80/a.htm", "abc");
+  std::string file = (save / "saved.tkp").string();
+  ASSERT_EQ(Run({"-u", "http://h/a.htm", "-d", Save(), "-l", "4", "--save-project", file}), 0);
+  ProjectSettings loaded;
+  LoadProject(loaded, file);
+  EXPECT_EQ(loaded.StartUrls, (std::vector<std::string>{"http://h/a.htm"}));
+  EXPECT_EQ(loaded.LinkLayers, 4);
+  EXPECT_EQ(loaded.SaveDir.rfind(Save(), 0), 0u);
+}
+
+TEST_F(Cli, OverwriteQuestionOnTheTerminalOrSkipWithoutOne) {
+  std::filesystem::create_directories(Save());
+  for (const char* n : {"1", "2", "3"}) {
+    WriteFile(save / "out" / (std::string(n) + ".txt"), "old");
+    net.Page(std::string("h:80/") + n + ".txt", "new", "text/plain");
+  }
+  std::vector<std::string> args = {"-u", "http://h/1.txt", "-u", "http://h/2.txt", "-u", "http://h/3.txt",
+                                   "-d", Save(), "--confirm"};
+  EXPECT_EQ(Run(args), 0);
+  EXPECT_EQ(ReadFile(save / "out" / "1.txt"), "old");
+  EXPECT_NE(out.str().find("http://h/3.txt(SKIPPED:No overwrite)"), std::string::npos);
+
+  std::istringstream answers("s\na\n");
+  context.in = &answers;
+  EXPECT_EQ(Run(args), 0);
+  EXPECT_EQ(ReadFile(save / "out" / "1.txt"), "old");
+  EXPECT_EQ(ReadFile(save / "out" / "2.txt"), "new");
+  EXPECT_EQ(ReadFile(save / "out" / "3.txt"), "new");
+  EXPECT_NE(err.str().find("1.txt\n既に存在しています。上書きしますか？"), std::string::npos);
+  EXPECT_EQ(err.str().find("3.txt\n"), std::string::npos);  // overwrite all asks no more
+}
+
+TEST_F(Cli, PasswordsComeFromNetrcThenTheTerminal) {
+  net.Page("h:80/a.htm", "secret");
+  net.http["h:80/a.htm"].user = "me";
+  net.http["h:80/a.htm"].password = "pw";
+  std::vector<std::string> args = {"-u", "http://h/a.htm", "-d", Save()};
+  EXPECT_EQ(Run(args), 1);
+  EXPECT_NE(out.str().find("http://h/a.htm(NG:Cancelled by user)"), std::string::npos);
+
+  std::istringstream typed("me\npw\n");
+  context.in = &typed;
+  EXPECT_EQ(Run(args), 0);
+  EXPECT_NE(err.str().find("ユーザー名: "), std::string::npos);
+
+  context.in = nullptr;
+  WriteFile(home / ".netrc", "machine other login x password y\nmachine H login me password pw\n");
+  EXPECT_EQ(Run(args), 0);
+  // A refused netrc entry is not offered again: without a terminal the request is cancelled.
+  WriteFile(home / ".netrc", "default login me password wrong\n");
+  EXPECT_EQ(Run(args), 1);
+}
+
+TEST_F(Cli, ProgressLineOnlyOnATerminal) {
+  net.Page("h:80/big.bin", std::string(5000, 'x'), "application/octet-stream");
+  context.progress = true;
+  EXPECT_EQ(Run({"-u", "http://h/big.bin", "-d", Save()}), 0);
+  EXPECT_NE(err.str().find("big.bin      "), std::string::npos);
+  EXPECT_NE(err.str().find("/5000"), std::string::npos);
+  EXPECT_NE(err.str().find("[1 files, 0 errors, 0 skipped, 5000 bytes]"), std::string::npos);
+}
+
+TEST(Netrc, MachineDefaultAndMacros) {
+  const char* text =
+      "macdef init\ncd /pub\n\n"
+      "machine a.example login ua password pa\n"
+      "default login anon password guest\n"
+      "machine B.example\n  login ub\n  account x\n  password pb\n"
+      "machine b.example login second password no\n";
+  auto a = NetrcLookup(text, "A.EXAMPLE");
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->User, "ua");
+  EXPECT_EQ(a->Password, "pa");
+  auto b = NetrcLookup(text, "b.example");
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->User, "ub");
+  EXPECT_EQ(b->Password, "pb");
+  auto other = NetrcLookup(text, "c.example");
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->User, "anon");
+  EXPECT_FALSE(NetrcLookup("machine x login y password z", "w"));
+  EXPECT_FALSE(NetrcLookup("", "w"));
+}
+
+}  // namespace
+}  // namespace tk::cli

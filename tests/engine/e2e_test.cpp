@@ -1,0 +1,231 @@
+// Whole runs against the real local test servers through the real internet layer.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "engine/crawler.h"
+#include "engine/recording_host.h"
+#include "support/temp_dir.h"
+#include "support/test_servers.h"
+
+namespace tk::test {
+namespace {
+
+std::string Summary(long files, long errors, long skipped, long bytes) {
+  char buf[256];
+  std::snprintf(buf, sizeof buf, "\t%20ld%20ld%20ld%20ld\r\n", files, errors, skipped, bytes);
+  return "Summary:\r\n\t   [Files dowloaded]            [Errors]     [Files skipped]   [Bytes dowloaded]\r\n" +
+         std::string(buf) + "\r\n12:34:56:End downloading\r\n";
+}
+
+// The body of /__/bytes and friends.
+std::string Body(std::size_t n, const std::string& seed = "x") {
+  std::string out;
+  while (out.size() < n) out += seed + ":" + std::to_string(out.size()) + "|";
+  return out.substr(0, n);
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  EndToEnd() {
+    if (const char* old = std::getenv("XDG_CACHE_HOME")) m_oldCache = old;
+    setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
+    settings.SaveDir = save.Path().string();
+    settings.LinkLayers = 1;
+    settings.UseCache = 0;
+  }
+  ~EndToEnd() override {
+    if (m_oldCache.empty()) unsetenv("XDG_CACHE_HOME");
+    else setenv("XDG_CACHE_HOME", m_oldCache.c_str(), 1);
+  }
+
+  std::string Run() {
+    header.clear();
+    Crawler crawler(settings, host, DefaultInetBackend(), clock, "trawlkit");
+    running = &crawler;
+    crawler.RunDownload();
+    running = nullptr;
+    counters = crawler.State();
+    std::string log = ReadFile(save / "Trawlkit.txt");
+    header = log.substr(0, log.find("Confirm before overwrite:") + 29);
+    return log;
+  }
+  // The run's lines between the settings block and the summary.
+  std::string Lines(const std::string& log) const {
+    std::size_t from = log.find("\r\n", log.find("Confirm before overwrite:")) + 2;
+    return log.substr(from, log.find("Summary:\r\n") - from);
+  }
+
+  std::set<std::string> SavedFiles() const {
+    std::set<std::string> out;
+    for (auto& e : std::filesystem::recursive_directory_iterator(save.Path()))
+      if (e.is_regular_file()) {
+        std::string rel = std::filesystem::relative(e.path(), save.Path()).generic_string();
+        if (rel != "Trawlkit.txt") out.insert(rel);
+      }
+    return out;
+  }
+
+  TempDir cache;
+  TempDir site;
+  TempDir save;
+  ProjectSettings settings;
+  RecordingHost host;
+  FixedClock clock;
+  RunCounters counters;
+  std::string header;
+  std::atomic<Crawler*> running{nullptr};
+
+ private:
+  std::string m_oldCache;
+};
+
+TEST_F(EndToEnd, ASiteIsSavedInTheServersLayoutWithItsLinksRewritten) {
+  std::filesystem::create_directories(site / "sub");
+  std::filesystem::create_directories(site / "img");
+  auto server = HttpTestServer::Start(site.Path());
+  std::string other = "http://localhost:" + std::to_string(server->Port()) + "/other.html";
+  WriteFile(site / "index.html", "<html><a href=\"sub/b.html\">b</a><img src=img/a.gif><a href=\"" + other +
+                                     "\">o</a><a href='missing.html'>m</a></html>");
+  WriteFile(site / "sub/b.html", "<HTML><a href=\"../index.html\">home</a><IMG SRC=\"../img/a.gif\">"
+                                 "<a href=\"c.html\">c</a></HTML>");
+  WriteFile(site / "img/a.gif", "GIF89a-pixels");
+  WriteFile(site / "sub/c.html", "never");
+  settings.SaveFlat = 0;
+  std::string origin = server->Origin();
+  std::string dir = "127.0.0.1~" + std::to_string(server->Port());
+  host.startUrls = {server->Url("/index.html")};
+  std::string log = Run();
+  EXPECT_EQ(Lines(log), origin + "/index.html(OK:Saved as[" + dir + "/index.html])\r\n" + origin +
+                            "/sub/b.html(OK:Saved as[" + dir + "/sub/b.html])\r\n" + origin +
+                            "/sub/../img/a.gif(OK:Saved as[" + dir + "/img/a.gif])\r\n" + origin +
+                            "/missing.html(NG:Bad Status(404))\r\n");
+  long bytes = static_cast<long>(ReadFile(site / "index.html").size() + ReadFile(site / "sub/b.html").size() + 13);
+  EXPECT_TRUE(log.ends_with(Summary(4, 1, 0, bytes)));
+  // One file however its links spell it; "../img/a.gif" from index.html finds it fetched.
+  EXPECT_EQ(SavedFiles(), (std::set<std::string>{dir + "/index.html", dir + "/sub/b.html", dir + "/img/a.gif"}));
+  EXPECT_EQ(ReadFile(save / (dir + "/sub/b.html")), ReadFile(site / "sub/b.html"));
+  EXPECT_EQ(ReadFile(save / (dir + "/img/a.gif")), "GIF89a-pixels");
+}
+
+TEST_F(EndToEnd, TheCounterTableRowByRow) {
+  auto server = HttpTestServer::Start();
+  std::string o = server->Origin();
+  std::string elsewhere = "http://localhost:" + std::to_string(server->Port());
+  host.startUrls = {
+      o + "/__/bytes?n=3000&ct=application/octet-stream",  // saved
+      o + "/__/status?code=404",                             // bad status
+      o + "/__/drop?n=5000&after=1000",                      // cut short: internet error
+      o + "/__/broken-chunked?n=5000",                       // broken chunked stream: internet error
+      o + "/__/basic?user=u&pw=p",                           // password cancelled
+      o + "/__/redirect?to=https://127.0.0.1/x",             // not an HTTP resource
+      "https://127.0.0.1:1/",                                // box only
+  };
+  std::string log = Run();
+  std::string lines = Lines(log);
+  EXPECT_TRUE(lines.starts_with(o + "/__/bytes?n=3000&ct=application/octet-stream(OK:Saved as[bytes.htm])\r\n" + o +
+                                "/__/status?code=404(NG:Bad Status(404))\r\n" + o + "/__/drop?n=5000&after=1000(NG:"))
+      << lines;
+  EXPECT_NE(lines.find("\r\n" + o + "/__/broken-chunked?n=5000(NG:"), std::string::npos);
+  EXPECT_NE(lines.find("\r\n" + o + "/__/basic?user=u&pw=p(NG:Cancelled by user)\r\n"), std::string::npos);
+  EXPECT_TRUE(lines.ends_with(o + "/__/redirect?to=https://127.0.0.1/x(NG:The redirected URL does not reference a "
+                                  "HTTP resource(https://127.0.0.1/x))\r\n"));
+  EXPECT_EQ(lines.find("OK:", lines.find("\r\n")), std::string::npos);
+  EXPECT_TRUE(log.ends_with(Summary(6, 5, 0, 3000)));
+  EXPECT_NE(host.box.find("https://127.0.0.1:1/(NG:Service not supported)\r\n"), std::string::npos);
+  EXPECT_EQ(log.find("Service not supported"), std::string::npos);
+}
+
+TEST_F(EndToEnd, PasswordsAreAskedAndSent) {
+  auto server = HttpTestServer::Start();
+  host.startUrls = {server->Url("/__/basic?user=u&pw=p"), server->Url("/__/digest?user=d&pw=q")};
+  host.passwords = {Credentials{"u", "bad"}, Credentials{"u", "p"}, Credentials{"d", "q"}};
+  std::string log = Run();
+  EXPECT_EQ(Lines(log), server->Url("/__/basic?user=u&pw=p(OK:Saved as[basic.htm])\r\n") +
+                            server->Url("/__/digest?user=d&pw=q(OK:Saved as[digest.htm])\r\n"));
+  EXPECT_EQ(ReadFile(save / "basic.htm"), "welcome u");
+  EXPECT_EQ(host.passwordAsks, 3);
+}
+
+TEST_F(EndToEnd, RedirectsSameSiteOtherHostFtpAndCycles) {
+  std::filesystem::create_directories(site / "pub");
+  WriteFile(site / "pub/file.txt", "ftp data");
+  WriteFile(site / "page.html", "<html>page</html>");
+  auto server = HttpTestServer::Start(site.Path());
+  auto ftp = FtpTestServer::Start(site.Path());
+  std::string o = server->Origin();
+  std::string ftpUrl = "ftp://127.0.0.1:" + std::to_string(ftp->Port()) + "/pub/file.txt";
+  std::string other = "http://localhost:" + std::to_string(server->Port()) + "/page.html";
+  host.startUrls = {o + "/__/redirect?to=/page.html",  // same site, relative location
+                    o + "/__/redirect?to=" + ftpUrl, o + "/__/redirect?to=%3Fto%3D"};
+  std::string log = Run();
+  EXPECT_EQ(Lines(log), o + "/__/redirect?to=/page.html(OK:Saved as[page.html])\r\n" +
+                            "ftp://127.0.0.1/pub/file.txt(OK:Saved as[file.txt])\r\n" + o +
+                            "/__/redirect?to=%3Fto%3D(NG:Too many redirects)\r\n");
+  EXPECT_EQ(ReadFile(save / "file.txt"), "ftp data");
+
+  // A start page that lands on another host is its own site, a link that does is not.
+  std::filesystem::remove(save / "Trawlkit.txt");
+  WriteFile(site / "links.html", "<html><a href=\"/__/redirect?to=" + other + "\">x</a></html>");
+  host.startUrls = {o + "/links.html"};
+  Run();
+  EXPECT_EQ(counters.FilesDownloaded, 1);
+  settings.SameSiteOnly = 0;
+  std::filesystem::remove(save / "Trawlkit.txt");
+  std::string open = Run();
+  EXPECT_NE(open.find(o + "/__/redirect?to=" + other + "(OK:Saved as[page.html])\r\n"), std::string::npos) << open;
+}
+
+TEST_F(EndToEnd, FtpFilesPatternsAndMisses) {
+  std::filesystem::create_directories(site / "pub/sub.txt");
+  WriteFile(site / "pub/a.txt", "aaa");
+  WriteFile(site / "pub/a.txt.bak", "old");
+  WriteFile(site / "pub/b.txt", "bb");
+  WriteFile(site / "pub/c.bin", "c");
+  auto ftp = FtpTestServer::Start(site.Path());
+  settings.SaveFlat = 0;
+  std::string o = "ftp://127.0.0.1:" + std::to_string(ftp->Port());
+  std::string dir = "ftp_127.0.0.1~" + std::to_string(ftp->Port());
+  host.startUrls = {o + "/pub/a.txt", o + "/pub/*.txt", o + "/pub/", o + "/pub/none"};
+  std::string log = Run();
+  EXPECT_EQ(Lines(log), "ftp://127.0.0.1/pub/a.txt(OK:Saved as[" + dir + "/pub/a.txt])\r\n" +
+                            "ftp://127.0.0.1/pub/a.txt(OK:Saved as[" + dir + "/pub/a(1).txt])\r\n" +
+                            "ftp://127.0.0.1/pub/b.txt(OK:Saved as[" + dir + "/pub/b.txt])\r\n" + o +
+                            "/pub/(NG:Not found)\r\n" + o + "/pub/none(NG:Not found)\r\n");
+  EXPECT_TRUE(log.ends_with(Summary(3, 0, 0, 8)));
+}
+
+TEST_F(EndToEnd, CancelDuringALargeBodyKeepsThePartWithoutALine) {
+  auto server = HttpTestServer::Start();
+  host.startUrls = {server->Url("/__/bytes?n=400000&ct=application/octet-stream"), server->Url("/__/bytes?n=10")};
+  host.cancelAfterChunks = 5;
+  std::string log = Run();
+  EXPECT_EQ(Lines(log), "");
+  EXPECT_TRUE(log.ends_with(Summary(0, 0, 0, 0)));
+  ASSERT_EQ(SavedFiles(), (std::set<std::string>{"bytes.htm"}));
+  std::string part = ReadFile(save / "bytes.htm");
+  EXPECT_LE(part.size(), 5u * 1023);
+  EXPECT_EQ(part, Body(part.size()));
+}
+
+TEST_F(EndToEnd, CancelInterruptsAStalledTransfer) {
+  auto server = HttpTestServer::Start();
+  host.startUrls = {server->Url("/__/stall?n=100000&after=2000&secs=30"), server->Url("/__/bytes?n=10")};
+  std::thread canceller([&] {
+    // Bounded: waits for the run to begin the file, at most 10 s.
+    for (int i = 0; i < 1000 && host.chunkCalls == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    host.cancel = true;
+    if (Crawler* c = running.load()) c->Interrupt();
+  });
+  auto start = std::chrono::steady_clock::now();
+  std::string log = Run();
+  canceller.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(Lines(log), "");
+  EXPECT_TRUE(log.ends_with(Summary(0, 0, 0, 0)));
+}
+
+}  // namespace
+}  // namespace tk::test

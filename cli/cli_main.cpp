@@ -134,7 +134,14 @@ int RunCli(const std::vector<std::string>& args, CliContext& c) {
 
 namespace {
 std::atomic<bool> g_cancel{false};
-extern "C" void OnCancelSignal(int) { g_cancel.store(true); }
+// The first signal winds the run down; a second one, for a user who will not wait, ends the
+// program at once.
+extern "C" void OnCancelSignal(int sig) {
+  if (g_cancel.exchange(true)) {
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+  }
+}
 }  // namespace
 
 int CliMain(int argc, char** argv, std::ostream& out, std::ostream& err) {

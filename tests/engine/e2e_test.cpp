@@ -177,7 +177,7 @@ TEST_F(EndToEnd, RedirectsSameSiteOtherHostFtpAndCycles) {
   EXPECT_NE(open.find(o + "/__/redirect?to=" + other + "(OK:Saved as[page.html])\r\n"), std::string::npos) << open;
 }
 
-TEST_F(EndToEnd, FtpFilesPatternsAndMisses) {
+TEST_F(EndToEnd, FtpFilesPatternsMissesAndSkips) {
   std::filesystem::create_directories(site / "pub/sub.txt");
   WriteFile(site / "pub/a.txt", "aaa");
   WriteFile(site / "pub/a.txt.bak", "old");
@@ -187,13 +187,48 @@ TEST_F(EndToEnd, FtpFilesPatternsAndMisses) {
   settings.SaveFlat = 0;
   std::string o = "ftp://127.0.0.1:" + std::to_string(ftp->Port());
   std::string dir = "ftp_127.0.0.1~" + std::to_string(ftp->Port());
-  host.startUrls = {o + "/pub/a.txt", o + "/pub/*.txt", o + "/pub/", o + "/pub/none"};
+  host.startUrls = {o + "/pub/a.txt", o + "/pub/*.txt", o + "/pub/", o + "/pub/none", "ftp://127.0.0.1:1/x"};
   std::string log = Run();
-  EXPECT_EQ(Lines(log), "ftp://127.0.0.1/pub/a.txt(OK:Saved as[" + dir + "/pub/a.txt])\r\n" +
-                            "ftp://127.0.0.1/pub/a.txt(OK:Saved as[" + dir + "/pub/a(1).txt])\r\n" +
-                            "ftp://127.0.0.1/pub/b.txt(OK:Saved as[" + dir + "/pub/b.txt])\r\n" + o +
-                            "/pub/(NG:Not found)\r\n" + o + "/pub/none(NG:Not found)\r\n");
-  EXPECT_TRUE(log.ends_with(Summary(3, 0, 0, 8)));
+  // File URLs carry no port; a one-file URL takes only its own name, a pattern no folder.
+  std::string lines = Lines(log);
+  EXPECT_TRUE(lines.starts_with("ftp://127.0.0.1/pub/a.txt(OK:Saved as[" + dir + "/pub/a.txt])\r\n" +
+                                "ftp://127.0.0.1/pub/a.txt(OK:Saved as[" + dir + "/pub/a(1).txt])\r\n" +
+                                "ftp://127.0.0.1/pub/b.txt(OK:Saved as[" + dir + "/pub/b.txt])\r\n" + o +
+                                "/pub/(NG:Not found)\r\n" + o + "/pub/none(NG:Not found)\r\nftp://127.0.0.1:1/x(NG:"))
+      << lines;
+  EXPECT_TRUE(log.ends_with(Summary(3, 0, 0, 8)));  // FTP bytes count; misses and refusals do not
+
+  // An existing file skipped writes its SKIPPED line only, not also Not found.
+  settings.SaveFlat = 1;
+  settings.ConfirmOverwrite = -1;
+  WriteFile(save / "b.txt", "mine");
+  std::filesystem::remove(save / "Trawlkit.txt");
+  host.startUrls = {o + "/pub/b.txt"};
+  EXPECT_EQ(Lines(Run()), "ftp://127.0.0.1/pub/b.txt(SKIPPED:No overwrite)\r\n");
+  EXPECT_EQ(ReadFile(save / "b.txt"), "mine");
+}
+
+TEST_F(EndToEnd, FtpLinksIgnoreTheSiteAndTypeRulesAndCancelKeepsThePart) {
+  WriteFile(site / "x.zip", "PK-zip");
+  WriteFile(site / "big.bin", std::string(300000, 'b'));
+  auto ftp = FtpTestServer::Start(site.Path());
+  auto server = HttpTestServer::Start(site.Path());
+  std::string zip = "ftp://localhost:" + std::to_string(ftp->Port()) + "/x.zip";
+  WriteFile(site / "index.html", "<html><a href=\"" + zip + "\">zip</a></html>");
+  settings.ExcludeType = ".zip";
+  host.startUrls = {server->Url("/index.html")};
+  std::string log = Run();
+  EXPECT_EQ(Lines(log), server->Url("/index.html(OK:Saved as[index.html])\r\n") +
+                            "ftp://localhost/x.zip(OK:Saved as[x.zip])\r\n");
+  EXPECT_EQ(ReadFile(save / "index.html"), "<html><a href=\"x.zip\">zip</a></html>");
+
+  std::filesystem::remove(save / "Trawlkit.txt");
+  host.startUrls = {"ftp://127.0.0.1:" + std::to_string(ftp->Port()) + "/big.bin"};
+  host.cancelAfterChunks = host.chunks.size() + 3;
+  std::string cancelled = Run();
+  EXPECT_EQ(Lines(cancelled), "");
+  EXPECT_TRUE(cancelled.ends_with(Summary(0, 0, 0, 0)));
+  EXPECT_LT(std::filesystem::file_size(save / "big.bin"), 300000u);
 }
 
 TEST_F(EndToEnd, CancelDuringALargeBodyKeepsThePartWithoutALine) {

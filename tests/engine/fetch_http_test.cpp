@@ -98,21 +98,6 @@ TEST_F(FetchHttp, FailuresOfTheOutcomeTable) {
   EXPECT_TRUE(SavedFiles().empty());
 }
 
-TEST_F(FetchHttp, PasswordQuestionRetriesUntilAcceptedOrCancelled) {
-  host.startUrls = {"http://h/ok.htm", "http://h/no.htm"};
-  net.Page("h:80/ok.htm", "secret");
-  net.http["h:80/ok.htm"].user = "u";
-  net.http["h:80/ok.htm"].password = "p";
-  net.Page("h:80/no.htm", "secret");
-  net.http["h:80/no.htm"].user = "u";
-  net.http["h:80/no.htm"].password = "p";
-  host.passwords = {Credentials{"u", "wrong"}, Credentials{"u", "p"}, Credentials{"x", "y"}, std::nullopt};
-  std::string log = Run();
-  EXPECT_EQ(log, header + "http://h/ok.htm(OK:Saved as[ok.htm])\r\nhttp://h/no.htm(NG:Cancelled by user)\r\n" +
-                     Summary(2, 1, 0, 6));
-  EXPECT_EQ(host.passwordAsks, 4);
-}
-
 TEST_F(FetchHttp, RedirectsAreFollowedResolvedAndBounded) {
   host.startUrls = {"http://h/dir/old.htm", "http://h/a.htm", "http://h/see.htm"};
   net.Redirect("h:80/dir/old.htm", "new.htm", 301);  // relative: resolved against the request
@@ -127,18 +112,6 @@ TEST_F(FetchHttp, RedirectsAreFollowedResolvedAndBounded) {
     return r == "GET h:80/a.htm" || r == "GET h:80/b.htm";
   });
   EXPECT_EQ(cycle, 21);  // the request and 20 redirects
-}
-
-TEST_F(FetchHttp, RedirectToFtpIsFetchedByFtpAndTheLinkRewritten) {
-  host.startUrls = {"http://h/"};
-  net.Page("h:80/", Html("<a href=get.htm>file</a>"));
-  net.Redirect("h:80/get.htm", "ftp://f/pub/file.txt");
-  net.ftp["f:21"] = {{"/pub/file.txt", "data"}, {"/pub/file.txt.bak", "old"}};
-  std::string log = Run();
-  EXPECT_EQ(log, header + "http://h/(OK:Saved as[~TrawlDlFile_0.htm])\r\nftp://f/pub/file.txt(OK:Saved as[file.txt])\r\n" +
-                     Summary(2, 0, 0, static_cast<long>(net.http["h:80/"].body.size() + 4)));
-  EXPECT_EQ(Saved("~TrawlDlFile_0.htm"), Html("<a href=file.txt>file</a>"));
-  EXPECT_EQ(visited.at("http://h:80/get.htm").LocalPath, "file.txt");
 }
 
 TEST_F(FetchHttp, AConnectionServesOneHostAndPort) {
@@ -175,21 +148,6 @@ TEST_F(FetchHttp, DiskFailuresEndTheFileAsNotSaved) {
   EXPECT_EQ(log, header + "http://h/full.bin(NG:Failed in saving to[full.bin])\r\n" +
                      "http://h/full.htm(OK:Saved as[full.htm])\r\nhttp://h/full.htm(NG:Failed in saving to[full.htm])\r\n" +
                      "http://h/dir.htm(NG:Failed in saving to[dir.htm])\r\n" + Summary(3, 3, 0, 17));
-}
-
-TEST_F(FetchHttp, CancelDuringABodyLeavesThePartWithoutALine) {
-  host.startUrls = {"http://h/big.bin", "http://h/next.htm"};
-  net.Page("h:80/big.bin", std::string(100000, 'b'), "application/octet-stream");
-  net.Page("h:80/next.htm", "x");
-  int chunks = 0;
-  net.onChunk = [&](const std::string&) {
-    if (++chunks == 3) host.cancel = true;
-  };
-  std::string log = Run();
-  EXPECT_EQ(log, header + Summary(0, 0, 0, 0));
-  EXPECT_EQ(SavedFiles(), (std::set<std::string>{"big.bin"}));
-  EXPECT_EQ(host.chunks.size(), 2u);
-  EXPECT_LE(Saved("big.bin").size(), 3u * 1023);
 }
 
 TEST_F(FetchHttp, AfterCancelNoFurtherFileIsCreated) {

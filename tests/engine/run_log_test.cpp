@@ -34,19 +34,6 @@ TEST_F(RunLog, SettingsBlockAndSummaryAreByteExact) {
   EXPECT_EQ(net.agent, "trawlkit");
 }
 
-TEST_F(RunLog, TheOtherSettingsWordings) {
-  settings.LinkLayers = 0;
-  settings.SameSiteOnly = 0;
-  settings.SaveFlat = 1;
-  settings.UseCache = 0;
-  settings.ConfirmOverwrite = 1;
-  std::string log = Run();
-  EXPECT_NE(log.find("Links to browse:Start pages only\r\nDownload pages at:All stes\r\n"
-                     "Files saved:All in same directory\r\nUsing cashe:No\r\nConfirm before overwrite:Yes\r\n"),
-            std::string::npos);
-  EXPECT_EQ(log, header + Summary(0, 0, 0, 0));
-}
-
 TEST_F(RunLog, SaveFolderGetsItsSlashAndTheLogKeepsEarlierRuns) {
   WriteFile(dir / "Trawlkit.txt", "earlier run\r\n");
   settings.ProjectPath = "job.tkp";

@@ -1,5 +1,6 @@
 #include "links/html_scanner.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "links/attribute_value.h"
@@ -26,26 +27,34 @@ const char* Find(const char* from, const char* end, char c) {
   return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(end - from)));
 }
 
-// Fetches the link of a tag of `row` and writes the tag with the link replaced by the local
-// copy's path. False when there is nothing to replace: the caller then writes the tag as it was.
-bool RewriteLink(const PageContext& page, const LinkTagRow& row, std::string_view tag) {
+// A saved link: the value's place in the tag and the path that replaces it.
+struct Rewrite {
+  std::size_t start = 0;
+  std::size_t length = 0;
+  std::string path;
+};
+
+// Fetches the link of a tag of `row`. False when there is nothing to replace: the tag then goes
+// out as it was.
+bool FetchLink(const PageContext& page, const LinkTagRow& row, std::string_view tag, Rewrite& out) {
   const AttributeValue value = FindAttributeValue(row.attribute, tag);
   if (!value.found() || value.length == 0 || !page.fetchUrl) return false;
   const auto start = static_cast<std::size_t>(value.start);
-  const std::string link = DecodeLinkValue(tag.substr(start, value.length));
-  const std::string url = ResolveLink(link, page.host, page.port, page.object);
+  const std::string_view raw = tag.substr(start, value.length);
+  // Most values hold nothing to decode; they are resolved straight from the tag's bytes.
+  std::string decoded;
+  const bool plain = raw.find_first_of("&\t\r\n") == std::string_view::npos;
+  if (!plain) decoded = DecodeLinkValue(raw);
+  const std::string url = ResolveLink(plain ? raw : decoded, page.host, page.port, page.object);
   if (url.empty()) return false;
   const std::string local = page.fetchUrl(url, row.pageLink, page.depth + 1);
   if (local.empty()) return false;
-  Write(page, tag.substr(0, start));
-  Write(page, MakeRelativeLocalPath(page.pageLocalPath, local));
-  Write(page, tag.substr(start + value.length));
+  out = Rewrite{start, value.length, MakeRelativeLocalPath(page.pageLocalPath, local)};
   return true;
 }
 
-}  // namespace
-
-void HandleTag(const PageContext& page, std::string_view tag, ScanState& state) {
+// Everything HandleTag does except writing: switches the HTML region, or fetches the link.
+bool ScanTag(const PageContext& page, std::string_view tag, ScanState& state, Rewrite& out) {
   const int row = FindLinkTagRow(TagName(tag));
   if (row == kRowHtml) {
     state.word |= kInHtmlFlag;
@@ -53,9 +62,44 @@ void HandleTag(const PageContext& page, std::string_view tag, ScanState& state) 
     state.word &= ~kInHtmlFlag;
   } else if (row >= 0 && state.inHtml()) {
     const bool beyondDepth = row == kRowAnchor && page.depth >= page.linkLayers;
-    if (!beyondDepth && RewriteLink(page, LinkTagTable[row], tag)) return;
+    return !beyondDepth && FetchLink(page, LinkTagTable[row], tag, out);
   }
-  Write(page, tag);
+  return false;
+}
+
+// A tag whose ">" lies in the same chunk is scanned where it stands, without the copy into the
+// tag buffer; a tag that stays as it was does not even end the pending text, so a page goes
+// out in a few long writes. Returns where text mode goes on, or nullptr when the tag must take
+// the byte-by-byte way (cut by the chunk's end, or too long for the buffer).
+const char* ScanTagInPlace(const PageContext& page, const char* lt, const char* end,
+                           const char*& run, ScanState& state) {
+  const char* name = lt + 1;
+  if (name == end) return nullptr;
+  if (!StartsTag(*name)) return name + 1;  // "a < b": that byte is text and is not looked at again
+  const std::size_t window = std::min<std::size_t>(static_cast<std::size_t>(end - name),
+                                                   kTagBufferSize + 1);
+  const char* gt = Find(name, name + window, '>');
+  if (!gt || static_cast<std::size_t>(gt - name) > kTagBufferSize) return nullptr;
+  Rewrite rewrite;
+  if (ScanTag(page, std::string_view(name, static_cast<std::size_t>(gt - name)), state, rewrite)) {
+    Write(page, run, static_cast<std::size_t>(name + rewrite.start - run));
+    Write(page, rewrite.path);
+    run = name + rewrite.start + rewrite.length;
+  }
+  return gt + 1;
+}
+
+}  // namespace
+
+void HandleTag(const PageContext& page, std::string_view tag, ScanState& state) {
+  Rewrite rewrite;
+  if (!ScanTag(page, tag, state, rewrite)) {
+    Write(page, tag);
+    return;
+  }
+  Write(page, tag.substr(0, rewrite.start));
+  Write(page, rewrite.path);
+  Write(page, tag.substr(rewrite.start + rewrite.length));
 }
 
 void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& state) {
@@ -69,6 +113,10 @@ void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& 
         const char* lt = Find(p, end, '<');
         if (!lt) {
           p = end;
+          break;
+        }
+        if (const char* next = ScanTagInPlace(page, lt, end, run, state)) {
+          p = next;
           break;
         }
         p = lt + 1;
@@ -126,7 +174,8 @@ void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& 
     }
   }
   const std::uint32_t mode = state.mode();
-  if ((mode == kModeText || mode == kModeLongTag) && end > run) Write(page, run, static_cast<std::size_t>(end - run));
+  if ((mode == kModeText || mode == kModeLongTag) && end > run)
+    Write(page, run, static_cast<std::size_t>(end - run));
 }
 
 }  // namespace tk

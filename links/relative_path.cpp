@@ -46,6 +46,7 @@ std::string MakeRelativeLocalPath(std::string_view pagePath, std::string_view ta
   }
   std::string out;
   const auto levels = std::count(page.begin(), page.end(), '/');
+  out.reserve(static_cast<std::size_t>(levels) * 3 + target.size() + 8);
   for (long i = 0; i < levels; ++i) out += "../";
   if (levels == 0 && target.substr(0, target.find('/')).find(':') != std::string_view::npos)
     out += "./";

@@ -21,11 +21,14 @@ std::string_view SchemeOf(std::string_view value) {
   return {};
 }
 
-std::string Origin(std::string_view host, int port) {
-  std::string origin = "http://";
-  origin += host;
-  if (port > 0 && port != 80) origin += ":" + std::to_string(port);
-  return origin;
+// "http://host[:port]" followed by the given pieces, built in one allocation.
+std::string HttpUrl(std::string_view host, int port, std::string_view a, std::string_view b = {},
+                    std::string_view c = {}) {
+  const std::string portText = port > 0 && port != 80 ? ":" + std::to_string(port) : std::string();
+  std::string url;
+  url.reserve(7 + host.size() + portText.size() + a.size() + b.size() + c.size());
+  url.append("http://").append(host).append(portText).append(a).append(b).append(c);
+  return url;
 }
 
 }  // namespace
@@ -43,21 +46,17 @@ std::string ResolveLink(std::string_view value, std::string_view host, int port,
   }
   // A network-path reference names another host; the page's scheme is http.
   if (value.starts_with("//")) return "http:" + std::string(value);
-  std::string url = Origin(host, port);
-  if (value.front() == '/') return url + std::string(value);
+  if (value.front() == '/') return HttpUrl(host, port, value);
 
   // The folder is searched for in the path only: a "/" inside the page's query is no folder.
   const std::string_view path = object.substr(0, object.find('?'));
-  if (value.front() == '?') {
-    // "?page=2" replaces the query of the page itself, not of its folder.
-    url += path.empty() || path.front() != '/' ? "/" : "";
-    return url + std::string(path) + std::string(value);
-  }
+  const std::string_view root = path.empty() || path.front() != '/' ? "/" : "";
+  // "?page=2" replaces the query of the page itself, not of its folder.
+  if (value.front() == '?') return HttpUrl(host, port, root, path, value);
   const std::size_t slash = path.rfind('/');
-  std::string folder(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1));
-  if (folder.empty() || folder.front() != '/') folder.insert(0, "/");
-  if (folder.back() != '/') folder += '/';
-  return url + folder + std::string(value);
+  const std::string_view folder = slash == std::string_view::npos ? "" : path.substr(0, slash + 1);
+  if (folder.empty()) return HttpUrl(host, port, "/", value);
+  return HttpUrl(host, port, root, folder, value);
 }
 
 }  // namespace tk

@@ -95,6 +95,11 @@ class HttpConnection {
 // Consecutive requests on one connection reuse one TCP connection (keep-alive).
 std::unique_ptr<HttpConnection> ConnectHttp(Session& session, std::string_view host, int port,
                                             Error& err);
+// The same with the user name and password of the URL (user:password@host): they are sent at
+// once, and remembered for the session once the server accepts them.
+std::unique_ptr<HttpConnection> ConnectHttp(Session& session, std::string_view host, int port,
+                                            std::string_view user, std::string_view password,
+                                            Error& err);
 
 // ---- FTP --------------------------------------------------------------------------------------
 
@@ -128,6 +133,10 @@ class FtpConnection {
 
 // Anonymous login; active mode first, passive when the active data connection cannot be set up.
 std::unique_ptr<FtpConnection> ConnectFtp(Session& session, std::string_view host, int port, Error& err);
+// The same with the user name and password of the URL instead of the anonymous login.
+std::unique_ptr<FtpConnection> ConnectFtp(Session& session, std::string_view host, int port,
+                                          std::string_view user, std::string_view password,
+                                          Error& err);
 
 // ---- Connection state -------------------------------------------------------------------------
 

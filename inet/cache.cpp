@@ -1,0 +1,369 @@
+#include "inet/cache.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "inet/options.h"
+
+namespace tk::inet {
+namespace {
+std::atomic<std::uint64_t> g_sizeLimit{std::uint64_t{1} << 30};
+}  // namespace
+
+void SetCacheSizeLimit(std::uint64_t bytes) { g_sizeLimit = bytes; }
+
+namespace cache {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kFnvOffset = 14695981039346656037ull;
+constexpr std::uint64_t kFnvPrime = 1099511628211ull;
+constexpr const char* kMagic = "trawlkit-cache 1";
+// A body file that no metadata names is left by a crashed writer, or is being written right now
+// by another process; only one this old is surely the former.
+constexpr auto kOrphanAge = std::chrono::hours(1);
+
+std::uint64_t Fnv(std::uint64_t h, const char* data, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    h ^= static_cast<unsigned char>(data[i]);
+    h *= kFnvPrime;
+  }
+  return h;
+}
+
+std::string Hex(std::uint64_t v) {
+  char buf[17];
+  std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(v));
+  return buf;
+}
+
+std::string KeyOf(std::string_view url) { return Hex(Fnv(kFnvOffset, url.data(), url.size())); }
+
+std::string RandomSuffix() {
+  static std::mutex mutex;
+  static std::mt19937_64 rng{std::random_device{}() ^ static_cast<std::uint64_t>(getpid())};
+  std::lock_guard lock(mutex);
+  return Hex(rng());
+}
+
+bool WriteAll(int fd, const char* data, std::size_t n) {
+  while (n > 0) {
+    ssize_t w = ::write(fd, data, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+// Holds the cache-wide flock for a commit or an eviction.
+class DirLock {
+ public:
+  DirLock() {
+    m_fd = ::open((Directory() / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_fd >= 0) ::flock(m_fd, LOCK_EX);
+  }
+  ~DirLock() {
+    if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
+  }
+  DirLock(const DirLock&) = delete;
+  DirLock& operator=(const DirLock&) = delete;
+
+ private:
+  int m_fd = -1;
+};
+
+std::string SerializeMeta(const Meta& m) {
+  std::ostringstream out;
+  out << kMagic << '\n'
+      << "url " << m.url << '\n'
+      << "complete " << (m.complete ? 1 : 0) << '\n'
+      << "length " << m.length << '\n'
+      << "expected " << m.expected << '\n'
+      << "checksum " << Hex(m.checksum) << '\n'
+      << "etag " << m.etag << '\n'
+      << "last-modified " << m.lastModified << '\n'
+      << "body " << m.body << '\n'
+      << "headers " << m.headers.size() << '\n'
+      << m.headers;
+  return out.str();
+}
+
+bool ParseMeta(const std::string& text, Meta& m) {
+  std::istringstream in(text);
+  std::string line;
+  if (!std::getline(in, line) || line != kMagic) return false;
+  auto field = [&](const char* name, std::string& value) {
+    if (!std::getline(in, line)) return false;
+    std::string prefix = std::string(name) + " ";
+    if (line.compare(0, prefix.size(), prefix) != 0) return false;
+    value = line.substr(prefix.size());
+    return true;
+  };
+  std::string complete, length, expected, checksum, headerSize;
+  if (!field("url", m.url) || !field("complete", complete) || !field("length", length) ||
+      !field("expected", expected) || !field("checksum", checksum) || !field("etag", m.etag) ||
+      !field("last-modified", m.lastModified) || !field("body", m.body) ||
+      !field("headers", headerSize))
+    return false;
+  try {
+    m.complete = complete == "1";
+    m.length = std::stoull(length);
+    m.expected = std::stoll(expected);
+    m.checksum = std::stoull(checksum, nullptr, 16);
+    std::size_t size = std::stoull(headerSize);
+    std::string rest((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (rest.size() != size) return false;
+    m.headers = std::move(rest);
+  } catch (...) {
+    return false;
+  }
+  // A body name is a plain file name inside the cache folder.
+  if (m.body.empty() || m.body.find('/') != std::string::npos || m.body[0] == '.') return false;
+  if (m.complete && m.expected >= 0 && static_cast<std::uint64_t>(m.expected) != m.length)
+    return false;
+  return true;
+}
+
+bool ReadMetaFile(const fs::path& path, Meta& m) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return ParseMeta(text, m);
+}
+
+// Stored body bytes of this process's view of the cache; -1 until the first scan.
+std::mutex g_totalMutex;
+std::int64_t g_total = -1;
+fs::path g_totalDir;  // the folder g_total was measured in
+
+struct Scanned {
+  fs::path meta;
+  fs::path body;
+  std::uint64_t size;
+  fs::file_time_type used;
+};
+
+// Under the directory lock: measures every entry, drops orphan bodies, evicts the least recently
+// used entries until the total fits the cap, and returns the new total.
+std::int64_t ScanAndEvict(std::uint64_t limit) {
+  std::error_code ec;
+  std::vector<Scanned> entries;
+  std::vector<fs::path> bodies;
+  for (auto& e : fs::directory_iterator(Directory(), ec)) {
+    const fs::path& p = e.path();
+    if (p.extension() == ".body") bodies.push_back(p);
+    if (p.extension() != ".meta") continue;
+    Meta m;
+    if (!ReadMetaFile(p, m)) {
+      fs::remove(p, ec);
+      continue;
+    }
+    fs::path body = Directory() / m.body;
+    auto size = fs::file_size(body, ec);
+    if (ec) {
+      ec.clear();
+      fs::remove(p, ec);
+      continue;
+    }
+    entries.push_back({p, body, size, fs::last_write_time(p, ec)});
+  }
+  auto now = fs::file_time_type::clock::now();
+  for (const auto& b : bodies) {
+    bool named = std::any_of(entries.begin(), entries.end(),
+                             [&](const Scanned& s) { return s.body == b; });
+    if (!named && now - fs::last_write_time(b, ec) > kOrphanAge) fs::remove(b, ec);
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const Scanned& a, const Scanned& b) { return a.used < b.used; });
+  std::uint64_t total = 0;
+  for (const auto& s : entries) total += s.size;
+  for (const auto& s : entries) {
+    if (total <= limit) break;
+    fs::remove(s.meta, ec);
+    fs::remove(s.body, ec);
+    total -= s.size;
+  }
+  return static_cast<std::int64_t>(total);
+}
+
+}  // namespace
+
+fs::path Directory() {
+  const char* xdg = std::getenv("XDG_CACHE_HOME");
+  fs::path base;
+  if (xdg && *xdg == '/') {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = fs::path(home && *home ? home : "/tmp") / ".cache";
+  }
+  return base / "trawlkit";
+}
+
+fs::path MetaPathFor(std::string_view url) { return Directory() / (KeyOf(url) + ".meta"); }
+
+Entry::~Entry() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+long Entry::Read(char* buf, std::size_t n) {
+  for (;;) {
+    ssize_t r = ::read(m_fd, buf, n);
+    if (r < 0 && errno == EINTR) continue;
+    return static_cast<long>(r);
+  }
+}
+
+std::unique_ptr<Entry> Lookup(std::string_view url) {
+  fs::path metaPath = MetaPathFor(url);
+  Meta m;
+  if (!ReadMetaFile(metaPath, m) || m.url != url) return nullptr;
+  int fd = ::open((Directory() / m.body).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  auto entry = std::make_unique<Entry>(m, fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != m.length) return nullptr;
+  // The whole stored body is checked before a byte of it is served: a damaged entry must never
+  // reach a saved file.
+  std::uint64_t h = kFnvOffset;
+  std::vector<char> buf(1 << 16);
+  for (;;) {
+    long r = entry->Read(buf.data(), buf.size());
+    if (r < 0) return nullptr;
+    if (r == 0) break;
+    h = Fnv(h, buf.data(), static_cast<std::size_t>(r));
+  }
+  if (h != m.checksum || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
+  ::utimensat(AT_FDCWD, metaPath.c_str(), nullptr, 0);  // least recently used goes first
+  return entry;
+}
+
+void Remove(std::string_view url) {
+  DirLock lock;
+  Meta m;
+  std::error_code ec;
+  fs::path metaPath = MetaPathFor(url);
+  if (ReadMetaFile(metaPath, m) && m.url == url) fs::remove(Directory() / m.body, ec);
+  fs::remove(metaPath, ec);
+}
+
+std::unique_ptr<Writer> Writer::Create(const Meta& meta) {
+  std::error_code ec;
+  fs::create_directories(Directory(), ec);
+  Meta m = meta;
+  m.complete = false;
+  m.length = 0;
+  m.checksum = kFnvOffset;
+  m.body = KeyOf(m.url) + "." + RandomSuffix() + ".body";
+  int fd = ::open((Directory() / m.body).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  return std::unique_ptr<Writer>(new Writer(std::move(m), fd));
+}
+
+Writer::~Writer() {
+  if (!m_finished) Finish(false);
+}
+
+bool Writer::CopyFrom(Entry& entry) {
+  std::vector<char> buf(1 << 16);
+  if (::lseek(entry.fd(), 0, SEEK_SET) != 0) {
+    m_failed = true;
+    return false;
+  }
+  for (;;) {
+    long r = entry.Read(buf.data(), buf.size());
+    if (r < 0) {
+      m_failed = true;
+      break;
+    }
+    if (r == 0) break;
+    Append(buf.data(), static_cast<std::size_t>(r));
+  }
+  ::lseek(entry.fd(), 0, SEEK_SET);
+  return !m_failed;
+}
+
+void Writer::Append(const char* data, std::size_t n) {
+  if (m_failed || n == 0) return;
+  if (!WriteAll(m_fd, data, n)) {
+    m_failed = true;
+    return;
+  }
+  m_meta.length += n;
+  m_meta.checksum = Fnv(m_meta.checksum, data, n);
+}
+
+void Writer::Finish(bool complete) {
+  if (m_finished) return;
+  m_finished = true;
+  std::error_code ec;
+  fs::path bodyPath = Directory() / m_meta.body;
+  bool closedOk = ::close(m_fd) == 0;
+  m_fd = -1;
+  m_meta.complete = complete &&
+                    (m_meta.expected < 0 || static_cast<std::uint64_t>(m_meta.expected) == m_meta.length);
+  bool resumable = !m_meta.etag.empty() || !m_meta.lastModified.empty();
+  if (m_failed || !closedOk || (!m_meta.complete && (!resumable || m_meta.length == 0))) {
+    fs::remove(bodyPath, ec);
+    return;
+  }
+  fs::path metaPath = MetaPathFor(m_meta.url);
+  fs::path tmp = metaPath;
+  tmp += "." + RandomSuffix() + ".tmp";
+  {
+    std::string text = SerializeMeta(m_meta);
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    bool ok = fd >= 0 && WriteAll(fd, text.data(), text.size());
+    if (fd >= 0 && ::close(fd) != 0) ok = false;
+    if (!ok) {
+      fs::remove(tmp, ec);
+      fs::remove(bodyPath, ec);
+      return;
+    }
+  }
+  DirLock lock;
+  Meta old;
+  std::int64_t oldSize = 0;
+  bool hadOld = ReadMetaFile(metaPath, old) && old.body != m_meta.body;
+  if (hadOld) oldSize = static_cast<std::int64_t>(old.length);
+  fs::rename(tmp, metaPath, ec);
+  if (ec) {
+    fs::remove(tmp, ec);
+    fs::remove(bodyPath, ec);
+    return;
+  }
+  if (hadOld) fs::remove(Directory() / old.body, ec);
+
+  std::lock_guard totalLock(g_totalMutex);
+  std::uint64_t limit = g_sizeLimit.load();
+  if (g_totalDir != Directory()) {
+    g_totalDir = Directory();
+    g_total = -1;
+  }
+  if (g_total < 0) {
+    g_total = ScanAndEvict(limit);
+  } else {
+    g_total += static_cast<std::int64_t>(m_meta.length) - oldSize;
+    if (g_total > static_cast<std::int64_t>(limit)) g_total = ScanAndEvict(limit);
+  }
+}
+
+}  // namespace cache
+}  // namespace tk::inet

@@ -1,0 +1,85 @@
+#pragma once
+// Trawlkit's own HTTP and FTP cache in $XDG_CACHE_HOME/trawlkit/ (default ~/.cache/trawlkit/).
+//
+// An entry is two files: "<key>.meta", a small text with the URL, the stored length, a checksum
+// of the stored bytes, the validators and the response headers; and the body file that the
+// metadata names, "<key>.<random>.body". A body is written under its own fresh name as it
+// streams, and only the rename of a new metadata file over the old one publishes it, so a reader
+// sees either the old entry or the new one, never half of one. Commits and evictions take an
+// flock on "lock", which makes two processes safe; readers need no lock. A metadata file that
+// does not parse, or a body whose length or checksum differs from it, is never served.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tk::inet::cache {
+
+std::filesystem::path Directory();
+
+struct Meta {
+  std::string url;               // the entry's key text, "http://host:port/object"
+  bool complete = false;         // the whole body is stored
+  std::uint64_t length = 0;      // body bytes stored
+  std::int64_t expected = -1;    // the full body length, -1 when unknown
+  std::uint64_t checksum = 0;    // of the stored bytes
+  std::string etag;
+  std::string lastModified;
+  std::string headers;           // the 200 response's raw headers (CR LF lines)
+  std::string body;              // the body file's name inside Directory()
+};
+
+// A verified entry, its body open for reading from the start.
+class Entry {
+ public:
+  Entry(Meta meta, int fd) : m_meta(std::move(meta)), m_fd(fd) {}
+  ~Entry();
+  Entry(const Entry&) = delete;
+  Entry& operator=(const Entry&) = delete;
+  const Meta& meta() const { return m_meta; }
+  int fd() const { return m_fd; }
+  // Reads up to n bytes; -1 on an error.
+  long Read(char* buf, std::size_t n);
+
+ private:
+  Meta m_meta;
+  int m_fd;
+};
+
+// nullptr when there is no entry for the URL or it is damaged. Marks the entry as used.
+std::unique_ptr<Entry> Lookup(std::string_view url);
+
+// Removes the entry for the URL, if any.
+void Remove(std::string_view url);
+
+// Writes one entry as the body streams. Destroying an unfinished writer keeps what was written
+// as an incomplete entry (so that a later request can resume it).
+class Writer {
+ public:
+  // `meta` gives url, expected, validators and headers. nullptr when the cache cannot be written.
+  static std::unique_ptr<Writer> Create(const Meta& meta);
+  ~Writer();
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+
+  // Copies the stored part of an older entry first (resuming); false on a disk error.
+  bool CopyFrom(Entry& entry);
+  void Append(const char* data, std::size_t n);
+  std::uint64_t Length() const { return m_meta.length; }
+  // Publishes the entry. Complete only when `complete` and the length matches any expected one.
+  // An incomplete entry without validators could never be resumed safely and is dropped.
+  void Finish(bool complete);
+
+ private:
+  Writer(Meta meta, int fd) : m_meta(std::move(meta)), m_fd(fd) {}
+  Meta m_meta;
+  int m_fd;
+  bool m_failed = false;
+  bool m_finished = false;
+};
+
+// For tests and tools: the metadata file and body file of the URL's entry.
+std::filesystem::path MetaPathFor(std::string_view url);
+
+}  // namespace tk::inet::cache

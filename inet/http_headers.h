@@ -1,0 +1,26 @@
+#pragma once
+// Small text helpers for response headers, shared by the HTTP code and its tests.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tk::inet {
+
+namespace detail {
+std::string AsciiLower(std::string_view s);
+}  // namespace detail
+
+// The value of the first header named `name` (case-insensitive), blanks trimmed; "" if none.
+std::string FindHeader(const std::vector<std::string>& lines, std::string_view name);
+
+// "a\r\nb\r\n" -> {"a", "b"}; bare LF line ends are accepted too.
+std::vector<std::string> SplitHeaderLines(std::string_view raw);
+
+// A Content-Length value; -1 when it is not a plain decimal number.
+std::int64_t ParseLength(std::string_view text);
+
+// "bytes 100-199/200" -> first 100, total 200 ("*" total -> 0). False when malformed.
+bool ParseContentRange(std::string_view text, std::uint64_t& first, std::uint64_t& total);
+
+}  // namespace tk::inet

@@ -1,0 +1,73 @@
+#include "inet/session_state.h"
+
+#include "inet/errors.h"
+
+namespace tk::inet {
+namespace detail {
+
+void EnsureCurlInitialised() {
+  // A function-local static is initialised exactly once even when threads race to it.
+  static const CURLcode kInit = curl_global_init(CURL_GLOBAL_DEFAULT);
+  (void)kInit;
+}
+
+void SessionState::Close() {
+  m_closed.store(true, std::memory_order_release);
+  std::lock_guard lock(m_mutex);
+  for (CURLM* multi : m_multis) curl_multi_wakeup(multi);
+}
+
+void SessionState::Register(CURLM* multi) {
+  std::lock_guard lock(m_mutex);
+  m_multis.insert(multi);
+}
+
+void SessionState::Unregister(CURLM* multi) {
+  std::lock_guard lock(m_mutex);
+  m_multis.erase(multi);
+}
+
+std::string SessionState::Key(std::string_view host, int port) {
+  std::string key;
+  for (char c : host) key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return key + ":" + std::to_string(port);
+}
+
+void SessionState::RememberCredentials(std::string_view host, int port, const Credentials& creds) {
+  std::lock_guard lock(m_mutex);
+  m_credentials[Key(host, port)] = creds;
+}
+
+std::optional<Credentials> SessionState::FindCredentials(std::string_view host, int port) const {
+  std::lock_guard lock(m_mutex);
+  auto it = m_credentials.find(Key(host, port));
+  if (it == m_credentials.end()) return std::nullopt;
+  return it->second;
+}
+
+std::shared_ptr<SessionState> StateOf(Session& session) {
+  auto* impl = dynamic_cast<SessionImpl*>(&session);
+  return impl ? impl->State() : nullptr;
+}
+
+}  // namespace detail
+
+std::unique_ptr<Session> OpenSession(std::string_view agent, Error& err) {
+  detail::EnsureCurlInitialised();
+  err = Error{};
+  return std::make_unique<detail::SessionImpl>(
+      std::make_shared<detail::SessionState>(std::string(agent)));
+}
+
+std::optional<std::uint32_t> QueryConnectionState() {
+  // Linux has no autodial connection: the answer is always a LAN connection.
+  constexpr std::uint32_t kConnectionLan = 2;
+  return kConnectionLan;
+}
+
+bool HangUp() {
+  // Nothing to hang up; the answer says that nothing was done.
+  return false;
+}
+
+}  // namespace tk::inet

@@ -1,0 +1,73 @@
+#pragma once
+// What a session shares with its connections and requests: the agent, the closed flag that any
+// thread may raise, the libcurl multi handles to wake when it does, and the credentials learnt
+// during the session. Connections and requests hold it by shared_ptr, so closing or destroying the
+// Session object never leaves them with a dangling pointer.
+#include <curl/curl.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "inet/inet.h"
+
+namespace tk::inet::detail {
+
+struct Credentials {
+  std::string user;
+  std::string password;
+  unsigned long authMask = CURLAUTH_BASIC | CURLAUTH_DIGEST;  // which schemes libcurl may use
+};
+
+class SessionState {
+ public:
+  explicit SessionState(std::string agent) : m_agent(std::move(agent)) {}
+
+  const std::string& Agent() const { return m_agent; }
+  bool Closed() const { return m_closed.load(std::memory_order_acquire); }
+  // Any thread. Raises the flag, then wakes every multi handle so that a worker blocked in
+  // curl_multi_poll sees the flag at once.
+  void Close();
+
+  // A multi handle is woken only while registered; Unregister must come before its cleanup, and
+  // both take the same lock as Close, so a wake-up never reaches a freed handle.
+  void Register(CURLM* multi);
+  void Unregister(CURLM* multi);
+
+  void RememberCredentials(std::string_view host, int port, const Credentials& creds);
+  std::optional<Credentials> FindCredentials(std::string_view host, int port) const;
+
+ private:
+  static std::string Key(std::string_view host, int port);
+
+  std::string m_agent;
+  std::atomic<bool> m_closed{false};
+  mutable std::mutex m_mutex;
+  std::set<CURLM*> m_multis;
+  std::map<std::string, Credentials> m_credentials;
+};
+
+class SessionImpl final : public Session {
+ public:
+  explicit SessionImpl(std::shared_ptr<SessionState> state) : m_state(std::move(state)) {}
+  ~SessionImpl() override { m_state->Close(); }
+  void Close() override { m_state->Close(); }
+  bool IsClosed() const override { return m_state->Closed(); }
+  const std::shared_ptr<SessionState>& State() const { return m_state; }
+
+ private:
+  std::shared_ptr<SessionState> m_state;
+};
+
+// The shared state behind a session made by OpenSession; nullptr for any other Session.
+std::shared_ptr<SessionState> StateOf(Session& session);
+
+// curl_global_init, once per process, thread-safe.
+void EnsureCurlInitialised();
+
+}  // namespace tk::inet::detail

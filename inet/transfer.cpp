@@ -1,0 +1,159 @@
+#include "inet/transfer.h"
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "inet/options.h"
+
+namespace tk::inet {
+namespace {
+std::atomic<long> g_connectSeconds{60};
+std::atomic<long> g_stallSeconds{60};
+}  // namespace
+
+void SetTimeouts(std::chrono::seconds connect, std::chrono::seconds stall) {
+  g_connectSeconds = static_cast<long>(connect.count());
+  g_stallSeconds = static_cast<long>(stall.count());
+}
+
+namespace detail {
+
+long ConnectTimeoutSeconds() { return g_connectSeconds.load(); }
+long StallTimeoutSeconds() { return g_stallSeconds.load(); }
+
+Multi::Multi(std::shared_ptr<SessionState> session) : m_session(std::move(session)) {
+  EnsureCurlInitialised();
+  m_multi = curl_multi_init();
+  m_session->Register(m_multi);
+}
+
+Multi::~Multi() {
+  m_session->Unregister(m_multi);
+  curl_multi_cleanup(m_multi);
+}
+
+void Multi::Add(Transfer& transfer) {
+  curl_easy_setopt(transfer.easy, CURLOPT_PRIVATE, &transfer);
+  transfer.done = false;
+  transfer.result = CURLE_OK;
+  curl_multi_add_handle(m_multi, transfer.easy);
+}
+
+void Multi::Remove(Transfer& transfer) {
+  if (!transfer.easy) return;
+  curl_multi_remove_handle(m_multi, transfer.easy);
+  curl_easy_cleanup(transfer.easy);
+  transfer.easy = nullptr;
+}
+
+void Multi::CollectDone() {
+  int left = 0;
+  while (CURLMsg* msg = curl_multi_info_read(m_multi, &left)) {
+    if (msg->msg != CURLMSG_DONE) continue;
+    Transfer* transfer = nullptr;
+    curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &transfer);
+    if (!transfer) continue;
+    transfer->done = true;
+    transfer->result = msg->data.result;
+  }
+}
+
+void Multi::PerformOnce() {
+  int running = 0;
+  curl_multi_perform(m_multi, &running);
+  CollectDone();
+}
+
+bool Multi::RunUntil(const std::function<bool()>& ready, Error& err) {
+  for (;;) {
+    if (m_session->Closed()) {
+      err = MakeError(ErrorCode::SessionClosed);
+      return false;
+    }
+    if (ready()) return true;
+    int running = 0;
+    CURLMcode mc = curl_multi_perform(m_multi, &running);
+    CollectDone();
+    if (mc != CURLM_OK) {
+      err = MakeError(ErrorCode::Internal, curl_multi_strerror(mc));
+      return false;
+    }
+    if (ready()) return true;
+    if (m_session->Closed()) continue;
+    // The time-out only bounds how late a lost wake-up could be noticed; Close wakes the poll.
+    curl_multi_poll(m_multi, nullptr, 0, 250, nullptr);
+  }
+}
+
+Error ErrorFromCurl(CURLcode code, const char* errorBuffer, bool chunked) {
+  std::string detail = (errorBuffer && *errorBuffer) ? errorBuffer : curl_easy_strerror(code);
+  switch (code) {
+    case CURLE_OK: return Error{};
+    case CURLE_COULDNT_RESOLVE_HOST: return MakeError(ErrorCode::NameNotResolved, detail);
+    case CURLE_COULDNT_RESOLVE_PROXY: return MakeError(ErrorCode::ProxyFailed, detail);
+    case CURLE_COULDNT_CONNECT: return MakeError(ErrorCode::CannotConnect, detail);
+    case CURLE_OPERATION_TIMEDOUT: return MakeError(ErrorCode::Timeout, detail);
+    case CURLE_PARTIAL_FILE:
+      return MakeError(chunked ? ErrorCode::BrokenChunkedBody : ErrorCode::BodyTooShort, detail);
+    case CURLE_RECV_ERROR:
+      if (chunked || detail.find("hunk") != std::string::npos)
+        return MakeError(ErrorCode::BrokenChunkedBody, detail);
+      return MakeError(ErrorCode::ReceiveFailed, detail);
+    case CURLE_SEND_ERROR: return MakeError(ErrorCode::SendFailed, detail);
+    case CURLE_GOT_NOTHING:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_HTTP2:
+    case CURLE_BAD_CONTENT_ENCODING:
+      return MakeError(ErrorCode::InvalidServerResponse, detail);
+    case CURLE_URL_MALFORMAT: return MakeError(ErrorCode::InvalidUrl, detail);
+    case CURLE_UNSUPPORTED_PROTOCOL: return MakeError(ErrorCode::UnsupportedScheme, detail);
+    case CURLE_OUT_OF_MEMORY: return MakeError(ErrorCode::OutOfMemory, detail);
+    case CURLE_TOO_MANY_REDIRECTS: return MakeError(ErrorCode::TooManyRedirects, detail);
+    case CURLE_LOGIN_DENIED: return MakeError(ErrorCode::FtpLoginFailed, detail);
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+    case CURLE_FTP_COULDNT_RETR_FILE:
+    case CURLE_REMOTE_ACCESS_DENIED:
+      return MakeError(ErrorCode::FtpFileNotFound, detail);
+    case CURLE_FTP_PORT_FAILED:
+    case CURLE_FTP_ACCEPT_FAILED:
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+    case CURLE_FTP_WEIRD_PASV_REPLY:
+    case CURLE_FTP_WEIRD_227_FORMAT:
+    case CURLE_FTP_CANT_GET_HOST:
+      return MakeError(ErrorCode::FtpDataConnection, detail);
+    case CURLE_FTP_COULDNT_SET_TYPE:
+    case CURLE_FTP_COULDNT_USE_REST:
+    case CURLE_QUOTE_ERROR:
+      return MakeError(ErrorCode::FtpTransferFailed, detail);
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+      return MakeError(ErrorCode::SecureChannel, detail);
+    default:
+      return MakeError(ErrorCode::Internal,
+                       "libcurl error " + std::to_string(static_cast<int>(code)) + ": " + detail);
+  }
+}
+
+CURL* NewEasy(const SessionState& session, Transfer& transfer) {
+  CURL* easy = curl_easy_init();
+  transfer.easy = easy;
+  transfer.errorBuffer[0] = '\0';
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer.errorBuffer);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_USERAGENT, session.Agent().c_str());
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, ConnectTimeoutSeconds());
+  // "Receives nothing for N seconds": below 1 byte/s over the whole window. A paused transfer
+  // (the caller not reading) is exempt in libcurl, so a slow reader never times out.
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, StallTimeoutSeconds());
+  curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
+  return easy;
+}
+
+}  // namespace detail
+}  // namespace tk::inet

@@ -1,0 +1,62 @@
+#pragma once
+// The blocking core under every HTTP and FTP call: one libcurl multi handle per connection,
+// driven on the worker thread until a condition holds, and woken by SessionState::Close.
+#include <curl/curl.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "inet/errors.h"
+#include "inet/session_state.h"
+
+namespace tk::inet::detail {
+
+// Process-wide time-outs (see inet/options.h); read when a transfer is set up.
+long ConnectTimeoutSeconds();
+long StallTimeoutSeconds();
+
+// One easy handle's outcome, filled in when the multi handle reports it done.
+struct Transfer {
+  CURL* easy = nullptr;
+  bool done = false;
+  CURLcode result = CURLE_OK;
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+};
+
+class Multi {
+ public:
+  explicit Multi(std::shared_ptr<SessionState> session);
+  ~Multi();
+  Multi(const Multi&) = delete;
+  Multi& operator=(const Multi&) = delete;
+
+  const std::shared_ptr<SessionState>& Session() const { return m_session; }
+
+  // The transfer's easy handle gets CURLOPT_PRIVATE = transfer and joins the multi handle.
+  void Add(Transfer& transfer);
+  // Leaves the multi handle (a transfer not done loses its connection) and frees the easy handle.
+  void Remove(Transfer& transfer);
+
+  // Drives every transfer until ready() holds. False when the session is or becomes closed
+  // (err = SessionClosed); a finished transfer is not an error here, callers test done/result.
+  bool RunUntil(const std::function<bool()>& ready, Error& err);
+  // One non-blocking round: takes in what the sockets already hold.
+  void PerformOnce();
+
+ private:
+  void CollectDone();
+
+  std::shared_ptr<SessionState> m_session;
+  CURLM* m_multi = nullptr;
+};
+
+// Maps a finished transfer's libcurl code onto the layer's table, with libcurl's own text as the
+// detail. `chunked`: the response used chunked transfer coding, so a cut-off body is a broken
+// chunked stream rather than a short one.
+Error ErrorFromCurl(CURLcode code, const char* errorBuffer, bool chunked = false);
+
+// A new easy handle with what every transfer shares: agent, time-outs, no signals, no redirects.
+CURL* NewEasy(const SessionState& session, Transfer& transfer);
+
+}  // namespace tk::inet::detail

@@ -1,0 +1,440 @@
+#!/usr/bin/python3
+"""HTTP/1.1 test server for Trawlkit's tests: scripted answers plus a static file tree.
+
+Run: /usr/bin/python3 http_test_server.py [--root DIR] [--port N] [--watch-stdin]
+It binds 127.0.0.1 (port 0 = a free port chosen by the system) and prints one line
+"PORT <n>" on stdout once it accepts connections. It stops on SIGTERM or SIGINT, and with
+--watch-stdin also when its standard input closes (so a test that dies takes its server along).
+
+Every answer is HTTP/1.1 with keep-alive unless a route says otherwise. Counters and a log of
+requests are kept for the test to query; the /__ control routes are not counted.
+
+Control routes
+  GET /__stats   JSON: {"connections": accepted TCP connections, "requests": requests,
+                 "body_bytes": body bytes sent, "log": [{"connection", "method", "path",
+                 "headers": {lower-case name: value}, "status", "body_bytes"}, ...]}
+  GET /__reset   zeroes the counters and the log; answers "ok".
+
+Scripted routes (query parameters in brackets; n = body length, bodies are the deterministic
+bytes of Body(n, seed): the repeated text "<seed>:<offset>|" cut to n bytes)
+  /__/bytes[n, seed, etag, lm, ct]   200 with Content-Length. etag="..." sends that ETag, lm=1 a
+        fixed Last-Modified; If-None-Match / If-Modified-Since matching them give 304, and
+        Range: bytes=a- (with an If-Range that matches, or none) gives 206 from byte a.
+  /__/flaky[n, cut, id, seed, etag, lm]   like bytes, but the first request of each id (without
+        a Range header) sends Content-Length n, then only `cut` bytes, and closes the connection.
+  /__/chunked[n, chunk, seed]   Transfer-Encoding: chunked, chunks of `chunk` bytes (default 1000).
+  /__/broken-chunked[n, chunk, seed, how]   chunked, cut after half the body: how=close (default)
+        closes the connection, how=garbage sends a malformed chunk-size line.
+  /__/nolength[n, seed]   no Content-Length; the body ends when the connection closes.
+  /__/slow[n, chunk, delay, seed]   Content-Length n, sent `chunk` bytes (default 100) every
+        `delay` ms (default 50).
+  /__/stall[n, after, secs]   Content-Length n, `after` bytes, then nothing for `secs` seconds
+        (default 30), then the connection closes.
+  /__/drop[n, after]   Content-Length n, `after` bytes, then the connection closes.
+  /__/redirect[to, code]   status `code` (default 302) with "Location: <to>".
+  /__/status[code]   that status with a short text body.
+  /__/basic[user, pw, realm]   401 with "WWW-Authenticate: Basic" until the request carries
+        those credentials; then 200 with the body "welcome <user>".
+  /__/digest[user, pw, realm]   the same with Digest (MD5, qop=auth).
+  /__/headers   200, the request's headers as the text body, one "name: value" per line.
+
+Static files (--root DIR): any other path is a file under DIR ("/" and folders serve their
+index.html), with a Content-Type from its extension, ETag and Last-Modified validators,
+conditional GET and Range like /__/bytes; 404 when missing. Paths never leave DIR.
+"""
+
+import argparse
+import email.utils
+import hashlib
+import json
+import mimetypes
+import os
+import signal
+import socket
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+LOCK = threading.Lock()
+STATS = {"connections": 0, "requests": 0, "body_bytes": 0, "log": []}
+FLAKY_SEEN = set()
+NEXT_CONNECTION = [0]
+FIXED_LAST_MODIFIED = "Tue, 01 Jun 2021 10:00:00 GMT"
+NONCE = hashlib.md5(str(time.time()).encode()).hexdigest()
+STOP = threading.Event()
+
+
+def body_bytes(n, seed="x"):
+    out = bytearray()
+    while len(out) < n:
+        out += ("%s:%d|" % (seed, len(out))).encode()
+    return bytes(out[:n])
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "TrawlkitTest/1.0"
+    root = None
+
+    def log_message(self, fmt, *args):  # quiet: tests read /__stats instead
+        pass
+
+    def setup(self):
+        super().setup()
+        self.counted = False
+        with LOCK:
+            NEXT_CONNECTION[0] += 1
+            self.connection_id = NEXT_CONNECTION[0]
+
+    # ---- bookkeeping -------------------------------------------------------------------
+
+    def record(self, status, sent):
+        if self.path.startswith("/__stats") or self.path.startswith("/__reset"):
+            return
+        with LOCK:
+            if not self.counted:  # connections that only ask for /__stats do not count
+                self.counted = True
+                STATS["connections"] += 1
+            STATS["requests"] += 1
+            STATS["body_bytes"] += sent
+            STATS["log"].append({
+                "connection": self.connection_id,
+                "method": self.command,
+                "path": self.path,
+                "headers": {k.lower(): v for k, v in self.headers.items()},
+                "status": status,
+                "body_bytes": sent,
+            })
+
+    def write_body(self, data):
+        try:
+            self.wfile.write(data)
+            self.wfile.flush()
+            return len(data)
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+            return 0
+
+    def answer(self, status, body=b"", headers=None, ctype="text/plain"):
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(body)))
+        for k, v in (headers or []):
+            self.send_header(k, v)
+        self.end_headers()
+        sent = self.write_body(body) if self.command != "HEAD" else 0
+        self.record(status, sent)
+
+    # ---- entity with validators and ranges ----------------------------------------------
+
+    def serve_entity(self, data, etag=None, last_modified=None, ctype="application/octet-stream",
+                     cut=None):
+        h = self.headers
+        validators = []
+        if etag:
+            validators.append(("ETag", etag))
+        if last_modified:
+            validators.append(("Last-Modified", last_modified))
+        inm = h.get("If-None-Match")
+        ims = h.get("If-Modified-Since")
+        if (inm and etag and inm == etag) or (not inm and ims and last_modified and
+                                               ims == last_modified):
+            self.send_response(304)
+            for k, v in validators:
+                self.send_header(k, v)
+            self.end_headers()
+            self.record(304, 0)
+            return
+        start = 0
+        rng = h.get("Range")
+        if rng and rng.startswith("bytes=") and rng.endswith("-") and cut is None:
+            if_range = h.get("If-Range")
+            if if_range is None or if_range == etag or if_range == last_modified:
+                try:
+                    start = int(rng[6:-1])
+                except ValueError:
+                    start = 0
+                if start >= len(data):
+                    self.send_response(416)
+                    self.send_header("Content-Range", "bytes */%d" % len(data))
+                    self.send_header("Content-Length", "0")
+                    self.end_headers()
+                    self.record(416, 0)
+                    return
+        status = 206 if start > 0 else 200
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(data) - start))
+        if status == 206:
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))
+        self.send_header("Accept-Ranges", "bytes")
+        for k, v in validators:
+            self.send_header(k, v)
+        if cut is not None:
+            self.send_header("Connection", "close")
+        self.end_headers()
+        if self.command == "HEAD":
+            self.record(status, 0)
+            return
+        if cut is not None:
+            sent = self.write_body(data[:cut])
+            self.close_connection = True
+        else:
+            sent = self.write_body(data[start:])
+        self.record(status, sent)
+
+    # ---- routes -------------------------------------------------------------------------
+
+    def do_HEAD(self):
+        self.do_GET()
+
+    def do_GET(self):
+        url = urllib.parse.urlsplit(self.path)
+        q = {k: v[-1] for k, v in urllib.parse.parse_qs(url.query, keep_blank_values=True).items()}
+        path = url.path
+        n = int(q.get("n", "0") or 0)
+        seed = q.get("seed", "x")
+        if path == "/__stats":
+            with LOCK:
+                body = json.dumps(STATS).encode()
+            return self.answer(200, body, ctype="application/json")
+        if path == "/__reset":
+            with LOCK:
+                STATS.update({"connections": 0, "requests": 0, "body_bytes": 0, "log": []})
+                FLAKY_SEEN.clear()
+            return self.answer(200, b"ok")
+        route = getattr(self, "route_" + path[4:].replace("-", "_"), None) \
+            if path.startswith("/__/") else None
+        if route:
+            return route(q, n, seed)
+        if self.root:
+            return self.serve_static(url.path)
+        return self.answer(404, b"not found")
+
+    def route_bytes(self, q, n, seed):
+        lm = FIXED_LAST_MODIFIED if q.get("lm") == "1" else None
+        self.serve_entity(body_bytes(n, seed), q.get("etag"), lm, q.get("ct", "application/octet-stream"))
+
+    def route_flaky(self, q, n, seed):
+        key = q.get("id", "")
+        cut = None
+        with LOCK:
+            if key not in FLAKY_SEEN and "Range" not in self.headers:
+                FLAKY_SEEN.add(key)
+                cut = int(q.get("cut", n // 2))
+        lm = FIXED_LAST_MODIFIED if q.get("lm") == "1" else None
+        self.serve_entity(body_bytes(n, seed), q.get("etag"), lm, cut=cut)
+
+    def send_chunked_head(self):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+
+    def route_chunked(self, q, n, seed):
+        data = body_bytes(n, seed)
+        size = int(q.get("chunk", "1000"))
+        self.send_chunked_head()
+        sent = 0
+        for i in range(0, n, size):
+            piece = data[i:i + size]
+            self.write_body(b"%x\r\n" % len(piece) + piece + b"\r\n")
+            sent += len(piece)
+        self.write_body(b"0\r\n\r\n")
+        self.record(200, sent)
+
+    def route_broken_chunked(self, q, n, seed):
+        data = body_bytes(n, seed)
+        size = int(q.get("chunk", "1000"))
+        self.send_chunked_head()
+        sent = 0
+        for i in range(0, n // 2, size):
+            piece = data[i:min(i + size, n // 2)]
+            self.write_body(b"%x\r\n" % len(piece) + piece + b"\r\n")
+            sent += len(piece)
+        if q.get("how") == "garbage":
+            self.write_body(b"zz-not-hex\r\n")
+        else:
+            self.write_body(b"%x\r\n" % size + data[:size // 2])  # a chunk cut in the middle
+        self.close_connection = True
+        self.record(200, sent)
+
+    def route_nolength(self, q, n, seed):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        sent = self.write_body(body_bytes(n, seed))
+        self.close_connection = True
+        self.record(200, sent)
+
+    def route_slow(self, q, n, seed):
+        data = body_bytes(n, seed)
+        size = int(q.get("chunk", "100"))
+        delay = int(q.get("delay", "50")) / 1000.0
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(n))
+        self.end_headers()
+        sent = 0
+        for i in range(0, n, size):
+            sent += self.write_body(data[i:i + size])
+            if self.close_connection or STOP.wait(delay):
+                break
+        self.record(200, sent)
+
+    def route_stall(self, q, n, seed):
+        after = int(q.get("after", "0"))
+        secs = float(q.get("secs", "30"))
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(n))
+        self.end_headers()
+        sent = self.write_body(body_bytes(n, seed)[:after])
+        self.record(200, sent)
+        STOP.wait(secs)
+        self.close_connection = True
+
+    def route_drop(self, q, n, seed):
+        after = int(q.get("after", str(n // 2)))
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(n))
+        self.end_headers()
+        sent = self.write_body(body_bytes(n, seed)[:after])
+        self.close_connection = True
+        self.record(200, sent)
+
+    def route_redirect(self, q, n, seed):
+        self.answer(int(q.get("code", "302")), b"moved", [("Location", q.get("to", "/"))])
+
+    def route_status(self, q, n, seed):
+        code = int(q.get("code", "404"))
+        self.answer(code, ("status %d" % code).encode())
+
+    def route_headers(self, q, n, seed):
+        text = "".join("%s: %s\n" % (k, v) for k, v in self.headers.items())
+        self.answer(200, text.encode())
+
+    def route_basic(self, q, n, seed):
+        import base64
+        user, pw = q.get("user", "user"), q.get("pw", "pw")
+        want = "Basic " + base64.b64encode(("%s:%s" % (user, pw)).encode()).decode()
+        if self.headers.get("Authorization") == want:
+            return self.answer(200, ("welcome %s" % user).encode())
+        realm = q.get("realm", "trawlkit")
+        self.answer(401, b"who are you?", [("WWW-Authenticate", 'Basic realm="%s"' % realm)])
+
+    def route_digest(self, q, n, seed):
+        user, pw = q.get("user", "user"), q.get("pw", "pw")
+        realm = q.get("realm", "trawlkit")
+        auth = self.headers.get("Authorization", "")
+        if auth.startswith("Digest ") and self.digest_ok(auth[7:], user, pw, realm):
+            return self.answer(200, ("welcome %s" % user).encode())
+        challenge = 'Digest realm="%s", qop="auth", nonce="%s", algorithm=MD5' % (realm, NONCE)
+        self.answer(401, b"who are you?", [("WWW-Authenticate", challenge)])
+
+    def digest_ok(self, text, user, pw, realm):
+        fields = {}
+        for part in _split_auth(text):
+            k, _, v = part.partition("=")
+            fields[k.strip().lower()] = v.strip().strip('"')
+        if fields.get("username") != user or fields.get("nonce") != NONCE:
+            return False
+        md5 = lambda s: hashlib.md5(s.encode()).hexdigest()
+        ha1 = md5("%s:%s:%s" % (user, realm, pw))
+        ha2 = md5("%s:%s" % (self.command, fields.get("uri", "")))
+        if fields.get("qop"):
+            expect = md5("%s:%s:%s:%s:%s:%s" % (ha1, NONCE, fields.get("nc", ""),
+                                                fields.get("cnonce", ""), fields["qop"], ha2))
+        else:
+            expect = md5("%s:%s:%s" % (ha1, NONCE, ha2))
+        return fields.get("response") == expect
+
+    # ---- static tree --------------------------------------------------------------------
+
+    def serve_static(self, path):
+        rel = urllib.parse.unquote(path).lstrip("/")
+        full = os.path.realpath(os.path.join(self.root, rel))
+        if full != self.root and not full.startswith(self.root + os.sep):
+            return self.answer(404, b"not found")
+        if os.path.isdir(full):
+            full = os.path.join(full, "index.html")
+        if not os.path.isfile(full):
+            return self.answer(404, b"not found")
+        with open(full, "rb") as f:
+            data = f.read()
+        st = os.stat(full)
+        etag = '"%x-%x"' % (int(st.st_mtime), st.st_size)
+        lm = email.utils.formatdate(st.st_mtime, usegmt=True)
+        ctype = mimetypes.guess_type(full)[0] or "application/octet-stream"
+        if ctype.startswith("text/"):
+            ctype += "; charset=utf-8" if ctype == "text/html" else ""
+        self.serve_entity(data, etag, lm, ctype)
+
+
+def _split_auth(text):
+    parts, cur, quoted = [], "", False
+    for ch in text:
+        if ch == '"':
+            quoted = not quoted
+        if ch == "," and not quoted:
+            parts.append(cur)
+            cur = ""
+        else:
+            cur += ch
+    if cur.strip():
+        parts.append(cur)
+    return parts
+
+
+class Server(ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def handle_error(self, request, client_address):
+        # A client that hangs up mid-answer is what several tests do on purpose.
+        if not isinstance(sys.exc_info()[1], (ConnectionError, TimeoutError)):
+            super().handle_error(request, client_address)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", default=None)
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--watch-stdin", action="store_true")
+    args = parser.parse_args()
+    mimetypes.add_type("text/html", ".html")
+    mimetypes.add_type("text/html", ".htm")
+    mimetypes.add_type("text/css", ".css")
+    mimetypes.add_type("application/javascript", ".js")
+    if args.root:
+        Handler.root = os.path.realpath(args.root)
+    server = Server(("127.0.0.1", args.port), Handler)
+
+    def stop(*_):
+        STOP.set()
+        threading.Thread(target=server.shutdown, daemon=True).start()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+
+    def watch_stdin():
+        try:
+            while sys.stdin.buffer.read(4096):
+                pass
+        except Exception:
+            pass
+        stop()
+
+    if args.watch_stdin:
+        threading.Thread(target=watch_stdin, daemon=True).start()
+    print("PORT %d" % server.server_address[1], flush=True)
+    server.serve_forever(poll_interval=0.1)
+    server.server_close()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,44 @@
+#include "monitor/overwrite_dialog.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+
+#include "monitor/progress_display.h"
+#include "resources/dialog_builder.h"
+#include "resources/dialog_template.h"
+
+namespace tk {
+namespace {
+
+QWidget* MainWindowOr(QWidget* owner) {
+  if (owner) return owner;
+  // The wizard is the one top-level window that is not itself a dialog of the run.
+  QWidget* active = QApplication::activeWindow();
+  return active ? active->window() : nullptr;
+}
+
+}  // namespace
+
+COverwriteDlg::COverwriteDlg(const std::string& localPath, QWidget* owner) : QDialog(MainWindowOr(owner)) {
+  setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+  if (const res::DialogTemplate* dlg = res::FindDialog(res::kDlgOverwrite)) {
+    const res::BuiltDialog built = res::BuildDialog(*dlg, this);
+    if (auto* path = built.Get<QLabel>(kPathText)) path->setText(FromUtf8(localPath));
+    for (int id : {kOverwrite, kSkip, kOverwriteAll, kSkipAll}) {
+      auto* button = built.Get<QPushButton>(id);
+      if (button) connect(button, &QPushButton::clicked, this, [this, id] { done(id); });
+    }
+  }
+}
+
+OverwriteAnswer COverwriteDlg::AnswerFor(int result) {
+  switch (result) {
+    case kOverwrite: return OverwriteAnswer::Overwrite;
+    case kOverwriteAll: return OverwriteAnswer::OverwriteAll;
+    case kSkipAll: return OverwriteAnswer::SkipAll;
+    default: return OverwriteAnswer::Skip;
+  }
+}
+
+}  // namespace tk

@@ -1,0 +1,84 @@
+#include "monitor/progress_display.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTextCursor>
+
+#include "resources/dialog_builder.h"
+
+namespace tk {
+namespace {
+
+template <class T>
+T* Find(const QWidget& page, int id) {
+  return qobject_cast<T*>(res::FindControlWidget(&page, id));
+}
+
+void SetText(QLabel* label, const QString& text) {
+  if (label) label->setText(text);
+}
+
+}  // namespace
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+ProgressDisplay::ProgressDisplay(const QWidget& page, RunClock& clock)
+    : m_log(Find<QPlainTextEdit>(page, kLogBox)),
+      m_source(Find<QLabel>(page, kSource)),
+      m_destination(Find<QLabel>(page, kDestination)),
+      m_bytes(Find<QLabel>(page, kByteCount)),
+      m_rate(Find<QLabel>(page, kRate)),
+      m_bar(Find<QProgressBar>(page, kProgressBar)),
+      m_counters(Find<QLabel>(page, kCounters)),
+      m_clock(clock) {}
+
+void ProgressDisplay::ClearLog() {
+  if (m_log) m_log->clear();
+}
+
+void ProgressDisplay::AppendLog(std::string_view text) {
+  if (!m_log) return;
+  QString lines = FromUtf8(text);
+  lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  // Appended at the end whatever the user selected meanwhile, and the end scrolled into view.
+  QTextCursor cursor = m_log->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(lines);
+  m_log->setTextCursor(cursor);
+  m_log->ensureCursorVisible();
+}
+
+void ProgressDisplay::BeginFile(const std::string& url, const std::string& localName,
+                                const std::string& sizeText) {
+  m_file.Begin(sizeText, m_clock.TickMs());
+  SetText(m_source, FromUtf8(url) + QStringLiteral("から"));
+  SetText(m_destination, FromUtf8(localName) + QStringLiteral("へ"));
+  SetText(m_bytes, QString());
+  SetText(m_rate, QString());
+  if (m_bar) m_bar->setValue(0);
+}
+
+void ProgressDisplay::AddBytes(std::int64_t count) {
+  const std::uint32_t now = m_clock.TickMs();
+  m_file.Add(count);
+  SetText(m_bytes, FromUtf8(m_file.ByteText()));
+  // Empty during the first second, so the rate label simply keeps its empty text then.
+  const std::string rate = m_file.RateText(now);
+  if (!rate.empty()) SetText(m_rate, FromUtf8(rate));
+  if (m_bar && m_file.Total() != 0) m_bar->setValue(m_file.Percent());
+}
+
+void ProgressDisplay::ShowCounts(const RunCounters& counts) { SetText(m_counters, FromUtf8(FormatCounts(counts))); }
+
+void ProgressDisplay::EndTransfers() {
+  SetText(m_source, QStringLiteral("ダウンロード終了"));
+  SetText(m_destination, QString());
+  SetText(m_bytes, QString());
+  SetText(m_rate, QString());
+  if (m_bar) m_bar->setValue(0);
+}
+
+}  // namespace tk

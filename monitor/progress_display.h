@@ -1,0 +1,59 @@
+#pragma once
+// The download page's run display: the log box, the current transfer (source, destination,
+// bytes, rate, bar) and the run's counters. GUI thread only; the worker reaches it through the
+// marshalling host.
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+#include "engine/progress_text.h"
+#include "engine/run_clock.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QWidget;
+
+namespace tk {
+
+class ProgressDisplay {
+ public:
+  // Control ids of the download page that the display writes to.
+  static constexpr int kLogBox = 1000;
+  static constexpr int kSource = 1028;
+  static constexpr int kDestination = 1032;
+  static constexpr int kByteCount = 1029;
+  static constexpr int kRate = 1031;
+  static constexpr int kProgressBar = 1026;
+  static constexpr int kCounters = 1030;
+
+  // `page` holds the controls above; `clock` gives the millisecond tick of the rate.
+  ProgressDisplay(const QWidget& page, RunClock& clock);
+
+  void ClearLog();
+  // The engine's lines end in CR LF; the log box takes LF, or it would show an empty line
+  // after each one.
+  void AppendLog(std::string_view text);
+  void BeginFile(const std::string& url, const std::string& localName, const std::string& sizeText);
+  void AddBytes(std::int64_t count);
+  void ShowCounts(const RunCounters& counts);
+  // After the last start page: "ダウンロード終了", the other transfer texts empty, the bar at 0.
+  void EndTransfers();
+
+ private:
+  QPlainTextEdit* m_log = nullptr;
+  QLabel* m_source = nullptr;
+  QLabel* m_destination = nullptr;
+  QLabel* m_bytes = nullptr;
+  QLabel* m_rate = nullptr;
+  QProgressBar* m_bar = nullptr;
+  QLabel* m_counters = nullptr;
+  RunClock& m_clock;
+  FileProgress m_file;
+};
+
+// UTF-8 from the engine to a control text.
+QString FromUtf8(std::string_view text);
+
+}  // namespace tk

@@ -1,0 +1,207 @@
+#include "monitor/step2_page.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+
+#include "monitor/cancel_wait_dialog.h"
+#include "monitor/marshalling_host.h"
+#include "monitor/page_run_host.h"
+#include "monitor/progress_display.h"
+#include "resources/dialog_template.h"
+#include "resources/images.h"
+#include "resources/string_table.h"
+#include "settings/project.h"
+#include "shell/trawl_sheet.h"
+
+namespace tk {
+namespace {
+
+constexpr int kIdsSaveBoxTip = 120;
+constexpr int kIconPixels = 32;
+
+QString CancelQuestion() {
+  return QStringLiteral(
+      "ダウンロードをキャンセルしますか？\nキャンセルしても、次回「キャッシュ使用」を選択すれば、継続できます。");
+}
+
+std::string AgentName() {
+  const std::string name = QCoreApplication::applicationName().toStdString();
+  return name.empty() ? std::string("trawlkit") : name;
+}
+
+}  // namespace
+
+CStep2Pg::CStep2Pg() : CWizardPage(res::kDlgDownload), m_backend(&DefaultInetBackend()), m_clock(&SystemClock()) {
+  m_animation.setObjectName(QStringLiteral("timer%1").arg(kAnimationTimerId));
+  m_animation.setInterval(kAnimationPeriodMs);
+  connect(&m_animation, &QTimer::timeout, this, &CStep2Pg::AnimationFrame);
+}
+
+CStep2Pg::~CStep2Pg() {
+  m_animation.stop();
+  if (!m_worker.IsRunning()) return;
+  m_cancel.store(true);
+  if (m_crawler) m_crawler->Interrupt();
+  // The worker's display calls wait on this thread, so it must go on serving them until the
+  // worker is out; the cancelled run ends within moments of the session's close.
+  while (m_worker.IsRunning()) {
+    QEventLoop loop;
+    QTimer::singleShot(CCancelWaitDlg::kPollPeriodMs / 10, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+}
+
+QCheckBox* CStep2Pg::SaveBox() const { return Get<QCheckBox>(kSaveProjectBox); }
+
+void CStep2Pg::OnCreate() {
+  // A run's log can grow far beyond one screen; the box keeps every line.
+  if (auto* log = Get<QPlainTextEdit>(ProgressDisplay::kLogBox)) log->setMaximumBlockCount(0);
+  const QWidget* globe = Control(kGlobe);
+  const QWidget* computer = Control(kComputer);
+  if (globe && computer) {
+    m_path.y = globe->y();
+    m_path.startX = globe->x() - 47;
+    m_path.endX = computer->x() + computer->width() + 7;
+  }
+  for (int i = 0; i < 3; ++i) m_truckFrames[static_cast<size_t>(i)] = res::LoadBitmap(res::kBitmapTruckFirst + i);
+  m_truck = new QLabel(this);
+  m_truck->setObjectName(QStringLiteral("truck"));
+  m_truck->setFixedSize(kTruckWidth, kTruckHeight);
+  m_truck->setAttribute(Qt::WA_TransparentForMouseEvents);
+  m_truck->hide();
+  if (QCheckBox* box = SaveBox()) {
+    box->setChecked(true);
+    box->setToolTip(FromUtf8(res::LoadString(kIdsSaveBoxTip)));
+  }
+}
+
+void CStep2Pg::ShowIcon(int control, int icon) {
+  if (auto* label = Get<QLabel>(control)) label->setPixmap(res::LoadIcon(icon).pixmap(kIconPixels, kIconPixels));
+}
+
+void CStep2Pg::OnSetActive() {
+  CTrawlSheet* sheet = Sheet();
+  if (sheet) {
+    sheet->SetCaption(FromUtf8(MakeCaption(res::LoadString(res::kIdsDownloadWord))));
+    sheet->SetWizardButtons(kWizBack | kWizNext);
+  }
+  // Saved on the options page already: nothing left to offer at Finish.
+  const CWizardPage* options = sheet ? sheet->Page(kOptionsPage) : nullptr;
+  const auto* saveFirst = options ? options->Get<QCheckBox>(kOptionsSaveFirstBox) : nullptr;
+  if (QCheckBox* box = SaveBox(); box && saveFirst && saveFirst->isChecked()) {
+    box->setChecked(false);
+    box->hide();
+    box->setEnabled(false);
+  }
+  ShowIcon(kComputer, res::kIconBlank);
+  ShowIcon(kGlobe, res::kIconBlank);
+  if (sheet) {
+    sheet->SetFinishText(QStringLiteral("完了"));
+    // Posted after the request above, so this one holds while the run goes on.
+    sheet->SetWizardButtons(kWizDisabledFinish);
+  }
+  // One run per entry; an entry while a run is still going (which the wizard never makes)
+  // must not start a second worker on the same page.
+  if (!m_worker.IsRunning()) StartRun();
+  m_frame = 0;
+  m_animation.start();
+  AnimationFrame();
+}
+
+void CStep2Pg::StartRun() {
+  m_worker.Reap();
+  m_cancel.store(false);
+  const QWidget* startPage = Sheet() ? Sheet()->Page(kStartPage) : nullptr;
+  m_crawler.reset();
+  m_pageHost = std::make_unique<PageRunHost>(*this, *m_clock, StartUrlsOf(startPage), m_cancel);
+  m_workerHost = std::make_unique<MarshallingHost>(*m_pageHost, this, m_cancel);
+  m_crawler = std::make_unique<Crawler>(Project(), *m_workerHost, *m_backend, *m_clock, AgentName());
+  m_worker.Start([crawler = m_crawler.get()] { crawler->RunDownload(); });
+}
+
+void CStep2Pg::AnimationFrame() {
+  const TruckFrame frame = TruckFrameAt(m_frame, m_path);
+  if (frame.globeIcon) ShowIcon(kGlobe, frame.globeIcon);
+  if (m_truck) {
+    // The sprite is a widget of its own: moving it wipes its old place, so the frame's
+    // clearing needs no paint of its own.
+    m_truck->setPixmap(m_truckFrames[static_cast<size_t>(frame.sprite - res::kBitmapTruckFirst)]);
+    m_truck->move(frame.x, m_path.y);
+    m_truck->raise();
+    m_truck->show();
+  }
+  if (frame.computerIcon) ShowIcon(kComputer, frame.computerIcon);
+  if (!m_worker.IsRunning()) EndRunDisplay();
+  ++m_frame;
+}
+
+void CStep2Pg::EndRunDisplay() {
+  m_animation.stop();
+  if (m_truck) m_truck->hide();
+  ShowIcon(kComputer, res::kIconComputer);
+  m_worker.Reap();
+  if (CTrawlSheet* sheet = Sheet()) {
+    sheet->CancelToClose();
+    sheet->SetWizardButtons(kWizFinish);
+  }
+}
+
+int CStep2Pg::OnWizardNext() {
+  if (Sheet()) Sheet()->SetWizardButtons(0);
+  return kStay;
+}
+
+bool CStep2Pg::OnWizardFinish() {
+  QCheckBox* box = SaveBox();
+  if (!box || !box->isChecked()) return true;
+  return SaveProjectAtFinish();
+}
+
+bool CStep2Pg::SaveProjectAtFinish() {
+  QFileDialog dialog(this, QString(), FromUtf8(Project().ProjectPath), QStringLiteral("プロジェクト(*.tkp)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(QStringLiteral("tkp"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  const std::string path = dialog.selectedFiles().constFirst().toStdString();
+  if (!IsProjectFileName(path)) {
+    QMessageBox::critical(this, QStringLiteral("入力エラー"), QStringLiteral("プロジェクトファイルではありません！"));
+    return false;
+  }
+  // A project that could not be written must not close the wizard as if it had been: the
+  // settings would be lost with it.
+  if (!SaveProject(path)) {
+    QMessageBox::critical(this, QStringLiteral("入力エラー"),
+                          QStringLiteral("プロジェクトファイル「%1」を保存できません！").arg(FromUtf8(path)));
+    return false;
+  }
+  return true;
+}
+
+bool CStep2Pg::OnQueryCancel() {
+  if (m_worker.IsRunning()) {
+    const auto answer = QMessageBox::question(this, QStringLiteral("キャンセル確認"), CancelQuestion(),
+                                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+    if (answer != QMessageBox::Ok) return false;
+    m_cancel.store(true);
+    return true;
+  }
+  // After the run, Close finishes: the project save at Finish is offered here too.
+  if (Sheet()) Sheet()->PressFinish();
+  return false;
+}
+
+void CStep2Pg::OnCancel() {
+  // The engine serialises this close with its own at the end of the run.
+  if (m_crawler) m_crawler->Interrupt();
+  CCancelWaitDlg wait([this] { return m_worker.IsRunning(); }, window());
+  wait.exec();
+  m_worker.Reap();
+}
+
+}  // namespace tk

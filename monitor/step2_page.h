@@ -1,0 +1,87 @@
+#pragma once
+// The download page: entering it starts the run on a worker thread; the page shows the log, the
+// current transfer and the counters while a truck drives from the globe to the computer, finds
+// the worker's end by polling, and then offers Finish, with the project saved first if asked.
+// Cancelling asks, raises the run's cancel flag, closes its internet session and waits behind a
+// small dialog until the worker has ended.
+#include <QPixmap>
+#include <QTimer>
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+#include "engine/crawler.h"
+#include "monitor/truck_animation.h"
+#include "monitor/worker_thread.h"
+#include "shell/wizard_page.h"
+
+class QCheckBox;
+class QLabel;
+
+namespace tk {
+
+class MarshallingHost;
+class PageRunHost;
+
+class CStep2Pg : public CWizardPage {
+  Q_OBJECT
+ public:
+  static constexpr int kComputer = 1006;
+  static constexpr int kGlobe = 1007;
+  static constexpr int kSaveProjectBox = 1037;
+  static constexpr int kOptionsSaveFirstBox = 1044;  // on the options page
+  static constexpr int kAnimationTimerId = 20000;
+  static constexpr int kAnimationPeriodMs = 20;
+
+  CStep2Pg();
+  // A page that goes while its worker runs (the application quitting around it) stops the run
+  // and keeps serving the worker's calls until it has ended.
+  ~CStep2Pg() override;
+
+  // Test seams: the network and the clock of the next run (the defaults are the real ones).
+  void SetBackend(InetBackend& backend) { m_backend = &backend; }
+  void SetClock(RunClock& clock) { m_clock = &clock; }
+
+  bool IsRunning() const { return m_worker.IsRunning(); }
+  bool CancelFlag() const { return m_cancel.load(); }
+  const Crawler* RunCrawler() const { return m_crawler.get(); }
+  const TruckPath& Path() const { return m_path; }
+  unsigned FrameCount() const { return m_frame; }
+  const QLabel* Truck() const { return m_truck; }
+  const QTimer& AnimationTimer() const { return m_animation; }
+
+  void OnSetActive() override;
+  int OnWizardNext() override;
+  bool OnWizardFinish() override;
+  bool OnQueryCancel() override;
+  void OnCancel() override;
+
+ protected:
+  void OnCreate() override;
+
+ private:
+  void StartRun();
+  void AnimationFrame();
+  void EndRunDisplay();
+  void ShowIcon(int control, int icon);
+  bool SaveProjectAtFinish();
+  QCheckBox* SaveBox() const;
+
+  InetBackend* m_backend;
+  RunClock* m_clock;
+  std::atomic<bool> m_cancel{false};
+  QTimer m_animation;
+  unsigned m_frame = 0;
+  TruckPath m_path;
+  QLabel* m_truck = nullptr;
+  std::array<QPixmap, 3> m_truckFrames;
+  // The run: the page's side of the host, the worker's side, the engine, then the thread, so
+  // the thread is gone before anything it uses.
+  std::unique_ptr<PageRunHost> m_pageHost;
+  std::unique_ptr<MarshallingHost> m_workerHost;
+  std::unique_ptr<Crawler> m_crawler;
+  WorkerThread m_worker;
+};
+
+}  // namespace tk

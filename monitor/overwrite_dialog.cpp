@@ -29,6 +29,13 @@ COverwriteDlg::COverwriteDlg(const std::string& localPath, QWidget* owner) : QDi
       auto* button = built.Get<QPushButton>(id);
       if (button) connect(button, &QPushButton::clicked, this, [this, id] { done(id); });
     }
+    // The layout marks two buttons as default and Qt keeps only the last one, 全て上書き. Enter
+    // belongs to the first tab stop, which has the focus when the dialog opens: a single
+    // overwrite, never all of them by accident.
+    if (auto* first = built.Get<QPushButton>(kOverwrite)) {
+      first->setDefault(true);
+      first->setFocus();
+    }
   }
 }
 

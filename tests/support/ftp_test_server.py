@@ -15,6 +15,7 @@ Each command the server receives is appended to the file named by --log, one per
 
 import argparse
 import logging
+import os
 import signal
 import sys
 import threading
@@ -71,7 +72,7 @@ def main():
 
     def stop(*_):
         server.close_all()
-        sys.exit(0)
+        os._exit(0)  # not sys.exit: a daemon thread may hold stdin
 
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGINT, stop)
@@ -83,7 +84,6 @@ def main():
                     pass
             except Exception:
                 pass
-            import os
             os.kill(os.getpid(), signal.SIGTERM)
         threading.Thread(target=watch, daemon=True).start()
 

@@ -64,6 +64,10 @@ NEXT_CONNECTION = [0]
 FIXED_LAST_MODIFIED = "Tue, 01 Jun 2021 10:00:00 GMT"
 NONCE = hashlib.md5(str(time.time()).encode()).hexdigest()
 STOP = threading.Event()
+# Requests being answered and not yet recorded: /__stats waits (up to 2 s) until there are none,
+# so that a test that has just read a whole body also sees it counted.
+IN_FLIGHT = [0]
+SETTLED = threading.Condition(LOCK)
 
 
 def body_bytes(n, seed="x"):
@@ -94,6 +98,8 @@ class Handler(BaseHTTPRequestHandler):
         if self.path.startswith("/__stats") or self.path.startswith("/__reset"):
             return
         with LOCK:
+            IN_FLIGHT[0] -= 1
+            SETTLED.notify_all()
             if not self.counted:  # connections that only ask for /__stats do not count
                 self.counted = True
                 STATS["connections"] += 1
@@ -198,13 +204,17 @@ class Handler(BaseHTTPRequestHandler):
         seed = q.get("seed", "x")
         if path == "/__stats":
             with LOCK:
+                SETTLED.wait_for(lambda: IN_FLIGHT[0] <= 0, timeout=2.0)
                 body = json.dumps(STATS).encode()
             return self.answer(200, body, ctype="application/json")
         if path == "/__reset":
             with LOCK:
+                SETTLED.wait_for(lambda: IN_FLIGHT[0] <= 0, timeout=2.0)
                 STATS.update({"connections": 0, "requests": 0, "body_bytes": 0, "log": []})
                 FLAKY_SEEN.clear()
             return self.answer(200, b"ok")
+        with LOCK:
+            IN_FLIGHT[0] += 1
         route = getattr(self, "route_" + path[4:].replace("-", "_"), None) \
             if path.startswith("/__/") else None
         if route:

@@ -1,0 +1,424 @@
+// FTP on libcurl: one multi handle per connection keeps the control connection in its pool, so
+// listings and files reuse it. Active mode first; when the active data connection cannot be set
+// up the connection switches to passive mode for good and the operation is tried again.
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "inet/cache.h"
+#include "inet/ftp_listing.h"
+#include "inet/http_headers.h"
+#include "inet/inet.h"
+#include "inet/transfer.h"
+#include "inet/url.h"
+
+namespace tk::inet {
+namespace {
+
+using detail::Multi;
+using detail::SessionState;
+using detail::Transfer;
+
+constexpr std::size_t kMaxBuffered = 64 * 1024;
+constexpr std::size_t kMaxListing = 64 * 1024 * 1024;
+constexpr long kAcceptTimeoutMs = 15000;
+
+bool IsDataConnectionFailure(CURLcode code) {
+  return code == CURLE_FTP_PORT_FAILED || code == CURLE_FTP_ACCEPT_FAILED ||
+         code == CURLE_FTP_ACCEPT_TIMEOUT;
+}
+
+// A server path in URL form: the unsafe bytes and the URL delimiters "?" and "#" encoded,
+// existing escapes kept (libcurl decodes the path before sending it).
+std::string FtpWirePath(std::string_view path) {
+  std::string out;
+  for (char c : PercentEncodeUnsafe(path)) {
+    if (c == '?')
+      out += "%3F";
+    else if (c == '#')
+      out += "%23";
+    else
+      out += c;
+  }
+  if (out.empty() || out.front() != '/') out.insert(out.begin(), '/');
+  return out;
+}
+
+// A file name from a listing in the URL form of the paths the engine compares it with.
+std::string EncodeName(std::string_view name) {
+  std::string out;
+  for (char c : name) {
+    if (c == '%')
+      out += "%25";
+    else
+      out += c;
+  }
+  return FtpWirePath(out).substr(1);
+}
+
+size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
+
+size_t CollectBody(char* data, size_t size, size_t count, void* user) {
+  auto* out = static_cast<std::string*>(user);
+  std::size_t n = size * count;
+  if (out->size() + n > kMaxListing) return 0;  // aborts the transfer
+  out->append(data, n);
+  return n;
+}
+
+class FtpConnectionImpl;
+
+class FtpFileImpl final : public FtpFile {
+ public:
+  FtpFileImpl(FtpConnectionImpl& conn, std::string url, std::string cacheKey, std::uint32_t flags)
+      : m_conn(conn), m_url(std::move(url)), m_cacheKey(std::move(cacheKey)), m_flags(flags) {}
+  ~FtpFileImpl() override;
+
+  bool Open(Error& err);
+  long Read(char* buf, std::size_t max, Error& err) override;
+
+ private:
+  bool Start(std::uint64_t resumeFrom, Error& err);
+  void FinishCache(bool complete) {
+    if (m_writer) m_writer->Finish(complete);
+    m_writer.reset();
+  }
+  static size_t OnBody(char* data, size_t size, size_t count, void* user);
+
+  FtpConnectionImpl& m_conn;
+  std::shared_ptr<Multi> m_multi;
+  std::string m_url;
+  std::string m_cacheKey;
+  std::uint32_t m_flags;
+  Transfer m_transfer;
+  std::string m_buffer;
+  std::size_t m_pos = 0;
+  bool m_paused = false;
+  std::size_t m_received = 0;
+  std::unique_ptr<cache::Entry> m_entry;  // served first: the whole file, or its stored part
+  std::uint64_t m_prefixLeft = 0;
+  bool m_fromCacheOnly = false;
+  std::unique_ptr<cache::Writer> m_writer;
+};
+
+class FtpConnectionImpl final : public FtpConnection {
+ public:
+  FtpConnectionImpl(std::shared_ptr<SessionState> session, std::string host, int port,
+                    std::string user, std::string password)
+      : m_multi(std::make_shared<Multi>(std::move(session))),
+        m_host(std::move(host)),
+        m_port(port),
+        m_user(std::move(user)),
+        m_password(std::move(password)) {}
+
+  const std::string& ServerName() const override { return m_host; }
+  int Port() const override { return m_port; }
+  const std::shared_ptr<Multi>& MultiHandle() const { return m_multi; }
+  std::string Base() const { return "ftp://" + m_host + ":" + std::to_string(m_port); }
+
+  // Logs in at once (no data connection), so that a wrong host or login fails here.
+  bool Login(Error& err) {
+    CURLcode code = RunToEnd(Base() + "/", [](CURL* easy) {
+      curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    }, nullptr, err);
+    return code == CURLE_OK;
+  }
+
+  // Sets up an easy handle with the connection's login and mode.
+  CURL* NewFtpEasy(Transfer& transfer, const std::string& url) {
+    CURL* easy = detail::NewEasy(*m_multi->Session(), transfer);
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    if (!m_user.empty()) {
+      curl_easy_setopt(easy, CURLOPT_USERNAME, m_user.c_str());
+      curl_easy_setopt(easy, CURLOPT_PASSWORD, m_password.c_str());
+    }
+    curl_easy_setopt(easy, CURLOPT_FTPPORT, m_passive ? nullptr : "-");
+    curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, kAcceptTimeoutMs);
+    curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, 0L);  // binary (image) mode, always
+    return easy;
+  }
+
+  // One whole transfer: setup adds options, `after` reads infos before the handle goes. Returns
+  // libcurl's code; CURLE_ABORTED_BY_CALLBACK with err set when the session closed. Falls back
+  // to passive mode once when the active data connection fails.
+  CURLcode RunToEnd(const std::string& url, const std::function<void(CURL*)>& setup,
+                    std::string* out, Error& err, const std::function<void(CURL*)>& after = {}) {
+    for (int attempt = 0;; ++attempt) {
+      if (out) out->clear();
+      Transfer t;
+      CURL* easy = NewFtpEasy(t, url);
+      // libcurl reports MDTM and SIZE of a NOBODY transfer as header text: never to stdout.
+      curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Discard);
+      if (out) {
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CollectBody);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, out);
+      } else {
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Discard);
+      }
+      if (setup) setup(easy);
+      m_multi->Add(t);
+      bool ran = m_multi->RunUntil([&] { return t.done; }, err);
+      if (ran && after) after(easy);
+      m_multi->Remove(t);
+      if (!ran) return CURLE_ABORTED_BY_CALLBACK;
+      if (IsDataConnectionFailure(t.result) && !m_passive && attempt == 0) {
+        m_passive = true;
+        continue;
+      }
+      if (t.result != CURLE_OK) err = detail::ErrorFromCurl(t.result, t.errorBuffer);
+      return t.result;
+    }
+  }
+
+  bool List(std::string_view pattern, std::vector<FtpEntry>& entries, Error& err) override {
+    entries.clear();
+    err = Error{};
+    if (m_multi->Session()->Closed()) {
+      err = MakeError(ErrorCode::SessionClosed);
+      return false;
+    }
+    if (pattern.empty() || pattern.back() == '/') return true;
+    std::size_t slash = pattern.rfind('/');
+    std::string dir = slash == std::string_view::npos ? "/" : std::string(pattern.substr(0, slash + 1));
+    std::string_view namePattern =
+        slash == std::string_view::npos ? pattern : pattern.substr(slash + 1);
+    if (dir.front() != '/') dir.insert(dir.begin(), '/');
+
+    std::string url = Base() + FtpWirePath(dir);
+    std::string text;
+    bool mlsd = m_mlsd;
+    CURLcode code = RunToEnd(url, [&](CURL* easy) {
+      if (mlsd) curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, "MLSD");
+    }, &text, err);
+    if (mlsd && code != CURLE_OK && code != CURLE_ABORTED_BY_CALLBACK &&
+        !IsDirectoryMissing(code) && !IsDataConnectionFailure(code)) {
+      // The server does not know MLSD: LIST from now on.
+      m_mlsd = mlsd = false;
+      err = Error{};
+      code = RunToEnd(url, nullptr, &text, err);
+    }
+    if (code == CURLE_ABORTED_BY_CALLBACK) return false;
+    if (IsDirectoryMissing(code)) {  // no such directory: nothing matches, which is no error
+      err = Error{};
+      return true;
+    }
+    if (code != CURLE_OK) {
+      if (err.number == static_cast<int>(ErrorCode::Internal))
+        err = MakeError(ErrorCode::FtpListingFailed, err.message);
+      return false;
+    }
+    for (auto& line : ParseListing(text, mlsd)) {
+      std::string encoded = EncodeName(line.name);
+      if (!MatchesPattern(namePattern, encoded)) continue;
+      FtpEntry e;
+      e.name = line.name;
+      e.path = dir + encoded;
+      e.size = line.size;
+      e.directory = line.directory;
+      e.url = "ftp://" + m_host + e.path;
+      entries.push_back(std::move(e));
+    }
+    return true;
+  }
+
+  std::unique_ptr<FtpFile> OpenFile(std::string_view path, std::uint32_t flags,
+                                    Error& err) override {
+    err = Error{};
+    if (m_multi->Session()->Closed()) {
+      err = MakeError(ErrorCode::SessionClosed);
+      return nullptr;
+    }
+    std::string wire = FtpWirePath(path);
+    std::string key = "ftp://" + detail::AsciiLower(m_host) + ":" + std::to_string(m_port) + wire;
+    auto file = std::make_unique<FtpFileImpl>(*this, Base() + wire, key, flags);
+    if (!file->Open(err)) return nullptr;
+    return file;
+  }
+
+  bool Passive() const { return m_passive; }
+  void SetPassive() { m_passive = true; }
+
+ private:
+  static bool IsDirectoryMissing(CURLcode code) {
+    return code == CURLE_REMOTE_ACCESS_DENIED || code == CURLE_REMOTE_FILE_NOT_FOUND;
+  }
+
+  std::shared_ptr<Multi> m_multi;
+  std::string m_host;
+  int m_port;
+  std::string m_user;
+  std::string m_password;
+  bool m_passive = false;
+  bool m_mlsd = true;
+};
+
+FtpFileImpl::~FtpFileImpl() {
+  if (m_writer) FinishCache(m_transfer.done && m_transfer.result == CURLE_OK);
+  if (m_multi) m_multi->Remove(m_transfer);
+}
+
+bool FtpFileImpl::Open(Error& err) {
+  m_multi = m_conn.MultiHandle();
+  const bool useCache = !(m_flags & kFlagReload);
+  const bool writeCache = (m_flags & kFlagCacheFile) != 0;
+  cache::Meta meta;
+  meta.url = m_cacheKey;
+  if (useCache || writeCache) {
+    // The file's size and modification time are its validators: MDTM and SIZE, no data.
+    curl_off_t size = -1;
+    long filetime = -1;
+    CURLcode code = m_conn.RunToEnd(m_url, [](CURL* easy) {
+      curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+      curl_easy_setopt(easy, CURLOPT_FILETIME, 1L);
+    }, nullptr, err, [&](CURL* easy) {
+      curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+      curl_easy_getinfo(easy, CURLINFO_FILETIME, &filetime);
+    });
+    if (code != CURLE_OK) return false;
+    meta.expected = size;
+    if (filetime >= 0) meta.lastModified = std::to_string(filetime);
+  }
+  if (useCache && !meta.lastModified.empty()) {
+    m_entry = cache::Lookup(m_cacheKey);
+    if (m_entry && (m_entry->meta().lastModified != meta.lastModified ||
+                    m_entry->meta().expected != meta.expected))
+      m_entry.reset();
+  }
+  std::uint64_t resumeFrom = 0;
+  if (m_entry) {
+    m_prefixLeft = m_entry->meta().length;
+    if (m_entry->meta().complete) {
+      m_fromCacheOnly = true;
+      return true;
+    }
+    resumeFrom = m_entry->meta().length;
+  }
+  if (writeCache && !meta.lastModified.empty()) {
+    m_writer = cache::Writer::Create(meta);
+    if (m_writer && m_entry && !m_writer->CopyFrom(*m_entry)) m_writer.reset();
+  }
+  return Start(resumeFrom, err);
+}
+
+bool FtpFileImpl::Start(std::uint64_t resumeFrom, Error& err) {
+  for (int attempt = 0;; ++attempt) {
+    CURL* easy = m_conn.NewFtpEasy(m_transfer, m_url);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Discard);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &FtpFileImpl::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    if (resumeFrom > 0)
+      curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(resumeFrom));
+    m_multi->Add(m_transfer);
+    // Like opening the file for reading: wait until the data flows or the transfer ends, so that
+    // a missing file or a refused data connection is reported by the open.
+    if (!m_multi->RunUntil([this] { return m_pos < m_buffer.size() || m_transfer.done; }, err))
+      return false;
+    if (m_transfer.done && IsDataConnectionFailure(m_transfer.result) && !m_conn.Passive() &&
+        attempt == 0 && m_received == 0) {
+      m_multi->Remove(m_transfer);
+      m_conn.SetPassive();
+      continue;
+    }
+    if (m_transfer.done && m_transfer.result != CURLE_OK && m_received == 0) {
+      err = detail::ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer);
+      if (m_writer) m_writer->Finish(false);
+      m_writer.reset();
+      return false;
+    }
+    return true;
+  }
+}
+
+long FtpFileImpl::Read(char* buf, std::size_t max, Error& err) {
+  if (m_multi->Session()->Closed()) {
+    err = MakeError(ErrorCode::SessionClosed);
+    return -1;
+  }
+  if (max == 0) return 0;
+  if (m_prefixLeft > 0) {
+    long n = m_entry->Read(buf, std::min<std::uint64_t>(max, m_prefixLeft));
+    if (n <= 0) {
+      err = MakeError(ErrorCode::Internal, "the cache entry could not be read");
+      return -1;
+    }
+    m_prefixLeft -= static_cast<std::uint64_t>(n);
+    return n;
+  }
+  if (m_fromCacheOnly) return 0;
+  for (;;) {
+    if (m_pos < m_buffer.size()) {
+      std::size_t n = std::min(max, m_buffer.size() - m_pos);
+      std::memcpy(buf, m_buffer.data() + m_pos, n);
+      m_pos += n;
+      if (m_pos == m_buffer.size()) {
+        m_buffer.clear();
+        m_pos = 0;
+      }
+      return static_cast<long>(n);
+    }
+    if (m_transfer.done) {
+      if (m_transfer.result != CURLE_OK) {
+        err = detail::ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer);
+        if (err.number == static_cast<int>(ErrorCode::BodyTooShort))
+          err = MakeError(ErrorCode::FtpTransferFailed, err.message);
+        FinishCache(false);
+        return -1;
+      }
+      FinishCache(true);
+      return 0;
+    }
+    if (m_paused) {
+      m_paused = false;
+      curl_easy_pause(m_transfer.easy, CURLPAUSE_CONT);
+    }
+    if (!m_multi->RunUntil([this] { return m_pos < m_buffer.size() || m_transfer.done; }, err))
+      return -1;
+  }
+}
+
+size_t FtpFileImpl::OnBody(char* data, size_t size, size_t count, void* user) {
+  auto* self = static_cast<FtpFileImpl*>(user);
+  std::size_t n = size * count;
+  if (self->m_buffer.size() - self->m_pos >= kMaxBuffered) {
+    self->m_paused = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
+  self->m_buffer.append(data, n);
+  self->m_received += n;
+  if (self->m_writer) self->m_writer->Append(data, n);
+  return n;
+}
+
+}  // namespace
+
+std::unique_ptr<FtpConnection> ConnectFtp(Session& session, std::string_view host, int port,
+                                          std::string_view user, std::string_view password,
+                                          Error& err) {
+  err = Error{};
+  auto state = detail::StateOf(session);
+  if (!state) {
+    err = MakeError(ErrorCode::Internal, "not a session of this layer");
+    return nullptr;
+  }
+  if (state->Closed()) {
+    err = MakeError(ErrorCode::SessionClosed);
+    return nullptr;
+  }
+  if (host.empty() || port < 1 || port > 65535) {
+    err = MakeError(ErrorCode::InvalidUrl, "no host or a port outside 1..65535");
+    return nullptr;
+  }
+  auto conn = std::make_unique<FtpConnectionImpl>(state, std::string(host), port,
+                                                  std::string(user), std::string(password));
+  if (!conn->Login(err)) return nullptr;
+  return conn;
+}
+
+std::unique_ptr<FtpConnection> ConnectFtp(Session& session, std::string_view host, int port,
+                                          Error& err) {
+  return ConnectFtp(session, host, port, {}, {}, err);
+}
+
+}  // namespace tk::inet

@@ -10,6 +10,13 @@
 
 namespace tk::test {
 
+// The test servers are on 127.0.0.1: a proxy from the environment must never be asked for them.
+inline const bool kLoopbackBypassesProxy = [] {
+  setenv("no_proxy", "127.0.0.1,localhost", 1);
+  setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+  return true;
+}();
+
 // The same bytes as http_test_server.py's body_bytes(n, seed).
 inline std::string BodyBytes(std::size_t n, const std::string& seed = "x") {
   std::string out;

@@ -1,6 +1,8 @@
 // ParseUrl as a table: canonicalisation, ports, credentials, services and failures.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "inet/inet.h"
 #include "inet/url.h"
 
@@ -15,6 +17,17 @@ struct Row {
   const char* object;
   int port;
 };
+
+// Names the row in test listings by its text (gtest would print the struct's bytes).
+void PrintTo(const Row& row, std::ostream* os) {
+  for (const char* p = row.text; *p; ++p) {
+    auto c = static_cast<unsigned char>(*p);
+    if (c > 0x20 && c < 0x7f && c != ';' && c != '"' && c != '\\')
+      *os << *p;
+    else
+      *os << '_';
+  }
+}
 
 class ParseUrlRows : public ::testing::TestWithParam<Row> {};
 

@@ -15,14 +15,15 @@ work=$(mktemp -d /tmp/trawlkit-bench-XXXXXX)
 nginx_pid=
 cleanup() {
   [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
-  rm -rf "$work"
+  [ -n "${KEEP:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 
 free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 
+# Sets $port and $nginx_pid (not in a subshell, so cleanup sees the pid).
 start_nginx() {  # root
-  local root=$1 port
+  local root=$1
   port=$(free_port)
   mkdir -p "$work/nginx/logs" "$work/nginx/tmp"
   cat > "$work/nginx/nginx.conf" <<CONF
@@ -49,7 +50,6 @@ CONF
     curl -s -o /dev/null "http://127.0.0.1:$port/index.html" && break
     sleep 0.1
   done
-  echo "$port"
 }
 
 # Runs a command under /usr/bin/time -v; prints "seconds maxrss_kib".
@@ -73,7 +73,9 @@ printf "%-7s %-9s %8s %9s %10s %9s\n" pages tool files seconds files/s peak_MiB
 for pages in "${sizes[@]}"; do
   site="$work/site$pages"
   /usr/bin/python3 "$here/make_site.py" "$site" "$pages"
-  port=$(start_nginx "$site")
+  # nginx's workers drop root to an unprivileged user, who must be able to read the site.
+  chmod -R a+rX "$work"
+  start_nginx "$site"
   url="http://127.0.0.1:$port/index.html"
 
   read -r t_secs t_rss < <(XDG_CACHE_HOME="$work/cache" measure "$work/t.time" \

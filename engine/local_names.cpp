@@ -45,7 +45,10 @@ std::string SafeSegment(std::string_view segment) {
 }
 
 std::string MakeUnnamedName(RunState& state) {
-  return "~TrawlDlFile_" + std::to_string(state.UnnamedCount++) + ".htm";
+  std::string name = "~TrawlDlFile_";
+  name += std::to_string(state.UnnamedCount++);
+  name += ".htm";
+  return name;
 }
 
 std::string MakeLocalName(RunState& state, std::string_view object, std::string_view contentType) {
@@ -66,10 +69,14 @@ std::string MakeLocalName(RunState& state, std::string_view object, std::string_
 
 std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp, std::string_view host,
                            std::string_view object, int port, std::string_view name) {
-  std::string dir = isHttp ? std::string(host) : "ftp_" + std::string(host);
-  if (port != (isHttp ? 80 : 21)) dir += "~" + std::to_string(static_cast<std::uint16_t>(port));
-  std::string obj(object);
-  if (obj.empty() || obj[0] != '/') obj.insert(0, "/");
+  std::string dir = isHttp ? "" : "ftp_";
+  dir += host;
+  if (port != (isHttp ? 80 : 21)) {
+    dir += '~';
+    dir += std::to_string(static_cast<std::uint16_t>(port));
+  }
+  std::string obj = object.empty() || object[0] != '/' ? "/" : "";
+  obj += object;
   std::string_view folders = CutAtStops(obj);
   folders = folders.substr(0, folders.rfind('/') + 1);
   // The host and every folder pass through SafePath; the trailing "/" leaves one empty last

@@ -29,9 +29,13 @@ bool FindLocation(std::string_view rawHeaders, std::string& location) {
 
 std::string ResolveLocation(std::string_view host, int port, std::string_view object, std::string_view location) {
   if (HasScheme(location)) return std::string(location);
-  if (location.substr(0, 2) == "//") return "http:" + std::string(location);
-  std::string origin = "http://" + std::string(host);
-  if (port != 80) origin += ":" + std::to_string(port);
+  if (location.substr(0, 2) == "//") return std::string("http:").append(location);
+  std::string origin = "http://";
+  origin += host;
+  if (port != 80) {
+    origin += ':';
+    origin += std::to_string(port);
+  }
   std::string_view path = object.substr(0, object.find_first_of("?#"));
   if (location.empty()) return origin + std::string(object.substr(0, object.find('#')));
   if (location[0] == '/') return origin + std::string(location);

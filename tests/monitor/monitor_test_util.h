@@ -74,18 +74,13 @@ class ModalAnswers {
  private:
   void Poll() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || pending.empty() || modal == m_last) return;
+    if (!modal || !modal->isVisible() || pending.empty()) return;
     if (!pending.front()(modal)) return;
     seen.emplace_back(modal->metaObject()->className());
     pending.pop_front();
-    // The same widget may stay up for a moment after its answer; the next answer waits for
-    // another one.
-    m_last = modal;
-    QTimer::singleShot(0, [this] { m_last = nullptr; });
   }
 
   QTimer m_timer;
-  QWidget* m_last = nullptr;
 };
 
 // Clicks the child button whose control id is `id` (layout-built dialogs) when `modal` is of

@@ -38,7 +38,7 @@ CPasswordDlg::CPasswordDlg(const std::string& url, const std::string& host, QWid
   layout->addWidget(prompt);
   layout->addLayout(form);
   layout->addWidget(buttons);
-  setMinimumWidth(360);
+  setMinimumWidth(420);
   m_user->setFocus();
 }
 

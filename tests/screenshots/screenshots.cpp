@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -71,6 +72,9 @@ void Artwork(const QDir& dir, qreal scale) {
 
 }  // namespace
 
+// monitor_shots.cpp: the download page during and after a run, and the run's dialogs.
+void MonitorShots(const QDir& dir);
+
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   qreal scale = 1.0;
@@ -88,9 +92,13 @@ int main(int argc, char** argv) {
   dir.mkpath(out);
   dir.cd(out);
   tk::LoadProject("");
+  // Showing the download page starts a run, whose log goes into the save folder.
+  QTemporaryDir saveDir;
+  tk::Project().SaveDir = saveDir.path().toStdString();
   SheetPages(dir);
   PlainDialogs(dir);
   Artwork(dir, scale);
+  MonitorShots(dir);
   std::printf("screenshots written to %s\n", qPrintable(dir.absolutePath()));
   return 0;
 }

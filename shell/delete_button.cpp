@@ -1,5 +1,9 @@
 #include "shell/delete_button.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+
+#include "pages/url_service.h"
 #include "resources/images.h"
 
 namespace tk {
@@ -32,6 +36,24 @@ void CDeleteButton::OnTimer(int timerId) {
     m_timer.stop();
   }
 }
+
+namespace {
+
+// Only the marker is taken, and only as a move, so that the drag source deletes.
+void AnswerDrag(QDropEvent* event) {
+  if (IsTrashMarker(event->mimeData())) {
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+}  // namespace
+
+void CDeleteButton::dragEnterEvent(QDragEnterEvent* event) { AnswerDrag(event); }
+void CDeleteButton::dragMoveEvent(QDragMoveEvent* event) { AnswerDrag(event); }
+void CDeleteButton::dropEvent(QDropEvent* event) { AnswerDrag(event); }
 
 void CDeleteButton::ShowFrame(int frame) {
   // A frame outside the six pictures leaves the button without one, as a failed load would.

@@ -29,6 +29,16 @@ class CDeleteButton : public QPushButton {
   // The icon id shown now (136 to 141).
   int ShownIcon() const { return m_shownIcon; }
 
+  // From now on the button accepts the start-URL list's trash gesture as a move; it deletes
+  // nothing itself: the list deletes when its drag ends as a move.
+  void RegisterDropTarget() { setAcceptDrops(true); }
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent*) override {}
+
  private:
   void ShowFrame(int frame);
 

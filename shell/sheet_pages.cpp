@@ -2,6 +2,8 @@
 // here and nowhere else.
 #include "shell/sheet_pages.h"
 
+#include "pages/options_page.h"
+#include "pages/start_page.h"
 #include "resources/dialog_template.h"
 #include "resources/string_table.h"
 #include "shell/intro_page.h"
@@ -12,9 +14,8 @@ namespace tk {
 SheetPages MakeWizardPages() {
   SheetPages pages;
   pages[kIntroPage] = std::make_unique<CIntroPg>();
-  pages[kStartPage] = std::make_unique<CPlainPage>(res::kDlgStart, res::kIdsStartWord, kWizBack | kWizNext);
-  pages[kOptionsPage] =
-      std::make_unique<CPlainPage>(res::kDlgOptions, res::kIdsOptionsWord, kWizBack | kWizNext);
+  pages[kStartPage] = std::make_unique<CStartPg>();
+  pages[kOptionsPage] = std::make_unique<CStep1Pg>();
   pages[kDownloadPage] =
       std::make_unique<CPlainPage>(res::kDlgDownload, res::kIdsDownloadWord, kWizFinish);
   return pages;

@@ -178,10 +178,12 @@ TEST_F(StartUp, TheIntroBoxIsWrittenAtOnceAndDecidesTheNextStart) {
 }
 
 TEST_F(StartUp, TheWizardRunsFromIntroToTheDownloadPageWithEachPagesCaption) {
-  auto sheet = Start(Args({}));
-  const QString expected[] = {QStringLiteral("Trawlkit(無題.tkp)スタート"),
-                              QStringLiteral("Trawlkit(無題.tkp)オプション"),
-                              QStringLiteral("Trawlkit(無題.tkp)ダウンロード")};
+  const std::string project = (m_dir / "job.tkp").string();
+  WriteFile(project, "[SETTING]\nSaveDir=" + m_dir.Path().string() + "\n[URL]\nURL0=\"http://a/\"\n");
+  auto sheet = Start(Args({project}));
+  const QString expected[] = {QStringLiteral("Trawlkit(job.tkp)スタート"),
+                              QStringLiteral("Trawlkit(job.tkp)オプション"),
+                              QStringLiteral("Trawlkit(job.tkp)ダウンロード")};
   EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Trawlkit"));  // the intro page sets none
   for (const QString& caption : expected) {
     Click(*sheet, CTrawlSheet::Button::Next);

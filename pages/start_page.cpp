@@ -1,0 +1,178 @@
+#include "pages/start_page.h"
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <ctime>
+#include <filesystem>
+
+#include "engine/default_save_dir.h"
+#include "engine/local_names.h"
+#include "pages/options_page.h"
+#include "pages/project_input_dlg.h"
+#include "pages/url_input_dlg.h"
+#include "pages/url_list_box.h"
+#include "resources/dialog_template.h"
+#include "resources/string_table.h"
+#include "settings/history.h"
+#include "settings/project.h"
+#include "settings/text.h"
+#include "shell/delete_button.h"
+#include "shell/message_box.h"
+#include "shell/trawl_sheet.h"
+
+namespace tk {
+namespace {
+
+constexpr int kList = 1003, kAdd = 1004, kDelete = 1005, kOpen = 1007, kBrowse = 1002, kFolder = 1001;
+
+QString Utf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool AskUrl(QWidget* owner, std::string& url) {
+  CUrlInputDlg dialog(owner);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  url = dialog.Url();
+  return true;
+}
+
+bool AskProject(QWidget* owner, std::string& path) {
+  CProjectInputDlg dialog(owner);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  path = dialog.Path();
+  return true;
+}
+
+bool AskFolder(QWidget* owner, std::string& folder) {
+  const QString chosen = QFileDialog::getExistingDirectory(owner, QStringLiteral("ファイル保存ディレクトリ"),
+                                                           QString(), QFileDialog::ShowDirsOnly);
+  if (chosen.isEmpty()) return false;
+  folder = chosen.toStdString();
+  return true;
+}
+
+std::string Replace(std::string text, std::string_view pattern, std::string_view value) {
+  const size_t at = text.find(pattern);
+  if (at != std::string::npos) text.replace(at, pattern.size(), value);
+  return text;
+}
+
+}  // namespace
+
+bool SaveFolderExists(const std::string& path) {
+  // Taken literally: "*" and "?" are ordinary characters in folder names here. A trailing "/"
+  // finds nothing, so such a path always gets the creation question, which then succeeds.
+  if (path.empty() || path.back() == '/') return false;
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::path(path), ec);
+}
+
+CStartPg::CStartPg()
+    : CWizardPage(res::kDlgStart), m_urlPrompt(AskUrl), m_projectPrompt(AskProject), m_folderPrompt(AskFolder) {}
+
+res::ControlFactory CStartPg::Factory() {
+  return [](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
+    if (spec.id == kList) return new CUrlListBox(host);
+    if (spec.id == kDelete) return new CDeleteButton(host);
+    return nullptr;
+  };
+}
+
+CUrlListBox* CStartPg::List() const { return Get<CUrlListBox>(kList); }
+CDeleteButton* CStartPg::DeleteButton() const { return Get<CDeleteButton>(kDelete); }
+QLineEdit* CStartPg::FolderField() const { return Get<QLineEdit>(kFolder); }
+
+void CStartPg::OnCreate() {
+  LoadHistories();
+  List()->RegisterDropTarget();
+  DeleteButton()->RegisterDropTarget();
+  Refresh();
+  // Tooltips by control id from the string table, shown whole.
+  Get<QPushButton>(kAdd)->setToolTip(Utf8(res::LoadString(106)));
+  DeleteButton()->setToolTip(Utf8(res::LoadString(107)));
+  Get<QPushButton>(kOpen)->setToolTip(Utf8(res::LoadString(108)));
+  connect(Get<QPushButton>(kAdd), &QPushButton::clicked, this, &CStartPg::OnAdd);
+  connect(DeleteButton(), &QPushButton::clicked, this, &CStartPg::OnDelete);
+  connect(Get<QPushButton>(kOpen), &QPushButton::clicked, this, &CStartPg::OnOpenProject);
+  connect(Get<QPushButton>(kBrowse), &QPushButton::clicked, this, &CStartPg::OnBrowse);
+}
+
+void CStartPg::SetCaption() {
+  Sheet()->SetCaption(QString::fromStdString(MakeCaption(res::LoadString(res::kIdsStartWord))));
+}
+
+void CStartPg::OnSetActive() {
+  Sheet()->SetWizardButtons(kWizBack | kWizNext);
+  SetCaption();
+  DeleteButton()->ResetAnimation();
+}
+
+void CStartPg::Refresh() {
+  CUrlListBox* list = List();
+  list->clear();
+  for (const std::string& url : Project().StartUrls) res::InsertSorted(list, QString::fromStdString(url));
+  list->UpdateHorizontalExtent();
+  if (Project().SaveDir.empty()) {
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    Project().SaveDir = DefaultSaveDir(HomeFolder(), today);
+  }
+  FolderField()->setText(QString::fromStdString(Project().SaveDir));
+}
+
+void CStartPg::OnAdd() {
+  std::string url;
+  if (!m_urlPrompt(this, url)) return;
+  if (!List()->Contains(url)) List()->AddUrl(url);
+}
+
+void CStartPg::OnDelete() { List()->DeleteSelectedUrls(); }
+
+void CStartPg::OnBrowse() {
+  std::string folder;
+  if (m_folderPrompt(this, folder)) FolderField()->setText(QString::fromStdString(folder));
+}
+
+void CStartPg::OnOpenProject() {
+  std::string path;
+  if (!m_projectPrompt(this, path)) return;
+  if (EqualsNoCase(path, Project().ProjectPath)) return;
+  LoadProject(path);
+  SetCaption();
+  Refresh();
+  if (auto* options = qobject_cast<CStep1Pg*>(Sheet()->Page(kOptionsPage))) options->Refresh();
+}
+
+int CStartPg::OnWizardNext() {
+  CUrlListBox* list = List();
+  if (list->count() == 0) {
+    ShowInputError(this, "スタートページリスト(URL)を追加してください！");
+    Get<QPushButton>(kAdd)->setFocus();
+    return kStay;
+  }
+  const std::string folder = FolderField()->text().toStdString();
+  if (!SaveFolderExists(folder)) {
+    const std::string question =
+        Replace("ディレクトリ「%s」が存在していません。\n作成してもいいですか？", "%s", folder);
+    if (ShowMessage(this, question, "ディレクトリ作成", QMessageBox::Question,
+                    QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
+      FolderField()->setFocus();
+      return kStay;
+    }
+  }
+  if (MakeDirs(folder) != 0) {
+    ShowInputError(this, "ファイル保存ディレクトリ作成失敗！");
+    FolderField()->setFocus();
+    return kStay;
+  }
+  Project().StartUrls.clear();
+  for (int i = 0; i < list->count(); ++i) Project().StartUrls.push_back(list->item(i)->text().toStdString());
+  Project().SaveDir = folder;
+  SaveUrlHistory();
+  return kGoOn;
+}
+
+}  // namespace tk

@@ -1,0 +1,59 @@
+#pragma once
+// The start page: the list of start URLs, the save folder, and opening a saved project. The list
+// and the folder field hold the user's edits; they reach the project only through Next.
+#include <functional>
+
+#include "shell/wizard_page.h"
+
+class QLineEdit;
+
+namespace tk {
+
+class CDeleteButton;
+class CUrlListBox;
+
+class CStartPg : public CWizardPage {
+  Q_OBJECT
+ public:
+  // Dialogs the page opens, replaceable for tests: each returns false when cancelled.
+  using UrlPrompt = std::function<bool(QWidget* owner, std::string& url)>;
+  using ProjectPrompt = std::function<bool(QWidget* owner, std::string& path)>;
+  using FolderPrompt = std::function<bool(QWidget* owner, std::string& folder)>;
+
+  CStartPg();
+
+  void OnSetActive() override;
+  int OnWizardNext() override;
+
+  // Reloads the list and the field from the project; gives an empty SaveDir its default first.
+  void Refresh();
+  void OnAdd();
+  void OnDelete();
+  void OnOpenProject();
+  void OnBrowse();
+
+  CUrlListBox* List() const;
+  CDeleteButton* DeleteButton() const;
+  QLineEdit* FolderField() const;
+
+  void SetUrlPrompt(UrlPrompt prompt) { m_urlPrompt = std::move(prompt); }
+  void SetProjectPrompt(ProjectPrompt prompt) { m_projectPrompt = std::move(prompt); }
+  void SetFolderPrompt(FolderPrompt prompt) { m_folderPrompt = std::move(prompt); }
+
+ protected:
+  void OnCreate() override;
+  res::ControlFactory Factory() override;
+
+ private:
+  void SetCaption();
+
+  UrlPrompt m_urlPrompt;
+  ProjectPrompt m_projectPrompt;
+  FolderPrompt m_folderPrompt;
+};
+
+// The save-folder test of Next: true when `path` names an existing file or folder. An empty
+// text, or one ending in "/", names nothing.
+bool SaveFolderExists(const std::string& path);
+
+}  // namespace tk

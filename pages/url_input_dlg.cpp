@@ -1,0 +1,41 @@
+#include "pages/url_input_dlg.h"
+
+#include <QPushButton>
+
+#include "pages/url_drop_combo.h"
+#include "pages/url_service.h"
+#include "resources/dialog_template.h"
+#include "settings/history.h"
+#include "shell/message_box.h"
+
+namespace tk {
+
+CUrlInputDlg::CUrlInputDlg(QWidget* owner)
+    : QDialog(owner),
+      m_controls(res::BuildDialog(*res::FindDialog(res::kDlgUrlInput), this,
+                                  [this](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
+                                    if (spec.id != 1000) return nullptr;
+                                    m_combo = new CUrlDropCombo(host);
+                                    return m_combo;
+                                  })) {
+  setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+  m_combo->RegisterDropTarget();
+  m_combo->clear();
+  for (const std::string& url : UrlHistory().Entries()) m_combo->addItem(QString::fromStdString(url));
+  m_combo->setEditText(QString());
+  m_combo->setFocus();
+  connect(m_controls.Get<QPushButton>(1), &QPushButton::clicked, this, &CUrlInputDlg::accept);
+  connect(m_controls.Get<QPushButton>(2), &QPushButton::clicked, this, &CUrlInputDlg::reject);
+}
+
+void CUrlInputDlg::accept() {
+  m_url = m_combo->currentText().toStdString();
+  if (GetUrlService(m_url) == UrlService::None) {
+    ShowInputError(this, "有効なURL(HTTP/FTP)ファイルを入力してください！");
+    m_combo->setFocus();
+    return;
+  }
+  QDialog::accept();
+}
+
+}  // namespace tk

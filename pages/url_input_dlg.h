@@ -1,0 +1,31 @@
+#pragma once
+// Asks for one start URL: typed, picked from the URL history, or dropped from a browser.
+#include <QDialog>
+
+#include <string>
+
+#include "resources/dialog_builder.h"
+
+namespace tk {
+
+class CUrlDropCombo;
+
+class CUrlInputDlg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit CUrlInputDlg(QWidget* owner = nullptr);
+
+  // The text of the combo as it was at OK, unchanged.
+  const std::string& Url() const { return m_url; }
+  CUrlDropCombo* Combo() const { return m_combo; }
+
+ public slots:
+  void accept() override;
+
+ private:
+  res::BuiltDialog m_controls;
+  CUrlDropCombo* m_combo = nullptr;
+  std::string m_url;
+};
+
+}  // namespace tk

@@ -1,0 +1,26 @@
+#pragma once
+// Which texts count as start URLs: HTTP and FTP URLs, as the internet layer's parser reads them.
+#include <string>
+#include <string_view>
+
+class QMimeData;
+
+namespace tk {
+
+enum class UrlService { None, Http, Ftp };
+
+// Http or Ftp when the parser accepts the text with that scheme; None for every other scheme
+// (https, file, mailto...) and for text that is no URL. Blanks are the parser's business.
+UrlService GetUrlService(std::string_view text);
+
+// The dropped plain text, whole and untrimmed, when it is an HTTP or FTP URL; `url` is emptied
+// first and stays empty otherwise.
+UrlService GetDroppedUrl(const QMimeData* data, std::string& url);
+
+// The text a drag out of the start-URL list carries: it stands for "delete the selected entries".
+inline constexpr std::string_view kTrashMarker = "This the string indicate to trash a list of URL.";
+
+// True when the dragged plain text is the marker, byte for byte.
+bool IsTrashMarker(const QMimeData* data);
+
+}  // namespace tk

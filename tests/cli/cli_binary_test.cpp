@@ -101,16 +101,5 @@ TEST_F(CliProgram, SigtermWindsTheRunDownAndStillWritesTheSummary) {
   EXPECT_LT(std::filesystem::file_size(save / "slow.htm"), 400000u);
 }
 
-TEST_F(CliProgram, ErrorsInTheRunGiveStatusOne) {
-  auto server = HttpTestServer::Start();
-  Program run({"-u", server->Url("/__/bytes?n=10"), "-u", server->Url("/__/status?code=500"), "-d",
-               save.Path().string()},
-              home.Path());
-  EXPECT_EQ(run.Wait(std::chrono::seconds(30)), 1);
-  std::string out = ReadFile(home / "stdout");
-  EXPECT_NE(out.find("(NG:Bad Status(500))\r\n"), std::string::npos);
-  EXPECT_EQ(ReadFile(save / "bytes.htm"), "x:0|x:4|x:");
-}
-
 }  // namespace
 }  // namespace tk::test

@@ -43,24 +43,14 @@ TEST_F(FetchHttp, ServerLayoutKeepsHostPortAndFolders) {
   EXPECT_EQ(Saved("h~8080/Dir/index.html"), Html("<img src=\"../img/a.gif\">"));
 }
 
-TEST_F(FetchHttp, OtherHostsAreLeftAloneOnlyWhenTheSiteRuleSaysSo) {
+TEST_F(FetchHttp, AnotherLabelIsAnotherSiteAnotherPortIsNot) {
   host.startUrls = {"http://h/"};
-  net.Page("h:80/", Html("<img src=http://www.h/x.gif><img src=http://H:81/y.gif><img src=/moved.gif>"));
+  net.Page("h:80/", Html("<img src=http://www.h/x.gif><img src=http://H:81/y.gif>"));
   net.Page("www.h:80/x.gif", "x", "image/gif");
   net.Page("H:81/y.gif", "y", "image/gif");
-  net.Redirect("h:80/moved.gif", "http://other/z.gif");
-  net.Page("other:80/z.gif", "z", "image/gif");
   std::string log = Run();
-  // Another label is another site; another port is the same site.
   EXPECT_EQ(log, header + "http://h/(OK:Saved as[~TrawlDlFile_0.htm])\r\nhttp://H:81/y.gif(OK:Saved as[y.gif])\r\n" +
                      Summary(2, 0, 0, static_cast<long>(net.http["h:80/"].body.size() + 1)));
-
-  settings.SameSiteOnly = 0;
-  settings.SaveDir = dir.Path().string();
-  std::filesystem::remove_all(dir / "Trawlkit.txt");
-  std::string open = Run();
-  EXPECT_NE(open.find("http://www.h/x.gif(OK:Saved as[x.gif])\r\n"), std::string::npos);
-  EXPECT_NE(open.find("http://h/moved.gif(OK:Saved as[z.gif])\r\n"), std::string::npos);
 }
 
 TEST_F(FetchHttp, ExcludedTypesSpareStartPagesAndAreCheckedAgainOnTheName) {

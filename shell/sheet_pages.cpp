@@ -1,13 +1,11 @@
-// The one place that names the page classes, so that a page's own class replaces its plain stand-in
-// here and nowhere else.
+// The one place that names the wizard's page classes; the sheet and its tests take pages from
+// here or from their own stand-ins (CPlainPage).
 #include "shell/sheet_pages.h"
 
+#include "monitor/step2_page.h"
 #include "pages/options_page.h"
 #include "pages/start_page.h"
-#include "resources/dialog_template.h"
-#include "resources/string_table.h"
 #include "shell/intro_page.h"
-#include "shell/plain_page.h"
 
 namespace tk {
 
@@ -16,8 +14,7 @@ SheetPages MakeWizardPages() {
   pages[kIntroPage] = std::make_unique<CIntroPg>();
   pages[kStartPage] = std::make_unique<CStartPg>();
   pages[kOptionsPage] = std::make_unique<CStep1Pg>();
-  pages[kDownloadPage] =
-      std::make_unique<CPlainPage>(res::kDlgDownload, res::kIdsDownloadWord, kWizFinish);
+  pages[kDownloadPage] = std::make_unique<CStep2Pg>();
   return pages;
 }
 

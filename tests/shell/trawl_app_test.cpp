@@ -177,19 +177,20 @@ TEST_F(StartUp, TheIntroBoxIsWrittenAtOnceAndDecidesTheNextStart) {
   EXPECT_EQ(sheet->ActiveIndex(), kIntroPage);
 }
 
-TEST_F(StartUp, TheWizardRunsFromIntroToTheDownloadPageWithEachPagesCaption) {
+// Stops before the download page, whose activation starts a run.
+TEST_F(StartUp, TheWizardRunsFromIntroToTheOptionsPageWithEachPagesCaption) {
   const std::string project = (m_dir / "job.tkp").string();
   WriteFile(project, "[SETTING]\nSaveDir=" + m_dir.Path().string() + "\n[URL]\nURL0=\"http://a/\"\n");
   auto sheet = Start(Args({project}));
   const QString expected[] = {QStringLiteral("Trawlkit(job.tkp)スタート"),
-                              QStringLiteral("Trawlkit(job.tkp)オプション"),
-                              QStringLiteral("Trawlkit(job.tkp)ダウンロード")};
+                              QStringLiteral("Trawlkit(job.tkp)オプション")};
   EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Trawlkit"));  // the intro page sets none
   for (const QString& caption : expected) {
     Click(*sheet, CTrawlSheet::Button::Next);
     EXPECT_EQ(sheet->windowTitle(), caption);
   }
-  EXPECT_EQ(sheet->ActiveIndex(), kDownloadPage);
+  EXPECT_EQ(sheet->ActiveIndex(), kOptionsPage);
+  EXPECT_EQ(Project().StartUrls, std::vector<std::string>{"http://a/"});
 }
 
 }  // namespace

@@ -232,6 +232,39 @@ TEST_F(EndToEnd, FtpLinksIgnoreTheSiteAndTypeRulesAndCancelKeepsThePart) {
   EXPECT_LT(std::filesystem::file_size(save / "big.bin"), 300000u);
 }
 
+TEST_F(EndToEnd, WithTheCacheASecondRunSavesTheSameFiles) {
+  WriteFile(site / "index.html", "<html><img src=a.gif></html>");
+  WriteFile(site / "a.gif", Body(5000));
+  auto server = HttpTestServer::Start(site.Path());
+  settings.UseCache = 1;
+  host.startUrls = {server->Url("/index.html")};
+  std::string first = Lines(Run());
+  std::filesystem::remove(save / "a.gif");
+  std::filesystem::remove(save / "Trawlkit.txt");
+  std::string second = Lines(Run());
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(second, server->Url("/index.html(OK:Saved as[index.html])\r\n") +
+                        server->Url("/a.gif(OK:Saved as[a.gif])\r\n"));
+  EXPECT_EQ(ReadFile(save / "a.gif"), Body(5000));
+  EXPECT_EQ(counters.BytesDownloaded, 5000 + 28);
+}
+
+TEST_F(EndToEnd, WithTheCacheACancelledFileIsCompletedByTheNextRun) {
+  auto server = HttpTestServer::Start();
+  settings.UseCache = 1;
+  host.startUrls = {server->Url("/__/bytes?n=300000&etag=v1")};
+  host.cancelAfterChunks = 20;
+  Run();
+  host.cancel = false;
+  host.cancelAfterChunks = 0;
+  std::filesystem::remove(save / "Trawlkit.txt");
+  std::string lines = Lines(Run());
+  EXPECT_EQ(lines, server->Url("/__/bytes?n=300000&etag=v1(OK:Saved as[bytes.htm])\r\n"));
+  EXPECT_EQ(ReadFile(save / "bytes.htm"), Body(300000));
+  HttpStats stats = server->Stats();
+  EXPECT_LT(stats.bodyBytes, 2 * 300000);  // the second run did not start again from byte 0
+}
+
 TEST_F(EndToEnd, CancelDuringALargeBodyKeepsThePartWithoutALine) {
   auto server = HttpTestServer::Start();
   host.startUrls = {server->Url("/__/bytes?n=400000&ct=application/octet-stream"), server->Url("/__/bytes?n=10")};

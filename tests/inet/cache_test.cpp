@@ -2,6 +2,9 @@
 // with 304, refresh with reload, damaged entries never served, the size cap.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -266,6 +269,71 @@ TEST_F(CacheTest, TwoWritersOfOneUrlLeaveOneGoodEntry) {
   for (auto& e : std::filesystem::directory_iterator(cacheHome.CacheDir()))
     if (e.path().extension() == ".body") ++bodies;
   EXPECT_EQ(bodies, 1);
+}
+
+}  // namespace
+}  // namespace tk::inet
+
+namespace tk::inet {
+namespace {
+
+// Two processes write entries for one URL as fast as they can while this one reads: every
+// entry served is whole (one writer's bytes only, of that writer's length), never a mix.
+TEST(CacheProcesses, ConcurrentWritersAndReadersNeverSeeHalfAnEntry) {
+  test::ScopedCacheHome home;
+  const std::string url = "http://example.invalid:80/shared";
+  auto writeLoop = [&](char fill, std::size_t length) {
+    for (int i = 0; i < 60; ++i) {
+      cache::Meta meta;
+      meta.url = url;
+      meta.etag = std::string("\"") + fill + "\"";
+      meta.expected = static_cast<std::int64_t>(length);
+      auto w = cache::Writer::Create(meta);
+      if (!w) _exit(2);
+      std::string chunk(length / 4, fill);
+      for (int k = 0; k < 4; ++k) w->Append(chunk.data(), chunk.size());
+      w->Finish(true);
+    }
+  };
+  pid_t children[2];
+  const char fills[2] = {'a', 'b'};
+  const std::size_t lengths[2] = {40000, 80000};
+  for (int c = 0; c < 2; ++c) {
+    children[c] = fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      writeLoop(fills[c], lengths[c]);
+      _exit(0);
+    }
+  }
+  int served = 0;
+  for (int i = 0; i < 200; ++i) {
+    auto entry = cache::Lookup(url);
+    if (!entry) continue;
+    std::string data(static_cast<std::size_t>(entry->meta().length), '\0');
+    std::size_t got = 0;
+    while (got < data.size()) {
+      long n = entry->Read(data.data() + got, data.size() - got);
+      ASSERT_GT(n, 0);
+      got += static_cast<std::size_t>(n);
+    }
+    ASSERT_TRUE(data.size() == 40000 || data.size() == 80000) << data.size();
+    char fill = data.size() == 40000 ? 'a' : 'b';
+    ASSERT_EQ(data.find_first_not_of(fill), std::string::npos);
+    ++served;
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_TRUE(cache::Lookup(url));
+  // One body file is left: every replaced one was removed by the writer that replaced it.
+  int bodies = 0;
+  for (auto& e : std::filesystem::directory_iterator(home.CacheDir()))
+    if (e.path().extension() == ".body") ++bodies;
+  EXPECT_EQ(bodies, 1);
+  (void)served;
 }
 
 }  // namespace

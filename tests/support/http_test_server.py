@@ -30,6 +30,7 @@ bytes of Body(n, seed): the repeated text "<seed>:<offset>|" cut to n bytes)
         `delay` ms (default 50).
   /__/stall[n, after, secs]   Content-Length n, `after` bytes, then nothing for `secs` seconds
         (default 30), then the connection closes.
+  /__/hang[secs]   no answer at all for `secs` seconds (default 30), then the connection closes.
   /__/drop[n, after]   Content-Length n, `after` bytes, then the connection closes.
   /__/redirect[to, code]   status `code` (default 302) with "Location: <to>".
   /__/status[code]   that status with a short text body.
@@ -305,6 +306,11 @@ class Handler(BaseHTTPRequestHandler):
         sent = self.write_body(body_bytes(n, seed)[:after])
         self.record(200, sent)
         STOP.wait(secs)
+        self.close_connection = True
+
+    def route_hang(self, q, n, seed):
+        self.record(0, 0)
+        STOP.wait(float(q.get("secs", "30")))
         self.close_connection = True
 
     def route_drop(self, q, n, seed):

@@ -150,7 +150,9 @@ class HttpRequestImpl final : public HttpRequest {
     m_paused = false;
     m_discard = false;
 
-    CURL* easy = detail::NewEasy(*m_multi->Session(), m_transfer);
+    // A parked handle carries the Digest state of earlier requests to this server. Every option
+    // below is set on each request, so nothing else of an earlier request carries over.
+    CURL* easy = detail::NewEasy(*m_multi->Session(), m_transfer, m_multi->TakeParked());
     std::string url = "http://" + m_host + ":" + std::to_string(m_port) + m_object;
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -166,11 +168,9 @@ class HttpRequestImpl final : public HttpRequest {
     std::optional<Credentials> creds = m_urlCredentials;
     if (!creds) creds = m_multi->Session()->FindCredentials(m_host, m_port);
     m_credentialsSent = creds.has_value();
-    if (creds) {
-      curl_easy_setopt(easy, CURLOPT_USERNAME, creds->user.c_str());
-      curl_easy_setopt(easy, CURLOPT_PASSWORD, creds->password.c_str());
-      curl_easy_setopt(easy, CURLOPT_HTTPAUTH, creds->authMask);
-    }
+    curl_easy_setopt(easy, CURLOPT_USERNAME, creds ? creds->user.c_str() : nullptr);
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, creds ? creds->password.c_str() : nullptr);
+    curl_easy_setopt(easy, CURLOPT_HTTPAUTH, creds ? creds->authMask : CURLAUTH_BASIC);
 
     curl_slist_free_all(m_headerList);
     m_headerList = nullptr;
@@ -189,7 +189,7 @@ class HttpRequestImpl final : public HttpRequest {
         m_headerList = curl_slist_append(m_headerList, ifRange.c_str());
       }
     }
-    if (m_headerList) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headerList);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headerList);
 
     m_multi->Add(m_transfer);
     if (!m_multi->RunUntil([this] { return m_headersDone || m_transfer.done; }, err)) return false;
@@ -307,7 +307,12 @@ class HttpRequestImpl final : public HttpRequest {
           ignored);
     }
     if (m_writer) FinishCache(m_transfer.done && m_transfer.result == CURLE_OK);
-    m_multi->Remove(m_transfer);
+    if (m_transfer.done && m_transfer.result == CURLE_OK) {
+      curl_easy_setopt(m_transfer.easy, CURLOPT_HTTPHEADER, nullptr);  // freed just below
+      m_multi->Park(m_transfer);
+    }
+    else
+      m_multi->Remove(m_transfer);
     curl_slist_free_all(m_headerList);
     m_headerList = nullptr;
   }

@@ -29,6 +29,7 @@ Multi::Multi(std::shared_ptr<SessionState> session) : m_session(std::move(sessio
 }
 
 Multi::~Multi() {
+  for (CURL* easy : m_parked) curl_easy_cleanup(easy);
   m_session->Unregister(m_multi);
   curl_multi_cleanup(m_multi);
 }
@@ -45,6 +46,26 @@ void Multi::Remove(Transfer& transfer) {
   curl_multi_remove_handle(m_multi, transfer.easy);
   curl_easy_cleanup(transfer.easy);
   transfer.easy = nullptr;
+}
+
+void Multi::Park(Transfer& transfer) {
+  constexpr std::size_t kMaxParked = 4;
+  if (!transfer.easy) return;
+  curl_multi_remove_handle(m_multi, transfer.easy);
+  curl_easy_setopt(transfer.easy, CURLOPT_PRIVATE, nullptr);
+  curl_easy_setopt(transfer.easy, CURLOPT_ERRORBUFFER, nullptr);
+  if (m_parked.size() < kMaxParked)
+    m_parked.push_back(transfer.easy);
+  else
+    curl_easy_cleanup(transfer.easy);
+  transfer.easy = nullptr;
+}
+
+CURL* Multi::TakeParked() {
+  if (m_parked.empty()) return nullptr;
+  CURL* easy = m_parked.back();
+  m_parked.pop_back();
+  return easy;
 }
 
 void Multi::CollectDone() {
@@ -138,8 +159,8 @@ Error ErrorFromCurl(CURLcode code, const char* errorBuffer, bool chunked) {
   }
 }
 
-CURL* NewEasy(const SessionState& session, Transfer& transfer) {
-  CURL* easy = curl_easy_init();
+CURL* NewEasy(const SessionState& session, Transfer& transfer, CURL* reuse) {
+  CURL* easy = reuse ? reuse : curl_easy_init();
   transfer.easy = easy;
   transfer.errorBuffer[0] = '\0';
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer.errorBuffer);

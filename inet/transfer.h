@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "inet/errors.h"
 #include "inet/session_state.h"
@@ -37,6 +38,12 @@ class Multi {
   void Add(Transfer& transfer);
   // Leaves the multi handle (a transfer not done loses its connection) and frees the easy handle.
   void Remove(Transfer& transfer);
+  // Leaves the multi handle and keeps the easy handle for a later transfer to the same server:
+  // libcurl keeps Digest state (nonce, count) per easy handle, so a reused handle sends remembered
+  // Digest credentials at once instead of asking the server for a new challenge.
+  void Park(Transfer& transfer);
+  // A parked easy handle, or nullptr.
+  CURL* TakeParked();
 
   // Drives every transfer until ready() holds. False when the session is or becomes closed
   // (err = SessionClosed); a finished transfer is not an error here, callers test done/result.
@@ -49,6 +56,7 @@ class Multi {
 
   std::shared_ptr<SessionState> m_session;
   CURLM* m_multi = nullptr;
+  std::vector<CURL*> m_parked;
 };
 
 // Maps a finished transfer's libcurl code onto the layer's table, with libcurl's own text as the
@@ -56,7 +64,8 @@ class Multi {
 // chunked stream rather than a short one.
 Error ErrorFromCurl(CURLcode code, const char* errorBuffer, bool chunked = false);
 
-// A new easy handle with what every transfer shares: agent, time-outs, no signals, no redirects.
-CURL* NewEasy(const SessionState& session, Transfer& transfer);
+// An easy handle with what every transfer shares: agent, time-outs, no signals, no redirects.
+// `reuse`: a parked handle to set up again instead of a new one.
+CURL* NewEasy(const SessionState& session, Transfer& transfer, CURL* reuse = nullptr);
 
 }  // namespace tk::inet::detail

@@ -289,13 +289,19 @@ void ExpectAuthFlow(HttpTest& t, test::HttpTestServer& server, HttpConnection& c
   EXPECT_EQ(req->StatusCode(), 200);
   EXPECT_EQ(*ReadAll(*req, err), "welcome alice");
 
-  // Remembered for the host and port: the next request needs no question.
+  req.reset();
+
+  // Remembered for the host and port: the next request needs no question, and the credentials
+  // go out with it at once (no 401 round trip).
+  server.Reset();
   auto again = conn.OpenRequest(object, kReload, err);
   ASSERT_TRUE(again);
   EXPECT_EQ(again->StatusCode(), 200);
   EXPECT_EQ(*ReadAll(*again, err), "welcome alice");
+  test::HttpStats s = server.Stats();
+  EXPECT_EQ(s.requests, 1) << s.json;
+  EXPECT_EQ(s.json.find("\"status\": 401"), std::string::npos) << s.json;
   (void)t;
-  (void)server;
 }
 
 TEST_F(HttpTest, BasicAuthenticationResendAndRemember) {

@@ -41,12 +41,10 @@ void ProgressDisplay::ClearLog() {
 
 void ProgressDisplay::AppendLog(std::string_view text) {
   if (!m_log) return;
-  QString lines = FromUtf8(text);
-  lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   // Appended at the end whatever the user selected meanwhile, and the end scrolled into view.
   QTextCursor cursor = m_log->textCursor();
   cursor.movePosition(QTextCursor::End);
-  cursor.insertText(lines);
+  cursor.insertText(FromUtf8(text));  // one line break per CR LF
   m_log->setTextCursor(cursor);
   m_log->ensureCursorVisible();
 }

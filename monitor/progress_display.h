@@ -32,8 +32,7 @@ class ProgressDisplay {
   ProgressDisplay(const QWidget& page, RunClock& clock);
 
   void ClearLog();
-  // The engine's lines end in CR LF; the log box takes LF, or it would show an empty line
-  // after each one.
+  // At the end of the box, whatever the user selected or scrolled to meanwhile.
   void AppendLog(std::string_view text);
   void BeginFile(const std::string& url, const std::string& localName, const std::string& sizeText);
   void AddBytes(std::int64_t count);

@@ -1,0 +1,110 @@
+// The transfer display and the log box driven as the engine drives them, with the tick under
+// the test's control; the animation's frame rules.
+#include <QProgressBar>
+
+#include "monitor/progress_display.h"
+#include "monitor/truck_animation.h"
+#include "monitor_test_util.h"
+#include "resources/dialog_builder.h"
+#include "resources/images.h"
+
+namespace tk::test {
+namespace {
+
+class ProgressDisplayTest : public ::testing::Test {
+ protected:
+  QString Text(int id) { return page.findChild<QLabel*>(QStringLiteral("ctl%1").arg(id))->text(); }
+  int Bar() { return page.findChild<QProgressBar*>()->value(); }
+  QString Log() { return page.findChild<QPlainTextEdit*>()->toPlainText(); }
+
+  QWidget page;
+  bool built = (res::BuildDialog(*res::FindDialog(res::kDlgDownload), &page), true);  // before `display`
+  SettableClock clock;
+  ProgressDisplay display{page, clock};
+};
+
+TEST_F(ProgressDisplayTest, BytesAndBarForKnownAndUnknownSizes) {
+  display.BeginFile("http://h/a.bin", "a.bin", "2048");
+  EXPECT_EQ(Text(1028), QStringLiteral("http://h/a.binから"));
+  EXPECT_EQ(Text(1032), QStringLiteral("a.binへ"));
+  const std::pair<int, const char*> steps[] = {{1023, "   1023/2048"}, {1023, "   2046/2048"}, {2, "   2048/2048"}};
+  const int bars[] = {49, 99, 100};
+  for (int i = 0; i < 3; ++i) {
+    display.AddBytes(steps[i].first);
+    EXPECT_EQ(Text(1029), QLatin1String(steps[i].second));
+    EXPECT_EQ(Bar(), bars[i]);
+  }
+  for (const char* size : {"", "abc"}) {
+    display.BeginFile("http://h/x", "x", size);
+    display.AddBytes(1023);
+    EXPECT_EQ(Text(1029), QStringLiteral("   1023/???")) << size;
+    EXPECT_EQ(Bar(), 0) << size;
+  }
+  // Past 2 GiB the bar still climbs steadily to the end.
+  display.BeginFile("http://h/big", "big", "6000000000");
+  for (int i = 1, last = 0; i <= 8; ++i, last = Bar()) {
+    display.AddBytes(750'000'000);
+    EXPECT_GT(Bar(), last);
+  }
+  EXPECT_EQ(Bar(), 100);
+}
+
+TEST_F(ProgressDisplayTest, RateOnlyAfterTheFirstSecondAlsoAcrossTheTickWrap) {
+  clock.tick = 0xFFFFFC18u;  // the tick wraps during this file
+  display.BeginFile("http://h/x", "x", "100000");
+  clock.tick = 0;  // one second in, across the wrap: no rate yet
+  display.AddBytes(40000);
+  EXPECT_TRUE(Text(1031).isEmpty());
+  clock.tick = 1000;  // two seconds in
+  display.AddBytes(60000);
+  EXPECT_EQ(Text(1031), QStringLiteral("50.00KB/S"));
+  display.BeginFile("http://h/y", "y", "10");  // the next file starts blank
+  EXPECT_TRUE(Text(1031).isEmpty());
+  EXPECT_TRUE(Text(1029).isEmpty());
+}
+
+TEST_F(ProgressDisplayTest, CountersEndTextsAndTheLogBox) {
+  RunCounters c;
+  c.FilesDownloaded = 4;
+  c.Errors = 1;
+  c.BytesDownloaded = 3000;
+  display.ShowCounts(c);
+  EXPECT_EQ(Text(1030), QStringLiteral("\t\t\t       4\t\t               1\t\t       0\t\t\t            3000"));
+  display.EndTransfers();
+  EXPECT_EQ(Text(1028), QStringLiteral("ダウンロード終了"));
+  for (int id : {1032, 1029, 1031}) EXPECT_TRUE(Text(id).isEmpty()) << id;
+
+  // CR LF lines arriving in pieces, one line each; a selection made meanwhile is not replaced.
+  display.AppendLog("Start\r\nExcluding");
+  display.AppendLog(" file types:\r\nhttp://h/日本.html(OK)\r\n");
+  page.findChild<QPlainTextEdit*>()->selectAll();
+  display.AppendLog("x\r\n");
+  EXPECT_EQ(Log(), QStringLiteral("Start\nExcluding file types:\nhttp://h/日本.html(OK)\nx\n"));
+  display.ClearLog();
+  EXPECT_TRUE(Log().isEmpty());
+}
+
+TEST(TruckFrameAt, PathIconsAndSprites) {
+  const TruckPath path{505, 67, 20};
+  EXPECT_EQ(TruckFrameAt(0, path).x, 505);
+  EXPECT_EQ(TruckFrameAt(50, path).x, 505 - 438 / 2);
+  EXPECT_EQ(TruckFrameAt(100, path).x, 67);
+  EXPECT_EQ(TruckFrameAt(101, path).x, 505);
+  EXPECT_FALSE(TruckFrameAt(0, path).clearOld);
+  EXPECT_TRUE(TruckFrameAt(101, path).clearOld);
+  EXPECT_FALSE(TruckFrameAt(100, path).clearOld);
+  const struct {
+    unsigned n;
+    int globe, computer;
+  } rows[] = {{0, res::kIconGlobe1, 0},   {17, res::kIconGlobe2, 0}, {33, res::kIconGlobe3, 0},
+              {150, res::kIconGlobe1, 0}, {97, 0, res::kIconComputerFlash}, {103, 0, res::kIconComputer},
+              {2, 0, res::kIconComputer}, {1, 0, 0},                  {101, 0, 0}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(TruckFrameAt(r.n, path).globeIcon, r.globe) << r.n;
+    EXPECT_EQ(TruckFrameAt(r.n, path).computerIcon, r.computer) << r.n;
+  }
+  for (unsigned n : {0u, 1u, 2u, 3u}) EXPECT_EQ(TruckFrameAt(n, path).sprite, res::kBitmapTruckFirst + static_cast<int>(n % 3));
+}
+
+}  // namespace
+}  // namespace tk::test

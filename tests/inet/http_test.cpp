@@ -354,6 +354,21 @@ TEST_F(HttpTest, CredentialsFromTheUrl) {
   EXPECT_EQ(req->StatusCode(), 200);
 }
 
+TEST_F(HttpTest, ProxyFromTheEnvironment) {
+  // The test server stands in for the proxy: it answers the absolute-form request itself, so no
+  // traffic leaves the machine.
+  setenv("http_proxy", server->Origin().c_str(), 1);
+  Error err;
+  auto viaProxy = ConnectHttp(*session, "proxied.invalid", 80, err);
+  auto req = viaProxy->OpenRequest("/__/bytes?n=7", kReload, err);
+  unsetenv("http_proxy");
+  ASSERT_TRUE(req) << err.message;
+  EXPECT_EQ(req->StatusCode(), 200);
+  EXPECT_EQ(*ReadAll(*req, err), BodyBytes(7));
+  EXPECT_NE(server->Stats().json.find("\"path\": \"http://proxied.invalid/__/bytes?n=7\""),
+            std::string::npos);
+}
+
 TEST_F(HttpTest, ConnectionStateNeverReportsAModem) {
   auto state = QueryConnectionState();
   ASSERT_TRUE(state);

@@ -44,8 +44,9 @@ class CProjectInputDlg : public QDialog {
   void Browse();
 
  private:
-  res::BuiltDialog m_controls;
+  // Set by the layout builder while m_controls is made, so declared before it.
   CProjectDropCombo* m_combo = nullptr;
+  res::BuiltDialog m_controls;
   std::string m_path;
   OpenFileFunction m_openFile;
 };

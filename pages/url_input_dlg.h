@@ -23,8 +23,9 @@ class CUrlInputDlg : public QDialog {
   void accept() override;
 
  private:
-  res::BuiltDialog m_controls;
+  // Set by the layout builder while m_controls is made, so declared before it.
   CUrlDropCombo* m_combo = nullptr;
+  res::BuiltDialog m_controls;
   std::string m_url;
 };
 

@@ -7,6 +7,8 @@
 #include <array>
 #include <memory>
 
+#include "shell/wizard_page.h"
+
 class QMenu;
 class QAction;
 class QPushButton;
@@ -14,8 +16,6 @@ class QStackedWidget;
 class QToolButton;
 
 namespace tk {
-
-class CWizardPage;
 
 // Button states a page asks for; combined with |.
 enum WizardButtons : unsigned {

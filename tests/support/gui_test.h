@@ -1,6 +1,8 @@
 #pragma once
 // Helpers for widget tests: answering modal dialogs that the code under test opens with exec().
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 #include <QDeadlineTimer>
 #include <QTimer>
 #include <QWidget>
@@ -24,6 +26,32 @@ inline void WhenModal(std::function<void(QWidget*)> answer) {
     if (found) answer(modal);
   });
   timer->start();
+}
+
+// Answers the next message box with `button`, keeping its caption and text for the test. A modal
+// that is not a message box is closed, and noted as such.
+struct SeenMessage {
+  QString caption, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  bool shown = false;
+};
+inline void AnswerMessage(SeenMessage* seen, QMessageBox::StandardButton button = QMessageBox::Ok) {
+  WhenModal([seen, button](QWidget* modal) {
+    seen->shown = true;
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box) {
+      seen->caption = QStringLiteral("(not a message box)");
+      modal->close();
+      return;
+    }
+    seen->caption = box->windowTitle();
+    seen->text = box->text();
+    seen->icon = box->icon();
+    if (QAbstractButton* b = box->button(button))
+      b->click();
+    else
+      box->reject();
+  });
 }
 
 // Drains posted events, as the event loop does between two user actions.

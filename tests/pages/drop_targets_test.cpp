@@ -1,0 +1,117 @@
+// What each drop target takes: URLs by the URL check, the trash marker only as a move, project
+// files from a file manager.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QUrl>
+
+#include "page_test_util.h"
+#include "pages/project_drop_combo.h"
+#include "pages/url_drop_combo.h"
+#include "pages/url_list_box.h"
+#include "pages/url_service.h"
+#include "shell/delete_button.h"
+
+namespace tk {
+namespace {
+
+using test::Drag;
+using test::Text;
+
+TEST(GetUrlService, HttpAndFtpOnly) {
+  EXPECT_EQ(GetUrlService("http://a/"), UrlService::Http);
+  EXPECT_EQ(GetUrlService("HTTP://A/X.HTML"), UrlService::Http);
+  EXPECT_EQ(GetUrlService("ftp://a/pub/"), UrlService::Ftp);
+  for (const char* no : {"https://a/", "file:///etc/passwd", "mailto:a@b", "gopher://a/", "www.example.com",
+                         "", "http://", "http://a:0/"})
+    EXPECT_EQ(GetUrlService(no), UrlService::None) << no;
+}
+
+TEST(GetDroppedUrl, TakesTheWholeTextUnchangedWhenItIsAUrl) {
+  std::string url = "stale";
+  EXPECT_EQ(GetDroppedUrl(Text("ftp://a/pub/").get(), url), UrlService::Ftp);
+  EXPECT_EQ(url, "ftp://a/pub/");
+  // Blanks are the URL check's business; whatever it accepts is kept as dropped.
+  const std::string padded = " http://a/ ";
+  const UrlService service = GetDroppedUrl(Text(padded).get(), url);
+  EXPECT_EQ(url, service == UrlService::None ? "" : padded);
+  EXPECT_EQ(service, GetUrlService(padded));
+
+  url = "stale";
+  EXPECT_EQ(GetDroppedUrl(Text("https://a/").get(), url), UrlService::None);
+  EXPECT_EQ(url, "");
+  QMimeData noText;
+  noText.setData(QStringLiteral("application/octet-stream"), "http://a/");
+  url = "stale";
+  EXPECT_EQ(GetDroppedUrl(&noText, url), UrlService::None);
+  EXPECT_EQ(url, "");
+}
+
+TEST(DropTargets, DeleteButtonTakesOnlyTheExactMarkerAsAMove) {
+  CDeleteButton button;
+  button.RegisterDropTarget();
+  const auto marker = Drag(&button, *Text(std::string(kTrashMarker)));
+  EXPECT_TRUE(marker.enterAccepted && marker.dropAccepted);
+  EXPECT_EQ(marker.dropAction, Qt::MoveAction);
+  EXPECT_EQ(button.AnimStep(), 0);  // the button deletes and plays nothing itself
+  for (const std::string& other : {std::string("this the string indicate to trash a list of URL."),
+                                  std::string(kTrashMarker) + " ", std::string("http://a/")})
+    EXPECT_FALSE(Drag(&button, *Text(other)).dropAccepted) << other;
+}
+
+TEST(DropTargets, ListTakesNewHttpAndFtpUrlsOnly) {
+  test::ScopedConfigHome config;
+  LoadHistories();
+  CUrlListBox list;
+  list.RegisterDropTarget();
+  list.AddUrl("http://a/x.html");
+  auto drop = [&](const std::string& text) { return Drag(list.viewport(), *Text(text)); };
+
+  EXPECT_FALSE(drop("https://a/").dropAccepted);
+  EXPECT_FALSE(drop("HTTP://A/X.HTML").dropAccepted);  // held already, in another case
+  EXPECT_FALSE(drop(std::string(kTrashMarker)).dropAccepted);
+  EXPECT_EQ(list.count(), 1);
+
+  const auto ftp = drop("ftp://a/pub/");
+  EXPECT_TRUE(ftp.enterAccepted && ftp.dropAccepted);
+  EXPECT_EQ(ftp.dropAction, Qt::CopyAction);
+  ASSERT_EQ(list.count(), 2);
+  EXPECT_EQ(list.item(0)->text(), QStringLiteral("ftp://a/pub/"));
+  EXPECT_EQ(UrlHistory().Entries().front(), "ftp://a/pub/");
+}
+
+TEST(DropTargets, UrlComboReplacesTypedTextWithTheUrl) {
+  CUrlDropCombo combo;
+  combo.RegisterDropTarget();
+  combo.setEditText(QStringLiteral("typed"));
+  EXPECT_FALSE(Drag(&combo, *Text("mailto:a@b")).dropAccepted);
+  EXPECT_EQ(combo.currentText(), QStringLiteral("typed"));
+  EXPECT_TRUE(Drag(&combo, *Text("http://a/")).dropAccepted);
+  EXPECT_EQ(combo.currentText(), QStringLiteral("http://a/"));
+  EXPECT_EQ(combo.count(), 0);  // no duplicate check, and nothing joins the list
+}
+
+TEST(DropTargets, ProjectComboTakesTheFirstTkpAmongDroppedFiles) {
+  CProjectDropCombo combo;
+  combo.setEditText(QStringLiteral("kept"));
+  QMimeData texts;
+  texts.setUrls({QUrl::fromLocalFile(QStringLiteral("/d/a.txt")), QUrl::fromLocalFile(QStringLiteral("/d/b.doc"))});
+  Drag(&combo, texts);
+  EXPECT_EQ(combo.currentText(), QStringLiteral("kept"));
+
+  QMimeData mixed;
+  mixed.setUrls({QUrl::fromLocalFile(QStringLiteral("/d/a.txt")), QUrl::fromLocalFile(QStringLiteral("/d/b.TKP")),
+                 QUrl::fromLocalFile(QStringLiteral("/d/c.tkp"))});
+  Drag(&combo, mixed);
+  EXPECT_EQ(combo.currentText(), QStringLiteral("/d/b.TKP"));
+
+  // A long path arrives whole.
+  const QString longPath = QStringLiteral("/d/") + QString(300, QLatin1Char('x')) + QStringLiteral(".tkp");
+  QMimeData longOne;
+  longOne.setUrls({QUrl::fromLocalFile(longPath)});
+  Drag(&combo, longOne);
+  EXPECT_EQ(combo.currentText(), longPath);
+}
+
+}  // namespace
+}  // namespace tk

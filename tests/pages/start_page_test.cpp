@@ -1,0 +1,202 @@
+// The start page in the real wizard: the default save folder, adding URLs, the checks of Next
+// and what it commits, and opening a project.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <ctime>
+#include <filesystem>
+
+#include "page_test_util.h"
+#include "pages/file_type_tree.h"
+#include "pages/options_page.h"
+#include "pages/start_page.h"
+#include "pages/url_list_box.h"
+#include "settings/ini_file.h"
+#include "shell/delete_button.h"
+
+namespace tk {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char date[16];
+  std::strftime(date, sizeof date, "%Y%m%d", &tm);
+  return date;
+}
+
+struct StartFixture : test::WizardFixture {
+  CStartPg* page;
+  explicit StartFixture(const std::string& project = "") : WizardFixture(kStartPage, project) {
+    page = Page<CStartPg>(kStartPage);
+  }
+  // Next with the given answer to a message, if one comes; the message's text.
+  QString Next(QMessageBox::StandardButton answer = QMessageBox::Ok) {
+    test::SeenMessage seen;
+    test::AnswerMessage(&seen, answer);
+    sheet->ButtonWidget(CTrawlSheet::Button::Next)->click();
+    test::ProcessPosted();
+    return seen.text;
+  }
+  void Answer(const char* url) {
+    page->SetUrlPrompt([url](QWidget*, std::string& out) {
+      out = url;
+      return true;
+    });
+    page->OnAdd();
+  }
+};
+
+TEST(StartPage, DefaultSaveFolderIsDatedAndNumberedWhenTaken) {
+  std::string base;
+  {
+    StartFixture f;
+    base = (f.home.Path() / "TrawlFiles" / Today()).string();
+    EXPECT_EQ(f.page->FolderField()->text().toStdString(), base);
+    EXPECT_EQ(Project().SaveDir, base);  // written into the project at once
+    EXPECT_FALSE(fs::exists(base));      // and not created
+    fs::create_directories(base);
+    test::WriteFile(base + "(1)", "a plain file counts as taken too");
+    Project().SaveDir.clear();
+    f.page->Refresh();
+    EXPECT_EQ(f.page->FolderField()->text().toStdString(), base + "(2)");
+  }
+  StartFixture f;
+  Project().SaveDir = "/somewhere/that/does/not/exist";
+  f.page->Refresh();
+  EXPECT_EQ(f.page->FolderField()->text(), QStringLiteral("/somewhere/that/does/not/exist"));
+}
+
+TEST(StartPage, ActivationSetsButtonsCaptionAndTheRestingDeletePicture) {
+  StartFixture f;
+  EXPECT_EQ(f.sheet->windowTitle(), QStringLiteral("Trawlkit(無題.tkp)スタート"));
+  EXPECT_EQ(f.sheet->WizardButtonState(), unsigned{kWizBack | kWizNext});
+  f.page->DeleteButton()->StartAnimation();
+  f.page->DeleteButton()->OnTimer(CDeleteButton::kTimerId);
+  f.sheet->SetActivePage(kIntroPage);
+  f.sheet->SetActivePage(kStartPage);
+  EXPECT_EQ(f.page->DeleteButton()->ShownIcon(), 136);
+  EXPECT_EQ(f.page->DeleteButton()->AnimStep(), 0);
+  EXPECT_FALSE(f.page->DeleteButton()->toolTip().isEmpty());
+}
+
+TEST(StartPage, AddSkipsAUrlTheListHoldsInAnyCase) {
+  StartFixture f;
+  f.Answer("http://b/");
+  f.Answer("http://a/");
+  f.Answer("HTTP://B/");
+  ASSERT_EQ(f.page->List()->count(), 2);
+  EXPECT_EQ(f.page->List()->item(0)->text(), QStringLiteral("http://a/"));
+  EXPECT_EQ(UrlHistory().Entries(), (std::vector<std::string>{"http://a/", "http://b/"}));
+}
+
+TEST(StartPage, NextWithAnEmptyListAsksForAUrlFirst) {
+  StartFixture f;
+  f.page->FolderField()->clear();
+  EXPECT_EQ(f.Next(), QStringLiteral("スタートページリスト(URL)を追加してください！"));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
+  EXPECT_TRUE(f.page->Get<QPushButton>(1004)->hasFocus() || !f.sheet->isActiveWindow());
+  EXPECT_TRUE(Project().StartUrls.empty());
+}
+
+TEST(StartPage, NextAsksBeforeCreatingTheFolderAndCommitsInSortedOrder) {
+  StartFixture f;
+  f.Answer("http://c/");
+  f.Answer("ftp://b/");
+  f.Answer("http://A/");
+  const std::string folder = (f.home.Path() / "dl" / "sub").string();
+  f.page->FolderField()->setText(QString::fromStdString(folder));
+  EXPECT_EQ(f.Next(QMessageBox::Cancel), QString::fromStdString("ディレクトリ「" + folder +
+                                                                "」が存在していません。\n作成してもいいですか？"));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
+  EXPECT_FALSE(fs::exists(folder));
+  EXPECT_TRUE(Project().StartUrls.empty());
+
+  EXPECT_FALSE(f.Next(QMessageBox::Ok).isEmpty());
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
+  EXPECT_EQ(Project().StartUrls, (std::vector<std::string>{"ftp://b/", "http://A/", "http://c/"}));
+  EXPECT_EQ(Project().SaveDir, folder);
+  EXPECT_EQ(IniReadKeyNames(f.config.IniPath(), "HISTORY").size(), 3u);
+}
+
+TEST(StartPage, ExistingFolderGoesOnWithoutAQuestionUnlessItEndsInASlash) {
+  StartFixture f;
+  f.Answer("http://a/");
+  const std::string folder = f.home.Path().string();
+  f.page->FolderField()->setText(QString::fromStdString(folder + "/"));
+  EXPECT_FALSE(f.Next(QMessageBox::Ok).isEmpty());  // asked, and creating what exists succeeds
+  EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
+  f.sheet->SetActivePage(kStartPage);
+  f.page->FolderField()->setText(QString::fromStdString(folder));
+  EXPECT_TRUE(f.Next().isEmpty());
+  EXPECT_EQ(Project().SaveDir, folder);
+}
+
+TEST(StartPage, EmptyFolderFieldAsksWithAnEmptyNameAndGoesOn) {
+  StartFixture f;
+  f.Answer("http://a/");
+  f.page->FolderField()->clear();
+  EXPECT_EQ(f.Next(), QStringLiteral("ディレクトリ「」が存在していません。\n作成してもいいですか？"));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
+  EXPECT_EQ(Project().SaveDir, "");
+}
+
+TEST(StartPage, AFolderThatCannotBeCreatedIsReported) {
+  StartFixture f;
+  f.Answer("http://a/");
+  test::WriteFile(f.home.Path() / "file", "");
+  f.page->FolderField()->setText(QString::fromStdString((f.home.Path() / "file" / "sub").string()));
+  test::SeenMessage failure;
+  // The question first, then the failure.
+  test::WhenModal([&failure](QWidget* modal) {
+    static_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+    test::AnswerMessage(&failure);
+  });
+  f.sheet->ButtonWidget(CTrawlSheet::Button::Next)->click();
+  test::ProcessPosted();
+  EXPECT_EQ(failure.text, QStringLiteral("ファイル保存ディレクトリ作成失敗！"));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
+  EXPECT_TRUE(Project().StartUrls.empty());
+}
+
+TEST(StartPage, OpeningAProjectReloadsBothPagesUnlessItIsTheCurrentOne) {
+  test::TempDir dir;
+  const std::string current = (dir / "cur.tkp").string(), other = (dir / "other.tkp").string();
+  test::WriteFile(current, "[SETTING]\nSaveDir=/x\n[URL]\nURL0=\"http://cur/\"\n");
+  test::WriteFile(other, "[SETTING]\nLink=3\nExcludeType=.gif\n[URL]\nURL0=\"http://other/\"\n");
+  StartFixture f(current);
+  auto* options = f.Page<CStep1Pg>(kOptionsPage);
+  f.sheet->SetActivePage(kOptionsPage);  // the options page exists before the project opens
+  f.sheet->SetActivePage(kStartPage);
+  f.Answer("http://typed/");
+  auto open = [&](const std::string& path) {
+    f.page->SetProjectPrompt([path](QWidget*, std::string& out) {
+      out = path;
+      return true;
+    });
+    f.page->OnOpenProject();
+  };
+  std::string upper = current;
+  upper.replace(upper.size() - 3, 3, "TKP");
+  open(upper);  // the same project in other letters: nothing changes
+  EXPECT_EQ(f.page->List()->count(), 2);
+
+  open(other);
+  EXPECT_EQ(Project().ProjectPath, other);
+  EXPECT_EQ(f.sheet->windowTitle(), QStringLiteral("Trawlkit(other.tkp)スタート"));
+  ASSERT_EQ(f.page->List()->count(), 1);
+  EXPECT_EQ(f.page->List()->item(0)->text(), QStringLiteral("http://other/"));
+  // The new project has no SaveDir, so the default rule ran again.
+  EXPECT_EQ(Project().SaveDir, (f.home.Path() / "TrawlFiles" / Today()).string());
+  EXPECT_EQ(options->LayersField()->text(), QStringLiteral("3"));
+  EXPECT_EQ(options->Tree()->topLevelItemCount(), 1);
+}
+
+}  // namespace
+}  // namespace tk

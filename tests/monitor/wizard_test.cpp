@@ -1,0 +1,63 @@
+// The whole wizard as a user goes through it: a URL added on the start page, a new save folder,
+// one layer of links on the options page, then the run on the download page and Finish.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "monitor_test_util.h"
+#include "pages/url_drop_combo.h"
+#include "pages/url_input_dlg.h"
+#include "shell/sheet_pages.h"
+
+namespace tk::test {
+namespace {
+
+using Wizard = PageFixture;
+
+TEST_F(Wizard, StartPageToFinishedDownload) {
+  const std::string start = SiteFile("index.html", "<html><a href=\"next.html\">next</a><img src=\"p.gif\"></html>");
+  SiteFile("next.html", "<html><a href=\"far.html\">far</a></html>");
+  SiteFile("p.gif", "GIF89a");
+  SiteFile("far.html", "<html>too deep</html>");
+  const std::filesystem::path folder = save / "site";
+  sheet = std::make_unique<CTrawlSheet>(MakeWizardPages(), kStartPage);
+  sheet->show();
+  ProcessPosted();
+
+  ModalAnswers answers;
+  answers.Add([&](QWidget* modal) {
+    auto* dialog = qobject_cast<CUrlInputDlg*>(modal);
+    if (dialog) dialog->Combo()->setEditText(QString::fromStdString(start));
+    return dialog && ClickControl<CUrlInputDlg>(1)(modal);
+  });
+  answers.Add(MessageBoxAnswer(QStringLiteral("ディレクトリ「"), QMessageBox::Ok));  // create the folder
+  CWizardPage* startPage = sheet->Page(kStartPage);
+  startPage->Get<QPushButton>(1004)->click();
+  startPage->Get<QLineEdit>(1001)->setText(QString::fromStdString(folder.string()));
+  Button(B::Next)->click();
+  ProcessPosted();
+  ASSERT_EQ(sheet->ActiveIndex(), kOptionsPage);
+
+  CWizardPage* options = sheet->Page(kOptionsPage);
+  options->Get<QRadioButton>(1015)->click();
+  options->Get<QLineEdit>(1017)->setText(QStringLiteral("1"));
+  Button(B::Next)->click();
+  ProcessPosted();
+  ASSERT_EQ(sheet->ActiveIndex(), kDownloadPage);
+  page = qobject_cast<CStep2Pg*>(sheet->ActivePage());
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_TRUE(answers.pending.empty());
+
+  const std::string log = ReadFile(folder / "Trawlkit.txt");
+  EXPECT_NE(log.find("Links to browse:Start pages & 1layers\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(start + "(OK:Saved as[index.html])\r\n"), std::string::npos) << log;
+  EXPECT_TRUE(std::filesystem::exists(folder / "next.html"));
+  EXPECT_TRUE(std::filesystem::exists(folder / "p.gif"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "far.html"));  // beyond the one layer
+  SaveBox()->setChecked(false);
+  Button(B::Finish)->click();
+  EXPECT_EQ(sheet->result(), QDialog::Accepted);
+}
+
+}  // namespace
+}  // namespace tk::test

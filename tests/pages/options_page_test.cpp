@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -157,6 +158,28 @@ TEST(FileTypeTree, TogglingMarksWholeBranchesAndNextCollectsThem) {
   f.tree->ToggleMark(f.Category("Audio"));
   EXPECT_EQ(f.page->OnWizardNext(), CWizardPage::kGoOn);
   EXPECT_EQ(Project().ExcludeType, ".gif.jpg.mp3");
+}
+
+TEST(FileTypeTree, AClickOnThePictureTogglesAndOneOnTheLabelOnlySelects) {
+  OptionsFixture f("", kTypes);
+  QTreeWidgetItem* audio = f.Category("Audio");
+  const QRect cell = f.tree->visualItemRect(audio);
+  auto press = [&](int x) {
+    const QPointF at(cell.left() + x, cell.center().y());
+    QMouseEvent event(QEvent::MouseButtonPress, at, f.tree->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.tree->viewport(), &event);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, f.tree->viewport()->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.tree->viewport(), &release);
+  };
+  press(cell.width() - 4);  // on the label
+  EXPECT_EQ(f.tree->currentItem(), audio);
+  EXPECT_EQ(CFileTypeTree::Mark(audio), kMarkNone);
+  press(5);  // on the picture
+  EXPECT_EQ(CFileTypeTree::Mark(audio), kMarkExcluded);
+  EXPECT_EQ(CFileTypeTree::Mark(audio->child(0)), kMarkExcluded);
+  EXPECT_FALSE(audio->isExpanded());  // the click did nothing else
 }
 
 TEST(FileTypeTree, AddTypeJoinsAnExistingCategoryIgnoringCaseAndIsWritten) {

@@ -98,7 +98,10 @@ class ModemBackend : public InetBackend {
     return DefaultInetBackend().ConnectFtp(s, h, p, e);
   }
   std::optional<std::uint32_t> QueryConnectionState() override { return inet::kConnectionModem; }
-  bool HangUp() override { return ++hangUps, true; }
+  bool HangUp() override {
+    ++hangUps;
+    return true;
+  }
   std::atomic<int> hangUps{0};
 };
 

@@ -17,10 +17,22 @@ class GuiThreadHost : public RecordingHost {
  public:
   int offGui = 0;
   void Check() { offGui += QThread::currentThread() != qApp->thread(); }
-  void AppendLog(std::string_view t) override { Check(), RecordingHost::AppendLog(t); }
-  OverwriteAnswer AskOverwrite(const std::string& p) override { return Check(), RecordingHost::AskOverwrite(p); }
-  std::size_t StartUrlCount() override { return Check(), RecordingHost::StartUrlCount(); }
-  std::string StartUrl(std::size_t i) override { return Check(), RecordingHost::StartUrl(i); }
+  void AppendLog(std::string_view t) override {
+    Check();
+    RecordingHost::AppendLog(t);
+  }
+  OverwriteAnswer AskOverwrite(const std::string& p) override {
+    Check();
+    return RecordingHost::AskOverwrite(p);
+  }
+  std::size_t StartUrlCount() override {
+    Check();
+    return RecordingHost::StartUrlCount();
+  }
+  std::string StartUrl(std::size_t i) override {
+    Check();
+    return RecordingHost::StartUrl(i);
+  }
 };
 
 TEST(MarshallingHost, WorkerCallsRunOnTheGuiThreadAndAnswerBack) {

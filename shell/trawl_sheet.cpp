@@ -233,7 +233,7 @@ void CTrawlSheet::OnBack() {
 
 void CTrawlSheet::OnNext() {
   CWizardPage* page = ActivePage();
-  if (!page || !m_next->isEnabled() || !m_next->isVisible()) return;
+  if (!page || !m_next->isEnabled() || m_next->isHidden()) return;
   const int answer = page->OnWizardNext();
   if (answer == CWizardPage::kStay) return;
   Activate(answer == CWizardPage::kGoOn ? m_active + 1 : IndexOfTemplate(answer));

@@ -28,6 +28,8 @@ struct OptionsFixture : test::WizardFixture {
       std::filesystem::create_directories(config.IniPath().parent_path());
       test::WriteFile(config.IniPath(), fileTypes);
     }
+    // Next leads to the download page, whose run writes its log into the save folder.
+    if (Project().SaveDir.empty()) Project().SaveDir = home.Path().string();
     sheet->SetActivePage(kOptionsPage);
     test::ProcessPosted();
     page = Page<CStep1Pg>(kOptionsPage);

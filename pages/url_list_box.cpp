@@ -113,9 +113,14 @@ Qt::DropAction CUrlListBox::StartTrashDrag() {
   QDrag drag(this);
   drag.setMimeData(data);
   const Qt::DropAction result = drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
-  // Whoever took the drop as a move has the entries now: the trash, or another program.
-  if (result == Qt::MoveAction) DeleteSelectedUrls();
+  OnTrashDragEnded(result);
   return result;
+}
+
+void CUrlListBox::OnTrashDragEnded(Qt::DropAction result) {
+  // Whoever took the drop as a move has the entries now: the trash, or another program. A copy,
+  // a refusal or an aborted drag deletes nothing.
+  if (result == Qt::MoveAction) DeleteSelectedUrls();
 }
 
 void CUrlListBox::keyPressEvent(QKeyEvent* event) {

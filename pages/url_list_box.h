@@ -30,6 +30,8 @@ class CUrlListBox : public QListWidget {
 
   // Starts the drag of the trash gesture now, as a press-and-move does. Returns the drop action.
   Qt::DropAction StartTrashDrag();
+  // The end of that drag: a move means the entries went to the trash (or to another program).
+  void OnTrashDragEnded(Qt::DropAction result);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

@@ -94,6 +94,29 @@ TEST(UrlListBox, APressTogglesTheEntryUnderThePointer) {
   EXPECT_EQ(f.list->StartTrashDrag(), Qt::IgnoreAction);
 }
 
+TEST(UrlListBox, OnlyADragEndingAsAMoveDeletesTheSelection) {
+  ListFixture f;
+  f.Fill({"http://a/", "http://b/", "http://c/"});
+  f.list->item(1)->setSelected(true);
+  // The offscreen platform ends every drag at once without a drop: an aborted drag.
+  const QPoint at = f.list->visualItemRect(f.list->item(0)).center();
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), f.list->viewport()->mapToGlobal(QPointF(at)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(f.list->viewport(), &press);
+  const QPointF away(at.x() + 30, at.y());
+  QMouseEvent move(QEvent::MouseMove, away, f.list->viewport()->mapToGlobal(away), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(f.list->viewport(), &move);
+  EXPECT_EQ(f.list->count(), 3);
+  EXPECT_EQ(f.list->selectedItems().size(), 2);  // the press selected A as well
+  f.list->OnTrashDragEnded(Qt::CopyAction);
+  f.list->OnTrashDragEnded(Qt::IgnoreAction);
+  EXPECT_EQ(f.list->count(), 3);
+  f.list->OnTrashDragEnded(Qt::MoveAction);
+  EXPECT_EQ(f.Texts(), QStringList({QStringLiteral("http://c/")}));
+  EXPECT_TRUE(f.page->DeleteButton()->TimerRunning());
+}
+
 TEST(UrlListBox, InsertKeyAddsANewUrlFromTheInputDialog) {
   ListFixture f;
   f.Fill({"http://a/x.html"});

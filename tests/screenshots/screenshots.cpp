@@ -70,6 +70,17 @@ void Artwork(const QDir& dir, qreal scale) {
   sheet.save(dir.filePath(QStringLiteral("artwork.png")));
 }
 
+// The product icon as PNG files of the sizes desktops look for first; the results are committed
+// under resources/desktop/hicolor/ and installed beside the scalable icon.
+void ProductIcons(const QDir& dir) {
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+    const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+    dir.mkpath(folder);
+    tk::res::LoadPixmap(tk::res::kIconProduct, QSize(size, size))
+        .save(dir.filePath(folder + QStringLiteral("/trawlkit.png")));
+  }
+}
+
 }  // namespace
 
 // monitor_shots.cpp: the download page during and after a run, and the run's dialogs.
@@ -98,6 +109,7 @@ int main(int argc, char** argv) {
   SheetPages(dir);
   PlainDialogs(dir);
   Artwork(dir, scale);
+  ProductIcons(dir);
   MonitorShots(dir);
   std::printf("screenshots written to %s\n", qPrintable(dir.absolutePath()));
   return 0;

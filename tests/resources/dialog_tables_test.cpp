@@ -35,21 +35,6 @@ TEST(DialogTables, ControlsStayInsideTheirDialogAndIdsAreUnique) {
   }
 }
 
-TEST(DialogTables, PagesShareOneSizeAndFont) {
-  for (int id : {kDlgIntro, kDlgStart, kDlgOptions, kDlgDownload}) {
-    const DialogTemplate* dlg = FindDialog(id);
-    ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(dlg->cx, 331);
-    EXPECT_EQ(dlg->cy, 211);
-    EXPECT_EQ(dlg->face, DialogFace::ShellDlg);
-    EXPECT_EQ(dlg->pointSize, 8);
-  }
-  for (int id : {kDlgAbout, kDlgUrlInput, kDlgProjectInput, kDlgAddType, kDlgOverwrite, kDlgCancelWait}) {
-    EXPECT_EQ(FindDialog(id)->face, DialogFace::PGothic) << id;
-    EXPECT_EQ(FindDialog(id)->pointSize, 9) << id;
-  }
-}
-
 TEST(DialogTables, ControlsTheCodeAddressesHaveTheirKindsAndTexts) {
   const DialogTemplate& intro = *FindDialog(kDlgIntro);
   ASSERT_NE(FindControl(intro, 1040), nullptr);

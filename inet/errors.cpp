@@ -39,10 +39,14 @@ std::string_view ErrorText(ErrorCode code) {
 Error MakeError(ErrorCode code, std::string_view detail) {
   Error err;
   err.number = static_cast<int>(code);
-  err.message = std::string(ErrorText(code));
+  const std::string_view text = ErrorText(code);
+  // Built in one piece: GCC 12 warns about the appends of a growing string at -O2.
+  err.message.resize(text.size() + (detail.empty() ? 0 : 2 + detail.size()));
+  text.copy(err.message.data(), text.size());
   if (!detail.empty()) {
-    err.message += ": ";
-    err.message += detail;
+    err.message[text.size()] = ':';
+    err.message[text.size() + 1] = ' ';
+    detail.copy(err.message.data() + text.size() + 2, detail.size());
   }
   if (err.message.size() > kMaxErrorMessage) {
     std::size_t cut = kMaxErrorMessage;

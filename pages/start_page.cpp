@@ -99,6 +99,13 @@ void CStartPg::OnCreate() {
   connect(Get<QPushButton>(kBrowse), &QPushButton::clicked, this, &CStartPg::OnBrowse);
 }
 
+std::string CStartPg::TodaysDefaultSaveDir() const {
+  const std::time_t now = std::time(nullptr);
+  std::tm today{};
+  localtime_r(&now, &today);
+  return DefaultSaveDir(HomeFolder(), today);
+}
+
 void CStartPg::SetCaption() {
   Sheet()->SetCaption(QString::fromStdString(MakeCaption(res::LoadString(res::kIdsStartWord))));
 }
@@ -114,12 +121,7 @@ void CStartPg::Refresh() {
   list->clear();
   for (const std::string& url : Project().StartUrls) res::InsertSorted(list, QString::fromStdString(url));
   list->UpdateHorizontalExtent();
-  if (Project().SaveDir.empty()) {
-    const std::time_t now = std::time(nullptr);
-    std::tm today{};
-    localtime_r(&now, &today);
-    Project().SaveDir = DefaultSaveDir(HomeFolder(), today);
-  }
+  if (Project().SaveDir.empty()) Project().SaveDir = TodaysDefaultSaveDir();
   FolderField()->setText(QString::fromStdString(Project().SaveDir));
 }
 
@@ -153,6 +155,9 @@ int CStartPg::OnWizardNext() {
     Get<QPushButton>(kAdd)->setFocus();
     return kStay;
   }
+  // An empty field would send the whole run into whatever folder the program was started from;
+  // the dated default folder is what the user gets on a fresh page, so it stands in here too.
+  if (FolderField()->text().isEmpty()) FolderField()->setText(QString::fromStdString(TodaysDefaultSaveDir()));
   const std::string folder = FolderField()->text().toStdString();
   if (!SaveFolderExists(folder)) {
     const std::string question =

@@ -46,6 +46,7 @@ class CStartPg : public CWizardPage {
 
  private:
   void SetCaption();
+  std::string TodaysDefaultSaveDir() const;
 
   UrlPrompt m_urlPrompt;
   ProjectPrompt m_projectPrompt;

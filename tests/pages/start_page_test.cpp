@@ -138,13 +138,17 @@ TEST(StartPage, ExistingFolderGoesOnWithoutAQuestionUnlessItEndsInASlash) {
   EXPECT_EQ(Project().SaveDir, folder);
 }
 
-TEST(StartPage, EmptyFolderFieldAsksWithAnEmptyNameAndGoesOn) {
+// An empty save folder would let the run write into the program's working folder; the dated
+// default folder takes its place, with the usual question before it is created.
+TEST(StartPage, EmptyFolderFieldTakesTheDefaultFolder) {
   StartFixture f;
   f.Answer("http://a/");
   f.page->FolderField()->clear();
-  EXPECT_EQ(f.Next(), QStringLiteral("ディレクトリ「」が存在していません。\n作成してもいいですか？"));
+  const std::string folder = (f.home.Path() / "TrawlFiles" / Today()).string();
+  EXPECT_EQ(f.Next(), QString::fromStdString("ディレクトリ「" + folder + "」が存在していません。\n作成してもいいですか？"));
   EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
-  EXPECT_EQ(Project().SaveDir, "");
+  EXPECT_EQ(Project().SaveDir, folder);
+  EXPECT_TRUE(fs::is_directory(folder));
 }
 
 TEST(StartPage, AFolderThatCannotBeCreatedIsReported) {

@@ -10,7 +10,7 @@ build=${1:?usage: crawl_bench.sh BUILD_DIR [PAGES...]}
 shift
 sizes=("${@:-1000 10000}")
 [ $# -eq 0 ] && sizes=(1000 10000)
-cli=$(realpath "$build/cli/trawlkit-cli")
+cli=$(realpath "$build/trawlkit-cli")
 repeat=${REPEAT:-3}
 here=$(dirname "$(realpath "$0")")
 work=$(mktemp -d /tmp/trawlkit-bench-XXXXXX)

@@ -1,0 +1,1 @@
+window.trawlkitScriptRan = true;

@@ -398,20 +398,8 @@ size_t FtpFileImpl::OnBody(char* data, size_t size, size_t count, void* user) {
 std::unique_ptr<FtpConnection> ConnectFtp(Session& session, std::string_view host, int port,
                                           std::string_view user, std::string_view password,
                                           Error& err) {
-  err = Error{};
-  auto state = detail::StateOf(session);
-  if (!state) {
-    err = MakeError(ErrorCode::Internal, "not a session of this layer");
-    return nullptr;
-  }
-  if (state->Closed()) {
-    err = MakeError(ErrorCode::SessionClosed);
-    return nullptr;
-  }
-  if (host.empty() || port < 1 || port > 65535) {
-    err = MakeError(ErrorCode::InvalidUrl, "no host or a port outside 1..65535");
-    return nullptr;
-  }
+  auto state = detail::StateForConnect(session, host, port, err);
+  if (!state) return nullptr;
   auto conn = std::make_unique<FtpConnectionImpl>(state, std::string(host), port,
                                                   std::string(user), std::string(password));
   if (!conn->Login(err)) return nullptr;

@@ -447,20 +447,8 @@ class HttpConnectionImpl final : public HttpConnection {
 std::unique_ptr<HttpConnection> ConnectHttp(Session& session, std::string_view host, int port,
                                             std::string_view user, std::string_view password,
                                             Error& err) {
-  err = Error{};
-  auto state = detail::StateOf(session);
-  if (!state) {
-    err = MakeError(ErrorCode::Internal, "not a session of this layer");
-    return nullptr;
-  }
-  if (state->Closed()) {
-    err = MakeError(ErrorCode::SessionClosed);
-    return nullptr;
-  }
-  if (host.empty() || port < 1 || port > 65535) {
-    err = MakeError(ErrorCode::InvalidUrl, "no host or a port outside 1..65535");
-    return nullptr;
-  }
+  auto state = detail::StateForConnect(session, host, port, err);
+  if (!state) return nullptr;
   std::optional<Credentials> creds;
   if (!user.empty()) creds = Credentials{std::string(user), std::string(password)};
   return std::make_unique<HttpConnectionImpl>(state, std::string(host), port, creds);

@@ -50,6 +50,25 @@ std::shared_ptr<SessionState> StateOf(Session& session) {
   return impl ? impl->State() : nullptr;
 }
 
+std::shared_ptr<SessionState> StateForConnect(Session& session, std::string_view host, int port,
+                                              Error& err) {
+  err = Error{};
+  auto state = StateOf(session);
+  if (!state) {
+    err = MakeError(ErrorCode::Internal, "not a session of this layer");
+    return nullptr;
+  }
+  if (state->Closed()) {
+    err = MakeError(ErrorCode::SessionClosed);
+    return nullptr;
+  }
+  if (host.empty() || port < 1 || port > 65535) {
+    err = MakeError(ErrorCode::InvalidUrl, "no host or a port outside 1..65535");
+    return nullptr;
+  }
+  return state;
+}
+
 }  // namespace detail
 
 std::unique_ptr<Session> OpenSession(std::string_view agent, Error& err) {

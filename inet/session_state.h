@@ -67,6 +67,11 @@ class SessionImpl final : public Session {
 // The shared state behind a session made by OpenSession; nullptr for any other Session.
 std::shared_ptr<SessionState> StateOf(Session& session);
 
+// The checks every Connect makes before it touches the network: a session of this layer, still
+// open, and a host with a port in range. nullptr with `err` filled when one fails.
+std::shared_ptr<SessionState> StateForConnect(Session& session, std::string_view host, int port,
+                                              Error& err);
+
 // curl_global_init, once per process, thread-safe.
 void EnsureCurlInitialised();
 

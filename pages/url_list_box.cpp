@@ -137,15 +137,8 @@ bool CUrlListBox::AcceptsDrop(const QMimeData* data, std::string& url) const {
   return GetDroppedUrl(data, url) != UrlService::None && !Contains(url);
 }
 
-void CUrlListBox::dragEnterEvent(QDragEnterEvent* event) {
-  std::string url;
-  if (AcceptsDrop(event->mimeData(), url)) {
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-  } else {
-    event->ignore();
-  }
-}
+// Entering and moving answer alike: a URL the list would take is offered as a copy.
+void CUrlListBox::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void CUrlListBox::dragMoveEvent(QDragMoveEvent* event) {
   std::string url;

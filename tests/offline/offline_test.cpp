@@ -50,7 +50,10 @@ std::set<std::string> ExpectedFiles(Layout layout, int httpPort, int ftpPort) {
       h + in("deep/a/b/c/", "leaf.html"),
       h + in("deep/a/", "moved(1).html"),  // the same page under its own URL
       h + "my.htm", h + "catalog.html", h + "catalog(1).html", h + "catalog(2).html", h + "catalog(3).html",
-      f + "notes.txt"};
+      f + "notes.txt", h + "time:12.html", h + "it's.html",
+      h + "outside.html",    // "../../../../outside.html" climbs no higher than the server's root
+      f + "ftp-pic(1).gif",  // through a redirect: another URL, another copy
+  };
 }
 
 class OfflineCopy : public ::testing::TestWithParam<Layout> {
@@ -112,7 +115,8 @@ TEST_P(OfflineCopy, EveryLinkLeadsToItsLocalCopyOnDiskAndInChromium) {
   const std::string otherSite = "http://localhost:" + std::to_string(httpPort);
   CopySite({{"@HTTP@", http->Origin()},
             {"@FTP@", "ftp://127.0.0.1:" + std::to_string(ftpPort)},
-            {"@OTHERHOST@", otherSite}});
+            {"@OTHERHOST@", otherSite},
+            {"@HOSTPORT@", "127.0.0.1:" + std::to_string(httpPort)}});
   host.startUrls = {http->Url("/index.html")};
   Crawl();
   // From here on everything must come from the disk.
@@ -133,8 +137,8 @@ TEST_P(OfflineCopy, EveryLinkLeadsToItsLocalCopyOnDiskAndInChromium) {
                                       otherSite + "/docs/about.html"};
   const SiteReport report = CheckSavedSite({site.Path(), save, log, kept});
   EXPECT_TRUE(report.problems.empty()) << Join(report.problems);
-  EXPECT_EQ(report.pages.size(), 16u);
-  EXPECT_EQ(report.rewritten, 65);
+  EXPECT_EQ(report.pages.size(), 19u);
+  EXPECT_EQ(report.rewritten, 78);
 
   // The start page first, then every other saved page.
   const std::string start = (GetParam() == Layout::Flat ? "" : "127.0.0.1~" + std::to_string(httpPort) + "/") +

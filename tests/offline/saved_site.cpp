@@ -71,11 +71,17 @@ int HexDigit(char c) {
 
 bool IsPage(const fs::path& original) { return original.extension() == ".html"; }
 
+// "http:", "mailto:"...: a ":" before any "/".
+bool HasScheme(std::string_view value) {
+  const std::size_t colon = value.find(':');
+  return colon != std::string_view::npos && value.find('/') > colon;
+}
+
 // The URL a value of the page at `pagePath` (site-relative, "/"-rooted) names, the browser's way
 // for the forms the test site uses.
 std::string ResolveOriginal(const std::string& pagePath, std::string_view value) {
-  const std::size_t colon = value.find(':');
-  if (colon != std::string_view::npos && value.find('/') > colon) return std::string(value);
+  if (HasScheme(value)) return std::string(value);
+  if (value.starts_with("//")) return "http:" + std::string(value);
   if (value.starts_with('/')) return "http://site" + std::string(value);
   if (value.starts_with('?')) return "http://site" + pagePath + std::string(value);
   return "http://site" + pagePath.substr(0, pagePath.rfind('/') + 1) + std::string(value);
@@ -90,12 +96,22 @@ bool IsCopyOf(const fs::path& target, const fs::path& original) {
   return ReadFile(original) == ReadFile(target);
 }
 
+// A value as a browser takes it: blanks around it dropped, tabs and line breaks inside removed.
+std::string Clean(std::string_view value) {
+  while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
+  while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
+  std::string out;
+  for (const char c : value)
+    if (c != '\t' && c != '\r' && c != '\n') out += c;
+  return out;
+}
+
 std::string_view Fragment(std::string_view value) {
   const std::size_t hash = value.find('#');
   return hash == std::string_view::npos ? std::string_view() : value.substr(hash);
 }
 
-void CheckLink(const SavedSite& copy, const std::string& page, const fs::path& original, const LinkValue& from,
+void CheckLink(const SavedSite& copy, const std::string& page, const fs::path& source, const LinkValue& from,
                const LinkValue& to, SiteReport& report) {
   const std::string where = page + ": <" + from.tag + "> \"" + from.value + "\"";
   auto problem = [&](const std::string& text) { report.problems.push_back(where + " " + text); };
@@ -103,18 +119,19 @@ void CheckLink(const SavedSite& copy, const std::string& page, const fs::path& o
     if (to.value != from.value) problem("should stay as written, became \"" + to.value + "\"");
     return;
   }
-  const std::string_view value = to.value;
-  const std::string_view path = value.substr(0, value.find('#'));
-  if (Fragment(value) != Fragment(from.value)) problem("lost its fragment: \"" + to.value + "\"");
-  if (path.empty() || path.starts_with('/') || path.find_first_of(":?") != std::string_view::npos) {
+  const std::string value = Clean(to.value);
+  const std::string original = Clean(from.value);
+  const std::string_view path = std::string_view(value).substr(0, value.find('#'));
+  if (Fragment(value) != Fragment(original)) problem("lost its fragment: \"" + to.value + "\"");
+  if (path.empty() || path.starts_with('/') || path.find('?') != std::string_view::npos || HasScheme(path)) {
     problem("was not rewritten to a relative local path: \"" + to.value + "\"");
     return;
   }
   const fs::path target = ((copy.save / page).parent_path() / PercentDecode(path)).lexically_normal();
   if (!IsInside(copy.save, target)) return problem("leads outside the save folder: \"" + to.value + "\"");
   if (!fs::is_regular_file(target)) return problem("leads to no file: \"" + to.value + "\"");
-  const std::string pagePath = "/" + fs::relative(original, copy.site).generic_string();
-  const fs::path expected = SiteFileOf(copy.site, ResolveOriginal(pagePath, from.value));
+  const std::string pagePath = "/" + fs::relative(source, copy.site).generic_string();
+  const fs::path expected = SiteFileOf(copy.site, ResolveOriginal(pagePath, original));
   if (!IsCopyOf(target, expected))
     return problem("leads to " + fs::relative(target, copy.save).generic_string() + ", not to the copy of " +
                    fs::relative(expected, copy.site).generic_string());
@@ -250,9 +267,14 @@ fs::path SiteFileOf(const fs::path& site, std::string_view url) {
   const std::size_t slash = url.find('/', scheme + 3);
   std::string_view path = slash == std::string_view::npos ? std::string_view("/") : url.substr(slash);
   static constexpr std::string_view kRedirect = "/__/redirect?to=";
-  if (path.starts_with(kRedirect)) return SiteFileOf(site, "http://site" + PercentDecode(path.substr(kRedirect.size())));
+  if (path.starts_with(kRedirect)) {
+    const std::string to = PercentDecode(path.substr(kRedirect.size()));
+    return SiteFileOf(site, to.find("://") == std::string::npos ? "http://site" + to : to);
+  }
   path = path.substr(0, path.find('?'));
-  fs::path file = (site / PercentDecode(path.substr(1))).lexically_normal();
+  // ".." climbs no higher than the server's root, in a browser as on the server.
+  const fs::path rooted = fs::path(PercentDecode(path)).lexically_normal();
+  fs::path file = (site / rooted.relative_path()).lexically_normal();
   if (fs::is_directory(file)) file /= "index.html";
   return file;
 }

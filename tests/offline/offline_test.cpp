@@ -15,6 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 enum class Layout { Flat, ServerTree };
+void PrintTo(Layout layout, std::ostream* os) { *os << (layout == Layout::Flat ? "flat" : "server tree"); }
 
 std::string Join(const std::vector<std::string>& lines) {
   std::string out;

@@ -1,0 +1,151 @@
+#!/bin/bash
+# Whole-crawl benchmark with links rewritten, and how well each copy browses offline:
+# trawlkit-cli against GNU Wget (-r -l inf -k) on the synthetic site of make_site.py, served by
+# nginx on 127.0.0.1. Run by hand, never by CTest:
+#   [REPEAT=5] bench/offline_bench.sh BUILD_DIR [PAGES...]      (default pages: 1000 10000)
+# BUILD_DIR holds a Release build without sanitizers, e.g.
+#   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRAWLKIT_GUI=OFF
+#   cmake --build build-release --target trawlkit-cli
+# Prints, per size and tool: files saved, seconds (fastest of REPEAT alternating runs), files
+# per second, peak memory (largest of the runs), and from offline_links.py the links of the
+# saved pages that lead to a local file, that lead nowhere, that still name the server, and the
+# site's files that have no copy. Then the ratios and the goals: at least 2x Wget's files per
+# second, under 64 MiB at 10,000 pages, 10x the pages in at most 12x the time.
+set -euo pipefail
+
+build=${1:?usage: offline_bench.sh BUILD_DIR [PAGES...]}
+shift
+sizes=("$@")
+[ $# -eq 0 ] && sizes=(1000 10000)
+cli=$(realpath "$build/cli/trawlkit-cli")
+repeat=${REPEAT:-5}
+here=$(dirname "$(realpath "$0")")
+py=/usr/bin/python3
+work=$(mktemp -d /tmp/trawlkit-offline-bench-XXXXXX)
+nginx_pid=
+cleanup() {
+  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+  [ -n "${KEEP:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Sets $port and $nginx_pid (not in a subshell, so cleanup sees the pid).
+start_nginx() {  # root
+  port=$($py -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+  mkdir -p "$work/nginx/logs" "$work/nginx/tmp"
+  cat > "$work/nginx/nginx.conf" <<CONF
+daemon off;
+worker_processes 1;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/logs/error.log;
+events { worker_connections 256; }
+http {
+  access_log off;
+  client_body_temp_path $work/nginx/tmp;
+  proxy_temp_path $work/nginx/tmp;
+  fastcgi_temp_path $work/nginx/tmp;
+  uwsgi_temp_path $work/nginx/tmp;
+  scgi_temp_path $work/nginx/tmp;
+  types { text/html html; image/gif gif; }
+  keepalive_requests 100000;
+  server { listen 127.0.0.1:$port; root $1; }
+}
+CONF
+  /usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+  nginx_pid=$!
+  for _ in $(seq 50); do
+    curl -s -o /dev/null "http://127.0.0.1:$port/index.html" && return
+    sleep 0.1
+  done
+  echo "nginx did not answer" >&2
+  exit 1
+}
+
+stop_nginx() {
+  kill "$nginx_pid" 2>/dev/null || true
+  wait "$nginx_pid" 2>/dev/null || true
+  nginx_pid=
+}
+
+# Runs a command under /usr/bin/time -v; prints "seconds maxrss_kib".
+measure() {
+  local out=$1; shift
+  /usr/bin/time -v -o "$out" "$@" >/dev/null 2>&1 || true
+  $py - "$out" <<'PY'
+import sys
+text = open(sys.argv[1]).read()
+wall = [l for l in text.splitlines() if "Elapsed (wall clock)" in l][0].split()[-1]
+rss = [l for l in text.splitlines() if "Maximum resident set size" in l][0].split()[-1]
+secs = sum(float(p) * 60 ** i for i, p in enumerate(reversed(wall.split(":"))))
+print("%.3f %s" % (secs, rss))
+PY
+}
+
+run_trawlkit() {  # dir url
+  XDG_CACHE_HOME="$work/cache" measure "$work/time.txt" \
+    "$cli" -q -u "$2" -d "$1" -l 10 --server-tree --no-cache --no-confirm
+}
+run_wget() {  # dir url
+  (cd "$work" && measure "$work/time.txt" wget -q -r -l inf -k -P "$1" "$2")
+}
+
+results=$work/results.txt
+: > "$results"
+printf "%-6s %-9s %6s %8s %9s %8s %7s %7s %7s %7s %7s\n" \
+  pages tool files seconds files/s peakMiB links local dangling remote missing
+for pages in "${sizes[@]}"; do
+  site="$work/site$pages"
+  $py "$here/make_site.py" "$site" "$pages"
+  # nginx's workers drop root to an unprivileged user, who must be able to read the site.
+  chmod -R a+rX "$work"
+  start_nginx "$site"
+  url="http://127.0.0.1:$port/index.html"
+  declare -A best=([trawlkit]=1e9 [wget]=1e9) peak=([trawlkit]=0 [wget]=0)
+  # The machine is shared: the tools alternate, and each one's fastest run counts.
+  for _ in $(seq "$repeat"); do
+    for tool in trawlkit wget; do
+      rm -rf "$work/$tool$pages" "$work/cache"
+      read -r secs rss < <("run_$tool" "$work/$tool$pages" "$url")
+      best[$tool]=$($py -c "import sys; print(min(float(sys.argv[1]), float(sys.argv[2])))" "${best[$tool]}" "$secs")
+      peak[$tool]=$(( rss > ${peak[$tool]} ? rss : ${peak[$tool]} ))
+    done
+  done
+  stop_nginx
+  for tool in trawlkit wget; do
+    counts=$($py "$here/offline_links.py" "$work/$tool$pages" "$site")
+    echo "$pages $tool ${best[$tool]} ${peak[$tool]} $counts" >> "$results"
+    $py - "$pages" "$tool" "${best[$tool]}" "${peak[$tool]}" "$counts" <<'PY'
+import sys
+pages, tool, secs, rss, counts = sys.argv[1], sys.argv[2], float(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
+c = dict(kv.split("=") for kv in counts.split())
+print("%-6s %-9s %6s %8.2f %9.1f %8.1f %7s %7s %7s %7s %7s" % (
+    pages, tool, c["files"], secs, int(c["files"]) / max(secs, 1e-3), rss / 1024,
+    c["links"], c["local"], c["dangling"], c["remote"], c["missing"]))
+PY
+  done
+  rm -rf "$work/trawlkit$pages" "$work/wget$pages" "$site"
+done
+
+$py - "$results" <<'PY'
+import sys
+rows = {}
+for line in open(sys.argv[1]):
+    pages, tool, secs, rss, *counts = line.split()
+    c = dict(kv.split("=") for kv in counts)
+    rows[(int(pages), tool)] = (float(secs), int(rss), int(c["files"]))
+sizes = sorted({p for p, _ in rows})
+print()
+for p in sizes:
+    ts, tr, tf = rows[(p, "trawlkit")]
+    ws, wr, wf = rows[(p, "wget")]
+    ratio = (tf / ts) / (wf / ws)
+    print("%6d pages: files/s trawlkit/wget %.2f (goal >= 2: %s); peak MiB %.1f vs %.1f%s" % (
+        p, ratio, "met" if ratio >= 2 else "MISSED", tr / 1024, wr / 1024,
+        "" if p != 10000 else " (goal < 64: %s)" % ("met" if tr / 1024 < 64 else "MISSED")))
+for small, large in zip(sizes, sizes[1:]):
+    if large == 10 * small:
+        for tool in ("trawlkit", "wget"):
+            growth = rows[(large, tool)][0] / rows[(small, tool)][0]
+            goal = " (goal <= 12: %s)" % ("met" if growth <= 12 else "MISSED") if tool == "trawlkit" else ""
+            print("%s: %d pages take %.1fx the time of %d%s" % (tool, large, growth, small, goal))
+PY

@@ -98,7 +98,8 @@ TEST_F(SavedSiteCheck, EachBreakageIsCaught) {
 
 TEST(LinkExtraction, FollowsTheScannersTagRulesAndHtmlsAttributeRules) {
   const std::string page =
-      "<html><!-- <a href=\"hidden.html\"> --><a name=n HREF = 'x y.html' >x</a><img alt=\">\" src=p.gif><img src=q.gif/>"
+      "<html><!-- <a href=\"hidden.html\"> --><a name=n HREF = 'x y.html' >x</a>"
+      "<img alt=\">\" src=p.gif><img src=q.gif/>"
       "a < b <body background=\"bg.gif\"><frame src=f.html><iframe src=\"i.html\"></iframe>"
       "<script src=s.js></script><a href=\"\">empty</a><link href=\"style.css\"></html>";
   std::vector<std::string> found;
@@ -137,7 +138,8 @@ TEST(BrowserVerdict, EachItemIsJudged) {
   auto verdict = [](const std::string& lines) { return "<html><pre id=\"verdict\">" + lines + "</pre></html>"; };
   const std::string good = "PAGE\t" + p + "\tp\nIMG\t" + p + "\ta.gif\t" + a + "\tok\nLINK\t" + p +
                            "\tmailto:x\tmailto:x\nFRAME\t" + p + "\tp.html\t" + p + "\tp\nDONE";
-  EXPECT_TRUE(CheckVerdict(verdict(good), save, {"mailto:x"}, 1).empty()) << Join(CheckVerdict(verdict(good), save, {"mailto:x"}, 1));
+  const auto clean = CheckVerdict(verdict(good), save, {"mailto:x"}, 1);
+  EXPECT_TRUE(clean.empty()) << Join(clean);
 
   const struct {
     std::string lines;

@@ -215,7 +215,9 @@ std::string FileUrl(const fs::path& path) {
   std::string out = "file://";
   for (const char ch : path.generic_string()) {
     const auto c = static_cast<unsigned char>(ch);
-    if (IsLetter(ch) || (c >= '0' && c <= '9') || std::string_view("-._~/!$'()*+,;=:@").find(ch) != std::string_view::npos) {
+    const bool plain = IsLetter(ch) || (c >= '0' && c <= '9') ||
+                       std::string_view("-._~/!$'()*+,;=:@").find(ch) != std::string_view::npos;
+    if (plain) {
       out += ch;
     } else {
       out += '%';
@@ -241,7 +243,8 @@ std::string PageTitle(const std::string& html) {
 }
 
 bool IsInside(const fs::path& folder, const fs::path& path) {
-  const fs::path rel = fs::absolute(path).lexically_normal().lexically_relative(fs::absolute(folder).lexically_normal());
+  const fs::path base = fs::absolute(folder).lexically_normal();
+  const fs::path rel = fs::absolute(path).lexically_normal().lexically_relative(base);
   return !rel.empty() && *rel.begin() != ".." && *rel.begin() != ".";
 }
 

@@ -2,7 +2,9 @@
 # Whole-crawl benchmark with links rewritten, and how well each copy browses offline:
 # trawlkit-cli against GNU Wget (-r -l inf -k) on the synthetic site of make_site.py, served by
 # nginx on 127.0.0.1. Run by hand, never by CTest:
-#   [REPEAT=5] bench/offline_bench.sh BUILD_DIR [PAGES...]      (default pages: 1000 10000)
+#   [REPEAT=5] [TMPDIR=/dev/shm] bench/offline_bench.sh BUILD_DIR [PAGES...]  (default: 1000 10000)
+# Both tools write tens of thousands of small files; in a tmpfs TMPDIR the figures measure the
+# tools rather than the disk's writeback, which on a shared machine varies run to run.
 # BUILD_DIR holds a Release build without sanitizers, e.g.
 #   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRAWLKIT_GUI=OFF
 #   cmake --build build-release --target trawlkit-cli
@@ -21,7 +23,7 @@ cli=$(realpath "$build/cli/trawlkit-cli")
 repeat=${REPEAT:-5}
 here=$(dirname "$(realpath "$0")")
 py=/usr/bin/python3
-work=$(mktemp -d /tmp/trawlkit-offline-bench-XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/trawlkit-offline-bench-XXXXXX")
 nginx_pid=
 cleanup() {
   if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi

@@ -32,9 +32,9 @@ void Replace(const fs::path& file, const std::string& from, const std::string& t
 }
 
 // A site of two pages and a picture, and its flat copy as a sound run leaves it.
-class SavedSiteCheck : public ::testing::Test {
+class OfflineSavedSite : public ::testing::Test {
  protected:
-  SavedSiteCheck() {
+  OfflineSavedSite() {
     fs::create_directories(site / "sub");
     WriteFile(site / "index.html", "<html><title>index.html</title><a href=\"sub/b.html#x\">b</a>"
                                    "<IMG SRC=a.gif><a href='mailto:x'>m</a></html>");
@@ -60,14 +60,14 @@ class SavedSiteCheck : public ::testing::Test {
                     "http://h/a.gif(OK:Saved as[a.gif])\r\nhttp://h/gone.html(NG:Bad Status(404))\r\n";
 };
 
-TEST_F(SavedSiteCheck, ASoundCopyPasses) {
+TEST_F(OfflineSavedSite, ASoundCopyPasses) {
   const SiteReport report = Check();
   EXPECT_TRUE(report.problems.empty()) << Join(report.problems);
   EXPECT_EQ(report.pages, (std::vector<std::string>{"b.html", "index.html"}));
   EXPECT_EQ(report.rewritten, 3);
 }
 
-TEST_F(SavedSiteCheck, EachBreakageIsCaught) {
+TEST_F(OfflineSavedSite, EachBreakageIsCaught) {
   const struct {
     const char* what;
     std::function<void()> breakIt;
@@ -96,7 +96,7 @@ TEST_F(SavedSiteCheck, EachBreakageIsCaught) {
   }
 }
 
-TEST(LinkExtraction, FollowsTheScannersTagRulesAndHtmlsAttributeRules) {
+TEST(OfflineLinkExtraction, FollowsTheScannersTagRulesAndHtmlsAttributeRules) {
   const std::string page =
       "<html><!-- <a href=\"hidden.html\"> --><a name=n HREF = 'x y.html' >x</a>"
       "<img alt=\">\" src=p.gif><img src=q.gif/>"
@@ -114,7 +114,7 @@ TEST(LinkExtraction, FollowsTheScannersTagRulesAndHtmlsAttributeRules) {
                                              "iframe i.html", "script s.js"}));
 }
 
-TEST(LinkExtraction, UrlsAndPaths) {
+TEST(OfflineLinkExtraction, UrlsAndPaths) {
   EXPECT_EQ(PercentDecode("my%20page.html%2"), "my page.html%2");
   EXPECT_EQ(FileUrl("/tmp/a b/it's#1.html"), "file:///tmp/a%20b/it's%231.html");
   EXPECT_EQ(FileUrlPath("file:///tmp/a%20b/x.html#top"), fs::path("/tmp/a b/x.html"));
@@ -127,7 +127,7 @@ TEST(LinkExtraction, UrlsAndPaths) {
   EXPECT_EQ(PageTitle("<HTML><Title>t</TITLE>"), "t");
 }
 
-TEST(BrowserVerdict, EachItemIsJudged) {
+TEST(OfflineBrowserVerdict, EachItemIsJudged) {
   TempDir outer;
   const fs::path save = outer / "save";
   fs::create_directories(save);
@@ -163,7 +163,7 @@ TEST(BrowserVerdict, EachItemIsJudged) {
   EXPECT_EQ(CheckVerdict("<html></html>", save, {}, 1), std::vector<std::string>{"the checker's verdict is missing"});
 }
 
-TEST(BrowserStart, ABrowserThatCannotStartIsReportedNotFailed) {
+TEST(OfflineBrowserStart, ABrowserThatCannotStartIsReportedNotFailed) {
   TempDir outer;
   WriteFile(outer / "page.html", "<html></html>");
   const char* old = std::getenv("TRAWLKIT_CHROMIUM");

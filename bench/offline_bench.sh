@@ -19,7 +19,10 @@ build=${1:?usage: offline_bench.sh BUILD_DIR [PAGES...]}
 shift
 sizes=("$@")
 [ $# -eq 0 ] && sizes=(1000 10000)
-cli=$(realpath "$build/cli/trawlkit-cli")
+# trawlkit-cli sits at the top of the build folder; older builds kept it under cli/.
+cli=$build/trawlkit-cli
+[ -x "$cli" ] || cli=$build/cli/trawlkit-cli
+cli=$(realpath "$cli")
 repeat=${REPEAT:-5}
 here=$(dirname "$(realpath "$0")")
 py=/usr/bin/python3

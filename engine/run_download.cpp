@@ -140,8 +140,14 @@ std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
   auto parsed = inet::ParseUrl(url);
   // Links reach us with "." and ".." segments and default ports as the page wrote them; keyed
   // by its canonical form, one file is fetched once however its links spell it.
-  std::string key = parsed ? parsed->scheme + "://" + parsed->host + ":" + std::to_string(parsed->port) + parsed->object
-                           : url;
+  std::string key;
+  if (parsed) {
+    std::string port = std::to_string(parsed->port);
+    key.reserve(parsed->scheme.size() + parsed->host.size() + port.size() + parsed->object.size() + 4);
+    key.append(parsed->scheme).append("://").append(parsed->host).append(":").append(port).append(parsed->object);
+  } else {
+    key = url;
+  }
   auto [it, inserted] = m_state.VisitedUrls.try_emplace(key);
   UrlRecord& record = it->second;
   if (inserted) {

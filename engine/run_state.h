@@ -2,10 +2,11 @@
 // The state of one run: counters, the visited list, the names given out, the open connections.
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <memory>
-#include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "inet/inet.h"
 #include "settings/text.h"
@@ -15,6 +16,22 @@ namespace tk {
 // FetchUrl flag bits.
 inline constexpr int FETCH_START_PAGE = 2;  // its host becomes StartHost; no site or type rule
 inline constexpr int FETCH_PARSE_HTML = 4;  // an HTML answer is scanned for links while saved
+
+// Hash and equality that fold ASCII case, for the run's lookup tables: a crawl asks them once or
+// more per link, and a tree of case-insensitive string compares cost more than the hashing.
+struct HashNoCase {
+  std::size_t operator()(std::string_view s) const {
+    std::uint64_t h = 14695981039346656037ull;
+    for (char c : s) {
+      h ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+      h *= 1099511628211ull;
+    }
+    return static_cast<std::size_t>(h);
+  }
+};
+struct EqualNoCase {
+  bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCase(a, b); }
+};
 
 struct UrlRecord {
   std::string Url;        // exactly as first passed to FetchUrl
@@ -36,9 +53,9 @@ struct RunCounters {
 struct RunState : RunCounters {
   std::int64_t FileBytes = 0;
   // Keyed by the canonical URL, case-insensitively: two spellings of one URL are one URL.
-  std::map<std::string, UrlRecord, LessNoCase> VisitedUrls;
-  std::set<std::string, LessNoCase> UsedNames;
-  std::map<std::string, int, LessNoCase> NextNameNumber;  // per taken name, its next "(n)"
+  std::unordered_map<std::string, UrlRecord, HashNoCase, EqualNoCase> VisitedUrls;
+  std::unordered_set<std::string, HashNoCase, EqualNoCase> UsedNames;
+  std::unordered_map<std::string, int, HashNoCase, EqualNoCase> NextNameNumber;  // per taken name, its next "(n)"
   std::string StartHost;
   int UnnamedCount = 0;
   std::uint32_t ReloadFlag = 0;

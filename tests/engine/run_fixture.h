@@ -73,7 +73,7 @@ class RunFixture : public ::testing::Test {
   FixedClock clock;
   std::string header;  // the settings block, taken as the run starts
   RunCounters counters;
-  std::map<std::string, UrlRecord, LessNoCase> visited;
+  decltype(RunState::VisitedUrls) visited;
 };
 
 }  // namespace tk::test

@@ -1,5 +1,7 @@
 #include "engine/local_names.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <system_error>
 
@@ -105,6 +107,9 @@ std::string MakeUniqueName(RunState& state, const std::string& path) {
 
 int MakeDirs(const std::string& path) {
   if (path.empty()) return 0;
+  // Nearly every call finds the folder made by an earlier file of the run: one stat settles it.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 0;
   std::error_code ec;
   std::filesystem::create_directories(path, ec);
   if (ec) return -1;

@@ -57,8 +57,8 @@ class HttpRequestImpl final : public HttpRequest {
   }
 
   int StatusCode() const override { return m_source == Source::Network ? m_status : 200; }
-  std::string ContentType() const override { return FindHeader(RawLines(), "Content-Type"); }
-  std::string ContentLength() const override { return FindHeader(RawLines(), "Content-Length"); }
+  std::string ContentType() const override { return Header("Content-Type"); }
+  std::string ContentLength() const override { return Header("Content-Length"); }
   std::string RawHeaders() const override {
     if (m_source != Source::Network) return m_entry->meta().headers;
     std::string out;
@@ -126,9 +126,10 @@ class HttpRequestImpl final : public HttpRequest {
   }
 
  private:
-  std::vector<std::string> RawLines() const {
-    if (m_source == Source::Network) return m_lines;
-    return SplitHeaderLines(m_entry->meta().headers);
+  std::string Header(std::string_view name) const {
+    // The live response's lines are searched in place; only a cached answer needs splitting.
+    if (m_source == Source::Network) return FindHeader(m_lines, name);
+    return FindHeader(SplitHeaderLines(m_entry->meta().headers), name);
   }
 
   bool IsChunked() const {

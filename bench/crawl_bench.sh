@@ -1,7 +1,7 @@
 #!/bin/bash
 # Crawl benchmark: trawlkit-cli against GNU Wget on a synthetic site served by nginx on
 # 127.0.0.1. Run by hand, never by CTest:
-#   [REPEAT=3] bench/crawl_bench.sh BUILD_DIR [PAGES...]      (default pages: 1000 10000)
+#   [REPEAT=3] [TMPDIR=/dev/shm] bench/crawl_bench.sh BUILD_DIR [PAGES...]      (default pages: 1000 10000)
 # Prints files per second (fastest of REPEAT runs) and peak memory of both and their ratio.
 # Build trawlkit-cli with -DCMAKE_BUILD_TYPE=Release and without sanitizers for real figures.
 set -euo pipefail
@@ -10,10 +10,12 @@ build=${1:?usage: crawl_bench.sh BUILD_DIR [PAGES...]}
 shift
 sizes=("${@:-1000 10000}")
 [ $# -eq 0 ] && sizes=(1000 10000)
-cli=$(realpath "$build/trawlkit-cli")
+cli=$build/trawlkit-cli
+[ -x "$cli" ] || cli=$build/cli/trawlkit-cli
+cli=$(realpath "$cli")
 repeat=${REPEAT:-3}
 here=$(dirname "$(realpath "$0")")
-work=$(mktemp -d /tmp/trawlkit-bench-XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/trawlkit-bench-XXXXXX")
 nginx_pid=
 cleanup() {
   [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
@@ -55,18 +57,17 @@ CONF
 }
 
 # Runs a command under /usr/bin/time -v; prints "seconds maxrss_kib".
+# The seconds come from the nanosecond clock around the run: GNU time's wall clock shows only
+# hundredths, too coarse for a run of a tenth of a second.
 measure() {
   local out=$1; shift
+  local start end rss
+  start=$(date +%s%N)
   /usr/bin/time -v -o "$out" "$@" >/dev/null 2>&1 || true
-  local wall rss
-  wall=$(grep 'Elapsed (wall clock)' "$out" | awk '{print $NF}')
+  end=$(date +%s%N)
   rss=$(grep 'Maximum resident set size' "$out" | awk '{print $NF}')
-  /usr/bin/python3 - "$wall" "$rss" <<'PY'
-import sys
-parts = [float(p) for p in sys.argv[1].split(":")]
-secs = sum(p * 60 ** i for i, p in enumerate(reversed(parts)))
-print("%.3f %s" % (secs, sys.argv[2]))
-PY
+  /usr/bin/python3 -c 'import sys; print("%.4f %s" % ((int(sys.argv[2]) - int(sys.argv[1])) / 1e9, sys.argv[3]))' \
+    "$start" "$end" "$rss"
 }
 
 min() { /usr/bin/python3 -c "import sys; print(min(float(sys.argv[1]), float(sys.argv[2])))" "$1" "$2"; }

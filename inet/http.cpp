@@ -125,6 +125,23 @@ class HttpRequestImpl final : public HttpRequest {
     }
   }
 
+  // Sends the request ahead of its OpenRequest: started, not waited for.
+  bool StartAhead(Error& err) {
+    if (!Start(err)) return false;
+    m_multi->PerformOnce();
+    return true;
+  }
+
+  // Whether a request sent ahead still carries what it would carry if it were sent now.
+  bool SentAsNow() const { return m_sentCredentials == CurrentCredentials(); }
+
+  // Takes up a request sent ahead: its status and headers, then the same decisions as Open.
+  bool OpenAhead(Error& err) { return AwaitHeaders(err) && Settle(err); }
+
+  const std::string& WireObjectText() const { return m_object; }
+  bool Done() const { return m_transfer.done; }
+  std::uint32_t Flags() const { return m_flags; }
+
  private:
   std::string Header(std::string_view name) const {
     // The live response's lines are searched in place; only a cached answer needs splitting.
@@ -137,8 +154,17 @@ class HttpRequestImpl final : public HttpRequest {
     return detail::AsciiLower(te).find("chunked") != std::string::npos;
   }
 
+  std::optional<Credentials> CurrentCredentials() const {
+    // Credentials written in the URL are the user's explicit choice for it; else what the
+    // session learnt for this host and port.
+    if (m_urlCredentials) return m_urlCredentials;
+    return m_multi->Session()->FindCredentials(m_host, m_port);
+  }
+
+  bool Send(Error& err) { return Start(err) && AwaitHeaders(err); }
+
   // Starts the transfer for the current entry state and credentials.
-  bool Send(Error& err) {
+  bool Start(Error& err) {
     if (m_multi->Session()->Closed()) {
       err = MakeError(ErrorCode::SessionClosed);
       return false;
@@ -164,10 +190,8 @@ class HttpRequestImpl final : public HttpRequest {
     // The saved file is the resource's own bytes: no Accept-Encoding, no decoding.
     curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
 
-    // Credentials written in the URL are the user's explicit choice for it; else what the
-    // session learnt for this host and port.
-    std::optional<Credentials> creds = m_urlCredentials;
-    if (!creds) creds = m_multi->Session()->FindCredentials(m_host, m_port);
+    std::optional<Credentials> creds = CurrentCredentials();
+    m_sentCredentials = creds;
     m_credentialsSent = creds.has_value();
     curl_easy_setopt(easy, CURLOPT_USERNAME, creds ? creds->user.c_str() : nullptr);
     curl_easy_setopt(easy, CURLOPT_PASSWORD, creds ? creds->password.c_str() : nullptr);
@@ -193,6 +217,11 @@ class HttpRequestImpl final : public HttpRequest {
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headerList);
 
     m_multi->Add(m_transfer);
+    return true;
+  }
+
+  // Waits for the status and headers of the started transfer.
+  bool AwaitHeaders(Error& err) {
     if (!m_multi->RunUntil([this] { return m_headersDone || m_transfer.done; }, err)) return false;
     if (!m_headersDone && m_transfer.result != CURLE_OK) {
       err = detail::ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer);
@@ -399,6 +428,7 @@ class HttpRequestImpl final : public HttpRequest {
   int m_status = 0;
   bool m_headersDone = false;
   bool m_credentialsSent = false;
+  std::optional<Credentials> m_sentCredentials;
   std::string m_buffer;              // received, not yet read; bounded by kMaxBuffered + a chunk
   std::size_t m_pos = 0;
   bool m_paused = false;
@@ -430,17 +460,88 @@ class HttpConnectionImpl final : public HttpConnection {
       err = MakeError(ErrorCode::SessionClosed);
       return nullptr;
     }
+    if (auto ahead = TakeAhead(object, flags)) {
+      StartAheadRequests();
+      if (!ahead->OpenAhead(err)) return nullptr;
+      return ahead;
+    }
+    StartAheadRequests();
     auto request = std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, std::string(object),
                                                      flags, m_credentials);
     if (!request->Open(err)) return nullptr;
     return request;
   }
 
+  void Prefetch(std::string_view object, std::uint32_t flags) override {
+    if (!(flags & kFlagReload) || m_multi->Session()->Closed()) return;
+    std::string wire = WireObject(object);
+    Ahead* found = nullptr;
+    for (auto& ahead : m_ahead)
+      if (ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags) found = &ahead;
+    if (found) {
+      found->order = ++m_order;  // asked for again: needed sooner than the older hints
+    } else if (m_ahead.size() < kMaxAhead) {
+      m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, std::string(object),
+                                                           flags, m_credentials),
+                         ++m_order, false});
+    }
+    StartAheadRequests();
+  }
+
  private:
+  // Hints kept, and requests sent ahead at once. A request sent ahead holds its own connection
+  // until its answer is in (or, for a long body, until it is read), so the second bound is the
+  // number of extra connections to the server; an answer that is in holds only its bytes.
+  static constexpr std::size_t kMaxAhead = 32;
+  static constexpr std::size_t kMaxAheadInFlight = 4;
+
+  struct Ahead {
+    std::unique_ptr<HttpRequestImpl> request;
+    std::uint64_t order;  // higher: hinted more recently, so needed sooner in a depth-first crawl
+    bool started;
+  };
+
+  void StartAheadRequests() {
+    std::size_t inFlight = 0;
+    for (const auto& ahead : m_ahead)
+      if (ahead.started && !ahead.request->Done()) ++inFlight;
+    while (inFlight < kMaxAheadInFlight) {
+      auto next = m_ahead.end();
+      for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it)
+        if (!it->started && (next == m_ahead.end() || it->order > next->order)) next = it;
+      if (next == m_ahead.end()) return;
+      Error ignored;  // one that cannot start is simply sent when it is opened
+      if (!next->request->StartAhead(ignored)) {
+        m_ahead.erase(next);
+        continue;
+      }
+      next->started = true;
+      ++inFlight;
+    }
+  }
+
+  // The request sent ahead for exactly this object and these flags, if it is still good to use.
+  // A hint not yet sent is dropped, and so is a request sent with credentials that have changed
+  // since: both are sent afresh.
+  std::unique_ptr<HttpRequestImpl> TakeAhead(std::string_view object, std::uint32_t flags) {
+    if (m_ahead.empty()) return nullptr;
+    std::string wire = WireObject(object);
+    for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it) {
+      if (it->request->WireObjectText() != wire || it->request->Flags() != flags) continue;
+      Ahead ahead = std::move(*it);
+      m_ahead.erase(it);
+      if (!ahead.started || !ahead.request->SentAsNow()) return nullptr;
+      return std::move(ahead.request);
+    }
+    return nullptr;
+  }
+
   std::shared_ptr<Multi> m_multi;  // its connection pool is what keeps connections alive
   std::string m_host;
   int m_port;
   std::optional<Credentials> m_credentials;
+  std::vector<Ahead> m_ahead;  // hinted, not yet opened
+  std::uint64_t m_order = 0;
 };
 
 }  // namespace

@@ -90,6 +90,17 @@ class HttpConnection {
   // Without kFlagReload the request may be answered from the cache (revalidated) or resumed.
   virtual std::unique_ptr<HttpRequest> OpenRequest(std::string_view object, std::uint32_t flags,
                                                    Error& err) = 0;
+  // A hint that OpenRequest(object, flags) is coming soon. The request may be sent at once on
+  // another connection to the same server, so that the server works on it while the caller is
+  // still busy with the answer before; OpenRequest then takes it up as if it were sent then. Its
+  // body waits, at most about 64 KiB of it, until it is read. Only requests with kFlagReload go
+  // ahead (what the cache answers depends on the moment it is asked), and only a few at a time.
+  // Give only hints that are surely followed: a request sent ahead and never opened is wasted on
+  // the server.
+  virtual void Prefetch(std::string_view object, std::uint32_t flags) {
+    (void)object;
+    (void)flags;
+  }
 };
 
 // Consecutive requests on one connection reuse one TCP connection (keep-alive).

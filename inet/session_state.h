@@ -22,6 +22,7 @@ struct Credentials {
   std::string user;
   std::string password;
   unsigned long authMask = CURLAUTH_BASIC | CURLAUTH_DIGEST;  // which schemes libcurl may use
+  bool operator==(const Credentials&) const = default;
 };
 
 class SessionState {

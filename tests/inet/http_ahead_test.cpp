@@ -1,0 +1,134 @@
+// Requests sent ahead of their turn: taken up by OpenRequest as if sent then, each sent once,
+// only for reloads, dropped safely when never opened, and sent again when credentials changed.
+#include <gtest/gtest.h>
+
+#include "inet/errors.h"
+#include "inet/inet.h"
+#include "inet_test_util.h"
+#include "support/test_servers.h"
+
+namespace tk::inet {
+namespace {
+
+using test::BodyBytes;
+using test::ReadAll;
+
+constexpr std::uint32_t kReload = kFlagReload | kFlagNoAutoRedirect | kFlagCacheFile;
+constexpr std::uint32_t kUseCache = kFlagNoAutoRedirect | kFlagCacheFile;
+
+class HttpAheadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server = test::HttpTestServer::Start();
+    Error err;
+    session = OpenSession("trawlkit-test", err);
+    ASSERT_TRUE(session) << err.message;
+    conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
+    ASSERT_TRUE(conn) << err.message;
+  }
+
+  // Opens the object and reads the whole body; "" with a failure when anything goes wrong.
+  std::string Fetch(const std::string& object, int expectedStatus = 200) {
+    Error err;
+    auto req = conn->OpenRequest(object, kReload, err);
+    EXPECT_TRUE(req) << object << ": " << err.message;
+    if (!req) return {};
+    EXPECT_EQ(req->StatusCode(), expectedStatus) << object;
+    auto body = ReadAll(*req, err);
+    EXPECT_TRUE(body) << object << ": " << err.message;
+    return body.value_or("");
+  }
+
+  int RequestsFor(const std::string& object) const {
+    std::string json = server->Stats().json;
+    std::string needle = "\"path\": \"" + object + "\"";
+    int count = 0;
+    for (std::size_t at = json.find(needle); at != std::string::npos; at = json.find(needle, at + 1)) ++count;
+    return count;
+  }
+
+  test::ScopedCacheHome cacheHome;
+  std::unique_ptr<test::HttpTestServer> server;
+  std::unique_ptr<Session> session;
+  std::unique_ptr<HttpConnection> conn;
+};
+
+TEST_F(HttpAheadTest, RequestsSentAheadAreTakenUpInAnyOrderAndSentOnce) {
+  const std::string small = "/__/bytes?n=3000&seed=a";
+  const std::string large = "/__/bytes?n=300000&seed=b";  // far more than is held ahead
+  const std::string missing = "/__/status?code=404";
+  const std::string moved = "/__/redirect?to=/elsewhere";
+  const std::string chunked = "/__/chunked?n=5000&chunk=700";
+  for (const auto& object : {small, large, missing, moved, chunked}) conn->Prefetch(object, kReload);
+  conn->Prefetch(small, kReload);  // a repeated hint sends nothing more
+  EXPECT_EQ(Fetch(large), BodyBytes(300000, "b"));
+  EXPECT_EQ(Fetch(chunked), BodyBytes(5000));
+  Error err;
+  auto redirect = conn->OpenRequest(moved, kReload, err);
+  ASSERT_TRUE(redirect) << err.message;
+  EXPECT_EQ(redirect->StatusCode(), 302);
+  EXPECT_NE(redirect->RawHeaders().find("Location: /elsewhere\r\n"), std::string::npos);
+  redirect.reset();
+  Fetch(missing, 404);
+  EXPECT_EQ(Fetch(small), BodyBytes(3000, "a"));
+  // Asked for again after it was taken up: a new request, as without hints.
+  EXPECT_EQ(Fetch(small), BodyBytes(3000, "a"));
+  EXPECT_EQ(server->Stats().requests, 6) << server->Stats().json;
+  EXPECT_EQ(RequestsFor(small), 2);
+}
+
+TEST_F(HttpAheadTest, HintsThatMayBeAnsweredFromTheCacheSendNothing) {
+  conn->Prefetch("/__/bytes?n=100&etag=%22e%22", kUseCache);
+  Error err;
+  auto req = conn->OpenRequest("/__/bytes?n=10", kReload, err);
+  ASSERT_TRUE(req) << err.message;
+  EXPECT_EQ(server->Stats().requests, 1) << server->Stats().json;
+}
+
+TEST_F(HttpAheadTest, ManyHintsKeepABoundedNumberOfConnections) {
+  for (int i = 0; i < 40; ++i) conn->Prefetch("/__/bytes?n=500&seed=s" + std::to_string(i), kReload);
+  for (int i = 0; i < 40; ++i) {
+    std::string seed = "s" + std::to_string(i);
+    ASSERT_EQ(Fetch("/__/bytes?n=500&seed=" + seed), BodyBytes(500, seed)) << i;
+  }
+  test::HttpStats s = server->Stats();
+  EXPECT_EQ(s.requests, 40) << s.json;
+  EXPECT_LE(s.connections, 5) << s.json;
+}
+
+TEST_F(HttpAheadTest, HintsNeverOpenedAreDroppedWithTheirConnection) {
+  conn->Prefetch("/__/bytes?n=2000", kReload);
+  conn->Prefetch("/__/hang?secs=30", kReload);  // must not hold up the connection's end
+  conn->Prefetch("/__/slow?n=100000&chunk=1000&delay=50", kReload);
+  conn.reset();
+  Error err;
+  conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
+  ASSERT_TRUE(conn) << err.message;
+  EXPECT_EQ(Fetch("/__/bytes?n=20"), BodyBytes(20));
+}
+
+TEST_F(HttpAheadTest, ARequestSentBeforeCredentialsWereLearntIsSentAgainWithThem) {
+  const std::string object = "/__/basic?user=alice&pw=s3cret";
+  conn->Prefetch(object, kReload);
+  Error err;
+  auto first = conn->OpenRequest(object + "&n=1", kReload, err);
+  ASSERT_TRUE(first) << err.message;
+  ASSERT_EQ(first->StatusCode(), 401);
+  ASSERT_TRUE(first->ResendWithCredentials("alice", "s3cret", err)) << err.message;
+  ASSERT_EQ(first->StatusCode(), 200);
+  first.reset();
+  EXPECT_EQ(Fetch(object), "welcome alice");
+  EXPECT_EQ(RequestsFor(object), 2) << server->Stats().json;
+}
+
+TEST_F(HttpAheadTest, AClosedSessionSendsNothingAhead) {
+  session->Close();
+  conn->Prefetch("/__/bytes?n=10", kReload);
+  Error err;
+  EXPECT_FALSE(conn->OpenRequest("/__/bytes?n=10", kReload, err));
+  EXPECT_EQ(err.number, static_cast<int>(ErrorCode::SessionClosed));
+  EXPECT_EQ(server->Stats().requests, 0);
+}
+
+}  // namespace
+}  // namespace tk::inet

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/inet_backend.h"
 #include "engine/run_clock.h"
@@ -17,6 +18,7 @@
 namespace tk {
 
 class LocalFile;
+struct PageContext;
 
 class Crawler {
  public:
@@ -65,6 +67,16 @@ class Crawler {
                    const std::string& name, bool& failed);
   void WritePage(const HttpTarget& target, const std::string& page, LocalFile& file, int depth,
                  const UrlRecord& record, const std::string& name);
+  // The links a page's scan will ask for, in scan order, with those that can be sent ahead of
+  // their turn filled in.
+  struct AheadLink {
+    std::string key;     // in the visited list
+    std::string object;  // as the request will name it; empty: not to be sent ahead
+    std::string host;
+    int port = 0;
+  };
+  std::vector<AheadLink> LinksToSendAhead(const PageContext& context, const std::string& page);
+  void SendAhead(const std::vector<AheadLink>& links, std::size_t from);
 
   std::string FetchFtp(const std::string& host, const std::string& path, int port, UrlRecord& record);
   bool ConnectFtp(const std::string& host, int port, inet::Error& err);
@@ -99,5 +111,8 @@ std::string WithTrailingSlash(std::string dir);
 
 // "%s(NG:%s(%d))\r\n" and friends, spelled once.
 std::string LogLine(std::string_view url, std::string_view outcome);
+
+// The visited list's key of a parsed URL: scheme, host, port and object, compared without case.
+std::string VisitKey(const inet::Url& url);
 
 }  // namespace tk

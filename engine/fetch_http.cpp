@@ -1,4 +1,7 @@
 // HTTP retrieval: rules, request, password, redirects, the body and the page scan.
+#include <algorithm>
+#include <unordered_set>
+
 #include "engine/crawler.h"
 #include "engine/local_file.h"
 #include "engine/local_names.h"
@@ -193,7 +196,12 @@ void Crawler::WritePage(const HttpTarget& target, const std::string& page, Local
   context.pageLocalPath = name;
   context.depth = depth;
   context.linkLayers = m_settings.LinkLayers;
-  context.fetchUrl = [this](const std::string& url, bool parseHtml, int linkDepth) {
+  const std::vector<AheadLink> ahead = LinksToSendAhead(context, page);
+  std::size_t asked = 0;
+  SendAhead(ahead, 0);
+  context.fetchUrl = [this, &ahead, &asked](const std::string& url, bool parseHtml, int linkDepth) {
+    // While this link (and all it links to) is fetched, the server already has the next ones.
+    SendAhead(ahead, ++asked);
     return FetchUrl(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth);
   };
   context.write = [&file](const char* data, std::size_t len) { file.Write(std::string_view(data, len)); };
@@ -207,6 +215,53 @@ void Crawler::WritePage(const HttpTarget& target, const std::string& page, Local
     ++m_state.Errors;
     WriteLog(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"));
     m_host.ShowCounts(m_state);
+  }
+}
+
+std::vector<Crawler::AheadLink> Crawler::LinksToSendAhead(const PageContext& context, const std::string& page) {
+  std::vector<AheadLink> links;
+  // Only where every hint is surely followed by its request: answers never taken from the cache
+  // (what it holds may change before the turn comes), and a crawl held to its start site, whose
+  // connection then serves the page's whole subtree.
+  if (!m_state.ReloadFlag || !m_settings.SameSiteOnly || !m_state.HttpConnection) return links;
+  // A dry pass of the same scanner over the same chunks asks for the same links in the same order.
+  PageContext dry = context;
+  dry.write = [](const char*, std::size_t) {};
+  dry.fetchUrl = [this, &links](const std::string& url, bool parseHtml, int) {
+    AheadLink& link = links.emplace_back();
+    auto parsed = inet::ParseUrl(url);
+    int flags = parseHtml ? FETCH_PARSE_HTML : 0;
+    if (!parsed || parsed->service != inet::Service::Http || !IsSiteAllowed(parsed->host, flags) ||
+        !IsTypeAllowed(parsed->object, flags))
+      return std::string();
+    link.key = VisitKey(*parsed);
+    link.object = WithoutFragment(parsed->object);
+    link.host = parsed->host;
+    link.port = parsed->port;
+    return std::string();
+  };
+  ScanState scan;
+  for (std::size_t at = 0; at < page.size(); at += kChunk)
+    ParseHtmlChunk(dry, std::string_view(page).substr(at, kChunk), scan);
+  // A second spelling of one URL finds it visited when its turn comes: it is never requested.
+  std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
+  for (AheadLink& link : links)
+    if (!link.object.empty() && !seen.insert(link.key).second) link.object.clear();
+  return links;
+}
+
+void Crawler::SendAhead(const std::vector<AheadLink>& links, std::size_t from) {
+  constexpr std::size_t kWindow = 4;
+  auto& connection = m_state.HttpConnection;
+  if (!connection || Cancelled()) return;
+  const std::uint32_t flags = m_state.ReloadFlag | inet::kFlagNoAutoRedirect | inet::kFlagCacheFile;
+  // The layer sends the latest hint first, so the nearest link is hinted last.
+  for (std::size_t i = std::min(links.size(), from + kWindow); i-- > from;) {
+    const AheadLink& link = links[i];
+    // A link already visited is not fetched again when its turn comes.
+    if (link.object.empty() || m_state.VisitedUrls.count(link.key)) continue;
+    if (!EqualsNoCase(link.host, connection->ServerName()) || link.port != connection->Port()) continue;
+    connection->Prefetch(link.object, flags);
   }
 }
 

@@ -140,15 +140,7 @@ std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
   auto parsed = inet::ParseUrl(url);
   // Links reach us with "." and ".." segments and default ports as the page wrote them; keyed
   // by its canonical form, one file is fetched once however its links spell it.
-  std::string key;
-  if (parsed) {
-    std::string port = std::to_string(parsed->port);
-    key.reserve(parsed->scheme.size() + parsed->host.size() + port.size() + parsed->object.size() + 4);
-    key.append(parsed->scheme).append("://").append(parsed->host).append(":").append(port).append(parsed->object);
-  } else {
-    key = url;
-  }
-  auto [it, inserted] = m_state.VisitedUrls.try_emplace(key);
+  auto [it, inserted] = m_state.VisitedUrls.try_emplace(parsed ? VisitKey(*parsed) : url);
   UrlRecord& record = it->second;
   if (inserted) {
     record.Url = url;
@@ -164,6 +156,14 @@ std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
   // The log box only: the run log records what was attempted, and this never was.
   m_host.AppendLog(LogLine(url, "NG:Service not supported"));
   return {};
+}
+
+std::string VisitKey(const inet::Url& url) {
+  std::string port = std::to_string(url.port);
+  std::string key;
+  key.reserve(url.scheme.size() + url.host.size() + port.size() + url.object.size() + 4);
+  key.append(url.scheme).append("://").append(url.host).append(":").append(port).append(url.object);
+  return key;
 }
 
 std::string Crawler::Drop(UrlRecord& record, int flags) {

@@ -109,6 +109,41 @@ TEST_F(EndToEnd, ASiteIsSavedInTheServersLayoutWithItsLinksRewritten) {
   EXPECT_EQ(ReadFile(save / (dir + "/img/a.gif")), "GIF89a-pixels");
 }
 
+TEST_F(EndToEnd, LinksSentAheadKeepTheDepthFirstOrderAndAskForEachFileOnce) {
+  // Without the cache and held to its site, the run sends a page's next links ahead while it
+  // follows the current one; the order, the files and the requests the server sees must stay
+  // those of one request at a time.
+  WriteFile(site / "index.html", "<html><a href=a1.html>1</a><a href=a2.html>2</a><a href=a3.html>3</a>"
+                                 "<img src=x.gif><a href=A1.html#top>again</a></html>");
+  WriteFile(site / "a1.html", "<html><a href=b1.html>b</a><a href=a2.html>2</a><img src=x.gif></html>");
+  WriteFile(site / "a2.html", "<html><a href=b2.html>b</a></html>");
+  WriteFile(site / "a3.html", "<html><a href=b3.html>b</a><a href=http://localhost/elsewhere.html>o</a></html>");
+  for (const char* leaf : {"b1", "b2", "b3"})
+    WriteFile(site / (std::string(leaf) + ".html"), "<html><a href=c.html>too deep</a></html>");
+  WriteFile(site / "c.html", "never asked for");
+  WriteFile(site / "x.gif", "GIF89a");
+  auto server = HttpTestServer::Start(site.Path());
+  settings.LinkLayers = 2;
+  settings.SameSiteOnly = 1;
+  settings.SaveFlat = 1;
+  host.startUrls = {server->Url("/index.html")};
+  std::string log = Run();
+  std::string expected;
+  // a2.html is first reached from a1.html, one layer down, so its own link is not followed.
+  for (const char* name : {"index.html", "a1.html", "b1.html", "a2.html", "x.gif", "a3.html", "b3.html"})
+    expected += server->Origin() + "/" + name + "(OK:Saved as[" + name + "])\r\n";
+  EXPECT_EQ(Lines(log), expected);
+  HttpStats stats = server->Stats();
+  EXPECT_EQ(stats.requests, 7) << stats.json;
+  EXPECT_GT(stats.connections, 1) << "nothing was sent ahead: " << stats.json;
+  EXPECT_EQ(stats.json.find("b2.html"), std::string::npos) << stats.json;
+  EXPECT_EQ(stats.json.find("c.html"), std::string::npos) << stats.json;
+  EXPECT_EQ(stats.json.find("elsewhere"), std::string::npos) << stats.json;
+  // Every saved file is its page as the server has it (the links here need no rewriting).
+  EXPECT_EQ(ReadFile(save / "a3.html"), ReadFile(site / "a3.html"));
+  EXPECT_EQ(ReadFile(save / "x.gif"), "GIF89a");
+}
+
 TEST_F(EndToEnd, TheCounterTableRowByRow) {
   auto server = HttpTestServer::Start();
   std::string o = server->Origin();

@@ -135,6 +135,14 @@ class HttpRequestImpl final : public HttpRequest {
   // Whether a request sent ahead still carries what it would carry if it were sent now.
   bool SentAsNow() const { return m_sentCredentials == CurrentCredentials(); }
 
+  // Whether an answer too long to be held ahead has waited, paused, so long that the server may
+  // have given up on its connection; the caller would then see an error that a request sent in
+  // its turn does not meet.
+  bool PausedTooLong() const {
+    constexpr auto kMaxPause = std::chrono::seconds(5);
+    return m_paused && std::chrono::steady_clock::now() - m_pausedAt > kMaxPause;
+  }
+
   // Takes up a request sent ahead: its status and headers, then the same decisions as Open.
   bool OpenAhead(Error& err) { return AwaitHeaders(err) && Settle(err); }
 
@@ -391,6 +399,7 @@ class HttpRequestImpl final : public HttpRequest {
       return n;
     }
     if (self->m_buffer.size() - self->m_pos >= kMaxBuffered) {
+      if (!self->m_paused) self->m_pausedAt = std::chrono::steady_clock::now();
       self->m_paused = true;
       return CURL_WRITEFUNC_PAUSE;
     }
@@ -432,6 +441,7 @@ class HttpRequestImpl final : public HttpRequest {
   std::string m_buffer;              // received, not yet read; bounded by kMaxBuffered + a chunk
   std::size_t m_pos = 0;
   bool m_paused = false;
+  std::chrono::steady_clock::time_point m_pausedAt;
   bool m_discard = false;
   std::size_t m_drained = 0;
 
@@ -522,7 +532,7 @@ class HttpConnectionImpl final : public HttpConnection {
 
   // The request sent ahead for exactly this object and these flags, if it is still good to use.
   // A hint not yet sent is dropped, and so is a request sent with credentials that have changed
-  // since: both are sent afresh.
+  // since or a long answer paused for long: all are sent afresh.
   std::unique_ptr<HttpRequestImpl> TakeAhead(std::string_view object, std::uint32_t flags) {
     if (m_ahead.empty()) return nullptr;
     std::string wire = WireObject(object);
@@ -530,7 +540,7 @@ class HttpConnectionImpl final : public HttpConnection {
       if (it->request->WireObjectText() != wire || it->request->Flags() != flags) continue;
       Ahead ahead = std::move(*it);
       m_ahead.erase(it);
-      if (!ahead.started || !ahead.request->SentAsNow()) return nullptr;
+      if (!ahead.started || !ahead.request->SentAsNow() || ahead.request->PausedTooLong()) return nullptr;
       return std::move(ahead.request);
     }
     return nullptr;

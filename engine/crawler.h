@@ -74,9 +74,10 @@ class Crawler {
     std::string object;  // as the request will name it; empty: not to be sent ahead
     std::string host;
     int port = 0;
+    bool visited = false;  // found in the visited list: never looked up again
   };
   std::vector<AheadLink> LinksToSendAhead(const PageContext& context, const std::string& page);
-  void SendAhead(const std::vector<AheadLink>& links, std::size_t from);
+  void SendAhead(std::vector<AheadLink>& links, std::size_t from);
 
   std::string FetchFtp(const std::string& host, const std::string& path, int port, UrlRecord& record);
   bool ConnectFtp(const std::string& host, int port, inet::Error& err);

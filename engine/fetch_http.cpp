@@ -196,7 +196,7 @@ void Crawler::WritePage(const HttpTarget& target, const std::string& page, Local
   context.pageLocalPath = name;
   context.depth = depth;
   context.linkLayers = m_settings.LinkLayers;
-  const std::vector<AheadLink> ahead = LinksToSendAhead(context, page);
+  std::vector<AheadLink> ahead = LinksToSendAhead(context, page);
   std::size_t asked = 0;
   SendAhead(ahead, 0);
   context.fetchUrl = [this, &ahead, &asked](const std::string& url, bool parseHtml, int linkDepth) {
@@ -250,16 +250,20 @@ std::vector<Crawler::AheadLink> Crawler::LinksToSendAhead(const PageContext& con
   return links;
 }
 
-void Crawler::SendAhead(const std::vector<AheadLink>& links, std::size_t from) {
+void Crawler::SendAhead(std::vector<AheadLink>& links, std::size_t from) {
   constexpr std::size_t kWindow = 4;
   auto& connection = m_state.HttpConnection;
   if (!connection || Cancelled()) return;
   const std::uint32_t flags = m_state.ReloadFlag | inet::kFlagNoAutoRedirect | inet::kFlagCacheFile;
   // The layer sends the latest hint first, so the nearest link is hinted last.
   for (std::size_t i = std::min(links.size(), from + kWindow); i-- > from;) {
-    const AheadLink& link = links[i];
-    // A link already visited is not fetched again when its turn comes.
-    if (link.object.empty() || m_state.VisitedUrls.count(link.key)) continue;
+    AheadLink& link = links[i];
+    // A link already visited is not fetched again when its turn comes; once visited, always.
+    if (link.object.empty() || link.visited) continue;
+    if (m_state.VisitedUrls.count(link.key)) {
+      link.visited = true;
+      continue;
+    }
     if (!EqualsNoCase(link.host, connection->ServerName()) || link.port != connection->Port()) continue;
     connection->Prefetch(link.object, flags);
   }

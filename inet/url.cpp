@@ -121,7 +121,8 @@ std::string RemoveDotSegments(std::string_view path) {
     }
     i = end;
   }
-  if (out.empty()) out = "/";
+  // push_back rather than assigning "/": GCC 12 misreads the assignment at -O2 (-Wrestrict).
+  if (out.empty()) out.push_back('/');
   return out;
 }
 
@@ -173,7 +174,7 @@ std::optional<Url> ParseUrl(std::string_view text) {
   std::size_t pathEnd = tail.find_first_of("?#");
   if (pathEnd == std::string_view::npos) pathEnd = tail.size();
   std::string path = PercentEncodeUnsafe(tail.substr(0, pathEnd));
-  if (path.empty()) path = "/";
+  if (path.empty()) path.push_back('/');
   url.object = RemoveDotSegments(path);
   url.object += tail.substr(pathEnd);
   return url;

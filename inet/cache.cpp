@@ -16,6 +16,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "inet/cache_commit.h"
 #include "inet/options.h"
 
 namespace tk::inet {
@@ -177,11 +178,11 @@ struct Scanned {
 
 // Under the directory lock: measures every entry, drops orphan bodies, evicts the least recently
 // used entries until the total fits the cap, and returns the new total.
-std::int64_t ScanAndEvict(std::uint64_t limit) {
+std::int64_t ScanAndEvict(const fs::path& dir, std::uint64_t limit) {
   std::error_code ec;
   std::vector<Scanned> entries;
   std::vector<fs::path> bodies;
-  for (auto& e : fs::directory_iterator(Directory(), ec)) {
+  for (auto& e : fs::directory_iterator(dir, ec)) {
     const fs::path& p = e.path();
     if (p.extension() == ".body") bodies.push_back(p);
     if (p.extension() != ".meta") continue;
@@ -190,7 +191,7 @@ std::int64_t ScanAndEvict(std::uint64_t limit) {
       fs::remove(p, ec);
       continue;
     }
-    fs::path body = Directory() / m.body;
+    fs::path body = dir / m.body;
     auto size = fs::file_size(body, ec);
     if (ec) {
       ec.clear();
@@ -222,6 +223,68 @@ std::int64_t ScanAndEvict(std::uint64_t limit) {
   return static_cast<std::int64_t>(total);
 }
 
+// Creates a body file; the folder is made only when it is missing, not checked for every entry.
+int OpenBody(const fs::path& dir, const std::string& name) {
+  const fs::path path = dir / name;
+  constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+  int fd = ::open(path.c_str(), kCreate, 0600);
+  if (fd < 0 && errno == ENOENT) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    fd = ::open(path.c_str(), kCreate, 0600);
+  }
+  return fd;
+}
+
+// Writes the metadata of an entry whose body file is complete and swaps it in: the entry is
+// then published. Evicts when the cache has outgrown its cap.
+void Publish(const fs::path& dir, const Meta& meta) {
+  std::error_code ec;
+  const fs::path bodyPath = dir / meta.body;
+  fs::path metaPath = dir / (KeyOf(meta.url) + ".meta");
+  fs::path tmp = metaPath;
+  // Appended piece by piece: GCC 12 misreads the one-expression form at -O2 (-Wrestrict).
+  tmp += ".";
+  tmp += RandomSuffix();
+  tmp += ".tmp";
+  {
+    std::string text = SerializeMeta(meta);
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    bool ok = fd >= 0 && WriteAll(fd, text.data(), text.size());
+    if (fd >= 0 && ::close(fd) != 0) ok = false;
+    if (!ok) {
+      fs::remove(tmp, ec);
+      fs::remove(bodyPath, ec);
+      return;
+    }
+  }
+  DirLock lock(dir);
+  Meta old;
+  std::int64_t oldSize = 0;
+  bool hadOld = ReadMetaFile(metaPath, old) && old.body != meta.body;
+  if (hadOld) oldSize = static_cast<std::int64_t>(old.length);
+  fs::rename(tmp, metaPath, ec);
+  if (ec) {
+    fs::remove(tmp, ec);
+    fs::remove(bodyPath, ec);
+    return;
+  }
+  if (hadOld) fs::remove(dir / old.body, ec);
+
+  std::lock_guard totalLock(g_totalMutex);
+  std::uint64_t limit = g_sizeLimit.load();
+  if (g_totalDir != dir) {
+    g_totalDir = dir;
+    g_total = -1;
+  }
+  if (g_total < 0) {
+    g_total = ScanAndEvict(dir, limit);
+  } else {
+    g_total += static_cast<std::int64_t>(meta.length) - oldSize;
+    if (g_total > static_cast<std::int64_t>(limit)) g_total = ScanAndEvict(dir, limit);
+  }
+}
+
 }  // namespace
 
 fs::path Directory() {
@@ -236,7 +299,10 @@ fs::path Directory() {
   return base / "trawlkit";
 }
 
-fs::path MetaPathFor(std::string_view url) { return Directory() / (KeyOf(url) + ".meta"); }
+fs::path MetaPathFor(std::string_view url) {
+  detail::WaitForDeferred();
+  return Directory() / (KeyOf(url) + ".meta");
+}
 
 Entry::~Entry() {
   if (m_fd >= 0) ::close(m_fd);
@@ -251,6 +317,7 @@ long Entry::Read(char* buf, std::size_t n) {
 }
 
 std::unique_ptr<Entry> Lookup(std::string_view url) {
+  detail::WaitForDeferred();
   fs::path metaPath = MetaPathFor(url);
   Meta m;
   if (!ReadMetaFile(metaPath, m) || m.url != url) return nullptr;
@@ -275,6 +342,7 @@ std::unique_ptr<Entry> Lookup(std::string_view url) {
 }
 
 void Remove(std::string_view url) {
+  detail::WaitForDeferred();
   DirLock lock;
   Meta m;
   std::error_code ec;
@@ -283,24 +351,19 @@ void Remove(std::string_view url) {
   fs::remove(metaPath, ec);
 }
 
-std::unique_ptr<Writer> Writer::Create(const Meta& meta) {
+std::unique_ptr<Writer> Writer::Create(const Meta& meta, bool deferred) {
   Meta m = meta;
   m.complete = false;
   m.length = 0;
   m.checksum = kFnvOffset;
   m.body = KeyOf(m.url) + "." + RandomSuffix() + ".body";
-  const fs::path dir = Directory();
-  const fs::path bodyPath = dir / m.body;
-  constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
-  int fd = ::open(bodyPath.c_str(), kCreate, 0600);
-  // The folder is made only when it is missing, not checked before every entry.
-  if (fd < 0 && errno == ENOENT) {
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    fd = ::open(bodyPath.c_str(), kCreate, 0600);
+  fs::path dir = Directory();
+  int fd = -1;
+  if (!deferred) {
+    fd = OpenBody(dir, m.body);
+    if (fd < 0) return nullptr;
   }
-  if (fd < 0) return nullptr;
-  return std::unique_ptr<Writer>(new Writer(std::move(m), fd));
+  return std::unique_ptr<Writer>(new Writer(std::move(m), std::move(dir), fd));
 }
 
 Writer::~Writer() {
@@ -326,9 +389,21 @@ bool Writer::CopyFrom(Entry& entry) {
   return !m_failed;
 }
 
+bool Writer::LeaveMemory() {
+  m_fd = OpenBody(m_dir, m_meta.body);
+  m_inMemory = false;
+  bool ok = m_fd >= 0 && WriteAll(m_fd, m_held.data(), m_held.size());
+  std::string().swap(m_held);
+  return ok;
+}
+
 void Writer::Append(const char* data, std::size_t n) {
   if (m_failed || n == 0) return;
-  if (!WriteAll(m_fd, data, n)) {
+  if (m_inMemory && m_held.size() + n > kHeldInMemory && !LeaveMemory()) m_failed = true;
+  if (m_failed) return;
+  if (m_inMemory) {
+    m_held.append(data, n);
+  } else if (!WriteAll(m_fd, data, n)) {
     m_failed = true;
     return;
   }
@@ -339,60 +414,34 @@ void Writer::Append(const char* data, std::size_t n) {
 void Writer::Finish(bool complete) {
   if (m_finished) return;
   m_finished = true;
-  std::error_code ec;
-  const fs::path dir = Directory();
-  fs::path bodyPath = dir / m_meta.body;
-  bool closedOk = ::close(m_fd) == 0;
-  m_fd = -1;
   m_meta.complete = complete &&
                     (m_meta.expected < 0 || static_cast<std::uint64_t>(m_meta.expected) == m_meta.length);
   bool resumable = !m_meta.etag.empty() || !m_meta.lastModified.empty();
-  if (m_failed || !closedOk || (!m_meta.complete && (!resumable || m_meta.length == 0))) {
-    fs::remove(bodyPath, ec);
+  bool keep = !m_failed && (m_meta.complete || (resumable && m_meta.length > 0));
+  if (m_inMemory) {
+    if (!keep) return;
+    detail::Defer([dir = m_dir, meta = m_meta, body = std::move(m_held)] {
+      int fd = OpenBody(dir, meta.body);
+      if (fd < 0) return;
+      bool ok = WriteAll(fd, body.data(), body.size());
+      if (::close(fd) != 0) ok = false;
+      if (ok) {
+        Publish(dir, meta);
+      } else {
+        std::error_code ec;
+        fs::remove(dir / meta.body, ec);
+      }
+    });
     return;
   }
-  fs::path metaPath = dir / (KeyOf(m_meta.url) + ".meta");
-  fs::path tmp = metaPath;
-  // Appended piece by piece: GCC 12 misreads the one-expression form at -O2 (-Wrestrict).
-  tmp += ".";
-  tmp += RandomSuffix();
-  tmp += ".tmp";
-  {
-    std::string text = SerializeMeta(m_meta);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    bool ok = fd >= 0 && WriteAll(fd, text.data(), text.size());
-    if (fd >= 0 && ::close(fd) != 0) ok = false;
-    if (!ok) {
-      fs::remove(tmp, ec);
-      fs::remove(bodyPath, ec);
-      return;
-    }
-  }
-  DirLock lock(dir);
-  Meta old;
-  std::int64_t oldSize = 0;
-  bool hadOld = ReadMetaFile(metaPath, old) && old.body != m_meta.body;
-  if (hadOld) oldSize = static_cast<std::int64_t>(old.length);
-  fs::rename(tmp, metaPath, ec);
-  if (ec) {
-    fs::remove(tmp, ec);
-    fs::remove(bodyPath, ec);
+  bool closedOk = m_fd < 0 || ::close(m_fd) == 0;
+  m_fd = -1;
+  if (!keep || !closedOk) {
+    std::error_code ec;
+    fs::remove(m_dir / m_meta.body, ec);
     return;
   }
-  if (hadOld) fs::remove(dir / old.body, ec);
-
-  std::lock_guard totalLock(g_totalMutex);
-  std::uint64_t limit = g_sizeLimit.load();
-  if (g_totalDir != dir) {
-    g_totalDir = dir;
-    g_total = -1;
-  }
-  if (g_total < 0) {
-    g_total = ScanAndEvict(limit);
-  } else {
-    g_total += static_cast<std::int64_t>(m_meta.length) - oldSize;
-    if (g_total > static_cast<std::int64_t>(limit)) g_total = ScanAndEvict(limit);
-  }
+  Publish(m_dir, m_meta);
 }
 
 }  // namespace cache

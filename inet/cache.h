@@ -58,7 +58,12 @@ void Remove(std::string_view url);
 class Writer {
  public:
   // `meta` gives url, expected, validators and headers. nullptr when the cache cannot be written.
-  static std::unique_ptr<Writer> Create(const Meta& meta);
+  // `deferred`: the body is held in memory while it is small (kHeldInMemory), and such an entry is
+  // written out on the cache's own thread once finished; a writer is then always returned, and a
+  // cache that cannot be written simply gets no entry. Lookup, Remove and MetaPathFor wait for
+  // those writes, so this process always finds what it finished.
+  static std::unique_ptr<Writer> Create(const Meta& meta, bool deferred = false);
+  static constexpr std::size_t kHeldInMemory = 64 * 1024;
   ~Writer();
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
@@ -72,9 +77,14 @@ class Writer {
   void Finish(bool complete);
 
  private:
-  Writer(Meta meta, int fd) : m_meta(std::move(meta)), m_fd(fd) {}
+  Writer(Meta meta, std::filesystem::path dir, int fd)
+      : m_meta(std::move(meta)), m_dir(std::move(dir)), m_fd(fd), m_inMemory(fd < 0) {}
+  bool LeaveMemory();
   Meta m_meta;
+  std::filesystem::path m_dir;  // the folder at creation: the environment may change before the end
   int m_fd;
+  bool m_inMemory;     // the body so far is in m_held, not yet in a file
+  std::string m_held;
   bool m_failed = false;
   bool m_finished = false;
 };

@@ -284,7 +284,8 @@ class HttpRequestImpl final : public HttpRequest {
       meta.headers = RawHeaders();
       std::string length = FindHeader(m_lines, "Content-Length");
       meta.expected = length.empty() || IsChunked() ? -1 : ParseLength(length);
-      if (!meta.etag.empty() || !meta.lastModified.empty()) m_writer = cache::Writer::Create(meta);
+      // Written out on the cache's own thread when small, while the next request goes on.
+      if (!meta.etag.empty() || !meta.lastModified.empty()) m_writer = cache::Writer::Create(meta, true);
       TakeBufferedIntoCache();
     }
     return true;

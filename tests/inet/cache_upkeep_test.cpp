@@ -1,11 +1,15 @@
 // The cache's housekeeping, written through its own writer: a folder removed during a run, the
-// sweep of orphan bodies, and evictions that leave room below the size cap.
+// sweep of orphan bodies, evictions that leave room below the size cap, and entries written out
+// on the cache's own thread.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "inet/cache.h"
 #include "inet/options.h"
@@ -89,6 +93,104 @@ TEST(CacheUpkeep, EvictionLeavesRoomBelowTheCap) {
   Store("e6", 10000);  // 40,000 again: still nothing to evict
   for (const char* name : {"e3", "e4", "e5", "e6"}) EXPECT_TRUE(cache::Lookup(UrlOf(name))) << name;
   SetCacheSizeLimit(std::uint64_t{1} << 30);
+}
+
+std::unique_ptr<cache::Writer> Deferred(const std::string& name) {
+  cache::Meta meta;
+  meta.url = UrlOf(name);
+  meta.etag = "\"" + name + "\"";
+  return cache::Writer::Create(meta, true);
+}
+
+std::string ReadEntry(const std::string& name) {
+  auto entry = cache::Lookup(UrlOf(name));
+  if (!entry) return "<none>";
+  std::string data(static_cast<std::size_t>(entry->meta().length), '\0');
+  std::size_t got = 0;
+  while (got < data.size()) {
+    long n = entry->Read(data.data() + got, data.size() - got);
+    if (n <= 0) return "<unreadable>";
+    got += static_cast<std::size_t>(n);
+  }
+  return data;
+}
+
+TEST(CacheDeferred, AFinishedEntryIsFoundAtOnceByThisProcess) {
+  test::ScopedCacheHome home;
+  for (int i = 0; i < 20; ++i) {
+    auto writer = Deferred("d" + std::to_string(i));
+    ASSERT_TRUE(writer);
+    std::string body = "body " + std::to_string(i);
+    writer->Append(body.data(), 2);
+    writer->Append(body.data() + 2, body.size() - 2);
+    writer->Finish(true);
+  }
+  // The metadata path waits for the writes as Lookup does.
+  EXPECT_TRUE(fs::exists(cache::MetaPathFor(UrlOf("d19"))));
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(ReadEntry("d" + std::to_string(i)), "body " + std::to_string(i));
+}
+
+TEST(CacheDeferred, ALongBodyGoesToItsFileAsItStreams) {
+  test::ScopedCacheHome home;
+  auto writer = Deferred("long");
+  std::string chunk(1000, 'L');
+  std::size_t total = 0;
+  while (total <= cache::Writer::kHeldInMemory) {
+    writer->Append(chunk.data(), chunk.size());
+    total += chunk.size();
+  }
+  int bodies = 0;
+  for (auto& e : fs::directory_iterator(home.CacheDir()))
+    if (e.path().extension() == ".body" && fs::file_size(e.path()) == total) ++bodies;
+  EXPECT_EQ(bodies, 1);
+  writer->Append("end", 3);
+  writer->Finish(true);
+  EXPECT_EQ(ReadEntry("long"), std::string(total, 'L') + "end");
+}
+
+TEST(CacheDeferred, AnEntryLandsInTheFolderItWasStartedIn) {
+  test::ScopedCacheHome home;
+  auto writer = Deferred("moved");
+  writer->Append("abc", 3);
+  {
+    test::ScopedCacheHome other;  // another folder by the time the entry is finished
+    writer->Finish(true);
+    EXPECT_EQ(ReadEntry("moved"), "<none>");
+  }
+  EXPECT_EQ(ReadEntry("moved"), "abc");
+}
+
+TEST(CacheDeferred, AnUnwritableFolderGetsNoEntryAndNoFailure) {
+  test::TempDir dir;
+  test::WriteFile(dir / "file", "not a folder");
+  std::string old = std::getenv("XDG_CACHE_HOME") ? std::getenv("XDG_CACHE_HOME") : "";
+  setenv("XDG_CACHE_HOME", (dir / "file").c_str(), 1);
+  auto writer = Deferred("nowhere");
+  ASSERT_TRUE(writer);  // not known yet: the folder is only touched when the entry is written
+  writer->Append("abc", 3);
+  writer->Finish(true);
+  EXPECT_EQ(ReadEntry("nowhere"), "<none>");
+  if (old.empty()) unsetenv("XDG_CACHE_HOME");
+  else setenv("XDG_CACHE_HOME", old.c_str(), 1);
+}
+
+TEST(CacheDeferred, EntriesFinishedJustBeforeExitAreWritten) {
+  test::ScopedCacheHome home;
+  Store("before", 10);  // the parent's own writes, so a child is forked from a process that has them
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    for (int i = 0; i < 30; ++i) {
+      auto writer = Deferred("exit" + std::to_string(i));
+      writer->Append("bye", 3);
+      writer->Finish(true);
+    }
+    std::exit(0);  // a normal exit: whatever is still queued is written first
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(ReadEntry("exit" + std::to_string(i)), "bye") << i;
 }
 
 }  // namespace

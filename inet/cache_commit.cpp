@@ -1,0 +1,113 @@
+#include "inet/cache_commit.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace tk::inet::cache::detail {
+namespace {
+
+class Committer {
+ public:
+  ~Committer() {
+    // A forked child never had the thread: its copies are left alone.
+    if (m_thread && m_owner != ::getpid()) return;
+    if (m_thread) {
+      {
+        std::lock_guard lock(*m_mutex);
+        m_stop = true;
+      }
+      m_wake->notify_one();
+      m_thread->join();  // the queue is emptied first: no finished entry is lost at exit
+      delete m_thread;
+    }
+    delete m_idle;
+    delete m_wake;
+    delete m_mutex;
+  }
+  Committer() = default;
+  Committer(const Committer&) = delete;
+  Committer& operator=(const Committer&) = delete;
+
+  void Push(std::function<void()> job) {
+    AdoptAfterFork();
+    {
+      std::unique_lock lock(*m_mutex);
+      // A disk slower than the network must not let the held bodies pile up in memory.
+      if (m_thread) m_idle->wait(lock, [this] { return m_pending.load() < kMaxPending; });
+      m_jobs.push_back(std::move(job));
+      ++m_pending;
+      if (!m_thread) {
+        m_owner = ::getpid();
+        m_thread = new std::thread([this] { Run(); });
+      }
+    }
+    m_wake->notify_one();
+  }
+
+  void Wait() {
+    AdoptAfterFork();
+    if (m_pending.load(std::memory_order_acquire) == 0) return;
+    std::unique_lock lock(*m_mutex);
+    m_idle->wait(lock, [this] { return m_pending.load() == 0; });
+  }
+
+ private:
+  void Run() {
+    std::unique_lock lock(*m_mutex);
+    for (;;) {
+      m_wake->wait(lock, [this] { return m_stop || !m_jobs.empty(); });
+      if (m_jobs.empty()) return;  // stopping, and nothing left
+      std::function<void()> job = std::move(m_jobs.front());
+      m_jobs.pop_front();
+      lock.unlock();
+      job();
+      lock.lock();
+      --m_pending;
+      m_idle->notify_all();
+    }
+  }
+
+  // A child made by fork has the parent's queue but not its thread, and maybe a lock the thread
+  // held: it starts over with fresh ones and leaves the parent's jobs to the parent. The old
+  // objects are dropped unreleased, since they belong to a thread that does not exist here.
+  void AdoptAfterFork() {
+    if (!m_thread || m_owner == ::getpid()) return;
+    m_thread = nullptr;
+    m_mutex = new std::mutex;
+    m_wake = new std::condition_variable;
+    m_idle = new std::condition_variable;
+    new (&m_jobs) std::deque<std::function<void()>>();
+    m_pending = 0;
+    m_stop = false;
+  }
+
+  static constexpr int kMaxPending = 64;
+
+  // Held by pointer so that a forked child can replace them without touching the originals.
+  std::mutex* m_mutex = new std::mutex;
+  std::condition_variable* m_wake = new std::condition_variable;
+  std::condition_variable* m_idle = new std::condition_variable;
+  std::deque<std::function<void()>> m_jobs;
+  std::atomic<int> m_pending{0};
+  bool m_stop = false;
+  std::thread* m_thread = nullptr;
+  pid_t m_owner = 0;
+};
+
+Committer& TheCommitter() {
+  static Committer committer;
+  return committer;
+}
+
+}  // namespace
+
+void Defer(std::function<void()> job) { TheCommitter().Push(std::move(job)); }
+
+void WaitForDeferred() { TheCommitter().Wait(); }
+
+}  // namespace tk::inet::cache::detail

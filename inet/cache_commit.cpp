@@ -77,14 +77,26 @@ class Committer {
   // objects are dropped unreleased, since they belong to a thread that does not exist here.
   void AdoptAfterFork() {
     if (!m_thread || m_owner == ::getpid()) return;
+    // Kept where they stay reachable, so that a leak check in the child does not report them.
+    m_parents = new Parents{m_thread, m_mutex, m_wake, m_idle, std::move(m_jobs), m_parents};
+    m_jobs.clear();
     m_thread = nullptr;
     m_mutex = new std::mutex;
     m_wake = new std::condition_variable;
     m_idle = new std::condition_variable;
-    new (&m_jobs) std::deque<std::function<void()>>();
     m_pending = 0;
     m_stop = false;
   }
+
+  struct Parents {
+    std::thread* thread;
+    std::mutex* mutex;
+    std::condition_variable* wake;
+    std::condition_variable* idle;
+    std::deque<std::function<void()>> jobs;
+    Parents* older;
+  };
+  Parents* m_parents = nullptr;
 
   static constexpr int kMaxPending = 64;
 

@@ -43,12 +43,14 @@ class HttpConnectionImpl final : public HttpConnection {
     StartAheadRequests();
     auto request = std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, std::string(object),
                                                      flags, m_credentials);
-    if (!request->Open(err)) return nullptr;
+    const bool opened = AheadInFlight() ? request->OpenBesideAhead(err, kAheadGrace, [this] { TurnAheadOff(); })
+                                        : request->Open(err);
+    if (!opened) return nullptr;
     return request;
   }
 
   void Prefetch(std::string_view object, std::uint32_t flags) override {
-    if (!(flags & kFlagReload) || m_multi->Session()->Closed()) return;
+    if (m_aheadOff || !(flags & kFlagReload) || m_multi->Session()->Closed()) return;
     std::string wire = WireObject(object);
     Ahead* found = nullptr;
     for (auto& ahead : m_ahead)
@@ -69,12 +71,28 @@ class HttpConnectionImpl final : public HttpConnection {
   // number of extra connections to the server; an answer that is in holds only its bytes.
   static constexpr std::size_t kMaxAhead = 32;
   static constexpr std::size_t kMaxAheadInFlight = 4;
+  // How long a request sent ahead may still take to answer once its turn has come; past it the
+  // server is taken to be one that serves a single connection at a time.
+  static constexpr std::chrono::milliseconds kAheadGrace{500};
 
   struct Ahead {
     std::unique_ptr<HttpRequestImpl> request;
     std::uint64_t order;  // higher: hinted more recently, so needed sooner in a depth-first crawl
     bool started;
   };
+
+  // The server does not take the extra connections well: from here on every request of this
+  // connection goes in its turn, as if nothing had been sent ahead.
+  void TurnAheadOff() {
+    m_aheadOff = true;
+    m_ahead.clear();
+  }
+
+  bool AheadInFlight() const {
+    for (const auto& ahead : m_ahead)
+      if (ahead.started) return true;
+    return false;
+  }
 
   void StartAheadRequests() {
     std::size_t inFlight = 0;
@@ -106,6 +124,10 @@ class HttpConnectionImpl final : public HttpConnection {
       Ahead ahead = std::move(*it);
       m_ahead.erase(it);
       if (!ahead.started || !ahead.request->SentAsNow() || ahead.request->PausedTooLong()) return nullptr;
+      if (!ahead.request->AheadAnswerUsable(kAheadGrace)) {
+        TurnAheadOff();
+        return nullptr;
+      }
       return std::move(ahead.request);
     }
     return nullptr;
@@ -116,6 +138,7 @@ class HttpConnectionImpl final : public HttpConnection {
   int m_port;
   std::optional<Credentials> m_credentials;
   std::vector<Ahead> m_ahead;  // hinted, not yet opened
+  bool m_aheadOff = false;     // the server answered a request sent ahead badly or not at all
   std::uint64_t m_order = 0;
 };
 

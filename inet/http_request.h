@@ -4,6 +4,7 @@
 // is never held whole, and a caller that stops reading stops the download. Used by http.cpp only.
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -49,6 +50,45 @@ class HttpRequestImpl final : public HttpRequest {
     if (!Send(err)) return false;
     return Settle(err);
   }
+
+  // Open for a request made in its turn while requests sent ahead hold other connections to the
+  // same server. A server that serves one connection at a time leaves this one waiting behind
+  // them, and one that limits its connections answers it 503 or 429: when the answer is that slow
+  // or that kind, `dropAhead` closes the other connections and the request is waited for, or sent
+  // again, alone.
+  bool OpenBesideAhead(Error& err, std::chrono::milliseconds grace, const std::function<void()>& dropAhead) {
+    const bool useCache = !(m_flags & kFlagReload);
+    m_entry = useCache ? cache::Lookup(m_cacheKey) : nullptr;
+    if (m_entry && m_entry->meta().etag.empty() && m_entry->meta().lastModified.empty())
+      m_entry.reset();
+    if (!Start(err)) return false;
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    if (!m_multi->RunUntil(
+            [this, deadline] {
+              return m_headersDone || m_transfer.done || std::chrono::steady_clock::now() >= deadline;
+            },
+            err))
+      return false;
+    const bool slow = !m_headersDone && !m_transfer.done;
+    if (slow) dropAhead();
+    if (!AwaitHeaders(err)) return false;
+    if (!slow && IsOverloadStatus(ParseStatus())) {
+      dropAhead();
+      // The server may take a moment to see the other connections closed: a few tries, each
+      // after a longer pause, before its answer is taken as it is.
+      for (int attempt = 1; attempt <= 3; ++attempt) {
+        StopTransfer(false);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(150 * attempt);
+        if (!m_multi->RunUntil([until] { return std::chrono::steady_clock::now() >= until; }, err))
+          return false;
+        if (!Send(err)) return false;
+        if (!IsOverloadStatus(ParseStatus())) break;
+      }
+    }
+    return Settle(err);
+  }
+
+  static bool IsOverloadStatus(int status) { return status == 408 || status == 429 || status >= 500; }
 
   int StatusCode() const override { return m_source == Source::Network ? m_status : 200; }
   std::string ContentType() const override { return Header("Content-Type"); }
@@ -121,6 +161,7 @@ class HttpRequestImpl final : public HttpRequest {
 
   // Sends the request ahead of its OpenRequest: started, not waited for.
   bool StartAhead(Error& err) {
+    m_sentAhead = true;
     if (!Start(err)) return false;
     m_multi->PerformOnce();
     return true;
@@ -139,6 +180,23 @@ class HttpRequestImpl final : public HttpRequest {
 
   // Takes up a request sent ahead: its status and headers, then the same decisions as Open.
   bool OpenAhead(Error& err) { return AwaitHeaders(err) && Settle(err); }
+
+  // Whether a request sent ahead got an answer fit to take up, waiting at most `grace` for its
+  // headers. A server that serves one connection at a time never answers the extra connection,
+  // and one that limits connections answers it with 503 or 429: such answers are not the
+  // server's answer to the request made in turn, so the caller sends that one afresh.
+  bool AheadAnswerUsable(std::chrono::milliseconds grace) {
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    Error err;
+    if (!m_multi->RunUntil(
+            [this, deadline] {
+              return m_headersDone || m_transfer.done || std::chrono::steady_clock::now() >= deadline;
+            },
+            err))
+      return false;
+    if (!m_headersDone) return false;
+    return !IsOverloadStatus(ParseStatus());
+  }
 
   const std::string& WireObjectText() const { return m_object; }
   bool Done() const { return m_transfer.done; }
@@ -191,6 +249,11 @@ class HttpRequestImpl final : public HttpRequest {
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     // The saved file is the resource's own bytes: no Accept-Encoding, no decoding.
     curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    // A request sent ahead has a connection of its own, closed with its answer: a server that
+    // serves one connection at a time is then never left holding an idle extra connection while
+    // the request made in turn waits behind it.
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, m_sentAhead ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, m_sentAhead ? 1L : 0L);
 
     std::optional<Credentials> creds = CurrentCredentials();
     m_sentCredentials = creds;
@@ -437,6 +500,7 @@ class HttpRequestImpl final : public HttpRequest {
   std::size_t m_pos = 0;
   bool m_paused = false;
   std::chrono::steady_clock::time_point m_pausedAt;
+  bool m_sentAhead = false;  // sent before its turn, on a connection of its own
   bool m_discard = false;
   std::size_t m_drained = 0;
 

@@ -4,6 +4,7 @@
 
 #include "inet/errors.h"
 #include "inet/inet.h"
+#include "inet/options.h"
 #include "inet_test_util.h"
 #include "support/test_servers.h"
 
@@ -93,7 +94,9 @@ TEST_F(HttpAheadTest, ManyHintsKeepABoundedNumberOfConnections) {
   }
   test::HttpStats s = server->Stats();
   EXPECT_EQ(s.requests, 40) << s.json;
-  EXPECT_LE(s.connections, 5) << s.json;
+  // The connection in turn, four ahead and the stats query's own make six; the server notices a
+  // closed connection a little late on a loaded machine, so only a bound far from 40 is asked.
+  EXPECT_LE(s.mostOpen, 12) << s.json;
 }
 
 TEST_F(HttpAheadTest, HintsNeverOpenedAreDroppedWithTheirConnection) {
@@ -128,6 +131,38 @@ TEST_F(HttpAheadTest, AClosedSessionSendsNothingAhead) {
   EXPECT_FALSE(conn->OpenRequest("/__/bytes?n=10", kReload, err));
   EXPECT_EQ(err.number, static_cast<int>(ErrorCode::SessionClosed));
   EXPECT_EQ(server->Stats().requests, 0);
+}
+
+// Servers that limit their clients: one that serves a single connection at a time never answers
+// the extra connection, one that refuses them answers 503. Either way every object must still
+// come back whole with its own status, the request in turn taking the place of the one ahead.
+TEST(HttpAheadLimits, ServersThatServeOneConnectionStillAnswerEveryRequest) {
+  test::ScopedCacheHome cacheHome;
+  // A stalled request would fail after this instead of hanging the test for a minute.
+  SetTimeouts(std::chrono::seconds(10), std::chrono::seconds(5));
+  for (const std::string mode : {"queue", "refuse"}) {
+    SCOPED_TRACE(mode);
+    auto server = test::HttpTestServer::Start({}, mode);
+    Error err;
+    auto session = OpenSession("trawlkit-test", err);
+    ASSERT_TRUE(session) << err.message;
+    auto conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
+    ASSERT_TRUE(conn) << err.message;
+    std::vector<std::string> objects;
+    for (int i = 0; i < 6; ++i) objects.push_back("/__/bytes?n=2000&seed=s" + std::to_string(i));
+    for (std::size_t i = 1; i < objects.size(); ++i) conn->Prefetch(objects[i], kReload);
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+      auto req = conn->OpenRequest(objects[i], kReload, err);
+      ASSERT_TRUE(req) << objects[i] << ": " << err.message;
+      EXPECT_EQ(req->StatusCode(), 200) << objects[i];
+      auto body = ReadAll(*req, err);
+      ASSERT_TRUE(body) << objects[i] << ": " << err.message;
+      EXPECT_EQ(*body, BodyBytes(2000, "s" + std::to_string(i)));
+      // Hints given after the server showed its limit send nothing more ahead.
+      if (i + 1 < objects.size()) conn->Prefetch(objects[i + 1], kReload);
+    }
+  }
+  SetTimeouts(std::chrono::seconds(60), std::chrono::seconds(60));
 }
 
 }  // namespace

@@ -10,7 +10,8 @@ Every answer is HTTP/1.1 with keep-alive unless a route says otherwise. Counters
 requests are kept for the test to query; the /__ control routes are not counted.
 
 Control routes
-  GET /__stats   JSON: {"connections": accepted TCP connections, "requests": requests,
+  GET /__stats   JSON: {"connections": accepted TCP connections, "most_open": the most open at
+                 once (the control routes' own included), "requests": requests,
                  "body_bytes": body bytes sent, "log": [{"connection", "method", "path",
                  "headers": {lower-case name: value}, "status", "body_bytes"}, ...]}
   GET /__reset   zeroes the counters and the log; answers "ok".
@@ -39,6 +40,10 @@ bytes of Body(n, seed): the repeated text "<seed>:<offset>|" cut to n bytes)
   /__/digest[user, pw, realm]   the same with Digest (MD5, qop=auth).
   /__/headers   200, the request's headers as the text body, one "name: value" per line.
 
+Connection limits (--one-connection MODE): "queue" serves one connection at a time while the
+others wait unanswered, like a single-threaded server; "refuse" answers every connection made
+while another is open with 503 and closes it. The control routes are then subject to it too.
+
 Static files (--root DIR): any other path is a file under DIR ("/" and folders serve their
 index.html), with a Content-Type from its extension, ETag and Last-Modified validators,
 conditional GET and Range like /__/bytes; 404 when missing. Paths never leave DIR.
@@ -59,7 +64,8 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 LOCK = threading.Lock()
-STATS = {"connections": 0, "requests": 0, "body_bytes": 0, "log": []}
+STATS = {"connections": 0, "requests": 0, "body_bytes": 0, "most_open": 0, "log": []}
+OPEN = [0]  # connections open now, the control routes' own included
 FLAKY_SEEN = set()
 NEXT_CONNECTION = [0]
 FIXED_LAST_MODIFIED = "Tue, 01 Jun 2021 10:00:00 GMT"
@@ -92,6 +98,15 @@ class Handler(BaseHTTPRequestHandler):
         with LOCK:
             NEXT_CONNECTION[0] += 1
             self.connection_id = NEXT_CONNECTION[0]
+            OPEN[0] += 1
+            STATS["most_open"] = max(STATS["most_open"], OPEN[0])
+
+    def finish(self):
+        try:
+            super().finish()
+        finally:
+            with LOCK:
+                OPEN[0] -= 1
 
     # ---- bookkeeping -------------------------------------------------------------------
 
@@ -211,7 +226,7 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/__reset":
             with LOCK:
                 SETTLED.wait_for(lambda: IN_FLIGHT[0] <= 0, timeout=2.0)
-                STATS.update({"connections": 0, "requests": 0, "body_bytes": 0, "log": []})
+                STATS.update({"connections": 0, "requests": 0, "body_bytes": 0, "most_open": OPEN[0], "log": []})
                 FLAKY_SEEN.clear()
             return self.answer(200, b"ok")
         with LOCK:
@@ -409,6 +424,37 @@ def _split_auth(text):
 class Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+    one_connection = ""
+    active = 0
+    lock = threading.Lock()
+    slot = threading.Semaphore(1)
+
+    def process_request_thread(self, request, client_address):
+        if self.one_connection == "queue":
+            with self.slot:
+                super().process_request_thread(request, client_address)
+            return
+        if self.one_connection == "refuse":
+            with self.lock:
+                busy = self.active > 0
+                if not busy:
+                    self.active += 1
+            if busy:
+                try:
+                    request.recv(65536)
+                    request.sendall(b"HTTP/1.1 503 Service Unavailable\r\nContent-Length: 4\r\n"
+                                    b"Connection: close\r\n\r\nbusy")
+                except OSError:
+                    pass
+                self.shutdown_request(request)
+                return
+            try:
+                super().process_request_thread(request, client_address)
+            finally:
+                with self.lock:
+                    self.active -= 1
+            return
+        super().process_request_thread(request, client_address)
 
     def handle_error(self, request, client_address):
         # A client that hangs up mid-answer is what several tests do on purpose.
@@ -421,6 +467,7 @@ def main():
     parser.add_argument("--root", default=None)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--watch-stdin", action="store_true")
+    parser.add_argument("--one-connection", choices=["queue", "refuse"], default="")
     args = parser.parse_args()
     mimetypes.add_type("text/html", ".html")
     mimetypes.add_type("text/html", ".htm")
@@ -429,6 +476,7 @@ def main():
     if args.root:
         Handler.root = os.path.realpath(args.root)
     server = Server(("127.0.0.1", args.port), Handler)
+    server.one_connection = args.one_connection
 
     def stop(*_):
         STOP.set()

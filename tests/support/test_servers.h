@@ -162,6 +162,7 @@ inline std::optional<std::string> RawHttpGet(int port, const std::string& path,
 
 struct HttpStats {
   int connections = 0;
+  int mostOpen = 0;  // connections open at once, at the most (the stats query's own included)
   int requests = 0;
   long long bodyBytes = 0;
   std::string json;  // the whole /__stats answer, with the request log
@@ -170,12 +171,19 @@ struct HttpStats {
 class HttpTestServer {
  public:
   // Scripted routes only, or also the static tree under `root`.
-  static std::unique_ptr<HttpTestServer> Start(const std::filesystem::path& root = {}) {
+  // `oneConnection`: "" (any number at once), "queue" (one at a time, the others wait) or
+  // "refuse" (the others are answered 503), like servers that limit their clients.
+  static std::unique_ptr<HttpTestServer> Start(const std::filesystem::path& root = {},
+                                               const std::string& oneConnection = {}) {
     std::vector<std::string> argv{"/usr/bin/python3", SupportDir() + "/http_test_server.py",
                                   "--watch-stdin"};
     if (!root.empty()) {
       argv.push_back("--root");
       argv.push_back(root.string());
+    }
+    if (!oneConnection.empty()) {
+      argv.push_back("--one-connection");
+      argv.push_back(oneConnection);
     }
     return std::unique_ptr<HttpTestServer>(new HttpTestServer(argv));
   }
@@ -193,6 +201,7 @@ class HttpTestServer {
     if (std::regex_search(*body, m, std::regex("\"connections\": (\\d+)")))
       s.connections = std::stoi(m[1]);
     if (std::regex_search(*body, m, std::regex("\"requests\": (\\d+)"))) s.requests = std::stoi(m[1]);
+    if (std::regex_search(*body, m, std::regex("\"most_open\": (\\d+)"))) s.mostOpen = std::stoi(m[1]);
     if (std::regex_search(*body, m, std::regex("\"body_bytes\": (\\d+)")))
       s.bodyBytes = std::stoll(m[1]);
     return s;

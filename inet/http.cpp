@@ -58,7 +58,11 @@ class HttpConnectionImpl final : public HttpConnection {
     if (found) {
       found->order = ++m_order;  // asked for again: needed sooner than the older hints
     } else if (m_ahead.size() < kMaxAhead) {
-      m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, std::string(object),
+      if (!m_aheadMulti) {
+        m_aheadMulti = std::make_shared<Multi>(m_multi->Session());
+        m_multi->SetCompanion(m_aheadMulti);
+      }
+      m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_aheadMulti, m_host, m_port, std::string(object),
                                                            flags, m_credentials),
                          ++m_order, false});
     }
@@ -86,13 +90,12 @@ class HttpConnectionImpl final : public HttpConnection {
   void TurnAheadOff() {
     m_aheadOff = true;
     m_ahead.clear();
+    // Its pool goes with the last request that uses it, and the extra connections with the pool.
+    m_aheadMulti.reset();
   }
 
-  bool AheadInFlight() const {
-    for (const auto& ahead : m_ahead)
-      if (ahead.started) return true;
-    return false;
-  }
+  // Requests sent ahead, or the idle connections they leave in their pool, may hold the server.
+  bool AheadInFlight() const { return m_aheadMulti != nullptr; }
 
   void StartAheadRequests() {
     std::size_t inFlight = 0;
@@ -137,6 +140,9 @@ class HttpConnectionImpl final : public HttpConnection {
   std::string m_host;
   int m_port;
   std::optional<Credentials> m_credentials;
+  // Requests sent ahead have a pool of their own, so that the connections they keep alive can be
+  // closed at once, all of them, without touching the connection of the requests made in turn.
+  std::shared_ptr<Multi> m_aheadMulti;
   std::vector<Ahead> m_ahead;  // hinted, not yet opened
   bool m_aheadOff = false;     // the server answered a request sent ahead badly or not at all
   std::uint64_t m_order = 0;

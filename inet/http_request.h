@@ -161,7 +161,6 @@ class HttpRequestImpl final : public HttpRequest {
 
   // Sends the request ahead of its OpenRequest: started, not waited for.
   bool StartAhead(Error& err) {
-    m_sentAhead = true;
     if (!Start(err)) return false;
     m_multi->PerformOnce();
     return true;
@@ -249,11 +248,6 @@ class HttpRequestImpl final : public HttpRequest {
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     // The saved file is the resource's own bytes: no Accept-Encoding, no decoding.
     curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
-    // A request sent ahead has a connection of its own, closed with its answer: a server that
-    // serves one connection at a time is then never left holding an idle extra connection while
-    // the request made in turn waits behind it.
-    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, m_sentAhead ? 1L : 0L);
-    curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, m_sentAhead ? 1L : 0L);
 
     std::optional<Credentials> creds = CurrentCredentials();
     m_sentCredentials = creds;
@@ -500,7 +494,6 @@ class HttpRequestImpl final : public HttpRequest {
   std::size_t m_pos = 0;
   bool m_paused = false;
   std::chrono::steady_clock::time_point m_pausedAt;
-  bool m_sentAhead = false;  // sent before its turn, on a connection of its own
   bool m_discard = false;
   std::size_t m_drained = 0;
 

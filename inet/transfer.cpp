@@ -96,6 +96,7 @@ bool Multi::RunUntil(const std::function<bool()>& ready, Error& err) {
     int running = 0;
     CURLMcode mc = curl_multi_perform(m_multi, &running);
     CollectDone();
+    if (auto companion = m_companion.lock()) companion->PerformOnce();
     if (mc != CURLM_OK) {
       err = MakeError(ErrorCode::Internal, curl_multi_strerror(mc));
       return false;

@@ -50,6 +50,9 @@ class Multi {
   bool RunUntil(const std::function<bool()>& ready, Error& err);
   // One non-blocking round: takes in what the sockets already hold.
   void PerformOnce();
+  // Another multi handle moved on by every round of this one's RunUntil: the requests sent ahead
+  // of their turn keep going while the worker waits on the request in turn.
+  void SetCompanion(std::weak_ptr<Multi> companion) { m_companion = std::move(companion); }
 
  private:
   void CollectDone();
@@ -57,6 +60,7 @@ class Multi {
   std::shared_ptr<SessionState> m_session;
   CURLM* m_multi = nullptr;
   std::vector<CURL*> m_parked;
+  std::weak_ptr<Multi> m_companion;
 };
 
 // Maps a finished transfer's libcurl code onto the layer's table, with libcurl's own text as the

@@ -316,6 +316,16 @@ long Entry::Read(char* buf, std::size_t n) {
   }
 }
 
+long Entry::ReadPrefix(char* buf, std::size_t max, std::uint64_t& left, Error& err) {
+  long n = Read(buf, static_cast<std::size_t>(std::min<std::uint64_t>(max, left)));
+  if (n <= 0) {
+    err = MakeError(ErrorCode::Internal, "the cache entry could not be read");
+    return -1;
+  }
+  left -= static_cast<std::uint64_t>(n);
+  return n;
+}
+
 std::unique_ptr<Entry> Lookup(std::string_view url) {
   detail::WaitForDeferred();
   fs::path metaPath = MetaPathFor(url);

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "inet/errors.h"
+
 namespace tk::inet::cache {
 
 std::filesystem::path Directory();
@@ -41,6 +43,10 @@ class Entry {
   int fd() const { return m_fd; }
   // Reads up to n bytes; -1 on an error.
   long Read(char* buf, std::size_t n);
+  // Reads the next part of the stored prefix that a request serves before (or instead of) the
+  // network: at most `max` bytes of the `left` still to come, which it counts down. -1 with
+  // `err` filled when the stored body cannot be read.
+  long ReadPrefix(char* buf, std::size_t max, std::uint64_t& left, Error& err);
 
  private:
   Meta m_meta;

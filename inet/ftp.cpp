@@ -339,15 +339,7 @@ long FtpFileImpl::Read(char* buf, std::size_t max, Error& err) {
     return -1;
   }
   if (max == 0) return 0;
-  if (m_prefixLeft > 0) {
-    long n = m_entry->Read(buf, std::min<std::uint64_t>(max, m_prefixLeft));
-    if (n <= 0) {
-      err = MakeError(ErrorCode::Internal, "the cache entry could not be read");
-      return -1;
-    }
-    m_prefixLeft -= static_cast<std::uint64_t>(n);
-    return n;
-  }
+  if (m_prefixLeft > 0) return m_entry->ReadPrefix(buf, max, m_prefixLeft, err);
   if (m_fromCacheOnly) return 0;
   for (;;) {
     if (m_pos < m_buffer.size()) {

@@ -10,65 +10,10 @@ build=${1:?usage: crawl_bench.sh BUILD_DIR [PAGES...]}
 shift
 sizes=("${@:-1000 10000}")
 [ $# -eq 0 ] && sizes=(1000 10000)
-cli=$build/trawlkit-cli
-[ -x "$cli" ] || cli=$build/cli/trawlkit-cli
-cli=$(realpath "$cli")
 repeat=${REPEAT:-3}
 here=$(dirname "$(realpath "$0")")
-work=$(mktemp -d "${TMPDIR:-/tmp}/trawlkit-bench-XXXXXX")
-nginx_pid=
-cleanup() {
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
-  [ -n "${KEEP:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-
-free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-
-# Sets $port and $nginx_pid (not in a subshell, so cleanup sees the pid).
-start_nginx() {  # root
-  local root=$1
-  port=$(free_port)
-  mkdir -p "$work/nginx/logs" "$work/nginx/tmp"
-  cat > "$work/nginx/nginx.conf" <<CONF
-daemon off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/logs/error.log;
-events { worker_connections 256; }
-http {
-  access_log off;
-  client_body_temp_path $work/nginx/tmp;
-  proxy_temp_path $work/nginx/tmp;
-  fastcgi_temp_path $work/nginx/tmp;
-  uwsgi_temp_path $work/nginx/tmp;
-  scgi_temp_path $work/nginx/tmp;
-  types { text/html html; image/gif gif; }
-  keepalive_requests 100000;
-  server { listen 127.0.0.1:$port; root $root; }
-}
-CONF
-  /usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-  nginx_pid=$!
-  for _ in $(seq 50); do
-    curl -s -o /dev/null "http://127.0.0.1:$port/index.html" && break
-    sleep 0.1
-  done
-}
-
-# Runs a command under /usr/bin/time -v; prints "seconds maxrss_kib".
-# The seconds come from the nanosecond clock around the run: GNU time's wall clock shows only
-# hundredths, too coarse for a run of a tenth of a second.
-measure() {
-  local out=$1; shift
-  local start end rss
-  start=$(date +%s%N)
-  /usr/bin/time -v -o "$out" "$@" >/dev/null 2>&1 || true
-  end=$(date +%s%N)
-  rss=$(grep 'Maximum resident set size' "$out" | awk '{print $NF}')
-  /usr/bin/python3 -c 'import sys; print("%.4f %s" % ((int(sys.argv[2]) - int(sys.argv[1])) / 1e9, sys.argv[3]))' \
-    "$start" "$end" "$rss"
-}
+# shellcheck source=bench_lib.sh
+. "$here/bench_lib.sh"
 
 min() { /usr/bin/python3 -c "import sys; print(min(float(sys.argv[1]), float(sys.argv[2])))" "$1" "$2"; }
 max() { /usr/bin/python3 -c "import sys; print(max(int(float(sys.argv[1])), int(float(sys.argv[2]))))" "$1" "$2"; }

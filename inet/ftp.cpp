@@ -342,16 +342,7 @@ long FtpFileImpl::Read(char* buf, std::size_t max, Error& err) {
   if (m_prefixLeft > 0) return m_entry->ReadPrefix(buf, max, m_prefixLeft, err);
   if (m_fromCacheOnly) return 0;
   for (;;) {
-    if (m_pos < m_buffer.size()) {
-      std::size_t n = std::min(max, m_buffer.size() - m_pos);
-      std::memcpy(buf, m_buffer.data() + m_pos, n);
-      m_pos += n;
-      if (m_pos == m_buffer.size()) {
-        m_buffer.clear();
-        m_pos = 0;
-      }
-      return static_cast<long>(n);
-    }
+    if (std::size_t n = detail::TakeBuffered(m_buffer, m_pos, buf, max)) return static_cast<long>(n);
     if (m_transfer.done) {
       if (m_transfer.result != CURLE_OK) {
         err = detail::ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer);

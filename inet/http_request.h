@@ -123,16 +123,7 @@ class HttpRequestImpl final : public HttpRequest {
     if (m_prefixLeft > 0) return m_entry->ReadPrefix(buf, max, m_prefixLeft, err);
     if (m_source == Source::Cache) return 0;
     for (;;) {
-      if (m_pos < m_buffer.size()) {
-        std::size_t n = std::min(max, m_buffer.size() - m_pos);
-        std::memcpy(buf, m_buffer.data() + m_pos, n);
-        m_pos += n;
-        if (m_pos == m_buffer.size()) {
-          m_buffer.clear();
-          m_pos = 0;
-        }
-        return static_cast<long>(n);
-      }
+      if (std::size_t n = TakeBuffered(m_buffer, m_pos, buf, max)) return static_cast<long>(n);
       if (m_transfer.done) {
         if (m_transfer.result != CURLE_OK) {
           err = ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer, IsChunked());

@@ -66,7 +66,15 @@ class Crawler {
   bool ReceiveBody(inet::HttpRequest& request, LocalFile& file, std::string* page, UrlRecord& record,
                    const std::string& name, bool& failed);
   void WritePage(const HttpTarget& target, const std::string& page, LocalFile& file, int depth,
-                 const UrlRecord& record, const std::string& name);
+                 UrlRecord& record, const std::string& name);
+  // Where a link not followed is saved already, or "".
+  std::string SavedPath(const std::string& url) const;
+  // A scanned page reached on a higher layer than before: its page links are followed again
+  // from there, without fetching the page itself again.
+  void Rescan(UrlRecord& record, int depth);
+  // At the end of a run: the links that saved pages hold as absolute URLs are made local where
+  // their targets were saved after all.
+  void MendSavedPages();
   // The links a page's scan will ask for, in scan order, with those that can be sent ahead of
   // their turn filled in.
   struct AheadLink {
@@ -112,6 +120,19 @@ std::string WithTrailingSlash(std::string dir);
 
 // "%s(NG:%s(%d))\r\n" and friends, spelled once.
 std::string LogLine(std::string_view url, std::string_view outcome);
+
+// Remembers that `record`'s saved file holds, at `offset`, the absolute URL `url` as a link.
+void NotePendingLink(UrlRecord& record, std::uint64_t offset, std::size_t length, const std::string& url);
+
+// Replaces byte ranges of a saved file, each [offset, offset + length) with its text, sorted
+// by offset. The file is replaced whole (a new file renamed over it); false, and the file left
+// as it was, when it cannot be read or written or a range lies beyond its end.
+struct FileEdit {
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+  std::string text;
+};
+bool EditSavedFile(const std::filesystem::path& path, const std::vector<FileEdit>& edits);
 
 // The visited list's key of a parsed URL: scheme, host, port and object, compared without case.
 std::string VisitKey(const inet::Url& url);

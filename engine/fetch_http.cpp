@@ -188,7 +188,7 @@ bool Crawler::ReceiveBody(inet::HttpRequest& request, LocalFile& file, std::stri
 
 // The one place a saved page passes through the link scanner on its way to disk.
 void Crawler::WritePage(const HttpTarget& target, const std::string& page, LocalFile& file, int depth,
-                        const UrlRecord& record, const std::string& name) {
+                        UrlRecord& record, const std::string& name) {
   PageContext context;
   context.host = target.host;
   context.port = target.port;
@@ -199,19 +199,45 @@ void Crawler::WritePage(const HttpTarget& target, const std::string& page, Local
   std::vector<AheadLink> ahead = LinksToSendAhead(context, page);
   std::size_t asked = 0;
   SendAhead(ahead, 0);
-  context.fetchUrl = [this, &ahead, &asked](const std::string& url, bool parseHtml, int linkDepth) {
+  record.ScannedDepth = depth;
+  // A page on the first layer can be reached no higher, except as a start page, which is
+  // scanned afresh then; below it, the page links are kept for a shorter way found later.
+  auto notePageLink = [&record, depth](char how, const std::string& url) {
+    if (depth == 0) return;
+    record.PageLinks += how;
+    record.PageLinks += url;
+    record.PageLinks += '\0';
+  };
+  context.fetchUrl = [this, &ahead, &asked, &notePageLink](const std::string& url, bool parseHtml,
+                                                           int linkDepth) {
     // While this link (and all it links to) is fetched, the server already has the next ones.
     SendAhead(ahead, ++asked);
+    if (parseHtml) notePageLink('f', url);
     return FetchUrl(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth);
   };
-  context.write = [&file](const char* data, std::size_t len) { file.Write(std::string_view(data, len)); };
+  context.savedPath = [this, &notePageLink](const std::string& url) {
+    notePageLink('h', url);
+    return SavedPath(url);
+  };
+  std::uint64_t written = 0;
+  context.write = [&file, &written](const char* data, std::size_t len) {
+    file.Write(std::string_view(data, len));
+    written += len;
+  };
+  context.writeLink = [&file, &written, &record](std::string_view text, const std::string& url, bool saved) {
+    if (!saved) NotePendingLink(record, written, text.size(), url);
+    file.Write(text);
+    written += text.size();
+  };
   ScanState scan;
   for (std::size_t at = 0; at < page.size(); at += kChunk) {
-    if (Cancelled()) return;
+    if (Cancelled()) break;
     ParseHtmlChunk(context, std::string_view(page).substr(at, kChunk), scan);
   }
   // The page's OK line already stands; a page that did not reach the disk adds an error below it.
-  if (!file.Close() && !Cancelled()) {
+  if (!file.Close()) {
+    record.PendingLinks.clear();  // offsets into a file that is not what was written
+    if (Cancelled()) return;
     ++m_state.Errors;
     WriteLog(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"));
     m_host.ShowCounts(m_state);

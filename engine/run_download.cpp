@@ -118,6 +118,8 @@ void Crawler::RunDownload() {
       FetchUrl(m_host.StartUrl(i), FETCH_START_PAGE | FETCH_PARSE_HTML, 0);
     m_host.EndTransfers();
     CloseNetwork();
+    // Also after a cancel: what was saved browses as well as it can.
+    MendSavedPages();
   }
   WriteSummary();
   if (m_state.LogFile) std::fclose(m_state.LogFile);
@@ -145,7 +147,10 @@ std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
   if (inserted) {
     record.Url = url;
   } else {
-    if (!record.Dropped || record.DroppedContext == RuleContext(flags)) return record.LocalPath;
+    if (!record.Dropped || record.DroppedContext == RuleContext(flags)) {
+      if ((flags & FETCH_PARSE_HTML) && record.ScannedDepth > depth) Rescan(record, depth);
+      return record.LocalPath;
+    }
     record.Dropped = false;
   }
   if (parsed && (flags & FETCH_START_PAGE)) m_state.StartHost = parsed->host;

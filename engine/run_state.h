@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "inet/inet.h"
 #include "settings/text.h"
@@ -33,6 +34,14 @@ struct EqualNoCase {
   bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCase(a, b); }
 };
 
+// A link a saved page holds as an absolute URL because its target was not saved when the page
+// was written: where the value stands in the page's file, and the visited-list key it names.
+struct PendingLink {
+  std::uint64_t offset = 0;
+  std::uint32_t length = 0;
+  std::string key;
+};
+
 struct UrlRecord {
   std::string Url;        // exactly as first passed to FetchUrl
   std::string LocalPath;  // relative to the save folder, "/" separated; empty when nothing saved
@@ -40,6 +49,13 @@ struct UrlRecord {
   // that a later request whose rules would let it through is not answered from this record.
   bool Dropped = false;
   std::string DroppedContext;
+  // A scanned page: the layer it was scanned at (-1: never scanned). When the run reaches it
+  // again on a higher layer, its page links are followed again from there.
+  int ScannedDepth = -1;
+  // The page links it holds, in page order, one per line: "f" and the URL for a link that was
+  // followed, "h" for a hyperlink left beyond the layers. Kept only below the first layer.
+  std::string PageLinks;
+  std::vector<PendingLink> PendingLinks;
 };
 
 // 64-bit throughout: a run may well pass 2 GiB.

@@ -27,44 +27,94 @@ const char* Find(const char* from, const char* end, char c) {
   return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(end - from)));
 }
 
-// A saved link: the value's place in the tag and the path that replaces it.
-struct Rewrite {
-  std::size_t start = 0;
-  std::size_t length = 0;
-  std::string path;
-};
+// An absolute URL as a link value: bytes that would end or change the value in any quoting
+// are percent-encoded; "%", "&" and "#" keep their meaning.
+std::string AbsoluteLinkText(std::string_view url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(url.size() + 8);
+  for (const char ch : url) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\' ||
+        c == '(' || c == ')') {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
 
-// Fetches the link of a tag of `row`. False when there is nothing to replace: the tag then goes
-// out as it was.
-bool FetchLink(const PageContext& page, const LinkTagRow& row, std::string_view tag, Rewrite& out) {
-  const AttributeValue value = FindAttributeValue(row.attribute, tag);
-  if (!value.found() || value.length == 0 || !page.fetchUrl) return false;
-  const auto start = static_cast<std::size_t>(value.start);
-  const std::string_view raw = tag.substr(start, value.length);
+// Resolves the link value at [start, start + length) of `tag` and has it fetched (or, when not
+// followed, looked up). Adds its rewrite; false when the value is no link to fetch and stays.
+bool RewriteValue(const PageContext& page, std::string_view tag, std::size_t start, std::size_t length,
+                  bool pageLink, bool follow, std::vector<LinkRewrite>& out) {
+  if (length == 0) return false;
+  const std::string_view raw = tag.substr(start, length);
   // Most values hold nothing to decode; they are resolved straight from the tag's bytes.
   std::string decoded;
   const bool plain = raw.find_first_of("&\t\r\n") == std::string_view::npos;
   if (!plain) decoded = DecodeLinkValue(raw);
-  const std::string url = ResolveLink(plain ? raw : decoded, page.host, page.port, page.object);
+  std::string url = ResolveLink(plain ? raw : decoded, page.host, page.port, page.object);
   if (url.empty()) return false;
-  const std::string local = page.fetchUrl(url, row.pageLink, page.depth + 1);
-  if (local.empty()) return false;
-  out = Rewrite{start, value.length, MakeRelativeLocalPath(page.pageLocalPath, local)};
+  std::string local;
+  if (follow)
+    local = page.fetchUrl ? page.fetchUrl(url, pageLink, page.depth + 1) : std::string();
+  else if (page.savedPath)
+    local = page.savedPath(url);
+  LinkRewrite& rewrite = out.emplace_back();
+  rewrite.start = start;
+  rewrite.length = length;
+  rewrite.saved = !local.empty();
+  rewrite.text = rewrite.saved ? MakeRelativeLocalPath(page.pageLocalPath, local) : AbsoluteLinkText(url);
+  rewrite.url = std::move(url);
   return true;
 }
 
-// Everything HandleTag does except writing: switches the HTML region, or fetches the link.
-bool ScanTag(const PageContext& page, std::string_view tag, ScanState& state, Rewrite& out) {
+// Fetches the link of a tag of `row`.
+void FetchLink(const PageContext& page, const LinkTagRow& row, std::string_view tag, bool follow,
+               std::vector<LinkRewrite>& out) {
+  const AttributeValue value = FindAttributeValue(row.attribute, tag);
+  if (!value.found()) return;
+  RewriteValue(page, tag, static_cast<std::size_t>(value.start), value.length, row.pageLink, follow, out);
+}
+
+// Everything HandleTag does except writing: switches the HTML region, or fetches the links.
+// True when the tag has values to replace, in state.rewrites in the order they stand.
+bool ScanTag(const PageContext& page, std::string_view tag, ScanState& state) {
+  state.rewrites.clear();
   const int row = FindLinkTagRow(TagName(tag));
   if (row == kRowHtml) {
     state.word |= kInHtmlFlag;
   } else if (row == kRowEndHtml) {
     state.word &= ~kInHtmlFlag;
   } else if (row >= 0 && state.inHtml()) {
-    const bool beyondDepth = row == kRowAnchor && page.depth >= page.linkLayers;
-    return !beyondDepth && FetchLink(page, LinkTagTable[row], tag, out);
+    // Hyperlinks beyond the layers are not fetched, but still point at a copy the run has made.
+    const bool follow = !(row == kRowAnchor && page.depth >= page.linkLayers);
+    FetchLink(page, LinkTagTable[row], tag, follow, state.rewrites);
   }
-  return false;
+  return !state.rewrites.empty();
+}
+
+void WriteRewrite(const PageContext& page, const LinkRewrite& rewrite) {
+  if (page.writeLink)
+    page.writeLink(rewrite.text, rewrite.url, rewrite.saved);
+  else
+    Write(page, rewrite.text);
+}
+
+// Writes from `from` up to each rewrite's value (positions relative to `tag`) and the rewrite
+// in its place; returns where the bytes after the last value start.
+const char* WriteRewrites(const PageContext& page, const char* from, const char* tag,
+                          const std::vector<LinkRewrite>& rewrites) {
+  for (const LinkRewrite& rewrite : rewrites) {
+    Write(page, from, static_cast<std::size_t>(tag + rewrite.start - from));
+    WriteRewrite(page, rewrite);
+    from = tag + rewrite.start + rewrite.length;
+  }
+  return from;
 }
 
 // A tag whose ">" lies in the same chunk is scanned where it stands, without the copy into the
@@ -80,11 +130,8 @@ const char* ScanTagInPlace(const PageContext& page, const char* lt, const char* 
                                                    kTagBufferSize + 1);
   const char* gt = Find(name, name + window, '>');
   if (!gt || static_cast<std::size_t>(gt - name) > kTagBufferSize) return nullptr;
-  Rewrite rewrite;
-  if (ScanTag(page, std::string_view(name, static_cast<std::size_t>(gt - name)), state, rewrite)) {
-    Write(page, run, static_cast<std::size_t>(name + rewrite.start - run));
-    Write(page, rewrite.path);
-    run = name + rewrite.start + rewrite.length;
+  if (ScanTag(page, std::string_view(name, static_cast<std::size_t>(gt - name)), state)) {
+    run = WriteRewrites(page, run, name, state.rewrites);
   }
   return gt + 1;
 }
@@ -92,14 +139,9 @@ const char* ScanTagInPlace(const PageContext& page, const char* lt, const char* 
 }  // namespace
 
 void HandleTag(const PageContext& page, std::string_view tag, ScanState& state) {
-  Rewrite rewrite;
-  if (!ScanTag(page, tag, state, rewrite)) {
-    Write(page, tag);
-    return;
-  }
-  Write(page, tag.substr(0, rewrite.start));
-  Write(page, rewrite.path);
-  Write(page, tag.substr(rewrite.start + rewrite.length));
+  const char* rest = tag.data();
+  if (ScanTag(page, tag, state)) rest = WriteRewrites(page, rest, tag.data(), state.rewrites);
+  Write(page, rest, static_cast<std::size_t>(tag.data() + tag.size() - rest));
 }
 
 void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& state) {

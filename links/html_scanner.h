@@ -1,6 +1,8 @@
 #pragma once
 // The streaming link scanner: copies a page to its local file as it arrives, chunk by chunk,
-// has every link-bearing tag's link fetched, and rewrites the link to the local copy.
+// has every link-bearing tag's link fetched, and rewrites the link to the local copy. A link
+// whose target is not saved is written as its absolute URL, so that no link of the copy is left
+// relative to a server folder that is not on disk.
 //
 // It is one forward pass over bytes, not an HTML parser: no tree, and a tag ends at its first
 // ">", quoted or not. Comments end at their first ">" too.
@@ -10,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tk {
 
@@ -24,6 +27,12 @@ struct PageContext {
   std::function<std::string(const std::string& url, bool parseHtml, int depth)> fetchUrl;
   // Appends bytes to the page's local file; the caller reports a failed write.
   std::function<void(const char* data, std::size_t len)> write;
+  // For a hyperlink beyond the layers, which is not fetched: the local path the run has already
+  // saved it at, or "". Unset: nothing is known to be saved.
+  std::function<std::string(const std::string& url)> savedPath = nullptr;
+  // Writes a link's new value in place of `write`. `saved` is false when the value is the
+  // absolute URL of a file not saved (yet), which the caller may mend once the run has ended.
+  std::function<void(std::string_view text, const std::string& url, bool saved)> writeLink = nullptr;
 };
 
 inline constexpr std::size_t kTagBufferSize = 16384;
@@ -37,12 +46,22 @@ inline constexpr std::uint32_t kModeMask = 0xFF;
 // Set by an "HTML" tag, cleared by "/HTML": links are taken only inside that region.
 inline constexpr std::uint32_t kInHtmlFlag = 0x40000000;
 
+// A link value found in a tag: where it stands in the tag's text and what replaces it.
+struct LinkRewrite {
+  std::size_t start = 0;
+  std::size_t length = 0;
+  std::string text;  // the relative path of the local copy, or the absolute URL
+  std::string url;   // the absolute URL the value stands for
+  bool saved = false;
+};
+
 // One per page, default-constructed (all zero) before the first chunk and kept until the last,
 // so that a tag split across chunks is seen whole.
 struct ScanState {
   std::uint32_t word = 0;
   std::unique_ptr<char[]> tagBuffer;  // kTagBufferSize bytes, allocated by the first chunk
   std::size_t tagLength = 0;
+  std::vector<LinkRewrite> rewrites;  // the current tag's, kept to reuse their memory
 
   std::uint32_t mode() const { return word & kModeMask; }
   bool inHtml() const { return (word & kInHtmlFlag) != 0; }

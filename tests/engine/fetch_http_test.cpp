@@ -25,9 +25,10 @@ TEST_F(FetchHttp, PagesAndTheirLinksAreSavedDepthFirstAndRewritten) {
                      "http://h/pic2.gif(OK:Saved as[pic2.gif])\r\n"
                      "http://h/pic.gif(OK:Saved as[pic.gif])\r\n" +
                      Summary(4, 0, 0, static_cast<long>(pageBytes + 6 + 3)));
-  // Every link points at its local copy; the fragment stays on the rewritten link.
+  // Every link points at its local copy; the fragment stays on the rewritten link. The link
+  // beyond the layers, not saved, leads to the server.
   EXPECT_EQ(Saved("index.htm"), net.http["h:80/index.htm"].body);
-  EXPECT_EQ(Saved("a.htm"), net.http["h:80/a.htm"].body);
+  EXPECT_EQ(Saved("a.htm"), Html("<a href=http://h/deep.htm>too deep</a><img src=\"pic2.gif\">"));
   EXPECT_EQ(SavedFiles(), (std::set<std::string>{"index.htm", "a.htm", "pic.gif", "pic2.gif"}));
   EXPECT_EQ(host.files.front(), "http://h/index.htm -> index.htm (" +
                                     std::to_string(net.http["h:80/index.htm"].body.size()) + ")");

@@ -29,7 +29,7 @@ TEST(Chunking, WholePageReference) {
             "<!DOCTYPE html>\n<HTML lang=ja><head><script src=\"s.js\"></script></head>\n"
             "<body background=../bg.gif>a < b, <<A HREF=no.html> x<3 y\n"
             "<!-- <a href=hidden.html> --> <a class=\"nav\" href=\"list.htm#p\">list</a>\n"
-            "<IMG SRC='img/a%20b.gif' alt=\"A\"><a href=\"mailto:me@h\">me</a><iframe src=f.htm></iframe>\n"
+            "<IMG SRC='img/a%20b.gif' alt=\"A\"><a href=\"mailto:me@h\">me</a><iframe src=http://h/dir/f.htm></iframe>\n"
             "<a href=y.html#top>y</a>\n</HTML><img src=after.gif> tail<");
   EXPECT_EQ(whole.calls, (std::vector<FetchCall>{{"http://h/dir/s.js", false, 1},
                                                  {"http://h/dir/bg.gif", false, 1},
@@ -70,7 +70,7 @@ TEST(Chunking, LargePageInEngineChunks) {
   for (int i = 0; i < 2000; ++i) {
     const std::string n = std::to_string(i);
     page += "<p>text " + n + " <a href=\"p" + n + ".html\">link</a> <img src=i" + n + ".gif>\n";
-    expected += "<p>text " + n + " <a href=\"s/p" + n + ".htm\">link</a> <img src=i" + n + ".gif>\n";
+    expected += "<p>text " + n + " <a href=\"s/p" + n + ".htm\">link</a> <img src=http://h/dir/i" + n + ".gif>\n";
     setup.saved["http://h/dir/p" + n + ".html"] = "h/dir/s/p" + n + ".htm";
   }
   const ScanResult result = ScanInEngineChunks(page, setup);

@@ -45,7 +45,7 @@ TEST(HtmlScanner, HtmlRegionAndCase) {
       {"/HTML closes the region", "<html></html><img src=a.gif>", {}, "<html></html><img src=a.gif>",
        {}},
       {"HTML reopens it", "<html></html><html><img src=a.gif>", {},
-       "<html></html><html><img src=a.gif>", {{"http://h/dir/a.gif", false, 1}}},
+       "<html></html><html><img src=http://h/dir/a.gif>", {{"http://h/dir/a.gif", false, 1}}},
   });
 }
 
@@ -54,9 +54,12 @@ TEST(HtmlScanner, RowsFlagsAndDepth) {
       {"page links ask for parsing, embedded files do not",
        "<html><frame src=f.htm><iframe src=i.htm><img src=a.gif><script src=s.js>"
        "<body background=bg.gif><object codebase=o/><applet code=C.class>",
-       {},
+       {{"http://h/dir/f.htm", "h/dir/f.htm"}, {"http://h/dir/i.htm", "h/dir/i.htm"},
+        {"http://h/dir/a.gif", "h/dir/a.gif"}, {"http://h/dir/s.js", "h/dir/s.js"},
+        {"http://h/dir/bg.gif", "h/dir/bg.gif"}, {"http://h/dir/o/", "h/dir/o/index.htm"},
+        {"http://h/dir/C.class", "h/dir/C.class"}},
        "<html><frame src=f.htm><iframe src=i.htm><img src=a.gif><script src=s.js>"
-       "<body background=bg.gif><object codebase=o/><applet code=C.class>",
+       "<body background=bg.gif><object codebase=o/index.htm><applet code=C.class>",
        {{"http://h/dir/f.htm", true, 1},
         {"http://h/dir/i.htm", true, 1},
         {"http://h/dir/a.gif", false, 1},
@@ -65,14 +68,14 @@ TEST(HtmlScanner, RowsFlagsAndDepth) {
         {"http://h/dir/o/", false, 1},
         {"http://h/dir/C.class", false, 1}}},
       {"a tag name that is a prefix of a row's tag matches it", "<html><I SRC=a.gif><IM SRC=b.gif>",
-       {}, "<html><I SRC=a.gif><IM SRC=b.gif>",
+       {}, "<html><I SRC=http://h/dir/a.gif><IM SRC=http://h/dir/b.gif>",
        {{"http://h/dir/a.gif", false, 1}, {"http://h/dir/b.gif", false, 1}}},
       {"a longer name does not", "<html><IMGX SRC=a.gif><abbr href=x>", {},
        "<html><IMGX SRC=a.gif><abbr href=x>", {}},
-      {"at the last layer hyperlinks stay, images are still fetched",
+      {"at the last layer hyperlinks are not fetched but made absolute, images are still fetched",
        "<html><A HREF=y.html><IMG SRC=a.gif>", {{"http://h/dir/a.gif", "h/dir/a.gif"}},
-       "<html><A HREF=y.html><IMG SRC=a.gif>", {{"http://h/dir/a.gif", false, 2}}, 1},
-      {"frames are fetched at any depth", "<html><frame src=f.htm>", {},
+       "<html><A HREF=http://h/dir/y.html><IMG SRC=a.gif>", {{"http://h/dir/a.gif", false, 2}}, 1},
+      {"frames are fetched at any depth", "<html><frame src=f.htm>", {{"http://h/dir/f.htm", "h/dir/f.htm"}},
        "<html><frame src=f.htm>", {{"http://h/dir/f.htm", true, 3}}, 2},
   });
 }
@@ -90,8 +93,10 @@ TEST(HtmlScanner, AttributeReading) {
        "<html><a href=\"l.htm\">", {{"http://h/dir/list.php?a=1&b=2", true, 1}}},
       {"empty and missing values", "<html><a href=\"\"><a href><a name=top><a href=#top>", {},
        "<html><a href=\"\"><a href><a name=top><a href=#top>", {}},
-      {"a link not saved leaves the tag alone", "<html><a href=\"y.html\">", {},
-       "<html><a href=\"y.html\">", {{kY, true, 1}}},
+      {"a link not saved becomes its absolute URL, fragment kept",
+       "<html><a href=\"y.html#s\"><img src='a b\"<c.gif'>", {},
+       "<html><a href=\"http://h/dir/y.html#s\"><img src='http://h/dir/a%20b%22%3Cc.gif'>",
+       {{kY, true, 1}, {"http://h/dir/a b\"<c.gif", false, 1}}},
       {"a saved name that needs escaping", "<html><a href=y.html>", {{kY, "h/dir/my file#1.txt"}},
        "<html><a href=my%20file%231.txt>", {{kY, true, 1}}},
   });
@@ -106,10 +111,10 @@ TEST(HtmlScanner, Resolution) {
        "<html><a href=\"https://s/x\"><a href=\"javascript:go()\"><a href=mailto:me@h>"
        "<img src=\"data:image/gif;base64,R0lG\"><a href=tel:123>",
        {}},
-      {"network-path reference", "<html><img src=//cdn/x.gif>", {}, "<html><img src=//cdn/x.gif>",
+      {"network-path reference", "<html><img src=//cdn/x.gif>", {}, "<html><img src=http://cdn/x.gif>",
        {{"http://cdn/x.gif", false, 1}}},
       {"the page's port is kept", "<html><a href=y.html><img src=/i.gif>", {},
-       "<html><a href=y.html><img src=/i.gif>",
+       "<html><a href=http://h:8080/dir/y.html><img src=http://h:8080/i.gif>",
        {{"http://h:8080/dir/y.html", true, 1}, {"http://h:8080/i.gif", false, 1}}, 0, 8080},
       {"absolute http and ftp links as written", "<html><a href=HTTP://o/p.html><a href=ftp://f/a.zip>",
        {}, "<html><a href=HTTP://o/p.html><a href=ftp://f/a.zip>",
@@ -184,7 +189,7 @@ TEST(HtmlScanner, NestedFetchScansAnotherPageMidTag) {
   ScanState state;
   ParseHtmlChunk(outerPage, "<html><a hr", state);
   ParseHtmlChunk(outerPage, "ef=y.html>x<img src=p.gif>", state);
-  EXPECT_EQ(inner, "<html><img src=../img/i.gif><a href=z.html>");
+  EXPECT_EQ(inner, "<html><img src=../img/i.gif><a href=http://h/dir/z.html>");
   EXPECT_EQ(outer, "<html><a href=y.html>x<img src=../img/i.gif>");
 }
 

@@ -37,7 +37,7 @@ class OfflineSavedSite : public ::testing::Test {
   OfflineSavedSite() {
     fs::create_directories(site / "sub");
     WriteFile(site / "index.html", "<html><title>index.html</title><a href=\"sub/b.html#x\">b</a>"
-                                   "<IMG SRC=a.gif><a href='mailto:x'>m</a></html>");
+                                   "<IMG SRC=a.gif><a href='mailto:x'>m</a><a href=gone.html#g>g</a></html>");
     WriteFile(site / "sub/b.html", "<html><title>sub/b.html</title><img src=\"../a.gif\"></html>");
     WriteFile(site / "a.gif", "GIF89a");
     WriteSoundCopy();
@@ -46,12 +46,12 @@ class OfflineSavedSite : public ::testing::Test {
     fs::remove_all(save);
     fs::create_directories(save);
     WriteFile(save / "index.html", "<html><title>index.html</title><a href=\"b.html#x\">b</a>"
-                                   "<IMG SRC=a.gif><a href='mailto:x'>m</a></html>");
+                                   "<IMG SRC=a.gif><a href='mailto:x'>m</a><a href=http://h/gone.html#g>g</a></html>");
     WriteFile(save / "b.html", "<html><title>sub/b.html</title><img src=\"a.gif\"></html>");
     WriteFile(save / "a.gif", "GIF89a");
     WriteFile(save / "Trawlkit.txt", log);
   }
-  SiteReport Check() { return CheckSavedSite({site.Path(), save, log, {"mailto:x"}}); }
+  SiteReport Check() { return CheckSavedSite({site.Path(), save, log, {"mailto:x"}, {"gone.html#g"}}); }
 
   TempDir site;
   TempDir outer;
@@ -81,6 +81,10 @@ TEST_F(OfflineSavedSite, EachBreakageIsCaught) {
       {"absolute path", [&] { Replace(save / "b.html", "\"a.gif", "\"" + (save / "a.gif").string()); },
        "not rewritten to a relative local path"},
       {"followed a kept value", [&] { Replace(save / "index.html", "mailto:x", "a.gif"); }, "should stay as written"},
+      {"unsaved link left relative", [&] { Replace(save / "index.html", "http://h/gone.html", "gone.html"); },
+       "should have become an absolute URL"},
+      {"unsaved link made absolute wrongly", [&] { Replace(save / "index.html", "h/gone.html", "h/sub/gone.html"); },
+       "absolute URL of another file"},
       {"text changed", [&] { Replace(save / "index.html", ">b<", ">B<"); }, "text other than its link values"},
       {"tag lost", [&] { Replace(save / "b.html", "<img src=\"a.gif\">", ""); }, "0 link values, the original has 1"},
       {"stray file", [&] { WriteFile(save / "stray.gif", "x"); }, "stray.gif: saved, but the log does not say so"},

@@ -111,6 +111,16 @@ std::string_view Fragment(std::string_view value) {
   return hash == std::string_view::npos ? std::string_view() : value.substr(hash);
 }
 
+// The path an absolute URL names, escapes decoded and dot segments removed, fragment dropped.
+std::string PathOfUrl(std::string_view url) {
+  const std::size_t authority = url.find("://");
+  if (authority == std::string_view::npos) return {};
+  std::string_view rest = url.substr(authority + 3);
+  rest = rest.substr(std::min(rest.find('/'), rest.size()));
+  rest = rest.substr(0, rest.find('#'));
+  return fs::path("/" + PercentDecode(rest)).lexically_normal().generic_string();
+}
+
 void CheckLink(const SavedSite& copy, const std::string& page, const fs::path& source, const LinkValue& from,
                const LinkValue& to, SiteReport& report) {
   const std::string where = page + ": <" + from.tag + "> \"" + from.value + "\"";
@@ -121,6 +131,14 @@ void CheckLink(const SavedSite& copy, const std::string& page, const fs::path& s
   }
   const std::string value = Clean(to.value);
   const std::string original = Clean(from.value);
+  if (copy.absolute.contains(from.value)) {
+    const std::string pagePath = "/" + fs::relative(source, copy.site).generic_string();
+    if (!value.starts_with("http://") && !value.starts_with("ftp://"))
+      problem("should have become an absolute URL, became \"" + to.value + "\"");
+    else if (PathOfUrl(value) != PathOfUrl(ResolveOriginal(pagePath, original)) || Fragment(value) != Fragment(original))
+      problem("became the absolute URL of another file: \"" + to.value + "\"");
+    return;
+  }
   const std::string_view path = std::string_view(value).substr(0, value.find('#'));
   if (Fragment(value) != Fragment(original)) problem("lost its fragment: \"" + to.value + "\"");
   if (path.empty() || path.starts_with('/') || path.find('?') != std::string_view::npos || HasScheme(path)) {

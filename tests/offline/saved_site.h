@@ -44,6 +44,9 @@ struct SavedSite {
   std::filesystem::path save;  // the save folder of the run
   std::string log;             // the run log
   std::set<std::string> kept;  // link values that are to stay as they were written
+  // Link values whose files the run did not save: each must become the absolute URL of what it
+  // named, so that it leads to the server rather than nowhere.
+  std::set<std::string> absolute;
 };
 
 struct SiteReport {
@@ -55,7 +58,7 @@ struct SiteReport {
 // Checks every saved page against its original: the same text apart from its link values;
 // every value outside `kept` rewritten to a relative path that leads (percent-decoded) to the
 // local copy of the file the original value named, fragment kept; every value in `kept`
-// unchanged. Also: every file of the save folder is one the log reports saved, and a saved
+// unchanged; every value in `absolute` the absolute URL it stands for. Also: every file of the save folder is one the log reports saved, and a saved
 // file that is not a page holds the bytes of its original.
 SiteReport CheckSavedSite(const SavedSite& copy);
 

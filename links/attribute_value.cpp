@@ -100,6 +100,14 @@ std::size_t DecodeReference(std::string_view s, std::size_t amp, std::string& ou
 }  // namespace
 
 AttributeValue FindAttributeValue(std::string_view attribute, std::string_view tag) {
+  AttributeValue value = FindWholeAttributeValue(attribute, tag);
+  if (!value.found()) return value;
+  const std::size_t hash = tag.substr(static_cast<std::size_t>(value.start), value.length).find('#');
+  if (hash != std::string_view::npos) value.length = hash;
+  return value;
+}
+
+AttributeValue FindWholeAttributeValue(std::string_view attribute, std::string_view tag) {
   std::size_t i = TagName(tag).size();
   while (true) {
     while (i < tag.size() && (IsBlank(tag[i]) || tag[i] == '/')) ++i;
@@ -116,11 +124,7 @@ AttributeValue FindAttributeValue(std::string_view attribute, std::string_view t
     }
     std::size_t next = 0;
     Span span = ReadValue(tag, SkipBlanks(tag, i + 1), next);
-    if (EqualsAsciiNoCase(name, attribute)) {
-      const std::size_t hash = tag.substr(span.begin, span.end - span.begin).find('#');
-      if (hash != std::string_view::npos) span.end = span.begin + hash;
-      return {static_cast<std::ptrdiff_t>(span.begin), span.end - span.begin};
-    }
+    if (EqualsAsciiNoCase(name, attribute)) return {static_cast<std::ptrdiff_t>(span.begin), span.end - span.begin};
     i = next;
   }
 }

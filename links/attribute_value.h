@@ -20,6 +20,10 @@ struct AttributeValue {
 // and the value ends at its first "#", so that whatever replaces it leaves the fragment behind.
 AttributeValue FindAttributeValue(std::string_view attribute, std::string_view tag);
 
+// The same, with the whole value, "#" and all: for values that are no single URL (srcset,
+// style, rel, type).
+AttributeValue FindWholeAttributeValue(std::string_view attribute, std::string_view tag);
+
 // The URL a raw attribute value stands for: character references (&amp; &lt; &gt; &quot;
 // &apos; &#NN; &#xHH;) decoded, tabs and line breaks removed as browsers do, and anything from a
 // decoded "#" on dropped, because a fragment is never requested.

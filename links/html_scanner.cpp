@@ -3,7 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include <deque>
+#include <iterator>
+#include <optional>
+
+#include "inet/inet.h"
 #include "links/attribute_value.h"
+#include "links/css_links.h"
+#include "links/srcset.h"
 #include "links/link_tag_table.h"
 #include "links/relative_path.h"
 #include "links/resolve_link.h"
@@ -27,44 +34,49 @@ const char* Find(const char* from, const char* end, char c) {
   return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(end - from)));
 }
 
-// An absolute URL as a link value: bytes that would end or change the value in any quoting
-// are percent-encoded; "%", "&" and "#" keep their meaning.
-std::string AbsoluteLinkText(std::string_view url) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(url.size() + 8);
-  for (const char ch : url) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\' ||
-        c == '(' || c == ')') {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0F];
-    } else {
-      out += ch;
-    }
+bool HasScheme(std::string_view value) {
+  std::size_t i = 0;
+  while (i < value.size() && ((value[i] >= 'a' && value[i] <= 'z') || (value[i] >= 'A' && value[i] <= 'Z'))) ++i;
+  return i > 0 && i < value.size() && value[i] == ':';
+}
+
+// The page as its relative links see it: its <base href> when it has one.
+PageContext BasedPage(const PageContext& page, const ScanState& state) {
+  PageContext based = page;
+  if (state.base.set) {
+    based.host = state.base.usable ? state.base.host : std::string();
+    based.port = state.base.port;
+    based.object = state.base.object;
   }
-  return out;
+  return based;
+}
+
+std::string Resolve(const PageContext& page, const ScanState& state, std::string_view value) {
+  if (!state.base.set) return ResolveLink(value, page.host, page.port, page.object);
+  // Relative links under a base no fetchable URL is built on stay as written, for the browser
+  // to resolve against that base.
+  if (!state.base.usable) return HasScheme(value) ? ResolveLink(value, page.host, page.port, page.object) : "";
+  return ResolveLink(value, state.base.host, state.base.port, state.base.object);
 }
 
 // Resolves the link value at [start, start + length) of `tag` and has it fetched (or, when not
 // followed, looked up). Adds its rewrite; false when the value is no link to fetch and stays.
-bool RewriteValue(const PageContext& page, std::string_view tag, std::size_t start, std::size_t length,
-                  bool pageLink, bool follow, std::vector<LinkRewrite>& out) {
+bool RewriteValue(const PageContext& page, ScanState& state, std::string_view tag, std::size_t start,
+                  std::size_t length, bool pageLink, bool follow) {
   if (length == 0) return false;
   const std::string_view raw = tag.substr(start, length);
   // Most values hold nothing to decode; they are resolved straight from the tag's bytes.
   std::string decoded;
   const bool plain = raw.find_first_of("&\t\r\n") == std::string_view::npos;
   if (!plain) decoded = DecodeLinkValue(raw);
-  std::string url = ResolveLink(plain ? raw : decoded, page.host, page.port, page.object);
+  std::string url = Resolve(page, state, plain ? raw : decoded);
   if (url.empty()) return false;
   std::string local;
   if (follow)
     local = page.fetchUrl ? page.fetchUrl(url, pageLink, page.depth + 1) : std::string();
   else if (page.savedPath)
     local = page.savedPath(url);
-  LinkRewrite& rewrite = out.emplace_back();
+  LinkRewrite& rewrite = state.rewrites.emplace_back();
   rewrite.start = start;
   rewrite.length = length;
   rewrite.saved = !local.empty();
@@ -73,33 +85,153 @@ bool RewriteValue(const PageContext& page, std::string_view tag, std::size_t sta
   return true;
 }
 
-// Fetches the link of a tag of `row`.
-void FetchLink(const PageContext& page, const LinkTagRow& row, std::string_view tag, bool follow,
-               std::vector<LinkRewrite>& out) {
-  const AttributeValue value = FindAttributeValue(row.attribute, tag);
+std::string_view ValueText(std::string_view tag, const AttributeValue& value) {
+  return value.found() ? tag.substr(static_cast<std::size_t>(value.start), value.length) : std::string_view();
+}
+
+void ScanSrcset(const PageContext& page, ScanState& state, std::string_view tag, const AttributeValue& value) {
   if (!value.found()) return;
-  RewriteValue(page, tag, static_cast<std::size_t>(value.start), value.length, row.pageLink, follow, out);
+  const auto at = static_cast<std::size_t>(value.start);
+  for (const SrcsetCandidate& candidate : ParseSrcset(ValueText(tag, value))) {
+    // A fragment stays behind the new path, as in any other value.
+    const std::string_view url = tag.substr(at + candidate.start, candidate.length);
+    RewriteValue(page, state, tag, at + candidate.start, std::min(url.find('#'), url.size()), false, true);
+  }
+}
+
+// <base href>: later relative links start from it. The copy's links are all relative to the
+// copy itself, so a base that was used is emptied, which makes it the page's own address.
+void ScanBase(const PageContext& page, ScanState& state, std::string_view tag) {
+  const AttributeValue whole = FindWholeAttributeValue("HREF", tag);
+  if (!whole.found() || state.base.set) return;
+  const AttributeValue value = FindAttributeValue("HREF", tag);
+  std::string raw(ValueText(tag, value));
+  if (raw.find_first_of("&\t\r\n") != std::string::npos) raw = DecodeLinkValue(raw);
+  state.base.set = true;
+  const std::string url = ResolveLink(raw, page.host, page.port, page.object);
+  const auto parsed = url.empty() ? std::nullopt : inet::ParseUrl(url);
+  state.base.usable = parsed && parsed->service == inet::Service::Http;
+  if (!state.base.usable) return;
+  state.base.host = parsed->host;
+  state.base.port = parsed->port;
+  state.base.object = parsed->object;
+  LinkRewrite& rewrite = state.rewrites.emplace_back();
+  rewrite.start = static_cast<std::size_t>(whole.start);
+  rewrite.length = whole.length;
+  rewrite.link = false;
+}
+
+// A style="" value holding url(): its references are fetched like a style sheet's.
+void ScanStyleAttribute(const PageContext& page, ScanState& state, std::string_view tag) {
+  if (std::memchr(tag.data(), '(', tag.size()) == nullptr) return;
+  const AttributeValue value = FindWholeAttributeValue("STYLE", tag);
+  const std::string_view css = ValueText(tag, value);
+  // A value spelled with character references is left alone rather than half understood.
+  if (css.find('(') == std::string_view::npos || css.find('&') != std::string_view::npos) return;
+  const PageContext based = BasedPage(page, state);
+  std::vector<LinkRewrite> pieces(1);
+  std::deque<std::pair<std::string, bool>> answers;
+  bool any = false;
+  CssContext context;
+  context.link = [&](std::string_view url, bool) {
+    bool saved = false;
+    std::string absolute;
+    auto text = CssLinkText(based, url, saved, absolute);
+    if (text) answers.emplace_back(std::move(absolute), saved);
+    return text;
+  };
+  context.write = [&](const char* data, std::size_t len) { pieces.back().text.append(data, len); };
+  context.writeLink = [&](std::string_view text) {
+    LinkRewrite& link = pieces.emplace_back();
+    link.text = text;
+    link.url = std::move(answers.front().first);
+    link.saved = answers.front().second;
+    answers.pop_front();
+    pieces.emplace_back();
+    any = true;
+  };
+  CssScanState scan;
+  ParseCssChunk(context, css, scan);
+  FinishCss(context, scan);
+  if (!any) return;
+  // The first piece takes the value's place; the rest follow it, each of no length.
+  const auto start = static_cast<std::size_t>(value.start);
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    LinkRewrite& piece = pieces[i];
+    piece.start = i == 0 ? start : start + value.length;
+    piece.length = i == 0 ? value.length : 0;
+    piece.link = !piece.url.empty();
+    if (!piece.link && piece.text.empty() && i > 0) continue;
+    state.rewrites.push_back(std::move(piece));
+  }
+}
+
+void ScanRow(const PageContext& page, ScanState& state, int index, std::string_view tag) {
+  const LinkTagRow& row = LinkTagTable[index];
+  switch (row.kind) {
+    case LinkValueKind::Url: {
+      // Hyperlinks beyond the layers are not fetched, but still point at a copy the run has made.
+      const bool follow = !(index == kRowAnchor && page.depth >= page.linkLayers);
+      const AttributeValue value = FindAttributeValue(row.attribute, tag);
+      if (value.found())
+        RewriteValue(page, state, tag, static_cast<std::size_t>(value.start), value.length, row.pageLink, follow);
+      break;
+    }
+    case LinkValueKind::Srcset:
+      ScanSrcset(page, state, tag, FindWholeAttributeValue(row.attribute, tag));
+      break;
+    case LinkValueKind::LinkRel: {
+      const AttributeValue value = FindAttributeValue(row.attribute, tag);
+      if (!value.found()) break;
+      // Style sheets, icons and the like are the page's own; any other <link> names a page.
+      const bool requisite = IsRequisiteRel(ValueText(tag, FindWholeAttributeValue("REL", tag)));
+      const bool follow = requisite || page.depth < page.linkLayers;
+      RewriteValue(page, state, tag, static_cast<std::size_t>(value.start), value.length, !requisite, follow);
+      break;
+    }
+    case LinkValueKind::ImageInput: {
+      const AttributeValue value = FindAttributeValue(row.attribute, tag);
+      if (value.found() && EqualsAsciiNoCase(ValueText(tag, FindWholeAttributeValue("TYPE", tag)), "image"))
+        RewriteValue(page, state, tag, static_cast<std::size_t>(value.start), value.length, false, true);
+      break;
+    }
+    case LinkValueKind::Base:
+      ScanBase(page, state, tag);
+      break;
+    case LinkValueKind::StyleBlock:
+      state.word |= kEnterStyleFlag;
+      break;
+    case LinkValueKind::Region:
+      break;
+  }
 }
 
 // Everything HandleTag does except writing: switches the HTML region, or fetches the links.
 // True when the tag has values to replace, in state.rewrites in the order they stand.
 bool ScanTag(const PageContext& page, std::string_view tag, ScanState& state) {
   state.rewrites.clear();
-  const int row = FindLinkTagRow(TagName(tag));
-  if (row == kRowHtml) {
+  const std::string_view name = TagName(tag);
+  const int first = FindLinkTagRow(name);
+  if (first == kRowHtml) {
     state.word |= kInHtmlFlag;
-  } else if (row == kRowEndHtml) {
+  } else if (first == kRowEndHtml) {
     state.word &= ~kInHtmlFlag;
-  } else if (row >= 0 && state.inHtml()) {
-    // Hyperlinks beyond the layers are not fetched, but still point at a copy the run has made.
-    const bool follow = !(row == kRowAnchor && page.depth >= page.linkLayers);
-    FetchLink(page, LinkTagTable[row], tag, follow, state.rewrites);
+  } else if (state.inHtml()) {
+    if (first >= 0) {
+      const std::string_view rowTag = LinkTagTable[first].tag;
+      for (int i = first; i < static_cast<int>(std::size(LinkTagTable)); ++i)
+        if (LinkTagTable[i].tag == rowTag) ScanRow(page, state, i, tag);
+    }
+    if (name != "!") ScanStyleAttribute(page, state, tag);
+    if (state.rewrites.size() > 1)
+      std::stable_sort(state.rewrites.begin(), state.rewrites.end(),
+                       [](const LinkRewrite& a, const LinkRewrite& b) { return a.start < b.start; });
   }
   return !state.rewrites.empty();
 }
 
 void WriteRewrite(const PageContext& page, const LinkRewrite& rewrite) {
-  if (page.writeLink)
+  if (page.writeLink && rewrite.link)
     page.writeLink(rewrite.text, rewrite.url, rewrite.saved);
   else
     Write(page, rewrite.text);
@@ -115,6 +247,59 @@ const char* WriteRewrites(const PageContext& page, const char* from, const char*
     from = tag + rewrite.start + rewrite.length;
   }
   return from;
+}
+
+// After a <style> tag: what is still pending goes out, and the style sheet starts.
+void EnterStyleIfAsked(const PageContext& page, ScanState& state, const char*& run, const char* p) {
+  if (!(state.word & kEnterStyleFlag)) return;
+  state.word &= ~kEnterStyleFlag;
+  Write(page, run, static_cast<std::size_t>(p - run));
+  run = p;
+  state.style = std::make_unique<CssLinkState>();
+  state.styleEndMatched = 0;
+  SetMode(state, kModeStyle);
+}
+
+constexpr std::string_view kStyleEnd = "</style";
+
+char FoldLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// In kModeStyle: hands the sheet to the style-sheet scanner up to "</style", which ends it
+// wherever it stands, as it does in a browser. Returns where the chunk goes on.
+const char* ScanStyle(const PageContext& page, ScanState& state, const char* p, const char* end) {
+  const PageContext based = BasedPage(page, state);
+  while (p < end) {
+    if (state.styleEndMatched == 0) {
+      const char* lt = Find(p, end, '<');
+      ScanCssChunk(based, std::string_view(p, static_cast<std::size_t>((lt ? lt : end) - p)), *state.style);
+      if (!lt) return end;
+      p = lt + 1;
+      state.tagBuffer[0] = '<';
+      state.styleEndMatched = 1;
+      continue;
+    }
+    // The bytes matched so far wait in the tag buffer, in their own letter case.
+    while (p < end && state.styleEndMatched < kStyleEnd.size() && FoldLower(*p) == kStyleEnd[state.styleEndMatched]) {
+      state.tagBuffer[state.styleEndMatched++] = *p;
+      ++p;
+    }
+    if (state.styleEndMatched == kStyleEnd.size()) {
+      // The sheet is over; "</style" is a tag like any other, its "<" already behind us.
+      FinishCssScan(based, *state.style);
+      state.style.reset();
+      state.styleEndMatched = 0;
+      Write(page, "<");
+      std::memmove(state.tagBuffer.get(), state.tagBuffer.get() + 1, kStyleEnd.size() - 1);
+      state.tagLength = kStyleEnd.size() - 1;
+      SetMode(state, kModeInTag);
+      return p;
+    }
+    if (p == end) return end;  // the rest of "</style" may come with the next chunk
+    // Not the end after all: those bytes were part of the sheet.
+    ScanCssChunk(based, std::string_view(state.tagBuffer.get(), state.styleEndMatched), *state.style);
+    state.styleEndMatched = 0;
+  }
+  return p;
 }
 
 // A tag whose ">" lies in the same chunk is scanned where it stands, without the copy into the
@@ -138,6 +323,21 @@ const char* ScanTagInPlace(const PageContext& page, const char* lt, const char* 
 
 }  // namespace
 
+ScanState::ScanState() = default;
+ScanState::~ScanState() = default;
+ScanState::ScanState(ScanState&&) noexcept = default;
+ScanState& ScanState::operator=(ScanState&&) noexcept = default;
+
+void FinishHtml(const PageContext& page, ScanState& state) {
+  if (state.mode() != kModeStyle || !state.style) return;
+  const PageContext based = BasedPage(page, state);
+  ScanCssChunk(based, std::string_view(state.tagBuffer.get(), state.styleEndMatched), *state.style);
+  FinishCssScan(based, *state.style);
+  state.style.reset();
+  state.styleEndMatched = 0;
+  SetMode(state, kModeText);
+}
+
 void HandleTag(const PageContext& page, std::string_view tag, ScanState& state) {
   const char* rest = tag.data();
   if (ScanTag(page, tag, state)) rest = WriteRewrites(page, rest, tag.data(), state.rewrites);
@@ -159,6 +359,7 @@ void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& 
         }
         if (const char* next = ScanTagInPlace(page, lt, end, run, state)) {
           p = next;
+          EnterStyleIfAsked(page, state, run, p);
           break;
         }
         p = lt + 1;
@@ -199,9 +400,13 @@ void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& 
           state.tagLength = 0;
           run = gt;  // the ">" is the first byte of the following text
           p = gt + 1;
+          EnterStyleIfAsked(page, state, run, p);
         }
         break;
       }
+      case kModeStyle:
+        p = ScanStyle(page, state, p, end);
+        break;
       case kModeLongTag: {
         const char* gt = Find(p, end, '>');
         p = gt ? gt + 1 : end;

@@ -42,9 +42,12 @@ inline constexpr std::uint32_t kModeText = 0;
 inline constexpr std::uint32_t kModeAfterLt = 2;   // just after "<": does a tag start here?
 inline constexpr std::uint32_t kModeInTag = 3;     // collecting a tag's text in the buffer
 inline constexpr std::uint32_t kModeLongTag = 4;   // a tag too long for the buffer, copied as is
+inline constexpr std::uint32_t kModeStyle = 5;     // inside <style>: a style sheet up to "</style"
 inline constexpr std::uint32_t kModeMask = 0xFF;
 // Set by an "HTML" tag, cleared by "/HTML": links are taken only inside that region.
 inline constexpr std::uint32_t kInHtmlFlag = 0x40000000;
+// Set by a <style> tag until its ">" has gone out: the style sheet starts after it.
+inline constexpr std::uint32_t kEnterStyleFlag = 0x20000000;
 
 // A link value found in a tag: where it stands in the tag's text and what replaces it.
 struct LinkRewrite {
@@ -53,6 +56,18 @@ struct LinkRewrite {
   std::string text;  // the relative path of the local copy, or the absolute URL
   std::string url;   // the absolute URL the value stands for
   bool saved = false;
+  bool link = true;  // false: plain text (a style="" value's text around its links)
+};
+
+struct CssLinkState;
+
+// Where the page's relative links start from: the page itself, or its <base href>.
+struct LinkBase {
+  bool set = false;
+  bool usable = true;  // false: a base no fetchable URL can be built on; relative links stay
+  std::string host;
+  int port = 80;
+  std::string object;
 };
 
 // One per page, default-constructed (all zero) before the first chunk and kept until the last,
@@ -62,6 +77,15 @@ struct ScanState {
   std::unique_ptr<char[]> tagBuffer;  // kTagBufferSize bytes, allocated by the first chunk
   std::size_t tagLength = 0;
   std::vector<LinkRewrite> rewrites;  // the current tag's, kept to reuse their memory
+  LinkBase base;
+  // In kModeStyle: the sheet's scan, and how many bytes of "</style" the text ends with.
+  std::unique_ptr<CssLinkState> style;
+  std::uint8_t styleEndMatched = 0;
+
+  ScanState();
+  ~ScanState();
+  ScanState(ScanState&&) noexcept;
+  ScanState& operator=(ScanState&&) noexcept;
 
   std::uint32_t mode() const { return word & kModeMask; }
   bool inHtml() const { return (word & kInHtmlFlag) != 0; }
@@ -70,6 +94,9 @@ struct ScanState {
 // Processes one chunk of any size. The text of a tag still open after the page's last chunk
 // never reaches the output (the "<" before it does).
 void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& state);
+
+// After the page's last chunk: a style sheet still open (a page cut short) goes out whole.
+void FinishHtml(const PageContext& page, ScanState& state);
 
 // Handles one complete tag (its text without "<" and ">"): switches the HTML region, or fetches
 // the tag's link, and writes the tag, rewritten or as it was.

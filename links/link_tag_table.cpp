@@ -27,6 +27,23 @@ int FindLinkTagRow(std::string_view name) {
   return -1;
 }
 
+bool IsRequisiteRel(std::string_view rel) {
+  static constexpr std::string_view kRequisites[] = {"stylesheet", "icon", "apple-touch-icon", "preload",
+                                                     "modulepreload", "manifest"};
+  // rel is a list of blank-separated words ("shortcut icon", "alternate stylesheet").
+  std::size_t at = 0;
+  while (at < rel.size()) {
+    while (at < rel.size() && IsBlank(rel[at])) ++at;
+    std::size_t end = at;
+    while (end < rel.size() && !IsBlank(rel[end])) ++end;
+    const std::string_view word = rel.substr(at, end - at);
+    for (std::string_view requisite : kRequisites)
+      if (EqualsAsciiNoCase(word, requisite)) return true;
+    at = end;
+  }
+  return false;
+}
+
 std::string_view TagName(std::string_view tag) {
   if (!tag.empty() && tag.front() == '!') return tag.substr(0, 1);
   std::size_t end = 0;

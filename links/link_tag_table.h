@@ -4,17 +4,31 @@
 
 namespace tk {
 
-struct LinkTagRow {
-  std::string_view tag;        // upper case; matched without regard to case
-  std::string_view attribute;  // empty for the rows that only switch the HTML region
-  bool pageLink;               // the target is a page to scan in turn (frames, hyperlinks)
+// How a row's attribute holds its link.
+enum class LinkValueKind : unsigned char {
+  Url,         // one URL
+  Srcset,      // a list of image candidates, each a URL with descriptors
+  LinkRel,     // <link href>: a requisite or a hyperlink, as its rel says
+  ImageInput,  // <input src>: a link only for type=image
+  Base,        // <base href>: where the page's relative links start from
+  StyleBlock,  // <style>: the text up to </style> is a style sheet
+  Region,      // <html>, </html>: open and close the region where links are taken
 };
 
-// Row order matters: the first matching row wins, so "I" means IMG and "/" means /HTML.
+struct LinkTagRow {
+  std::string_view tag;        // upper case; matched without regard to case
+  std::string_view attribute;  // empty for the rows that hold no link
+  bool pageLink;               // the target is a page to scan in turn (frames, hyperlinks)
+  LinkValueKind kind = LinkValueKind::Url;
+};
+
+// Row order matters: the first row whose tag the name matches wins, so "I" means IMG and "/"
+// means /HTML; every row of that same tag then applies. The rows after APPLET came later and
+// only take names that matched no earlier row.
 inline constexpr LinkTagRow LinkTagTable[] = {
-    {"HTML", "", false},    // opens the HTML region
-    {"/HTML", "", false},   // closes it
-    {"A", "HREF", true},    // the only row limited by the link depth
+    {"HTML", "", false, LinkValueKind::Region},   // opens the HTML region
+    {"/HTML", "", false, LinkValueKind::Region},  // closes it
+    {"A", "HREF", true},                          // a hyperlink: limited by the link depth
     {"IMG", "SRC", false},
     {"BODY", "BACKGROUND", false},
     {"FRAME", "SRC", true},
@@ -22,11 +36,28 @@ inline constexpr LinkTagRow LinkTagTable[] = {
     {"SCRIPT", "SRC", false},
     {"OBJECT", "CODEBASE", false},
     {"APPLET", "CODE", false},
+    // What a page needs to look as it does: fetched at any layer, like images.
+    {"IMG", "SRCSET", false, LinkValueKind::Srcset},
+    {"OBJECT", "DATA", false},
+    {"LINK", "HREF", false, LinkValueKind::LinkRel},
+    {"SOURCE", "SRC", false},
+    {"SOURCE", "SRCSET", false, LinkValueKind::Srcset},
+    {"VIDEO", "SRC", false},
+    {"VIDEO", "POSTER", false},
+    {"AUDIO", "SRC", false},
+    {"TRACK", "SRC", false},
+    {"EMBED", "SRC", false},
+    {"INPUT", "SRC", false, LinkValueKind::ImageInput},
+    {"BASE", "HREF", false, LinkValueKind::Base},
+    {"STYLE", "", false, LinkValueKind::StyleBlock},
 };
 
 inline constexpr int kRowHtml = 0;
 inline constexpr int kRowEndHtml = 1;
 inline constexpr int kRowAnchor = 2;
+
+// <link> rel values that name something the page needs rather than another page.
+bool IsRequisiteRel(std::string_view rel);
 
 // The index of the first row whose tag starts with `name` (ASCII case folded), or -1. A name that
 // is only a prefix of a row's tag matches that row; a name longer than the row's tag does not.

@@ -54,4 +54,22 @@ std::string MakeRelativeLocalPath(std::string_view pagePath, std::string_view ta
   return out;
 }
 
+std::string AbsoluteLinkText(std::string_view url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(url.size() + 8);
+  for (const char ch : url) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\' ||
+        c == '(' || c == ')') {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
 }  // namespace tk

@@ -14,4 +14,9 @@ namespace tk {
 // first segment holding ":" gets "./" in front, so "a:b.htm" is not read as a scheme.
 std::string MakeRelativeLocalPath(std::string_view pagePath, std::string_view targetPath);
 
+// An absolute URL written as a link value, for a file the run did not save: bytes that would
+// end or change the value in any quoting, in HTML or CSS, are percent-encoded; "%", "&" and "#"
+// keep their meaning.
+std::string AbsoluteLinkText(std::string_view url);
+
 }  // namespace tk

@@ -396,15 +396,19 @@ class ChunkScan {
     return was == 1;
   }
 
+  // A full buffer still takes the value's end, so a value of exactly its size is a link.
+  bool Full(char end) const { return Room() == 0 && (s_.escape != 0 || *p_ != end); }
+
   void UrlQuoted() {
-    if (Room() == 0) return GiveUp(CssMode::kString);
+    if (Full(s_.quote)) return GiveUp(CssMode::kString);
     if (s_.escape != 0 && BufferEscape(true)) return;
     const char* limit = p_ + std::min<std::size_t>(Room(), static_cast<std::size_t>(end_ - p_));
     const char* stop = p_;
     while (stop < limit && *stop != s_.quote && *stop != '\\' && !IsNewline(*stop)) ++stop;
     Append(p_, static_cast<std::size_t>(stop - p_));
     p_ = stop;
-    if (p_ == limit) return;
+    // Out of bytes, or out of room before a byte of the value: the next step gives up then.
+    if (p_ == end_ || Full(s_.quote) || (*p_ != s_.quote && *p_ != '\\' && !IsNewline(*p_))) return;
     if (*p_ == '\\') {
       Append(p_++, 1);
       s_.escape = 1;
@@ -417,13 +421,13 @@ class ChunkScan {
   }
 
   void UrlBare() {
-    if (Room() == 0) return GiveUp(CssMode::kBadUrl);
+    if (Full(')')) return GiveUp(CssMode::kBadUrl);
     if (s_.escape != 0 && BufferEscape(false)) return;
     const char* limit = p_ + std::min<std::size_t>(Room(), static_cast<std::size_t>(end_ - p_));
     const char* stop = SkipUntil(kBareStops, p_, limit);
     Append(p_, static_cast<std::size_t>(stop - p_));
     p_ = stop;
-    if (p_ == limit) return;
+    if (p_ == end_ || Full(')') || !In(kBareStops, *p_)) return;  // as in UrlQuoted
     const char c = *p_;
     if (c == ')') {
       Emit(s_.length);  // the ")" goes out as text
@@ -440,7 +444,7 @@ class ChunkScan {
   }
 
   void UrlBareEnd() {
-    if (Room() == 0) return GiveUp(CssMode::kBadUrl);
+    if (Full(')')) return GiveUp(CssMode::kBadUrl);
     if (IsBlank(*p_)) {
       Append(p_++, 1);
     } else if (*p_ == ')') {

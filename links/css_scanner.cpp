@@ -3,6 +3,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tk {
 namespace {
 
@@ -51,26 +55,32 @@ const char* SkipUntil(const ByteTable& stops, const char* p, const char* end) {
   return p;
 }
 
-// Text holds most of a sheet, so it is skipped 8 bytes at a time where none of them can start
-// anything; the table decides the rest.
+// Text holds most of a sheet, so it is skipped a block at a time where no byte of the block can
+// start anything; the table decides the rest.
+#if defined(__SSE2__)
 const char* SkipText(const char* p, const char* end) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-  auto hasByte = [](std::uint64_t w, unsigned char b) {
-    const std::uint64_t x = w ^ (kOnes * b);
-    return ((x - kOnes) & ~x & kHighs) != 0;
-  };
-  while (end - p >= 8) {
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-    const std::uint64_t lowered = w | (kOnes * 0x20);  // "U" becomes "u"; nothing else maps to a stop
-    if (hasByte(lowered, 'u') || hasByte(w, '/') || hasByte(w, '"') || hasByte(w, '\'') ||
-        hasByte(w, '\\') || hasByte(w, '@'))
-      break;
-    p += 8;
+  const __m128i slash = _mm_set1_epi8('/');
+  const __m128i dquote = _mm_set1_epi8('"');
+  const __m128i squote = _mm_set1_epi8('\'');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i at = _mm_set1_epi8('@');
+  const __m128i u = _mm_set1_epi8('u');
+  const __m128i caseBit = _mm_set1_epi8(0x20);  // "U" becomes "u"; nothing else maps to a stop
+  while (end - p >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, slash), _mm_cmpeq_epi8(v, dquote)),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, squote), _mm_cmpeq_epi8(v, backslash))),
+        _mm_or_si128(_mm_cmpeq_epi8(v, at), _mm_cmpeq_epi8(_mm_or_si128(v, caseBit), u)));
+    const int mask = _mm_movemask_epi8(hits);
+    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
   }
   return SkipUntil(kTextStops, p, end);
 }
+#else
+const char* SkipText(const char* p, const char* end) { return SkipUntil(kTextStops, p, end); }
+#endif
 
 // Feeds one byte to the escape in progress; true when the byte belongs to it. Outside strings
 // a "\" before a line break escapes nothing, and the break is read as what it is.
@@ -220,7 +230,9 @@ class ChunkScan {
       if (s_.escape == 0) nameUntil_ = p_;  // an escape is part of a name
       return;
     }
+    // Most stops are a "u" inside a word; they are passed over here, without leaving text.
     p_ = SkipText(p_, end_);
+    while (p_ < end_ && (*p_ | 0x20) == 'u' && AfterName(p_)) p_ = SkipText(p_ + 1, end_);
     if (p_ == end_) return;
     const char c = *p_++;
     switch (c) {
@@ -228,8 +240,7 @@ class ChunkScan {
       case '"': case '\'': s_.quote = c; s_.mode = CssMode::kString; break;
       case '\\': s_.escape = 1; break;
       case '@': s_.matched = 1; s_.mode = CssMode::kImportName; break;
-      default:  // "u" or "U"
-        if (AfterName(p_ - 1)) break;
+      default:  // "u" or "U", at the start of a name
         s_.matched = 1;
         s_.import = false;
         s_.mode = CssMode::kUrlName;

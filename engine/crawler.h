@@ -66,7 +66,7 @@ class Crawler {
   bool ReceiveBody(inet::HttpRequest& request, LocalFile& file, std::string* page, UrlRecord& record,
                    const std::string& name, bool& failed);
   void WritePage(const HttpTarget& target, const std::string& page, LocalFile& file, int depth,
-                 UrlRecord& record, const std::string& name);
+                 UrlRecord& record, const std::string& name, bool sheet);
   // Where a link not followed is saved already, or "".
   std::string SavedPath(const std::string& url) const;
   // A scanned page reached on a higher layer than before: its page links are followed again

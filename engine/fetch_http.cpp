@@ -6,6 +6,7 @@
 #include "engine/local_file.h"
 #include "engine/local_names.h"
 #include "engine/redirect_location.h"
+#include "links/css_links.h"
 #include "links/html_scanner.h"
 
 namespace tk {
@@ -20,6 +21,14 @@ bool IsHtml(std::string_view contentType) {
     if (contentType.size() >= prefix.size() && EqualsNoCase(contentType.substr(0, prefix.size()), prefix))
       return true;
   return false;
+}
+
+// A style sheet is scanned for the files it pulls in; a server that names no type is believed
+// by the file's extension.
+bool IsStyleSheet(std::string_view contentType, std::string_view name) {
+  constexpr std::string_view kCss = "text/css";
+  if (contentType.empty()) return name.size() >= 4 && EqualsNoCase(name.substr(name.size() - 4), ".css");
+  return contentType.size() >= kCss.size() && EqualsNoCase(contentType.substr(0, kCss.size()), kCss);
 }
 
 bool IsRedirect(int status) { return status == 301 || status == 302 || status == 303; }
@@ -136,7 +145,8 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
     return FinishFailure(LogLine(record.Url, "SKIPPED:No overwrite"), false, name);
   }
   record.LocalPath = name;
-  bool parse = IsHtml(contentType) && (flags & FETCH_PARSE_HTML);
+  const bool sheet = IsStyleSheet(contentType, name);
+  bool parse = (IsHtml(contentType) && (flags & FETCH_PARSE_HTML)) || sheet;
   m_state.FileBytes = 0;
   m_host.BeginFile(record.Url, name, request.ContentLength());
   LocalFile file;
@@ -152,7 +162,7 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   ++m_state.FilesDownloaded;
   WriteLog(LogLine(record.Url, "OK:Saved as[" + name + "]"));
   m_host.ShowCounts(m_state);
-  if (parse) WritePage(target, page, file, depth, record, name);
+  if (parse) WritePage(target, page, file, depth, record, name, sheet);
   return Cancelled() ? std::string() : name;
 }
 
@@ -188,7 +198,7 @@ bool Crawler::ReceiveBody(inet::HttpRequest& request, LocalFile& file, std::stri
 
 // The one place a saved page passes through the link scanner on its way to disk.
 void Crawler::WritePage(const HttpTarget& target, const std::string& page, LocalFile& file, int depth,
-                        UrlRecord& record, const std::string& name) {
+                        UrlRecord& record, const std::string& name, bool sheet) {
   PageContext context;
   context.host = target.host;
   context.port = target.port;
@@ -196,7 +206,7 @@ void Crawler::WritePage(const HttpTarget& target, const std::string& page, Local
   context.pageLocalPath = name;
   context.depth = depth;
   context.linkLayers = m_settings.LinkLayers;
-  std::vector<AheadLink> ahead = LinksToSendAhead(context, page);
+  std::vector<AheadLink> ahead = sheet ? std::vector<AheadLink>() : LinksToSendAhead(context, page);
   std::size_t asked = 0;
   SendAhead(ahead, 0);
   record.ScannedDepth = depth;
@@ -225,14 +235,21 @@ void Crawler::WritePage(const HttpTarget& target, const std::string& page, Local
     written += len;
   };
   context.writeLink = [&file, &written, &record](std::string_view text, const std::string& url, bool saved) {
-    if (!saved) NotePendingLink(record, written, text.size(), url);
+    // A fragment after the URL (a style sheet's "#symbol") stays when the link is mended.
+    if (!saved) NotePendingLink(record, written, std::min(text.find('#'), text.size()), url);
     file.Write(text);
     written += text.size();
   };
-  ScanState scan;
-  for (std::size_t at = 0; at < page.size(); at += kChunk) {
-    if (Cancelled()) break;
-    ParseHtmlChunk(context, std::string_view(page).substr(at, kChunk), scan);
+  if (sheet) {
+    CssLinkState scan;
+    for (std::size_t at = 0; at < page.size() && !Cancelled(); at += kChunk)
+      ScanCssChunk(context, std::string_view(page).substr(at, kChunk), scan);
+    if (!Cancelled()) FinishCssScan(context, scan);
+  } else {
+    ScanState scan;
+    for (std::size_t at = 0; at < page.size() && !Cancelled(); at += kChunk)
+      ParseHtmlChunk(context, std::string_view(page).substr(at, kChunk), scan);
+    if (!Cancelled()) FinishHtml(context, scan);
   }
   // The page's OK line already stands; a page that did not reach the disk adds an error below it.
   if (!file.Close()) {
@@ -269,6 +286,7 @@ std::vector<Crawler::AheadLink> Crawler::LinksToSendAhead(const PageContext& con
   ScanState scan;
   for (std::size_t at = 0; at < page.size(); at += kChunk)
     ParseHtmlChunk(dry, std::string_view(page).substr(at, kChunk), scan);
+  FinishHtml(dry, scan);
   // A second spelling of one URL finds it visited when its turn comes: it is never requested.
   std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
   for (AheadLink& link : links)

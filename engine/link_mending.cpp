@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "engine/crawler.h"
+#include "links/css_links.h"
 #include "links/relative_path.h"
 
 namespace tk {
@@ -71,8 +72,9 @@ void Crawler::MendSavedPages() {
     for (const PendingLink& link : record.PendingLinks) {
       auto target = m_state.VisitedUrls.find(link.key);
       if (target == m_state.VisitedUrls.end() || target->second.LocalPath.empty()) continue;
+      // Fit for a style sheet's bare url() as well as for any HTML attribute.
       edits.push_back(FileEdit{link.offset, link.length,
-                               MakeRelativeLocalPath(record.LocalPath, target->second.LocalPath)});
+                               CssSafePath(MakeRelativeLocalPath(record.LocalPath, target->second.LocalPath))});
     }
     record.PendingLinks.clear();
     record.PendingLinks.shrink_to_fit();

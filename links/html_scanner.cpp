@@ -119,6 +119,9 @@ void ScanBase(const PageContext& page, ScanState& state, std::string_view tag) {
   rewrite.start = static_cast<std::size_t>(whole.start);
   rewrite.length = whole.length;
   rewrite.link = false;
+  // An unquoted value gets its quotes, so that "href=>" leaves no doubt.
+  const char before = rewrite.start > 0 ? tag[rewrite.start - 1] : '\0';
+  if (before != '"' && before != '\'') rewrite.text = "\"\"";
 }
 
 // A style="" value holding url(): its references are fetched like a style sheet's.

@@ -195,3 +195,85 @@ TEST(HtmlScanner, NestedFetchScansAnotherPageMidTag) {
 
 }  // namespace
 }  // namespace tk::test
+
+namespace tk::test {
+namespace {
+
+const std::string kS = "http://h/dir/s.css";
+
+TEST(HtmlScanner, PageRequisites) {
+  const std::map<std::string, std::string> all = {
+      {kS, "h/dir/css/s.css"}, {"http://h/dir/a.png", "h/dir/a.png"}, {"http://h/dir/b.png", "h/dir/b (2).png"},
+      {"http://h/dir/v.mp4", "h/dir/v.mp4"}, {"http://h/dir/p.jpg", "h/p.jpg"}, {"http://h/x.css", "h/x.css"},
+      {"http://h/other/a.gif", "h/other/a.gif"}};
+  RunRows({
+      {"style sheet and icon are requisites, on the last layer too",
+       "<html><link rel=stylesheet href=s.css><LINK REL=\"shortcut icon\" HREF=\"a.png\">", all,
+       "<html><link rel=stylesheet href=css/s.css><LINK REL=\"shortcut icon\" HREF=\"a.png\">",
+       {{kS, false, 2}, {"http://h/dir/a.png", false, 2}}, 1},
+      {"other rels are hyperlinks, held to the layers",
+       "<html><link rel=canonical href=a.png><link href=s.css>", all,
+       "<html><link rel=canonical href=a.png><link href=css/s.css>", {}, 1},
+      {"srcset: every candidate, descriptors kept, after src",
+       "<html><img srcset=\"a.png 1x, b.png 2x\" src=a.png>", all,
+       "<html><img srcset=\"a.png 1x, b%20(2).png 2x\" src=a.png>",
+       {{"http://h/dir/a.png", false, 1}, {"http://h/dir/a.png", false, 1}, {"http://h/dir/b.png", false, 1}}},
+      {"picture, video, audio, track, embed, object data, image input",
+       "<html><picture><source srcset='a.png 480w,b.png 1080w' sizes=50vw><img src=a.png></picture>"
+       "<video poster=p.jpg src=v.mp4><source src=v.mp4><track src=t.vtt></video><audio src=m.ogg>"
+       "<embed src=e.swf><object data=o.svg><input type=IMAGE src=a.png><input type=text src=n.png>",
+       all,
+       "<html><picture><source srcset='a.png 480w,b%20(2).png 1080w' sizes=50vw><img src=a.png></picture>"
+       "<video poster=../p.jpg src=v.mp4><source src=v.mp4><track src=http://h/dir/t.vtt></video>"
+       "<audio src=http://h/dir/m.ogg><embed src=http://h/dir/e.swf><object data=http://h/dir/o.svg>"
+       "<input type=IMAGE src=a.png><input type=text src=n.png>",
+       {{"http://h/dir/a.png", false, 1}, {"http://h/dir/b.png", false, 1}, {"http://h/dir/a.png", false, 1},
+        {"http://h/dir/v.mp4", false, 1}, {"http://h/dir/p.jpg", false, 1}, {"http://h/dir/v.mp4", false, 1},
+        {"http://h/dir/t.vtt", false, 1}, {"http://h/dir/m.ogg", false, 1}, {"http://h/dir/e.swf", false, 1},
+        {"http://h/dir/o.svg", false, 1}, {"http://h/dir/a.png", false, 1}}},
+      {"style values and blocks",
+       "<html><div style=\"color:#fff;background:url('a.png')\" class=x><p style=\"color:#000\">"
+       "<style>@import \"/x.css\";\nb{background:URL( b.png )}</STYLE><a style='x:url(#f)'>",
+       all,
+       "<html><div style=\"color:#fff;background:url('a.png')\" class=x><p style=\"color:#000\">"
+       "<style>@import \"../x.css\";\nb{background:URL( b%20%282%29.png )}</STYLE><a style='x:url(#f)'>",
+       {{"http://h/dir/a.png", false, 1}, {"http://h/x.css", false, 1}, {"http://h/dir/b.png", false, 1}}},
+      {"base href: later links start from it, and it is emptied in the copy",
+       "<html><img src=a.png><base href=\"/other/\"><img src=a.gif><base href=/ignored/><img src=b.gif>", all,
+       "<html><img src=a.png><base href=\"\"><img src=../other/a.gif><base href=/ignored/>"
+       "<img src=http://h/other/b.gif>",
+       {{"http://h/dir/a.png", false, 1}, {"http://h/other/a.gif", false, 1}, {"http://h/other/b.gif", false, 1}}},
+  });
+}
+
+TEST(Chunking, RequisitesAtEveryPairOfSplitPositions) {
+  const std::string page =
+      "<html><link rel=stylesheet href=s.css><img srcset=\"a.png 1x, b.png 2x\" src=a.png>"
+      "<div style=\"background:url( 'a.png' )\"><style>/* </s */ @import url(\"/x.css\");"
+      "\nb{background:url(b.png)} a:after{content:\"url(no)\"}</style >"
+      "<base href=/other/><img src=a.gif><STYLE>x{y:url(p.jpg)}";
+  ScanSetup setup;
+  setup.saved = {{kS, "h/dir/s.css"}, {"http://h/dir/a.png", "h/dir/a.png"}, {"http://h/x.css", "h/x(1).css"},
+                 {"http://h/other/a.gif", "h/other/a.gif"}};
+  auto scan = [&](const std::vector<std::size_t>& cuts) {
+    ScanResult result = ScanWithCuts(page, setup, cuts);
+    return result;
+  };
+  const ScanResult whole = scan({});
+  EXPECT_EQ(whole.output,
+            "<html><link rel=stylesheet href=s.css><img srcset=\"a.png 1x, http://h/dir/b.png 2x\" src=a.png>"
+            "<div style=\"background:url( 'a.png' )\"><style>/* </s */ @import url(\"../x%281%29.css\");"
+            "\nb{background:url(http://h/dir/b.png)} a:after{content:\"url(no)\"}</style >"
+            "<base href=\"\"><img src=../other/a.gif><STYLE>x{y:url(http://h/other/p.jpg)}");
+  EXPECT_EQ(whole.calls.size(), 9u);
+  for (std::size_t i = 0; i <= page.size(); ++i) {
+    for (std::size_t j = i; j <= page.size(); j += 3) {
+      const ScanResult split = scan({i, j});
+      ASSERT_EQ(split.output, whole.output) << "cuts at " << i << ", " << j;
+      ASSERT_EQ(split.calls, whole.calls) << "cuts at " << i << ", " << j;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tk::test

@@ -49,6 +49,11 @@ inline ScanResult ScanWithCuts(std::string_view html, const ScanSetup& setup,
     return it == setup.saved.end() ? std::string() : it->second;
   };
   page.write = [&](const char* data, std::size_t len) { result.output.append(data, len); };
+  // A hyperlink beyond the layers is not fetched, but finds its copy when one was saved.
+  page.savedPath = [&](const std::string& url) {
+    const auto it = setup.saved.find(url);
+    return it == setup.saved.end() ? std::string() : it->second;
+  };
   ScanState state;
   std::size_t from = 0;
   for (std::size_t cut : cuts) {
@@ -57,6 +62,7 @@ inline ScanResult ScanWithCuts(std::string_view html, const ScanSetup& setup,
     from = cut;
   }
   ParseHtmlChunk(page, html.substr(from), state);
+  FinishHtml(page, state);
   return result;
 }
 

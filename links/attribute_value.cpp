@@ -152,4 +152,18 @@ std::string DecodeLinkValue(std::string_view raw) {
   return out;
 }
 
+std::string DecodeCharacterReferences(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size();) {
+    const std::size_t used = raw[i] == '&' ? DecodeReference(raw, i, out) : 0;
+    if (used > 0) {
+      i += used;
+    } else {
+      out += raw[i++];
+    }
+  }
+  return out;
+}
+
 }  // namespace tk

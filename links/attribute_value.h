@@ -29,4 +29,7 @@ AttributeValue FindWholeAttributeValue(std::string_view attribute, std::string_v
 // decoded "#" on dropped, because a fragment is never requested.
 std::string DecodeLinkValue(std::string_view raw);
 
+// An attribute's text with its character references decoded, everything else as it was.
+std::string DecodeCharacterReferences(std::string_view raw);
+
 }  // namespace tk

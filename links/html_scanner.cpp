@@ -124,13 +124,32 @@ void ScanBase(const PageContext& page, ScanState& state, std::string_view tag) {
   if (before != '"' && before != '\'') rewrite.text = "\"\"";
 }
 
+// The text of an attribute value spelled with character references, put back into the quotes
+// it stands in.
+std::string EncodeForAttribute(std::string_view text, char quote) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '&') out += "&amp;";
+    else if (c == quote && c == '"') out += "&quot;";
+    else if (c == quote && c == '\'') out += "&#39;";
+    else out += c;
+  }
+  return out;
+}
+
 // A style="" value holding url(): its references are fetched like a style sheet's.
 void ScanStyleAttribute(const PageContext& page, ScanState& state, std::string_view tag) {
   if (std::memchr(tag.data(), '(', tag.size()) == nullptr) return;
   const AttributeValue value = FindWholeAttributeValue("STYLE", tag);
-  const std::string_view css = ValueText(tag, value);
-  // A value spelled with character references is left alone rather than half understood.
-  if (css.find('(') == std::string_view::npos || css.find('&') != std::string_view::npos) return;
+  const std::string_view raw = ValueText(tag, value);
+  if (raw.find('(') == std::string_view::npos) return;
+  // A value spelled with character references is read as the browser reads it, and what
+  // replaces it is spelled again for its quotes.
+  const bool referenced = raw.find('&') != std::string_view::npos;
+  const std::string decoded = referenced ? DecodeCharacterReferences(raw) : std::string();
+  const auto start = static_cast<std::size_t>(value.start);
+  const char quote = start > 0 ? tag[start - 1] : '\0';
   const PageContext based = BasedPage(page, state);
   std::vector<LinkRewrite> pieces(1);
   std::deque<std::pair<std::string, bool>> answers;
@@ -154,16 +173,16 @@ void ScanStyleAttribute(const PageContext& page, ScanState& state, std::string_v
     any = true;
   };
   CssScanState scan;
-  ParseCssChunk(context, css, scan);
+  ParseCssChunk(context, referenced ? std::string_view(decoded) : raw, scan);
   FinishCss(context, scan);
   if (!any) return;
   // The first piece takes the value's place; the rest follow it, each of no length.
-  const auto start = static_cast<std::size_t>(value.start);
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     LinkRewrite& piece = pieces[i];
     piece.start = i == 0 ? start : start + value.length;
     piece.length = i == 0 ? value.length : 0;
     piece.link = !piece.url.empty();
+    if (referenced) piece.text = EncodeForAttribute(piece.text, quote);
     if (!piece.link && piece.text.empty() && i > 0) continue;
     state.rewrites.push_back(std::move(piece));
   }

@@ -108,12 +108,15 @@ std::string CheckItem(const std::vector<std::string>& f, const fs::path& save, c
     return f.size() == 3 && !title.empty() && f[2] == title ? "" : "did not render as the saved page";
   }
   if (f.size() < 4) return "is incomplete";
+  if (kind == "CSS") return f[3] == "rgb(1, 2, 3)" ? "" : "the style sheet did not apply";
+  if (kind == "FONT") return f[3] == "loaded" ? "" : "the web font did not load";
   if (kind == "LINK" && kept.contains(f[2])) return {};
   // A hyperlink to a file the run did not save leads to the server; the disk check tells
   // which ones may.
   if (kind == "LINK" && (f[2].starts_with("http://") || f[2].starts_with("ftp://"))) return {};
   if (std::string problem = CheckTarget(save, f[3]); !problem.empty()) return problem;
-  if ((kind == "IMG" || kind == "BACKGROUND") && (f.size() < 5 || f[4] != "ok")) return "did not load";
+  if ((kind == "IMG" || kind == "BACKGROUND" || kind == "CSSBG") && (f.size() < 5 || f[4] != "ok"))
+    return "did not load";
   if (kind == "SCRIPT" && (f.size() < 5 || f[4] != "ran")) return "did not run";
   if (kind == "FRAME" && (f.size() < 5 || f[4] != PageTitle(ReadFile(FileUrlPath(f[3])))))
     return "did not show the saved page";

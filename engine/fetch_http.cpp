@@ -13,15 +13,6 @@ namespace {
 
 constexpr std::size_t kChunk = 1023;
 constexpr int kMaxRedirects = 20;
-constexpr std::string_view kHtmlTypes[] = {"text/html"};
-
-bool IsHtml(std::string_view contentType) {
-  for (std::string_view prefix : kHtmlTypes)
-    if (contentType.size() >= prefix.size() && EqualsNoCase(contentType.substr(0, prefix.size()), prefix))
-      return true;
-  return false;
-}
-
 bool IsRedirect(int status) { return status == 301 || status == 302 || status == 303; }
 
 std::string WithoutFragment(std::string_view object) {
@@ -118,6 +109,8 @@ std::string Crawler::FetchHttp(const std::string& host, const std::string& objec
   std::string result;
   if (!Authenticate(*request, record, host, result)) return result;
   if (!FollowRedirects(target, request, flags, record, result)) return result;
+  // The host a start page lands on is its site as much as the one it was asked for.
+  if ((flags & FETCH_START_PAGE) && !EqualsNoCase(target.host, host)) m_state.StartHosts.push_back(target.host);
   if (request->StatusCode() != 200)
     return FinishFailure(LogLine(record.Url, "NG:Bad Status(" + std::to_string(request->StatusCode()) + ")"),
                          true, {});
@@ -129,6 +122,8 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   std::string contentType = request.ContentType();
   std::string name = MakeLocalName(m_state, WithoutFragment(target.object), contentType);
   if (!IsTypeAllowed(name, flags)) return Drop(record, flags);
+  // Named for the browser only after the type rule, which judges the server's own extension.
+  name = HtmlPageName(std::move(name), contentType);
   if (!m_settings.SaveFlat) name = MakeServerPath(m_saveFolder, true, target.host, target.object, target.port, name);
   name = MakeUniqueName(m_state, name);
   if (!AskOverwrite(name)) {
@@ -136,7 +131,7 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
     return FinishFailure(LogLine(record.Url, "SKIPPED:No overwrite"), false, name);
   }
   record.LocalPath = name;
-  bool parse = IsHtml(contentType) && (flags & FETCH_PARSE_HTML);
+  bool parse = IsHtmlType(contentType) && (flags & FETCH_PARSE_HTML);
   m_state.FileBytes = 0;
   m_host.BeginFile(record.Url, name, request.ContentLength());
   LocalFile file;

@@ -354,6 +354,24 @@ TEST_F(EndToEnd, FtpFilesPatternsMissesAndSkips) {
   EXPECT_EQ(ReadFile(save / "b.txt"), "mine");
 }
 
+// Listing names are the server's own bytes: saved as they are, not in their URL spelling.
+TEST_F(EndToEnd, FtpFilesKeepTheirNamesAndFolders) {
+  std::filesystem::create_directories(site / "my dir");
+  WriteFile(site / "my dir/my file.txt", "spaced");
+  WriteFile(site / "my dir/\xE6\x97\xA5\xE6\x9C\xAC.txt", "nihon");
+  WriteFile(site / "my dir/100%.txt", "percent");
+  auto ftp = FtpTestServer::Start(site.Path());
+  const std::string o = "ftp://127.0.0.1:" + std::to_string(ftp->Port());
+  const std::string dir = "ftp_127.0.0.1~" + std::to_string(ftp->Port()) + "/my dir/";
+  settings.SaveFlat = 0;
+  host.startUrls = {o + "/my%20dir/my%20file.txt", o + "/my dir/*.txt"};
+  Run();
+  EXPECT_EQ(SavedFiles(), (std::set<std::string>{dir + "my file.txt", dir + "my file(1).txt",
+                                                 dir + "\xE6\x97\xA5\xE6\x9C\xAC.txt", dir + "100%.txt"}));
+  EXPECT_EQ(ReadFile(save / (dir + "\xE6\x97\xA5\xE6\x9C\xAC.txt")), "nihon");
+  EXPECT_EQ(counters.Errors, 0);
+}
+
 TEST_F(EndToEnd, FtpLinksIgnoreTheSiteAndTypeRulesAndCancelKeepsThePart) {
   WriteFile(site / "x.zip", "PK-zip");
   WriteFile(site / "big.bin", std::string(300000, 'b'));

@@ -85,6 +85,9 @@ int Run(ProjectSettings& settings, const CliOptions& options, CliContext& c, Run
   }
   doneSignal.notify_all();
   watcher.join();
+  // The start page "/" is saved as ~TrawlDlFile_0.htm: say which file the copy starts from.
+  const std::filesystem::path start = crawler.StartPageCopy();
+  if (!start.empty()) *c.err << "open: " << start.string() << "\n";
   if (host.CancelRequested()) return kExitCancelled;
   return crawler.State().Errors > 0 ? kExitRunErrors : kExitOk;
 }

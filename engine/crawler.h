@@ -47,6 +47,9 @@ class Crawler {
 
   const RunState& State() const { return m_state; }
   const std::filesystem::path& SaveFolder() const { return m_saveFolder; }
+  // The absolute path of the first start page's copy, where a user opens the copy; empty when
+  // no start page was saved.
+  std::filesystem::path StartPageCopy() const;
 
  private:
   struct HttpTarget {
@@ -99,6 +102,7 @@ class Crawler {
   std::string RuleContext(int flags) const;
   bool Cancelled() { return m_host.CancelRequested(); }
 
+  void NoteStartPage(const std::string& localPath);
   void OpenRunLog();
   void WriteSummary();
   void CloseNetwork();

@@ -42,7 +42,8 @@ std::string Crawler::FetchFtp(const std::string& host, const std::string& path, 
 void Crawler::FetchFtpFile(const inet::FtpEntry& entry, const std::string& host, const std::string& path, int port,
                            UrlRecord& record, std::string& lastName) {
   const std::string& url = entry.url;
-  std::string name = SafeSegment(std::string_view(url).substr(url.rfind('/') + 1));
+  // Listing names are the server's raw bytes: the URL's escapes of them are decoded back.
+  std::string name = SafeSegment(DecodeNameSegment(std::string_view(url).substr(url.rfind('/') + 1)));
   if (!m_settings.SaveFlat) name = MakeServerPath(m_saveFolder, false, host, path, port, name);
   name = lastName = MakeUniqueName(m_state, name);
   if (!AskOverwrite(name)) {

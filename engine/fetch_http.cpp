@@ -14,15 +14,6 @@ namespace {
 
 constexpr std::size_t kChunk = 1023;
 constexpr int kMaxRedirects = 20;
-constexpr std::string_view kHtmlTypes[] = {"text/html"};
-
-bool IsHtml(std::string_view contentType) {
-  for (std::string_view prefix : kHtmlTypes)
-    if (contentType.size() >= prefix.size() && EqualsNoCase(contentType.substr(0, prefix.size()), prefix))
-      return true;
-  return false;
-}
-
 // A style sheet is scanned for the files it pulls in; a server that names no type is believed
 // by the file's extension.
 bool IsStyleSheet(std::string_view contentType, std::string_view name) {
@@ -127,6 +118,8 @@ std::string Crawler::FetchHttp(const std::string& host, const std::string& objec
   std::string result;
   if (!Authenticate(*request, record, host, result)) return result;
   if (!FollowRedirects(target, request, flags, record, result)) return result;
+  // The host a start page lands on is its site as much as the one it was asked for.
+  if ((flags & FETCH_START_PAGE) && !EqualsNoCase(target.host, host)) m_state.StartHosts.push_back(target.host);
   if (request->StatusCode() != 200)
     return FinishFailure(LogLine(record.Url, "NG:Bad Status(" + std::to_string(request->StatusCode()) + ")"),
                          true, {});
@@ -138,6 +131,8 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   std::string contentType = request.ContentType();
   std::string name = MakeLocalName(m_state, WithoutFragment(target.object), contentType);
   if (!IsTypeAllowed(name, flags)) return Drop(record, flags);
+  // Named for the browser only after the type rule, which judges the server's own extension.
+  name = HtmlPageName(std::move(name), contentType);
   if (!m_settings.SaveFlat) name = MakeServerPath(m_saveFolder, true, target.host, target.object, target.port, name);
   name = MakeUniqueName(m_state, name);
   if (!AskOverwrite(name)) {
@@ -146,7 +141,7 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   }
   record.LocalPath = name;
   const bool sheet = IsStyleSheet(contentType, name);
-  bool parse = (IsHtml(contentType) && (flags & FETCH_PARSE_HTML)) || sheet;
+  bool parse = (IsHtmlType(contentType) && (flags & FETCH_PARSE_HTML)) || sheet;
   m_state.FileBytes = 0;
   m_host.BeginFile(record.Url, name, request.ContentLength());
   LocalFile file;

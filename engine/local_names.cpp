@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <system_error>
 
+#include "inet/url.h"
 #include "settings/text.h"
 
 namespace tk {
 namespace {
 
-constexpr std::string_view kNameStops = "#?&=%";
+// A "%" is no stop: escapes are decoded into the name where they make a plain one.
+constexpr std::string_view kNameStops = "#?&=";
+constexpr std::string_view kHtmlTypes[] = {"text/html"};
 
 struct TypeExtension {
   std::string_view contentType;
@@ -20,6 +23,19 @@ constexpr TypeExtension kTypeExtensions[] = {{"image/x-xbitmap", ".xbm"}};
 
 std::string_view CutAtStops(std::string_view object) {
   return object.substr(0, object.find_first_of(kNameStops));
+}
+
+// The folders of a URL path ("/a%20b/c/") as the file system shows them ("a b/c/").
+std::string DecodeFolders(std::string_view folders) {
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t slash = folders.find('/'); slash != std::string_view::npos;
+       start = slash + 1, slash = folders.find('/', start)) {
+    out += DecodeNameSegment(folders.substr(start, slash - start));
+    out += '/';
+  }
+  out += DecodeNameSegment(folders.substr(start));
+  return out;
 }
 
 // Rebuilds a "/"-separated relative path with every segment made safe.
@@ -46,6 +62,35 @@ std::string SafeSegment(std::string_view segment) {
   return std::string(segment);
 }
 
+bool IsPlainName(std::string_view name) {
+  if (!IsValidUtf8(name)) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') return false;
+    // U+0080..U+009F, the C1 controls, are control characters too.
+    if (c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) < 0xA0) return false;
+  }
+  return true;
+}
+
+std::string DecodeNameSegment(std::string_view segment) {
+  if (segment.find('%') == std::string_view::npos) return std::string(segment);
+  std::string decoded = inet::PercentDecode(segment);
+  return IsPlainName(decoded) ? decoded : std::string(segment);
+}
+
+bool IsHtmlType(std::string_view contentType) {
+  for (std::string_view prefix : kHtmlTypes)
+    if (contentType.size() >= prefix.size() && EqualsNoCase(contentType.substr(0, prefix.size()), prefix))
+      return true;
+  return false;
+}
+
+std::string HtmlPageName(std::string name, std::string_view contentType) {
+  if (IsHtmlType(contentType) && !EndsWithNoCase(name, ".htm") && !EndsWithNoCase(name, ".html")) name += ".htm";
+  return name;
+}
+
 std::string MakeUnnamedName(RunState& state) {
   std::string name = "~TrawlDlFile_";
   name += std::to_string(state.UnnamedCount++);
@@ -54,8 +99,9 @@ std::string MakeUnnamedName(RunState& state) {
 }
 
 std::string MakeLocalName(RunState& state, std::string_view object, std::string_view contentType) {
-  std::string path = AsciiLower(CutAtStops(object));
-  std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+  std::string_view path = CutAtStops(object);
+  // Decoded first, then folded: "%41" is an "a" like any other.
+  std::string name = AsciiLower(DecodeNameSegment(path.substr(path.rfind('/') + 1)));
   if (name.empty()) name = MakeUnnamedName(state);
   bool typed = false;
   for (const auto& row : kTypeExtensions) {
@@ -83,7 +129,7 @@ std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp,
   folders = folders.substr(0, folders.rfind('/') + 1);
   // The host and every folder pass through SafePath; the trailing "/" leaves one empty last
   // segment, which is dropped again.
-  std::string safeDir = SafePath(dir + std::string(folders.substr(0, folders.size() - 1)));
+  std::string safeDir = SafePath(dir + DecodeFolders(folders.substr(0, folders.size() - 1)));
   MakeDirs((saveFolder / safeDir).string());
   return safeDir + "/" + SafeSegment(name);
 }

@@ -9,14 +9,28 @@
 
 namespace tk {
 
-// The file name for an HTTP object (path with query, fragment already removed).
+// The file name for an HTTP object (path with query, fragment already removed): its last
+// segment cut at "#?&=", its escapes decoded (DecodeNameSegment), ASCII letters lower-cased.
 std::string MakeLocalName(RunState& state, std::string_view object, std::string_view contentType);
+
+// A page received as HTML whose name does not end in ".htm" or ".html" gets ".htm", so that a
+// browser opening the copy from disk shows it instead of offering it as a download.
+std::string HtmlPageName(std::string name, std::string_view contentType);
+// The content type marks an HTML page ("text/html", with or without parameters, any case).
+bool IsHtmlType(std::string_view contentType);
+
+// One segment of a URL path as a file or folder name: its percent-escapes decoded when the bytes
+// they give make a plain name (IsPlainName), else the segment as it stands, escapes and all.
+std::string DecodeNameSegment(std::string_view segment);
+// Valid UTF-8 with no "/", "\", NUL or other control character.
+bool IsPlainName(std::string_view name);
 
 // "~TrawlDlFile_N.htm", counting up through the run.
 std::string MakeUnnamedName(RunState& state);
 
-// Puts the server's directory structure (host, "~port", the object's folders) in front of
-// `name` and creates those folders under `saveFolder`.
+// Puts the server's directory structure (host, "~port", the object's folders, each decoded like
+// a name but keeping its letter case) in front of `name` and creates those folders under
+// `saveFolder`.
 std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp, std::string_view host,
                            std::string_view object, int port, std::string_view name);
 

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "settings/text.h"
+
 namespace tk {
 namespace {
 
@@ -19,12 +21,23 @@ bool HasScheme(std::string_view s) {
 }  // namespace
 
 bool FindLocation(std::string_view rawHeaders, std::string& location) {
-  constexpr std::string_view kName = "Location: ";
-  std::size_t at = rawHeaders.find(kName);
-  if (at == std::string_view::npos) return false;
-  std::string_view rest = rawHeaders.substr(at + kName.size());
-  location.assign(rest.substr(0, rest.find_first_of("\r\n")));
-  return true;
+  // Field names are case-insensitive and the blanks after the colon optional; only a whole
+  // name counts, so "Content-Location" is no redirect target.
+  for (std::size_t start = 0; start < rawHeaders.size();) {
+    std::size_t end = rawHeaders.find('\n', start);
+    if (end == std::string_view::npos) end = rawHeaders.size();
+    std::string_view line = rawHeaders.substr(start, end - start);
+    start = end + 1;
+    std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || !EqualsNoCase(line.substr(0, colon), "Location")) continue;
+    std::string_view value = line.substr(colon + 1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    while (!value.empty() && (value.back() == '\r' || value.back() == ' ' || value.back() == '\t'))
+      value.remove_suffix(1);
+    location.assign(value);
+    return true;
+  }
+  return false;
 }
 
 std::string ResolveLocation(std::string_view host, int port, std::string_view object, std::string_view location) {

@@ -5,8 +5,8 @@
 
 namespace tk {
 
-// The location's text after "Location: " in the raw headers, up to the end of its line; false
-// when there is no such header (the name is matched as servers send it, case-sensitively).
+// The value of the first "Location" field of the raw headers (name in any letter case, blanks
+// around the value dropped); false when there is none.
 bool FindLocation(std::string_view rawHeaders, std::string& location);
 
 // Absolute locations come back unchanged; "//host/x", "/x", "?q" and "x" are resolved against

@@ -1,4 +1,5 @@
 // The run driver: run log, settings block, start pages, summary.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -115,7 +116,7 @@ void Crawler::RunDownload() {
       m_session = std::move(session);
     }
     for (std::size_t i = 0; !Cancelled() && i < m_host.StartUrlCount(); ++i)
-      FetchUrl(m_host.StartUrl(i), FETCH_START_PAGE | FETCH_PARSE_HTML, 0);
+      NoteStartPage(FetchUrl(m_host.StartUrl(i), FETCH_START_PAGE | FETCH_PARSE_HTML, 0));
     m_host.EndTransfers();
     CloseNetwork();
     // Also after a cancel: what was saved browses as well as it can.
@@ -129,11 +130,29 @@ void Crawler::RunDownload() {
   if (connection && *connection == inet::kConnectionModem && m_host.AskHangUp()) m_backend.HangUp();
 }
 
+void Crawler::NoteStartPage(const std::string& localPath) {
+  // A start page that failed leaves nothing to open; one not overwritten, its earlier copy.
+  std::error_code ec;
+  if (m_state.StartPagePath.empty() && !localPath.empty() &&
+      std::filesystem::is_regular_file(m_saveFolder / localPath, ec))
+    m_state.StartPagePath = localPath;
+}
+
+std::filesystem::path Crawler::StartPageCopy() const {
+  if (m_state.StartPagePath.empty()) return {};
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::absolute(m_saveFolder / m_state.StartPagePath, ec);
+  return ec ? std::filesystem::path() : full.lexically_normal();
+}
+
 std::string Crawler::RuleContext(int flags) const {
   // The site and type rules depend only on these, so a URL dropped under one context is
   // dropped again under it, and gets another chance under any other.
   if (flags & FETCH_START_PAGE) return "*";
-  return m_settings.SameSiteOnly ? AsciiLower(m_state.StartHost) : std::string();
+  if (!m_settings.SameSiteOnly) return {};
+  std::string context;
+  for (const std::string& host : m_state.StartHosts) context += AsciiLower(host) + " ";
+  return context;
 }
 
 std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
@@ -153,7 +172,7 @@ std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
     }
     record.Dropped = false;
   }
-  if (parsed && (flags & FETCH_START_PAGE)) m_state.StartHost = parsed->host;
+  if (parsed && (flags & FETCH_START_PAGE)) m_state.StartHosts = {parsed->host};
   if (parsed && parsed->service == inet::Service::Http)
     return FetchHttp(parsed->host, parsed->object, parsed->port, flags, depth, record);
   if (parsed && parsed->service == inet::Service::Ftp)
@@ -178,7 +197,9 @@ std::string Crawler::Drop(UrlRecord& record, int flags) {
 }
 
 bool Crawler::IsSiteAllowed(std::string_view host, int flags) const {
-  return !m_settings.SameSiteOnly || (flags & FETCH_START_PAGE) || EqualsNoCase(host, m_state.StartHost);
+  if (!m_settings.SameSiteOnly || (flags & FETCH_START_PAGE)) return true;
+  return std::any_of(m_state.StartHosts.begin(), m_state.StartHosts.end(),
+                     [host](const std::string& start) { return EqualsNoCase(host, start); });
 }
 
 bool Crawler::IsTypeAllowed(std::string_view path, int flags) const {

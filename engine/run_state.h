@@ -15,7 +15,7 @@
 namespace tk {
 
 // FetchUrl flag bits.
-inline constexpr int FETCH_START_PAGE = 2;  // its host becomes StartHost; no site or type rule
+inline constexpr int FETCH_START_PAGE = 2;  // its hosts become StartHosts; no site or type rule
 inline constexpr int FETCH_PARSE_HTML = 4;  // an HTML answer is scanned for links while saved
 
 // Hash and equality that fold ASCII case, for the run's lookup tables: a crawl asks them once or
@@ -72,7 +72,11 @@ struct RunState : RunCounters {
   std::unordered_map<std::string, UrlRecord, HashNoCase, EqualNoCase> VisitedUrls;
   std::unordered_set<std::string, HashNoCase, EqualNoCase> UsedNames;
   std::unordered_map<std::string, int, HashNoCase, EqualNoCase> NextNameNumber;  // per taken name, its next "(n)"
-  std::string StartHost;
+  // The site of the start page being crawled: the host it was asked for and, when it was
+  // redirected, the host it landed on (example.com sending its visitors to www.example.com).
+  std::vector<std::string> StartHosts;
+  // Where the copy starts: the local path of the first start page that was saved.
+  std::string StartPagePath;
   int UnnamedCount = 0;
   std::uint32_t ReloadFlag = 0;
   std::unique_ptr<inet::HttpConnection> HttpConnection;

@@ -6,7 +6,9 @@ namespace tk {
 namespace {
 
 bool NeedsEncoding(unsigned char c) {
-  if (c <= 0x20 || c == 0x7F) return true;
+  // Bytes above ASCII too: a page is read in its own charset before its links are, so raw UTF-8
+  // in a Shift_JIS or Latin-1 page would name another file; escapes mean the same bytes in all.
+  if (c <= 0x20 || c >= 0x7F) return true;
   switch (c) {
     case '#': case '?': case '%': case '"': case '\'': case '<': case '>': case '&': case '\\':
       return true;

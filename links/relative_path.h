@@ -10,7 +10,8 @@ namespace tk {
 // left above the page becomes one "../". "h/dir/index.htm" and "h/img/a.gif" give "../img/a.gif".
 //
 // The result is written into HTML as a URL, so bytes that would change its meaning there are
-// percent-encoded: blanks and control bytes, "#", "?", "%", quotes, "<", ">", "&" and "\". A
+// percent-encoded: blanks and control bytes, bytes above ASCII (a UTF-8 name must not depend on
+// the charset the page is read in), "#", "?", "%", quotes, "<", ">", "&" and "\". A
 // first segment holding ":" gets "./" in front, so "a:b.htm" is not read as a scheme.
 std::string MakeRelativeLocalPath(std::string_view pagePath, std::string_view targetPath);
 

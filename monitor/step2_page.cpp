@@ -2,11 +2,13 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 #include "monitor/cancel_wait_dialog.h"
 #include "monitor/marshalling_host.h"
@@ -36,7 +38,11 @@ std::string AgentName() {
 
 }  // namespace
 
-CStep2Pg::CStep2Pg() : CWizardPage(res::kDlgDownload), m_backend(&DefaultInetBackend()), m_clock(&SystemClock()) {
+CStep2Pg::CStep2Pg()
+    : CWizardPage(res::kDlgDownload),
+      m_backend(&DefaultInetBackend()),
+      m_clock(&SystemClock()),
+      m_opener([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
   m_animation.setObjectName(QStringLiteral("timer%1").arg(kAnimationTimerId));
   m_animation.setInterval(kAnimationPeriodMs);
   connect(&m_animation, &QTimer::timeout, this, &CStep2Pg::AnimationFrame);
@@ -57,6 +63,17 @@ CStep2Pg::~CStep2Pg() {
 }
 
 QCheckBox* CStep2Pg::SaveBox() const { return Get<QCheckBox>(kSaveProjectBox); }
+QPushButton* CStep2Pg::OpenCopyButton() const { return Get<QPushButton>(kOpenCopyButton); }
+
+// The button is there only while there is a finished copy to open.
+void CStep2Pg::ShowOpenCopy(const QUrl& url) {
+  m_startPageUrl = url;
+  if (QPushButton* button = OpenCopyButton()) {
+    button->setVisible(!url.isEmpty());
+    button->setEnabled(!url.isEmpty());
+    button->setToolTip(url.isEmpty() ? QString() : url.toLocalFile());
+  }
+}
 
 void CStep2Pg::OnCreate() {
   // A run's log can grow far beyond one screen; the box keeps every line.
@@ -78,6 +95,12 @@ void CStep2Pg::OnCreate() {
     box->setChecked(true);
     box->setToolTip(FromUtf8(res::LoadString(kIdsSaveBoxTip)));
   }
+  if (QPushButton* button = OpenCopyButton()) {
+    connect(button, &QPushButton::clicked, this, [this] {
+      if (!m_startPageUrl.isEmpty() && m_opener) m_opener(m_startPageUrl);
+    });
+  }
+  ShowOpenCopy({});
 }
 
 void CStep2Pg::ShowIcon(int control, int icon) {
@@ -116,6 +139,7 @@ void CStep2Pg::OnSetActive() {
 void CStep2Pg::StartRun() {
   m_worker.Reap();
   m_cancel.store(false);
+  ShowOpenCopy({});
   const QWidget* startPage = Sheet() ? Sheet()->Page(kStartPage) : nullptr;
   m_crawler.reset();
   m_pageHost = std::make_unique<PageRunHost>(*this, *m_clock, StartUrlsOf(startPage), m_cancel);
@@ -145,6 +169,8 @@ void CStep2Pg::EndRunDisplay() {
   if (m_truck) m_truck->hide();
   ShowIcon(kComputer, res::kIconComputer);
   m_worker.Reap();
+  const std::filesystem::path start = m_crawler ? m_crawler->StartPageCopy() : std::filesystem::path();
+  ShowOpenCopy(start.empty() ? QUrl() : QUrl::fromLocalFile(FromUtf8(start.string())));
   if (CTrawlSheet* sheet = Sheet()) {
     sheet->CancelToClose();
     sheet->SetWizardButtons(kWizFinish);

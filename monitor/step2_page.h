@@ -6,9 +6,11 @@
 // small dialog until the worker has ended.
 #include <QPixmap>
 #include <QTimer>
+#include <QUrl>
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "engine/crawler.h"
@@ -18,6 +20,7 @@
 
 class QCheckBox;
 class QLabel;
+class QPushButton;
 
 namespace tk {
 
@@ -30,6 +33,7 @@ class CStep2Pg : public CWizardPage {
   static constexpr int kComputer = 1006;
   static constexpr int kGlobe = 1007;
   static constexpr int kSaveProjectBox = 1037;
+  static constexpr int kOpenCopyButton = 1038;
   static constexpr int kOptionsSaveFirstBox = 1044;  // on the options page
   static constexpr int kAnimationTimerId = 20000;
   static constexpr int kAnimationPeriodMs = 20;
@@ -42,6 +46,11 @@ class CStep2Pg : public CWizardPage {
   // Test seams: the network and the clock of the next run (the defaults are the real ones).
   void SetBackend(InetBackend& backend) { m_backend = &backend; }
   void SetClock(RunClock& clock) { m_clock = &clock; }
+  // Hands a file URL to the desktop's browser (QDesktopServices::openUrl unless replaced).
+  void SetOpener(std::function<bool(const QUrl&)> opener) { m_opener = std::move(opener); }
+  // The file URL of the first start page's copy once the run is over; empty before that, and
+  // when no start page was saved.
+  QUrl StartPageUrl() const { return m_startPageUrl; }
 
   bool IsRunning() const { return m_worker.IsRunning(); }
   bool CancelFlag() const { return m_cancel.load(); }
@@ -67,9 +76,13 @@ class CStep2Pg : public CWizardPage {
   void ShowIcon(int control, int icon);
   bool SaveProjectAtFinish();
   QCheckBox* SaveBox() const;
+  QPushButton* OpenCopyButton() const;
+  void ShowOpenCopy(const QUrl& url);
 
   InetBackend* m_backend;
   RunClock* m_clock;
+  std::function<bool(const QUrl&)> m_opener;
+  QUrl m_startPageUrl;
   std::atomic<bool> m_cancel{false};
   QTimer m_animation;
   unsigned m_frame = 0;

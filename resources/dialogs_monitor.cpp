@@ -20,6 +20,8 @@ const DialogTemplate& DownloadDialog() {
            "ダウンロード済み：\u3000\tファイル\t\tエラー\t\tスキップ\t\t\tバイト", kNoPrefix},
           {1030, ControlKind::Label, 3, 188, 321, 8, "", kNoPrefix},
           {1037, ControlKind::CheckBox, 3, 199, 66, 10, "プロジェクト保存", kTabStop},
+          // Shown once the run is over: opens the first start page's copy in the browser.
+          {1038, ControlKind::PushButton, 257, 197, 70, 13, "コピーを開く", kTabStop},
       }};
   return dlg;
 }

@@ -127,7 +127,8 @@ TEST_F(Cli, StandardOutputIsTheLogBoxAndTheExitStatusTheOutcome) {
   std::string log = ReadFile(save / "out" / "Trawlkit.txt");
   EXPECT_EQ(out.str(), log);
   EXPECT_NE(log.find("http://h/a.htm(OK:Saved as[a.htm])\r\n"), std::string::npos);
-  EXPECT_EQ(err.str(), "");  // not a terminal: no progress line
+  // Not a terminal: no progress line, only where the copy starts.
+  EXPECT_EQ(err.str(), "open: " + (save / "out" / "a.htm").string() + "\n");
 
   ProjectSettings project;
   project.StartUrls = {"https://secure/", "http://h/missing.htm"};
@@ -139,6 +140,16 @@ TEST_F(Cli, StandardOutputIsTheLogBoxAndTheExitStatusTheOutcome) {
 
   EXPECT_EQ(Run({"-q", "-u", "http://h/a.htm", "-d", Save()}), 0);
   EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(Cli, TheRunEndsSayingWhichFileTheCopyStartsFrom) {
+  net.Page("h:80/", "<html><a href=a.htm>a</a></html>", "text/html");
+  net.Page("h:80/a.htm", "abc");
+  // The first start page that was saved; the one that failed has no copy to open.
+  EXPECT_EQ(Run({"-u", "http://h/missing.htm", "-u", "http://h/", "-u", "http://h/a.htm", "-d", Save(), "-q"}), 1);
+  EXPECT_EQ(err.str(), "open: " + (save / "out" / "~TrawlDlFile_0.htm").string() + "\n");
+  EXPECT_EQ(Run({"-u", "http://h/missing.htm", "-d", Save()}), 1);
+  EXPECT_EQ(err.str(), "");
 }
 
 TEST_F(Cli, ACancelledRunEndsWithItsSummaryAndStatusThree) {

@@ -215,6 +215,116 @@ TEST_F(EndToEnd, RedirectsSameSiteOtherHostFtpAndCycles) {
   EXPECT_NE(open.find(o + "/__/redirect?to=" + other + "(OK:Saved as[page.html])\r\n"), std::string::npos) << open;
 }
 
+// One row per link of the start page: the local name it gets in the flat layout and in the
+// server's (below the host's folder), and the link the saved page holds in each. A second
+// spelling of a URL finds its file saved and gets no row of its own.
+TEST_F(EndToEnd, LocalNamesKeepTheCharactersOfTheUrlInBothLayouts) {
+  struct Row {
+    std::string href;
+    std::string flat;        // local name, flat layout
+    std::string tree;        // local path below the host's folder
+    std::string flatLink;    // the link the saved start page holds
+    std::string treeLink;
+  };
+  const std::vector<Row> rows = {
+      {"docs/my file.pdf", "my file.pdf", "docs/my file.pdf", "my%20file.pdf", "docs/my%20file.pdf"},
+      {"docs/my%20file.pdf", "", "", "my%20file.pdf", "docs/my%20file.pdf"},
+      {"img/caf\xC3\xA9.png", "caf\xC3\xA9.png", "img/caf\xC3\xA9.png", "caf%C3%A9.png", "img/caf%C3%A9.png"},
+      {"img/caf%c3%a9.png", "", "", "caf%C3%A9.png", "img/caf%C3%A9.png"},
+      {"\xE8\xB3\x87\xE6\x96\x99/\xE6\xA6\x82\xE8\xA6\x81.html", "\xE6\xA6\x82\xE8\xA6\x81.html",
+       "\xE8\xB3\x87\xE6\x96\x99/\xE6\xA6\x82\xE8\xA6\x81.html", "%E6%A6%82%E8%A6%81.html",
+       "%E8%B3%87%E6%96%99/%E6%A6%82%E8%A6%81.html"},
+      {"a%20b/c.txt", "c.txt", "a b/c.txt", "c.txt", "a%20b/c.txt"},
+      {"100%25.txt", "100%.txt", "100%.txt", "100%25.txt", "100%25.txt"},
+      // Not UTF-8, a separator, a NUL: the escapes stay, lower-cased like the rest of a name.
+      {"/__/bytes/caf%E9.png?ct=image/png", "caf%e9.png", "__/bytes/caf%e9.png", "caf%25e9.png",
+       "__/bytes/caf%25e9.png"},
+      {"/__/bytes/a%2Fb.txt?ct=text/plain", "a%2fb.txt", "__/bytes/a%2fb.txt", "a%252fb.txt",
+       "__/bytes/a%252fb.txt"},
+      {"/__/bytes/x%00y.txt?ct=text/plain", "x%00y.txt", "__/bytes/x%00y.txt", "x%2500y.txt",
+       "__/bytes/x%2500y.txt"},
+      // Pages named by the program that makes them are named for a browser to show.
+      {"/__/bytes/list.php?page=2&ct=text/html", "list.php.htm", "__/bytes/list.php.htm", "list.php.htm",
+       "__/bytes/list.php.htm"},
+      {"/__/bytes/run.cgi?ct=text/html;charset=utf-8", "run.cgi.htm", "__/bytes/run.cgi.htm", "run.cgi.htm",
+       "__/bytes/run.cgi.htm"},
+      {"/__/bytes/list.php?page=3&ct=text/html", "list.php(1).htm", "__/bytes/list.php(1).htm",
+       "list.php(1).htm", "__/bytes/list.php(1).htm"},
+      {"/__/bytes/list.php?ct=application/octet-stream", "list.php", "__/bytes/list.php", "list.php",
+       "__/bytes/list.php"},
+  };
+  std::filesystem::create_directories(site / "docs");
+  std::filesystem::create_directories(site / "img");
+  std::filesystem::create_directories(site / "a b");
+  std::filesystem::create_directories(site / "\xE8\xB3\x87\xE6\x96\x99");
+  WriteFile(site / "docs/my file.pdf", "%PDF-1.4");
+  WriteFile(site / "img/caf\xC3\xA9.png", "PNG");
+  WriteFile(site / "\xE8\xB3\x87\xE6\x96\x99/\xE6\xA6\x82\xE8\xA6\x81.html", "<html>overview</html>");
+  WriteFile(site / "a b/c.txt", "c");
+  WriteFile(site / "100%.txt", "percent");
+  std::string index = "<html>";
+  for (const Row& row : rows) index += "<a href=\"" + row.href + "\">x</a>";
+  WriteFile(site / "index.html", index + "</html>");
+  auto server = HttpTestServer::Start(site.Path());
+  host.startUrls = {server->Url("/index.html")};
+  const std::string hostDir = "127.0.0.1~" + std::to_string(server->Port()) + "/";
+  for (int flat : {1, 0}) {
+    SCOPED_TRACE(flat ? "flat" : "server layout");
+    std::filesystem::remove_all(save.Path());
+    std::filesystem::create_directories(save.Path());
+    settings.SaveFlat = flat;
+    std::string log = Run();
+    std::set<std::string> expected = {flat ? "index.html" : hostDir + "index.html"};
+    std::string hrefs;
+    for (const Row& row : rows) {
+      if (!row.flat.empty()) expected.insert(flat ? row.flat : hostDir + row.tree);
+      hrefs += "<a href=\"" + (flat ? row.flatLink : row.treeLink) + "\">x</a>";
+    }
+    EXPECT_EQ(SavedFiles(), expected);
+    EXPECT_EQ(counters.FilesDownloaded, static_cast<long>(expected.size())) << log;
+    EXPECT_EQ(counters.Errors, 0) << log;
+    EXPECT_EQ(ReadFile(save / (flat ? "index.html" : hostDir + "index.html")), "<html>" + hrefs + "</html>");
+    EXPECT_EQ(ReadFile(save / (flat ? "my file.pdf" : hostDir + "docs/my file.pdf")), "%PDF-1.4");
+  }
+}
+
+// A start page that sends its visitors to another host name (example.com to www.example.com)
+// brings its site along: links to either name are the same site.
+TEST_F(EndToEnd, AStartPageRedirectedToAnotherHostNameHasBothNamesForItsSite) {
+  auto server = HttpTestServer::Start(site.Path());
+  const std::string port = std::to_string(server->Port());
+  const std::string landing = "http://localhost:" + port;
+  WriteFile(site / "home.html", "<html><a href=\"/a.html\">landing host</a><a href=\"" + server->Origin() +
+                                    "/b.html\">asked-for host</a></html>");
+  WriteFile(site / "a.html", "<html>a</html>");
+  WriteFile(site / "b.html", "<html>b</html>");
+  settings.SameSiteOnly = 1;
+  host.startUrls = {server->Url("/__/redirect?to=" + landing + "/home.html")};
+  std::string log = Run();
+  EXPECT_EQ(Lines(log), server->Url("/__/redirect?to=" + landing + "/home.html(OK:Saved as[home.html])\r\n") +
+                            landing + "/a.html(OK:Saved as[a.html])\r\n" + server->Origin() +
+                            "/b.html(OK:Saved as[b.html])\r\n");
+}
+
+// Header names are case-insensitive and the blank after the colon optional; a
+// Content-Location before the Location is no redirect target.
+TEST_F(EndToEnd, RedirectLocationsAsServersSpellThem) {
+  for (const char* name : {"p1", "p2", "p3", "p4"}) WriteFile(site / (std::string(name) + ".html"), name);
+  auto server = HttpTestServer::Start(site.Path());
+  const std::string o = server->Origin();
+  host.startUrls = {o + "/__/redirect?to=/p1.html&field=location%3A%20",
+                    o + "/__/redirect?to=/p2.html&field=Location%3A",
+                    o + "/__/redirect?to=/p3.html&field=LOCATION%3A%09",
+                    o + "/__/redirect?to=/p4.html&also=/p1.html",
+                    o + "/__/redirect?to=/p1.html&field=X-Location%3A%20"};
+  EXPECT_EQ(Lines(Run()), o + "/__/redirect?to=/p1.html&field=location%3A%20(OK:Saved as[p1.html])\r\n" + o +
+                              "/__/redirect?to=/p2.html&field=Location%3A(OK:Saved as[p2.html])\r\n" + o +
+                              "/__/redirect?to=/p3.html&field=LOCATION%3A%09(OK:Saved as[p3.html])\r\n" + o +
+                              "/__/redirect?to=/p4.html&also=/p1.html(OK:Saved as[p4.html])\r\n" + o +
+                              "/__/redirect?to=/p1.html&field=X-Location%3A%20(NG:Site redirects with no new "
+                              "location)\r\n");
+}
+
 TEST_F(EndToEnd, FtpFilesPatternsMissesAndSkips) {
   std::filesystem::create_directories(site / "pub/sub.txt");
   WriteFile(site / "pub/a.txt", "aaa");
@@ -245,6 +355,24 @@ TEST_F(EndToEnd, FtpFilesPatternsMissesAndSkips) {
   host.startUrls = {o + "/pub/b.txt"};
   EXPECT_EQ(Lines(Run()), "ftp://127.0.0.1/pub/b.txt(SKIPPED:No overwrite)\r\n");
   EXPECT_EQ(ReadFile(save / "b.txt"), "mine");
+}
+
+// Listing names are the server's own bytes: saved as they are, not in their URL spelling.
+TEST_F(EndToEnd, FtpFilesKeepTheirNamesAndFolders) {
+  std::filesystem::create_directories(site / "my dir");
+  WriteFile(site / "my dir/my file.txt", "spaced");
+  WriteFile(site / "my dir/\xE6\x97\xA5\xE6\x9C\xAC.txt", "nihon");
+  WriteFile(site / "my dir/100%.txt", "percent");
+  auto ftp = FtpTestServer::Start(site.Path());
+  const std::string o = "ftp://127.0.0.1:" + std::to_string(ftp->Port());
+  const std::string dir = "ftp_127.0.0.1~" + std::to_string(ftp->Port()) + "/my dir/";
+  settings.SaveFlat = 0;
+  host.startUrls = {o + "/my%20dir/my%20file.txt", o + "/my dir/*.txt"};
+  Run();
+  EXPECT_EQ(SavedFiles(), (std::set<std::string>{dir + "my file.txt", dir + "my file(1).txt",
+                                                 dir + "\xE6\x97\xA5\xE6\x9C\xAC.txt", dir + "100%.txt"}));
+  EXPECT_EQ(ReadFile(save / (dir + "\xE6\x97\xA5\xE6\x9C\xAC.txt")), "nihon");
+  EXPECT_EQ(counters.Errors, 0);
 }
 
 TEST_F(EndToEnd, FtpLinksIgnoreTheSiteAndTypeRulesAndCancelKeepsThePart) {

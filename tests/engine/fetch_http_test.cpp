@@ -60,7 +60,8 @@ TEST_F(FetchHttp, ExcludedTypesSpareStartPagesAndAreCheckedAgainOnTheName) {
   net.Page("h:80/start.gif", Html("<img src=b.gif><img src=\"/a/b.gif?x=1\"><img src=\"/a/b.gif?x=1\">"), "text/html");
   net.Page("h:80/a/b.gif?x=1", "GIF", "image/gif");
   std::string log = Run();
-  EXPECT_EQ(log, header + "http://h/start.gif(OK:Saved as[start.gif])\r\n" +
+  // Received as HTML, it is named for a browser to show.
+  EXPECT_EQ(log, header + "http://h/start.gif(OK:Saved as[start.gif.htm])\r\n" +
                      Summary(1, 0, 0, static_cast<long>(net.http["h:80/start.gif"].body.size())));
   // b.gif never asked for; b.gif?x=1 asked for once, then dropped on its name.
   EXPECT_EQ(net.requests, (std::vector<std::string>{"GET h:80/start.gif", "GET h:80/a/b.gif?x=1"}));

@@ -60,14 +60,30 @@ TEST(FormatCounts, FieldsLineUpUnderTheHeading) {
   EXPECT_EQ(FormatCounts(c), "\t\t\t       4\t\t               1\t\t       0\t\t\t            3000");
 }
 
-TEST(RedirectLocation, FoundOnlyAsServersSpellIt) {
-  std::string loc;
-  EXPECT_TRUE(FindLocation("HTTP/1.1 302 Found\r\nLocation: http://h/x\r\nA: b\r\n", loc));
-  EXPECT_EQ(loc, "http://h/x");
-  EXPECT_TRUE(FindLocation("HTTP/1.1 302 Found\r\nLocation: /last", loc));
-  EXPECT_EQ(loc, "/last");
-  EXPECT_FALSE(FindLocation("HTTP/1.1 302 Found\r\nlocation: http://h/x\r\n", loc));
-  EXPECT_FALSE(FindLocation("HTTP/1.1 302 Found\r\n\r\n", loc));
+TEST(RedirectLocation, FoundAsAWholeFieldNameInAnyCase) {
+  struct Row {
+    const char* headers;
+    const char* expected;  // nullptr: no location
+  } rows[] = {
+      {"HTTP/1.1 302 Found\r\nLocation: http://h/x\r\nA: b\r\n", "http://h/x"},
+      {"HTTP/1.1 302 Found\r\nLocation: /last", "/last"},
+      {"HTTP/1.1 302 Found\r\nlocation: http://h/x\r\n", "http://h/x"},
+      {"HTTP/1.1 302 Found\r\nLOCATION:\t/tab \r\n", "/tab"},
+      {"HTTP/1.1 302 Found\r\nLocation:/x\r\n", "/x"},
+      {"HTTP/1.1 302 Found\nLocation: /lf-only\n", "/lf-only"},
+      {"HTTP/1.1 302 Found\r\nContent-Location: /wrong\r\nLocation: /right\r\n", "/right"},
+      {"HTTP/1.1 302 Found\r\nX-Location: /no\r\nLocationX: /no\r\n", nullptr},
+      {"HTTP/1.1 302 Found\r\nContent-Location: /only\r\n\r\n", nullptr},
+      {"HTTP/1.1 302 Found\r\n\r\n", nullptr},
+  };
+  for (const Row& row : rows) {
+    std::string loc = "unchanged";
+    bool found = FindLocation(row.headers, loc);
+    EXPECT_EQ(found, row.expected != nullptr) << row.headers;
+    if (row.expected) {
+      EXPECT_EQ(loc, row.expected) << row.headers;
+    }
+  }
 }
 
 TEST(RedirectLocation, RelativeLocationsResolveAgainstTheRequest) {

@@ -25,10 +25,53 @@ TEST(MakeLocalName, EmptyNamesAreNumberedThroughTheRun) {
   RunState s;
   EXPECT_EQ(MakeLocalName(s, "/news/", "text/html"), "~TrawlDlFile_0.htm");
   EXPECT_EQ(MakeLocalName(s, "/?q=1", "text/html"), "~TrawlDlFile_1.htm");
-  // A percent-encoded name is cut at its first "%", leaving nothing.
-  EXPECT_EQ(MakeLocalName(s, "/%E6%97%A5.htm", "text/html"), "~TrawlDlFile_2.htm");
-  EXPECT_EQ(MakeUnnamedName(s), "~TrawlDlFile_3.htm");
-  EXPECT_EQ(s.UnnamedCount, 4);
+  EXPECT_EQ(MakeUnnamedName(s), "~TrawlDlFile_2.htm");
+  EXPECT_EQ(s.UnnamedCount, 3);
+}
+
+// Escapes are decoded into the name where they give plain UTF-8; otherwise they all stay.
+TEST(MakeLocalName, NamesKeepTheCharactersOfTheUrl) {
+  struct Row {
+    const char* object;
+    const char* contentType;
+    const char* name;
+  } rows[] = {
+      {"/docs/my%20file.pdf", "application/pdf", "my file.pdf"},
+      {"/img/caf%C3%A9.png", "image/png", "caf\xC3\xA9.png"},
+      {"/%E8%B3%87%E6%96%99/%E6%A6%82%E8%A6%81.html", "text/html", "\xE6\xA6\x82\xE8\xA6\x81.html"},
+      {"/%C3%89T%C3%89.HTML", "text/html", "\xC3\x89t\xC3\x89.html"},  // only ASCII letters fold
+      {"/%41%42.txt", "text/plain", "ab.txt"},
+      {"/100%.html", "text/html", "100%.html"},              // no escape at all
+      {"/caf%E9.png", "image/png", "caf%e9.png"},            // Latin-1, not UTF-8
+      {"/a%2Fb.txt", "text/plain", "a%2fb.txt"},             // would be a folder
+      {"/a%5Cb%20c.txt", "text/plain", "a%5cb%20c.txt"},     // "\" keeps the whole segment's escapes
+      {"/x%00y.txt", "text/plain", "x%00y.txt"},
+      {"/bell%07.txt", "text/plain", "bell%07.txt"},
+      {"/c1%C2%85.txt", "text/plain", "c1%c2%85.txt"},       // U+0085 is a control character
+      {"/q%3Fx%23y.txt", "text/plain", "q?x#y.txt"},         // escaped stops are plain name bytes
+      {"/%2E%2E", "text/plain", "_"},                        // ".." never climbs out
+  };
+  for (const Row& row : rows) {
+    RunState s;
+    EXPECT_EQ(MakeLocalName(s, row.object, row.contentType), row.name) << row.object;
+  }
+}
+
+TEST(HtmlPageName, PagesReceivedAsHtmlEndInHtmOrHtml) {
+  struct Row {
+    const char* name;
+    const char* contentType;
+    const char* result;
+  } rows[] = {
+      {"list.php", "text/html", "list.php.htm"},
+      {"run.cgi", "TEXT/HTML; charset=utf-8", "run.cgi.htm"},
+      {"index.html", "text/html", "index.html"},
+      {"INDEX.HTM", "text/html", "INDEX.HTM"},
+      {"list.php", "application/octet-stream", "list.php"},
+      {"data.json", "application/json", "data.json"},
+      {"a.shtml", "text/html", "a.shtml.htm"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(HtmlPageName(row.name, row.contentType), row.result) << row.name;
 }
 
 TEST(MakeLocalName, DotNamesNeverClimbOut) {
@@ -49,6 +92,11 @@ TEST(MakeServerPath, HostPortAndFoldersCreatedUnderTheSaveFolder) {
   EXPECT_EQ(MakeServerPath(d.Path(), false, "files1", "/pub/*.txt", 21, "a.txt"), "ftp_files1/pub/a.txt");
   EXPECT_EQ(MakeServerPath(d.Path(), false, "files1", "/a.txt", 2121, "a.txt"), "ftp_files1~2121/a.txt");
   EXPECT_TRUE(std::filesystem::is_directory(d / "ftp_files1/pub"));
+  // Folders are decoded like names, and keep their letter case.
+  EXPECT_EQ(MakeServerPath(d.Path(), true, "h", "/a%20b/%E8%B3%87/x%2Fy/", 80, "i.htm"),
+            "h/a b/\xE8\xB3\x87/x%2Fy/i.htm");
+  EXPECT_TRUE(std::filesystem::is_directory(d / "h/a b/\xE8\xB3\x87/x%2Fy"));
+  EXPECT_EQ(MakeServerPath(d.Path(), true, "h", "/%2e%2E/a%00/p.htm", 80, "p.htm"), "h/_/a%00/p.htm");
   // The port is shown as the unsigned 16-bit number it is.
   EXPECT_EQ(MakeServerPath(d.Path(), true, "h", "/", 65535, "i.htm"), "h~65535/i.htm");
 }

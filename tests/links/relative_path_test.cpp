@@ -29,7 +29,8 @@ TEST(MakeRelativeLocalPath, Rows) {
       {"h/p.htm", "h/tab\there\x7F.htm", "tab%09here%7F.htm"},
       {"a.htm", "a:b.htm", "./a:b.htm"},
       {"h/d/a.htm", "h/a:b.htm", "../a:b.htm"},
-      {"h/p.htm", "h/\xE6\x97\xA5\xE6\x9C\xAC.gif", "\xE6\x97\xA5\xE6\x9C\xAC.gif"},
+      {"h/p.htm", "h/\xE6\x97\xA5\xE6\x9C\xAC.gif", "%E6%97%A5%E6%9C%AC.gif"},
+      {"h/\xE8\xB3\x87/p.htm", "h/caf\xC3\xA9/a b.htm", "../caf%C3%A9/a%20b.htm"},
   };
   for (const auto& r : rows)
     EXPECT_EQ(MakeRelativeLocalPath(r.page, r.target), r.relative) << r.page << " -> " << r.target;

@@ -50,6 +50,41 @@ TEST_F(DownloadPage, RunFillsTheLogAndCountersThenOffersFinish) {
   EXPECT_FALSE(Button(B::Back)->isEnabled());
 }
 
+TEST_F(DownloadPage, OnceTheRunIsOverTheCopyOpensFromItsFirstStartPage) {
+  // The first start page fails; the second one is where the copy starts. The slow third keeps
+  // the run going long enough to look at the page meanwhile.
+  Project().StartUrls = {Url("/missing.html"), SiteFile("index.html", "<html>home</html>"),
+                         Url("/__/slow?n=3000&chunk=100&delay=30")};
+  MakeSheet();
+  std::vector<QUrl> opened;
+  page->SetOpener([&opened](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  Enter();
+  auto* button = page->Get<QPushButton>(CStep2Pg::kOpenCopyButton);
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->text(), QStringLiteral("コピーを開く"));
+  ASSERT_TRUE(page->IsRunning());
+  EXPECT_FALSE(button->isVisible());
+  EXPECT_FALSE(button->isEnabled());
+  EXPECT_TRUE(page->StartPageUrl().isEmpty());
+  ASSERT_TRUE(WaitForEnd());
+  const QUrl start = QUrl::fromLocalFile(QString::fromStdString((save / "index.html").string()));
+  EXPECT_EQ(page->StartPageUrl(), start);
+  EXPECT_TRUE(button->isVisible());
+  ASSERT_TRUE(button->isEnabled());
+  button->click();
+  EXPECT_EQ(opened, std::vector<QUrl>{start});
+}
+
+TEST_F(DownloadPage, ARunThatSavedNoStartPageOffersNoCopyToOpen) {
+  Project().StartUrls = {Url("/missing.html")};
+  RunToEnd();
+  EXPECT_FALSE(page->Get<QPushButton>(CStep2Pg::kOpenCopyButton)->isVisible());
+  EXPECT_TRUE(page->StartPageUrl().isEmpty());
+}
+
 TEST_F(DownloadPage, StartUrlsComeFromTheStartPagesListInItsOrder) {
   const std::string one = SiteFile("one.txt", "1"), two = SiteFile("two.txt", "22");
   Project().StartUrls = {SiteFile("project.txt", "not this one")};

@@ -31,8 +31,8 @@ std::set<std::string> FilesUnder(const fs::path& root) {
 }
 
 // The copy of each file of the test site, in the order the crawl reaches them. Names come from
-// the URL's path cut at its first "%", lower-cased, ".htm" where they have no extension, and a
-// number where the name is taken.
+// the URL's path with its escapes decoded, lower-cased, ".htm" where they have no extension or
+// were received as HTML under another one, and a number where the name is taken.
 std::set<std::string> ExpectedFiles(Layout layout, int httpPort, int ftpPort) {
   const bool flat = layout == Layout::Flat;
   const std::string h = flat ? "" : "127.0.0.1~" + std::to_string(httpPort) + "/";
@@ -42,7 +42,7 @@ std::set<std::string> ExpectedFiles(Layout layout, int httpPort, int ftpPort) {
       h + "index.html", h + in("js/", "app.js"), h + in("img/", "bg.gif"), h + in("img/", "logo.gif"),
       h + in("img/", "photo.png"), h + in("Img2/", "wide.gif"),
       h + in("img/", "noext.htm"),  // served as application/octet-stream
-      h + in("img/", "space.htm"),  // "space%20pic.png" cut at its "%"
+      h + in("img/", "space pic.png"),
       f + "ftp-pic.gif", h + in("docs/", "guide.html"), h + in("docs/pics/", "diagram.gif"),
       h + in("docs/", "about.html"), h + in("docs/", "more.html"),
       h + in("docs/", "beyond.html"),  // first met on the last layer, then one layer higher
@@ -52,10 +52,14 @@ std::set<std::string> ExpectedFiles(Layout layout, int httpPort, int ftpPort) {
       h + in("deep/a/", "moved.html"),     // through the redirect
       h + in("deep/a/b/c/", "leaf.html"),
       h + in("deep/a/", "moved(1).html"),  // the same page under its own URL
-      h + "my.htm", h + "catalog.html", h + "catalog(1).html", h + "catalog(2).html", h + "catalog(3).html",
+      h + "my page.html", h + "catalog.html", h + "catalog(1).html", h + "catalog(2).html", h + "catalog(3).html",
       f + "notes.txt", h + "time:12.html", h + "it's.html",
       h + "outside.html",    // "../../../../outside.html" climbs no higher than the server's root
       f + "ftp-pic(1).gif",  // through a redirect: another URL, another copy
+      h + "names.html", h + in("files/", "my file.pdf"), h + in("files/", "caf\xC3\xA9.gif"),
+      h + in("\xE8\xB3\x87\xE6\x96\x99/", "\xE6\xA6\x82\xE8\xA6\x81.html"), h + in("a b/", "c.html"),
+      h + in("files/", "100%.txt"), h + in("files/", "q?x.txt"), h + in("files/", "h#1.txt"),
+      h + "list.php.htm", h + "run.cgi.htm",
   };
 }
 
@@ -139,8 +143,8 @@ TEST_P(OfflineCopy, EveryLinkLeadsToItsLocalCopyOnDiskAndInChromium) {
   const std::set<std::string> absolute = {"missing.html", otherSite + "/docs/about.html"};
   const SiteReport report = CheckSavedSite({site.Path(), save, log, kept, absolute});
   EXPECT_TRUE(report.problems.empty()) << Join(report.problems);
-  EXPECT_EQ(report.pages.size(), 20u);
-  EXPECT_EQ(report.rewritten, 79);
+  EXPECT_EQ(report.pages.size(), 25u);
+  EXPECT_EQ(report.rewritten, 97);
 
   // The start page first, then every other saved page.
   const std::string start = (GetParam() == Layout::Flat ? "" : "127.0.0.1~" + std::to_string(httpPort) + "/") +

@@ -69,7 +69,11 @@ int HexDigit(char c) {
   return -1;
 }
 
-bool IsPage(const fs::path& original) { return original.extension() == ".html"; }
+// The test site's pages: its .html files and those made by a program (served as HTML).
+bool IsPage(const fs::path& original) {
+  const fs::path ext = original.extension();
+  return ext == ".html" || ext == ".php" || ext == ".cgi";
+}
 
 // "http:", "mailto:"...: a ":" before any "/".
 bool HasScheme(std::string_view value) {

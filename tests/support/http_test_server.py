@@ -33,12 +33,17 @@ bytes of Body(n, seed): the repeated text "<seed>:<offset>|" cut to n bytes)
         (default 30), then the connection closes.
   /__/hang[secs]   no answer at all for `secs` seconds (default 30), then the connection closes.
   /__/drop[n, after]   Content-Length n, `after` bytes, then the connection closes.
-  /__/redirect[to, code]   status `code` (default 302) with "Location: <to>".
+  /__/redirect[to, code, field, also]   status `code` (default 302) with the header line
+        "<field><to>", field being "Location: " unless given ("location:", "Location:" ...);
+        with `also`, a "Content-Location: <also>" line comes first.
   /__/status[code]   that status with a short text body.
   /__/basic[user, pw, realm]   401 with "WWW-Authenticate: Basic" until the request carries
         those credentials; then 200 with the body "welcome <user>".
   /__/digest[user, pw, realm]   the same with Digest (MD5, qop=auth).
   /__/headers   200, the request's headers as the text body, one "name: value" per line.
+
+A scripted route also answers below its own path (/__/bytes/caf%E9.png?ct=image/png), so that a
+test can choose the name a URL ends in, any bytes included.
 
 Connection limits (--one-connection MODE): "queue" serves one connection at a time while the
 others wait unanswered, like a single-threaded server; "refuse" answers every connection made
@@ -231,7 +236,7 @@ class Handler(BaseHTTPRequestHandler):
             return self.answer(200, b"ok")
         with LOCK:
             IN_FLIGHT[0] += 1
-        route = getattr(self, "route_" + path[4:].replace("-", "_"), None) \
+        route = getattr(self, "route_" + path[4:].split("/")[0].replace("-", "_"), None) \
             if path.startswith("/__/") else None
         if route:
             return route(q, n, seed)
@@ -339,7 +344,17 @@ class Handler(BaseHTTPRequestHandler):
         self.record(200, sent)
 
     def route_redirect(self, q, n, seed):
-        self.answer(int(q.get("code", "302")), b"moved", [("Location", q.get("to", "/"))])
+        code = int(q.get("code", "302"))
+        self.send_response(code)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Content-Length", "5")
+        if "also" in q:
+            self.send_header("Content-Location", q["also"])
+        # Written as given: send_header would spell the name and the blank its own way.
+        line = "%s%s\r\n" % (q.get("field", "Location: "), q.get("to", "/"))
+        self._headers_buffer.append(line.encode("utf-8"))
+        self.end_headers()
+        self.record(code, self.write_body(b"moved") if self.command != "HEAD" else 0)
 
     def route_status(self, q, n, seed):
         code = int(q.get("code", "404"))
@@ -471,6 +486,9 @@ def main():
     args = parser.parse_args()
     mimetypes.add_type("text/html", ".html")
     mimetypes.add_type("text/html", ".htm")
+    # Pages made by a program, as a site serves them.
+    mimetypes.add_type("text/html", ".php")
+    mimetypes.add_type("text/html", ".cgi")
     mimetypes.add_type("text/css", ".css")
     mimetypes.add_type("application/javascript", ".js")
     if args.root:

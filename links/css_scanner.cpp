@@ -1,5 +1,7 @@
 #include "links/css_scanner.h"
 
+#include "links/css_escapes.h"
+
 #include <array>
 #include <cstring>
 
@@ -109,72 +111,6 @@ bool StepEscape(std::uint8_t& escape, char c, bool inString) {
   escape = 0;
   if (c == '\r') escape = 8;  // one blank ends a hex escape, and "\r\n" is one blank
   return IsBlank(c);
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-void AppendHexEscape(std::string& out, unsigned char c) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out += '\\';
-  if (c >= 16) out += kHex[c >> 4];
-  out += kHex[c & 15];
-  out += ' ';  // ends the escape, so a hex digit after it stays a character of its own
-}
-
-// The replacement as it must be written in place of a value: inside `quote`, or unquoted when
-// `quote` is 0. Everything that would end or break the value there is escaped.
-std::string EscapeReplacement(std::string_view text, char quote) {
-  std::string out;
-  out.reserve(text.size() + 8);
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (quote != 0) {
-      if (c == quote || c == '\\') {
-        out += '\\';
-        out += c;
-      } else if (IsNewline(c)) {
-        AppendHexEscape(out, u);
-      } else {
-        out += c;
-      }
-    } else if (c == '\\' || c == '(' || c == ')' || c == '"' || c == '\'' || c == ' ') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20 || u == 0x7F) {
-      AppendHexEscape(out, u);
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-bool NeedsEscaping(std::string_view text, char quote) {
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '\\' || IsNewline(c)) return true;
-    if (quote != 0 ? c == quote
-                   : (u < 0x20 || u == 0x7F || c == '(' || c == ')' || IsQuote(c) || c == ' '))
-      return true;
-  }
-  return false;
 }
 
 bool Buffering(CssMode mode) {
@@ -382,7 +318,7 @@ class ChunkScan {
     if (!answer) {
       Write(raw.data(), raw.size());
     } else {
-      if (NeedsEscaping(*answer, s_.quote)) *answer = EscapeReplacement(*answer, s_.quote);
+      if (CssValueNeedsEscaping(*answer, s_.quote)) *answer = EscapeCssValue(*answer, s_.quote);
       if (css_.writeLink) {
         css_.writeLink(*answer);
       } else {
@@ -491,34 +427,6 @@ class ChunkScan {
 };
 
 }  // namespace
-
-std::string DecodeCssEscapes(std::string_view raw) {
-  std::string out;
-  out.reserve(raw.size());
-  std::size_t i = 0;
-  const std::size_t n = raw.size();
-  while (i < n) {
-    const char c = raw[i++];
-    if (c != '\\') {
-      out += c;
-    } else if (i == n) {
-      break;
-    } else if (IsHex(raw[i])) {
-      std::uint32_t cp = 0;
-      for (int digits = 0; digits < 6 && i < n && IsHex(raw[i]); ++digits, ++i) {
-        const char h = Lower(raw[i]);
-        cp = cp * 16 + static_cast<std::uint32_t>(h <= '9' ? h - '0' : h - 'a' + 10);
-      }
-      if (i < n && IsBlank(raw[i])) i += (raw[i] == '\r' && i + 1 < n && raw[i + 1] == '\n') ? 2 : 1;
-      AppendUtf8(out, cp);
-    } else if (IsNewline(raw[i])) {
-      i += (raw[i] == '\r' && i + 1 < n && raw[i + 1] == '\n') ? 2 : 1;  // a continued line
-    } else {
-      out += raw[i++];
-    }
-  }
-  return out;
-}
 
 void ParseCssChunk(const CssContext& css, std::string_view chunk, CssScanState& state) {
   if (!state.buffer) state.buffer = std::make_unique_for_overwrite<char[]>(kCssValueBufferSize);

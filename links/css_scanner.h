@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "links/css_escapes.h"  // DecodeCssEscapes, for callers that read values themselves
+
 namespace tk {
 
 struct CssContext {
@@ -81,8 +83,5 @@ void FinishCss(const CssContext& css, CssScanState& state);
 std::string RewriteCss(
     std::string_view text,
     const std::function<std::optional<std::string>(std::string_view, bool)>& link);
-
-// The value of a CSS string or URL with its escapes decoded (code points as UTF-8).
-std::string DecodeCssEscapes(std::string_view raw);
 
 }  // namespace tk

@@ -1,0 +1,112 @@
+#include "links/css_escapes.h"
+
+#include <cstdint>
+
+namespace tk {
+namespace {
+
+bool IsNewline(char c) { return c == '\n' || c == '\r' || c == '\f'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || IsNewline(c); }
+bool IsHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsQuote(char c) { return c == '"' || c == '\''; }
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+  if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+void AppendHexEscape(std::string& out, unsigned char c) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += '\\';
+  if (c >= 16) out += kHex[c >> 4];
+  out += kHex[c & 15];
+  out += ' ';  // ends the escape, so a hex digit after it stays a character of its own
+}
+
+}  // namespace
+
+std::string EscapeCssValue(std::string_view text, char quote) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (quote != 0) {
+      if (c == quote || c == '\\') {
+        out += '\\';
+        out += c;
+      } else if (IsNewline(c)) {
+        AppendHexEscape(out, u);
+      } else {
+        out += c;
+      }
+    } else if (c == '\\' || c == '(' || c == ')' || c == '"' || c == '\'' || c == ' ') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20 || u == 0x7F) {
+      AppendHexEscape(out, u);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool CssValueNeedsEscaping(std::string_view text, char quote) {
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\\' || IsNewline(c)) return true;
+    if (quote != 0 ? c == quote
+                   : (u < 0x20 || u == 0x7F || c == '(' || c == ')' || IsQuote(c) || c == ' '))
+      return true;
+  }
+  return false;
+}
+
+
+std::string DecodeCssEscapes(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  std::size_t i = 0;
+  const std::size_t n = raw.size();
+  while (i < n) {
+    const char c = raw[i++];
+    if (c != '\\') {
+      out += c;
+    } else if (i == n) {
+      break;
+    } else if (IsHex(raw[i])) {
+      std::uint32_t cp = 0;
+      for (int digits = 0; digits < 6 && i < n && IsHex(raw[i]); ++digits, ++i) {
+        const char h = Lower(raw[i]);
+        cp = cp * 16 + static_cast<std::uint32_t>(h <= '9' ? h - '0' : h - 'a' + 10);
+      }
+      if (i < n && IsBlank(raw[i])) i += (raw[i] == '\r' && i + 1 < n && raw[i + 1] == '\n') ? 2 : 1;
+      AppendUtf8(out, cp);
+    } else if (IsNewline(raw[i])) {
+      i += (raw[i] == '\r' && i + 1 < n && raw[i + 1] == '\n') ? 2 : 1;  // a continued line
+    } else {
+      out += raw[i++];
+    }
+  }
+  return out;
+}
+
+
+}  // namespace tk

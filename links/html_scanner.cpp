@@ -45,7 +45,8 @@ bool FetchLink(const PageContext& page, const LinkTagRow& row, std::string_view 
   std::string decoded;
   const bool plain = raw.find_first_of("&\t\r\n") == std::string_view::npos;
   if (!plain) decoded = DecodeLinkValue(raw);
-  const std::string url = ResolveLink(plain ? raw : decoded, page.host, page.port, page.object);
+  const std::string url = ResolveLink(plain ? raw : decoded, page.host, page.port, page.object, page.scheme,
+                                     page.https);
   if (url.empty()) return false;
   const std::string local = page.fetchUrl(url, row.pageLink, page.depth + 1);
   if (local.empty()) return false;

@@ -24,6 +24,8 @@ struct PageContext {
   std::function<std::string(const std::string& url, bool parseHtml, int depth)> fetchUrl;
   // Appends bytes to the page's local file; the caller reports a failed write.
   std::function<void(const char* data, std::size_t len)> write;
+  std::string scheme = "http";      // the page's: relative links keep it
+  bool https = false;               // absolute https links are followed too
 };
 
 inline constexpr std::size_t kTagBufferSize = 16384;

@@ -98,9 +98,11 @@ bool SaveProject(const std::string& path) { return SaveProject(Project(), path);
 int LastHttpsUsed() { return IniReadInt(AppIniPath(), kRegister, "Https", 0) != 0 ? 1 : 0; }
 
 void RememberHttpsUsed(int https) {
-  if (LastHttpsUsed() == (https ? 1 : 0)) return;
+  // Written when it differs from the file: every Next would otherwise rewrite Trawlkit.ini.
+  const std::string_view value = https ? "1" : "0";
+  if (IniReadString(AppIniPath(), kRegister, "Https", "") == value) return;
   EnsureAppIniFolder();
-  IniWriteString(AppIniPath(), kRegister, "Https", https ? "1" : "0");
+  IniWriteString(AppIniPath(), kRegister, "Https", value);
 }
 
 std::string MakeCaption(std::string_view projectPath, std::string_view pageWord) {

@@ -31,9 +31,10 @@ int Fail(CliContext& c, const std::string& message) {
   return kExitBadInput;
 }
 
-bool IsHttpOrFtp(const std::string& text) {
+bool IsHttpOrFtp(const std::string& text, bool https) {
   auto url = inet::ParseUrl(text);
-  return url && (url->service == inet::Service::Http || url->service == inet::Service::Ftp);
+  return url && (url->service == inet::Service::Http || url->service == inet::Service::Ftp ||
+                 (https && url->service == inet::Service::Https));
 }
 
 bool ParseLayers(const std::string& text, int& layers) {
@@ -44,8 +45,10 @@ bool ParseLayers(const std::string& text, int& layers) {
 
 // Applies the options to `s`; a message when one of them is refused.
 std::optional<std::string> ApplyOptions(const CliOptions& o, ProjectSettings& s) {
+  // First: whether an https URL given below is taken depends on it.
+  if (o.https) s.Https = *o.https;
   for (const std::string& url : o.urls) {
-    if (!IsHttpOrFtp(url)) return kBadUrl;
+    if (!IsHttpOrFtp(url, s.Https != 0)) return kBadUrl;
     s.StartUrls.push_back(url);
   }
   if (o.layers && !ParseLayers(*o.layers, s.LinkLayers)) return kBadLayers;
@@ -123,6 +126,8 @@ int RunCli(const std::vector<std::string>& args, CliContext& c) {
     ProjectSettings shown = settings;
     shown.SaveDir = WithTrailingSlash(shown.SaveDir);
     *c.out << SettingsBlock(shown, clock.LocalTime());
+    // Not part of the run log's settings block, whose lines stay as they are.
+    *c.out << "Using HTTPS:" << (settings.Https ? "Yes" : "No") << "\r\n";
     for (const std::string& url : settings.StartUrls) *c.out << url << "\n";
     return kExitOk;
   }

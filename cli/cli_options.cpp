@@ -13,6 +13,7 @@ const std::map<std::string, std::pair<Toggle, int>, std::less<>>& Toggles() {
       {"--flat", {&CliOptions::flat, 1}},          {"--server-tree", {&CliOptions::flat, 0}},
       {"--cache", {&CliOptions::cache, 1}},        {"--no-cache", {&CliOptions::cache, 0}},
       {"--confirm", {&CliOptions::confirm, 1}},    {"--no-confirm", {&CliOptions::confirm, 0}},
+      {"--https", {&CliOptions::https, 1}},        {"--no-https", {&CliOptions::https, 0}},
   };
   return toggles;
 }
@@ -93,7 +94,7 @@ const char* CliUsage() {
   return "Usage: trawlkit-cli [options] [PROJECT.tkp]\n"
          "Downloads the start pages of a project and the files they link to.\n"
          "\n"
-         "  -u, --url URL          add a start URL (HTTP or FTP; repeatable)\n"
+         "  -u, --url URL          add a start URL (HTTP or FTP, HTTPS with --https; repeatable)\n"
          "  -d, --dir DIR          save folder (default ~/TrawlFiles/YYYYMMDD)\n"
          "  -l, --layers N         layers of links to follow, 0..10\n"
          "      --same-site        stay on each start page's site\n"
@@ -104,6 +105,8 @@ const char* CliUsage() {
          "      --no-cache         always fetch from the server\n"
          "      --confirm          ask before overwriting a file\n"
          "      --no-confirm       overwrite without asking\n"
+         "      --https            fetch https:// URLs too (certificates are always verified)\n"
+         "      --no-https         refuse https:// URLs\n"
          "  -x, --exclude TYPES    file types to leave out, e.g. .gif.jpg\n"
          "      --save-project F   save the settings to F (.tkp) before the run\n"
          "      --dry-run          show the settings and start URLs, fetch nothing\n"

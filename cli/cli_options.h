@@ -15,6 +15,7 @@ struct CliOptions {
   std::optional<int> flat;
   std::optional<int> cache;
   std::optional<int> confirm;
+  std::optional<int> https;
   std::optional<std::string> exclude;
   std::optional<std::string> saveProject;
   bool dryRun = false;

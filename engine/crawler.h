@@ -56,10 +56,12 @@ class Crawler {
     std::string host;
     std::string object;
     int port = 80;
+    bool https = false;
   };
 
-  std::string FetchHttp(const std::string& host, const std::string& object, int port, int flags, int depth,
-                        UrlRecord& record);
+  // Http, and Https when the project turns it on: the services HTTP retrieval takes.
+  bool IsHttpService(inet::Service service) const;
+  std::string FetchHttp(const HttpTarget& target, int flags, int depth, UrlRecord& record);
   std::unique_ptr<inet::HttpRequest> SendRequest(const HttpTarget& target, inet::Error& err);
   bool Authenticate(inet::HttpRequest& request, UrlRecord& record, const std::string& host, std::string& result);
   bool FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequest>& request, int flags,
@@ -85,6 +87,7 @@ class Crawler {
     std::string object;  // as the request will name it; empty: not to be sent ahead
     std::string host;
     int port = 0;
+    bool https = false;
     bool visited = false;  // found in the visited list: never looked up again
   };
   std::vector<AheadLink> LinksToSendAhead(const PageContext& context, const std::string& page);

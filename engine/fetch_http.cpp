@@ -32,13 +32,15 @@ std::string WithoutFragment(std::string_view object) {
 
 std::unique_ptr<inet::HttpRequest> Crawler::SendRequest(const HttpTarget& target, inet::Error& err) {
   auto& connection = m_state.HttpConnection;
-  // One connection serves one server: the same name and the same port.
-  if (connection && !(EqualsNoCase(connection->ServerName(), target.host) && connection->Port() == target.port))
+  // One connection serves one server: the same name, the same port and the same scheme.
+  if (connection && !(EqualsNoCase(connection->ServerName(), target.host) && connection->Port() == target.port &&
+                      connection->Secure() == target.https))
     connection.reset();
   if (!connection) {
     // Only this thread replaces the session, so reading it needs no lock.
     if (!m_session) return nullptr;
-    connection = m_backend.ConnectHttp(*m_session, target.host, target.port, err);
+    connection = target.https ? m_backend.ConnectHttps(*m_session, target.host, target.port, err)
+                              : m_backend.ConnectHttp(*m_session, target.host, target.port, err);
     if (!connection) return nullptr;
   }
   std::uint32_t flags = m_state.ReloadFlag | inet::kFlagNoAutoRedirect | inet::kFlagCacheFile;
@@ -76,7 +78,8 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
       result = FinishFailure(LogLine(record.Url, "NG:Site redirects with no new location"), true, {});
       return false;
     }
-    auto url = inet::ParseUrl(ResolveLocation(target.host, target.port, target.object, location));
+    auto url = inet::ParseUrl(
+        ResolveLocation(target.host, target.port, target.object, location, target.https ? "https" : "http"));
     if (!url) {
       result = FinishFailure(LogLine(record.Url, "NG:The redirected URL could not be parsed(" + location + ")"),
                              true, {});
@@ -87,7 +90,7 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
       result = FetchFtp(url->host, url->object, url->port, record);
       return false;
     }
-    if (url->service != inet::Service::Http) {
+    if (!IsHttpService(url->service)) {
       result = FinishFailure(
           LogLine(record.Url, "NG:The redirected URL does not reference a HTTP resource(" + location + ")"), true,
           {});
@@ -97,7 +100,7 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
       result = Drop(record, flags);
       return false;
     }
-    target = HttpTarget{url->host, url->object, url->port};
+    target = HttpTarget{url->host, url->object, url->port, url->service == inet::Service::Https};
     inet::Error err;
     request = SendRequest(target, err);
     if (!request) {
@@ -108,18 +111,21 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
   return true;
 }
 
-std::string Crawler::FetchHttp(const std::string& host, const std::string& object, int port, int flags,
-                               int depth, UrlRecord& record) {
-  if (!IsSiteAllowed(host, flags) || !IsTypeAllowed(object, flags)) return Drop(record, flags);
-  HttpTarget target{host, object, port};
+bool Crawler::IsHttpService(inet::Service service) const {
+  return service == inet::Service::Http || (service == inet::Service::Https && m_settings.Https);
+}
+
+std::string Crawler::FetchHttp(const HttpTarget& start, int flags, int depth, UrlRecord& record) {
+  if (!IsSiteAllowed(start.host, flags) || !IsTypeAllowed(start.object, flags)) return Drop(record, flags);
+  HttpTarget target = start;
   inet::Error err;
   auto request = SendRequest(target, err);
   if (!request) return Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
   std::string result;
-  if (!Authenticate(*request, record, host, result)) return result;
+  if (!Authenticate(*request, record, start.host, result)) return result;
   if (!FollowRedirects(target, request, flags, record, result)) return result;
   // The host a start page lands on is its site as much as the one it was asked for.
-  if ((flags & FETCH_START_PAGE) && !EqualsNoCase(target.host, host)) m_state.StartHosts.push_back(target.host);
+  if ((flags & FETCH_START_PAGE) && !EqualsNoCase(target.host, start.host)) m_state.StartHosts.push_back(target.host);
   if (request->StatusCode() != 200)
     return FinishFailure(LogLine(record.Url, "NG:Bad Status(" + std::to_string(request->StatusCode()) + ")"),
                          true, {});
@@ -133,7 +139,8 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   if (!IsTypeAllowed(name, flags)) return Drop(record, flags);
   // Named for the browser only after the type rule, which judges the server's own extension.
   name = HtmlPageName(std::move(name), contentType);
-  if (!m_settings.SaveFlat) name = MakeServerPath(m_saveFolder, true, target.host, target.object, target.port, name);
+  if (!m_settings.SaveFlat)
+    name = MakeServerPath(m_saveFolder, true, target.host, target.object, target.port, name, target.https);
   name = MakeUniqueName(m_state, name);
   if (!AskOverwrite(name)) {
     ++m_state.FilesSkipped;
@@ -195,6 +202,8 @@ bool Crawler::ReceiveBody(inet::HttpRequest& request, LocalFile& file, std::stri
 void Crawler::WritePage(const HttpTarget& target, const std::string& page, LocalFile& file, int depth,
                         UrlRecord& record, const std::string& name, bool sheet) {
   PageContext context;
+  context.scheme = target.https ? "https" : "http";
+  context.https = m_settings.Https != 0;
   context.host = target.host;
   context.port = target.port;
   context.object = WithoutFragment(target.object);
@@ -269,13 +278,14 @@ std::vector<Crawler::AheadLink> Crawler::LinksToSendAhead(const PageContext& con
     AheadLink& link = links.emplace_back();
     auto parsed = inet::ParseUrl(url);
     int flags = parseHtml ? FETCH_PARSE_HTML : 0;
-    if (!parsed || parsed->service != inet::Service::Http || !IsSiteAllowed(parsed->host, flags) ||
+    if (!parsed || !IsHttpService(parsed->service) || !IsSiteAllowed(parsed->host, flags) ||
         !IsTypeAllowed(parsed->object, flags))
       return std::string();
     link.key = VisitKey(*parsed);
     link.object = WithoutFragment(parsed->object);
     link.host = parsed->host;
     link.port = parsed->port;
+    link.https = parsed->service == inet::Service::Https;
     return std::string();
   };
   ScanState scan;
@@ -303,7 +313,9 @@ void Crawler::SendAhead(std::vector<AheadLink>& links, std::size_t from) {
       link.visited = true;
       continue;
     }
-    if (!EqualsNoCase(link.host, connection->ServerName()) || link.port != connection->Port()) continue;
+    if (!EqualsNoCase(link.host, connection->ServerName()) || link.port != connection->Port() ||
+        link.https != connection->Secure())
+      continue;
     connection->Prefetch(link.object, flags);
   }
 }

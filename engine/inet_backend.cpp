@@ -1,5 +1,7 @@
 #include "engine/inet_backend.h"
 
+#include "inet/errors.h"
+
 namespace tk {
 namespace {
 
@@ -12,6 +14,10 @@ class LibraryBackend final : public InetBackend {
                                                     inet::Error& err) override {
     return inet::ConnectHttp(session, host, port, err);
   }
+  std::unique_ptr<inet::HttpConnection> ConnectHttps(inet::Session& session, std::string_view host, int port,
+                                                     inet::Error& err) override {
+    return inet::ConnectHttps(session, host, port, err);
+  }
   std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& session, std::string_view host, int port,
                                                   inet::Error& err) override {
     return inet::ConnectFtp(session, host, port, err);
@@ -21,6 +27,12 @@ class LibraryBackend final : public InetBackend {
 };
 
 }  // namespace
+
+std::unique_ptr<inet::HttpConnection> InetBackend::ConnectHttps(inet::Session&, std::string_view, int,
+                                                                inet::Error& err) {
+  err = inet::MakeError(inet::ErrorCode::UnsupportedScheme, "https");
+  return nullptr;
+}
 
 InetBackend& DefaultInetBackend() {
   static LibraryBackend backend;

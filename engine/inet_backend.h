@@ -15,6 +15,10 @@ class InetBackend {
   virtual std::unique_ptr<inet::Session> OpenSession(std::string_view agent, inet::Error& err) = 0;
   virtual std::unique_ptr<inet::HttpConnection> ConnectHttp(inet::Session& session, std::string_view host,
                                                              int port, inet::Error& err) = 0;
+  // Over TLS. A backend that knows only plain HTTP leaves this as it is: every https fetch then
+  // fails with an internet error.
+  virtual std::unique_ptr<inet::HttpConnection> ConnectHttps(inet::Session& session, std::string_view host,
+                                                              int port, inet::Error& err);
   virtual std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& session, std::string_view host,
                                                           int port, inet::Error& err) = 0;
   virtual std::optional<std::uint32_t> QueryConnectionState() = 0;

@@ -116,10 +116,10 @@ std::string MakeLocalName(RunState& state, std::string_view object, std::string_
 }
 
 std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp, std::string_view host,
-                           std::string_view object, int port, std::string_view name) {
+                           std::string_view object, int port, std::string_view name, bool https) {
   std::string dir = isHttp ? "" : "ftp_";
   dir += host;
-  if (port != (isHttp ? 80 : 21)) {
+  if (port != (isHttp ? (https ? 443 : 80) : 21)) {
     dir += '~';
     dir += std::to_string(static_cast<std::uint16_t>(port));
   }

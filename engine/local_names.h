@@ -30,9 +30,10 @@ std::string MakeUnnamedName(RunState& state);
 
 // Puts the server's directory structure (host, "~port", the object's folders, each decoded like
 // a name but keeping its letter case) in front of `name` and creates those folders under
-// `saveFolder`.
+// `saveFolder`. An https host shares its http folder (a site that moved to https keeps one
+// tree); "~port" is added when the port is not the scheme's default.
 std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp, std::string_view host,
-                           std::string_view object, int port, std::string_view name);
+                           std::string_view object, int port, std::string_view name, bool https = false);
 
 // `path`, or the first free numbered variant of it (page(1).htm, readme(1)); the result is
 // recorded so that no other file of the run gets it, whatever the letter case.

@@ -40,12 +40,13 @@ bool FindLocation(std::string_view rawHeaders, std::string& location) {
   return false;
 }
 
-std::string ResolveLocation(std::string_view host, int port, std::string_view object, std::string_view location) {
+std::string ResolveLocation(std::string_view host, int port, std::string_view object, std::string_view location,
+                            std::string_view scheme) {
   if (HasScheme(location)) return std::string(location);
-  if (location.substr(0, 2) == "//") return std::string("http:").append(location);
-  std::string origin = "http://";
+  if (location.substr(0, 2) == "//") return std::string(scheme).append(":").append(location);
+  std::string origin = std::string(scheme) + "://";
   origin += host;
-  if (port != 80) {
+  if (port != (scheme == "https" ? 443 : 80)) {
     origin += ':';
     origin += std::to_string(port);
   }

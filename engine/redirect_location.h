@@ -10,7 +10,8 @@ namespace tk {
 bool FindLocation(std::string_view rawHeaders, std::string& location);
 
 // Absolute locations come back unchanged; "//host/x", "/x", "?q" and "x" are resolved against
-// http://host[:port]object.
-std::string ResolveLocation(std::string_view host, int port, std::string_view object, std::string_view location);
+// scheme://host[:port]object (the port written when it is not the scheme's default).
+std::string ResolveLocation(std::string_view host, int port, std::string_view object, std::string_view location,
+                            std::string_view scheme = "http");
 
 }  // namespace tk

@@ -173,8 +173,9 @@ std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
     record.Dropped = false;
   }
   if (parsed && (flags & FETCH_START_PAGE)) m_state.StartHosts = {parsed->host};
-  if (parsed && parsed->service == inet::Service::Http)
-    return FetchHttp(parsed->host, parsed->object, parsed->port, flags, depth, record);
+  if (parsed && IsHttpService(parsed->service))
+    return FetchHttp({parsed->host, parsed->object, parsed->port, parsed->service == inet::Service::Https}, flags,
+                     depth, record);
   if (parsed && parsed->service == inet::Service::Ftp)
     return FetchFtp(parsed->host, parsed->object, parsed->port, record);
   // The log box only: the run log records what was attempted, and this never was.

@@ -18,15 +18,17 @@ using detail::SessionState;
 
 class HttpConnectionImpl final : public HttpConnection {
  public:
-  HttpConnectionImpl(std::shared_ptr<SessionState> session, std::string host, int port,
+  HttpConnectionImpl(std::shared_ptr<SessionState> session, std::string host, int port, bool secure,
                      std::optional<Credentials> credentials)
       : m_multi(std::make_shared<Multi>(std::move(session))),
         m_host(std::move(host)),
         m_port(port),
+        m_secure(secure),
         m_credentials(std::move(credentials)) {}
 
   const std::string& ServerName() const override { return m_host; }
   int Port() const override { return m_port; }
+  bool Secure() const override { return m_secure; }
 
   std::unique_ptr<HttpRequest> OpenRequest(std::string_view object, std::uint32_t flags,
                                            Error& err) override {
@@ -41,7 +43,7 @@ class HttpConnectionImpl final : public HttpConnection {
       return ahead;
     }
     StartAheadRequests();
-    auto request = std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, std::string(object),
+    auto request = std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, m_secure, std::string(object),
                                                      flags, m_credentials);
     const bool opened = AheadInFlight() ? request->OpenBesideAhead(err, kAheadGrace, [this] { TurnAheadOff(); })
                                         : request->Open(err);
@@ -62,8 +64,8 @@ class HttpConnectionImpl final : public HttpConnection {
         m_aheadMulti = std::make_shared<Multi>(m_multi->Session());
         m_multi->SetCompanion(m_aheadMulti);
       }
-      m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_aheadMulti, m_host, m_port, std::string(object),
-                                                           flags, m_credentials),
+      m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_aheadMulti, m_host, m_port, m_secure,
+                                                           std::string(object), flags, m_credentials),
                          ++m_order, false});
     }
     StartAheadRequests();
@@ -139,6 +141,7 @@ class HttpConnectionImpl final : public HttpConnection {
   std::shared_ptr<Multi> m_multi;  // its connection pool is what keeps connections alive
   std::string m_host;
   int m_port;
+  bool m_secure;
   std::optional<Credentials> m_credentials;
   // Requests sent ahead have a pool of their own, so that the connections they keep alive can be
   // closed at once, all of them, without touching the connection of the requests made in turn.
@@ -157,12 +160,19 @@ std::unique_ptr<HttpConnection> ConnectHttp(Session& session, std::string_view h
   if (!state) return nullptr;
   std::optional<Credentials> creds;
   if (!user.empty()) creds = Credentials{std::string(user), std::string(password)};
-  return std::make_unique<HttpConnectionImpl>(state, std::string(host), port, creds);
+  return std::make_unique<HttpConnectionImpl>(state, std::string(host), port, false, creds);
 }
 
 std::unique_ptr<HttpConnection> ConnectHttp(Session& session, std::string_view host, int port,
                                             Error& err) {
   return ConnectHttp(session, host, port, {}, {}, err);
+}
+
+std::unique_ptr<HttpConnection> ConnectHttps(Session& session, std::string_view host, int port,
+                                             Error& err) {
+  auto state = detail::StateForConnect(session, host, port, err);
+  if (!state) return nullptr;
+  return std::make_unique<HttpConnectionImpl>(state, std::string(host), port, true, std::nullopt);
 }
 
 }  // namespace tk::inet

@@ -27,6 +27,18 @@ bool ParseU64(std::string_view s, std::uint64_t& v) {
 }
 }  // namespace
 
+std::string WithUsualNameCase(std::string_view line) {
+  std::string out(line);
+  const std::size_t colon = out.find(':');
+  bool wordStart = true;
+  for (std::size_t i = 0; i < out.size() && i < colon; ++i) {
+    char& c = out[i];
+    if (wordStart && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    wordStart = c == '-';
+  }
+  return out;
+}
+
 std::string FindHeader(const std::vector<std::string>& lines, std::string_view name) {
   std::string want = detail::AsciiLower(name);
   for (const auto& line : lines) {

@@ -14,6 +14,10 @@ std::string AsciiLower(std::string_view s);
 // The value of the first header named `name` (case-insensitive), blanks trimmed; "" if none.
 std::string FindHeader(const std::vector<std::string>& lines, std::string_view name);
 
+// "content-type: x" -> "Content-Type: x": a header line with its name spelled as HTTP/1.1
+// servers spell it, each word capitalised. The value stays as it is.
+std::string WithUsualNameCase(std::string_view line);
+
 // "a\r\nb\r\n" -> {"a", "b"}; bare LF line ends are accepted too.
 std::vector<std::string> SplitHeaderLines(std::string_view raw);
 

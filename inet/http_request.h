@@ -29,15 +29,17 @@ enum class Source {
 
 class HttpRequestImpl final : public HttpRequest {
  public:
-  HttpRequestImpl(std::shared_ptr<Multi> multi, std::string host, int port, std::string object,
+  HttpRequestImpl(std::shared_ptr<Multi> multi, std::string host, int port, bool secure, std::string object,
                   std::uint32_t flags, std::optional<Credentials> urlCredentials)
       : m_multi(std::move(multi)),
         m_host(std::move(host)),
         m_port(port),
+        m_secure(secure),
         m_object(WireObject(object)),
         m_flags(flags),
         m_urlCredentials(std::move(urlCredentials)) {
-    m_cacheKey = "http://" + AsciiLower(m_host) + ":" + std::to_string(m_port) + m_object;
+    // The scheme is part of the key: an https answer never stands in for an http one.
+    m_cacheKey = Scheme() + AsciiLower(m_host) + ":" + std::to_string(m_port) + m_object;
   }
 
   ~HttpRequestImpl() override { StopTransfer(true); }
@@ -205,6 +207,8 @@ class HttpRequestImpl final : public HttpRequest {
 
   bool Send(Error& err) { return Start(err) && AwaitHeaders(err); }
 
+  std::string Scheme() const { return m_secure ? "https://" : "http://"; }
+
   // Starts the transfer for the current entry state and credentials.
   bool Start(Error& err) {
     if (m_multi->Session()->Closed()) {
@@ -222,9 +226,12 @@ class HttpRequestImpl final : public HttpRequest {
     // A parked handle carries the Digest state of earlier requests to this server. Every option
     // below is set on each request, so nothing else of an earlier request carries over.
     CURL* easy = NewEasy(*m_multi->Session(), m_transfer, m_multi->TakeParked());
-    std::string url = "http://" + m_host + ":" + std::to_string(m_port) + m_object;
+    std::string url = Scheme() + m_host + ":" + std::to_string(m_port) + m_object;
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    // HTTP/2 is offered over TLS only, where the server picks it in the handshake.
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
+                     static_cast<long>(m_secure ? CURL_HTTP_VERSION_2TLS : CURL_HTTP_VERSION_1_1));
+    if (m_secure) SetTls(easy, m_multi->Session()->Trust());
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpRequestImpl::OnHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpRequestImpl::OnBody);
@@ -408,13 +415,19 @@ class HttpRequestImpl final : public HttpRequest {
     if (line.substr(0, 5) == "HTTP/") {  // a new response: 100 Continue, a 401 libcurl retries
       self->m_lines.clear();
       self->m_status = 0;
+      self->m_lowerCaseNames = line.substr(0, 7) == "HTTP/2 " || line.substr(0, 7) == "HTTP/3 ";
       std::size_t sp = line.find(' ');
       if (sp != std::string_view::npos && sp + 4 <= line.size())
         self->m_status = std::atoi(std::string(line.substr(sp + 1, 3)).c_str());
     }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     if (!line.empty()) {
-      self->m_lines.emplace_back(line);
+      // HTTP/2 sends every name in lower case; the engine reads the raw lines as HTTP/1.1 spells
+      // them ("Location: "), so the names get the usual capitals back.
+      if (self->m_lowerCaseNames && !self->m_lines.empty())
+        self->m_lines.push_back(WithUsualNameCase(line));
+      else
+        self->m_lines.emplace_back(line);
       return n;
     }
     // The blank line ends a response's headers. A 1xx is followed by another response, and a
@@ -461,6 +474,7 @@ class HttpRequestImpl final : public HttpRequest {
   std::shared_ptr<Multi> m_multi;
   std::string m_host;
   int m_port;
+  bool m_secure;
   std::string m_object;
   std::uint32_t m_flags;
   std::optional<Credentials> m_urlCredentials;
@@ -470,6 +484,7 @@ class HttpRequestImpl final : public HttpRequest {
   curl_slist* m_headerList = nullptr;
   std::vector<std::string> m_lines;  // the current response's status line and headers
   int m_status = 0;
+  bool m_lowerCaseNames = false;  // the current response came over HTTP/2 or later
   bool m_headersDone = false;
   bool m_credentialsSent = false;
   std::optional<Credentials> m_sentCredentials;

@@ -16,14 +16,15 @@ namespace tk::inet {
 
 // ---- URLs -------------------------------------------------------------------------------------
 
-enum class Service { Http, Ftp, Other };  // HTTPS, file: and the rest are Other
+// Https is told apart so that callers decide whether to take it; file: and the rest are Other.
+enum class Service { Http, Ftp, Https, Other };
 
 struct Url {
   Service service = Service::Other;
   std::string scheme;    // lower case, e.g. "http"
   std::string host;      // as written
   std::string object;    // canonical path with query and fragment; "/" at least
-  int port = 0;          // 80 / 21 when none is given (the scheme's default for Other)
+  int port = 0;          // 80 / 21 / 443 when none is given (the scheme's default for Other)
   std::string user;      // from user:password@host, percent-decoded; empty when none
   std::string password;
 };
@@ -85,6 +86,8 @@ class HttpConnection {
   virtual ~HttpConnection() = default;
   virtual const std::string& ServerName() const = 0;
   virtual int Port() const = 0;
+  // True for a connection over TLS (ConnectHttps).
+  virtual bool Secure() const { return false; }
   // GET `object` (fragment already cut by the caller) and wait for the status and headers.
   // flags: kFlagNoAutoRedirect | kFlagCacheFile, plus kFlagReload when the cache is not used.
   // Without kFlagReload the request may be answered from the cache (revalidated) or resumed.
@@ -111,6 +114,13 @@ std::unique_ptr<HttpConnection> ConnectHttp(Session& session, std::string_view h
 std::unique_ptr<HttpConnection> ConnectHttp(Session& session, std::string_view host, int port,
                                             std::string_view user, std::string_view password,
                                             Error& err);
+
+// The same over TLS (https://). The server's certificate is always verified against the trust
+// store, host name included; SSL_CERT_FILE, SSL_CERT_DIR and CURL_CA_BUNDLE name another store,
+// as they do for other command-line tools, read when the session opens. HTTP/2 may be used where
+// the server offers it; callers see the same status, headers and bytes as over HTTP/1.1.
+std::unique_ptr<HttpConnection> ConnectHttps(Session& session, std::string_view host, int port,
+                                             Error& err);
 
 // ---- FTP --------------------------------------------------------------------------------------
 

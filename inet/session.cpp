@@ -1,5 +1,7 @@
 #include "inet/session_state.h"
 
+#include <cstdlib>
+
 #include "inet/errors.h"
 
 namespace tk::inet {
@@ -9,6 +11,18 @@ void EnsureCurlInitialised() {
   // A function-local static is initialised exactly once even when threads race to it.
   static const CURLcode kInit = curl_global_init(CURL_GLOBAL_DEFAULT);
   (void)kInit;
+}
+
+TrustStore TrustStoreFromEnvironment() {
+  auto get = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(value ? value : "");
+  };
+  TrustStore trust;
+  trust.caFile = get("CURL_CA_BUNDLE");
+  if (trust.caFile.empty()) trust.caFile = get("SSL_CERT_FILE");
+  trust.caPath = get("SSL_CERT_DIR");
+  return trust;
 }
 
 void SessionState::Close() {
@@ -75,7 +89,7 @@ std::unique_ptr<Session> OpenSession(std::string_view agent, Error& err) {
   detail::EnsureCurlInitialised();
   err = Error{};
   return std::make_unique<detail::SessionImpl>(
-      std::make_shared<detail::SessionState>(std::string(agent)));
+      std::make_shared<detail::SessionState>(std::string(agent), detail::TrustStoreFromEnvironment()));
 }
 
 std::optional<std::uint32_t> QueryConnectionState() {

@@ -25,11 +25,25 @@ struct Credentials {
   bool operator==(const Credentials&) const = default;
 };
 
+// Where TLS certificates are verified against: empty fields leave libcurl's own defaults (the
+// system's store).
+struct TrustStore {
+  std::string caFile;  // a bundle of CA certificates in PEM
+  std::string caPath;  // a folder of hashed CA certificates
+};
+
+// The store the environment names, as command-line tools read it: CURL_CA_BUNDLE, else
+// SSL_CERT_FILE, for the bundle; SSL_CERT_DIR for the folder. Debian's libcurl has its bundle
+// compiled in and would not look at them itself.
+TrustStore TrustStoreFromEnvironment();
+
 class SessionState {
  public:
-  explicit SessionState(std::string agent) : m_agent(std::move(agent)) {}
+  explicit SessionState(std::string agent, TrustStore trust = {})
+      : m_agent(std::move(agent)), m_trust(std::move(trust)) {}
 
   const std::string& Agent() const { return m_agent; }
+  const TrustStore& Trust() const { return m_trust; }
   bool Closed() const { return m_closed.load(std::memory_order_acquire); }
   // Any thread. Raises the flag, then wakes every multi handle so that a worker blocked in
   // curl_multi_poll sees the flag at once.
@@ -47,6 +61,7 @@ class SessionState {
   static std::string Key(std::string_view host, int port);
 
   std::string m_agent;
+  TrustStore m_trust;
   std::atomic<bool> m_closed{false};
   mutable std::mutex m_mutex;
   std::set<CURLM*> m_multis;

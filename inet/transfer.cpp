@@ -139,6 +139,7 @@ Error ErrorFromCurl(CURLcode code, const char* errorBuffer, bool chunked) {
     case CURLE_GOT_NOTHING:
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
     case CURLE_BAD_CONTENT_ENCODING:
       return MakeError(ErrorCode::InvalidServerResponse, detail);
     case CURLE_URL_MALFORMAT: return MakeError(ErrorCode::InvalidUrl, detail);
@@ -166,6 +167,10 @@ Error ErrorFromCurl(CURLcode code, const char* errorBuffer, bool chunked) {
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
       return MakeError(ErrorCode::SecureChannel, detail);
     default:
       return MakeError(ErrorCode::Internal,
@@ -188,6 +193,17 @@ CURL* NewEasy(const SessionState& session, Transfer& transfer, CURL* reuse) {
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, StallTimeoutSeconds());
   curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
   return easy;
+}
+
+void SetTls(CURL* easy, const TrustStore& trust) {
+  // No switch turns these off: an answer from a server that cannot prove its name is no answer.
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (!trust.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, trust.caFile.c_str());
+  if (!trust.caPath.empty()) curl_easy_setopt(easy, CURLOPT_CAPATH, trust.caPath.c_str());
+  // Through an https proxy the tunnel's own "200 Connection established" would otherwise reach
+  // the header callback and pass for the server's answer.
+  curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
 }
 
 }  // namespace detail

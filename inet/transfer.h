@@ -76,4 +76,8 @@ Error ErrorFromCurl(CURLcode code, const char* errorBuffer, bool chunked = false
 // `reuse`: a parked handle to set up again instead of a new one.
 CURL* NewEasy(const SessionState& session, Transfer& transfer, CURL* reuse = nullptr);
 
+// The TLS options of an https transfer: the peer's certificate and host name verified, against
+// the session's trust store when it names one.
+void SetTls(CURL* easy, const TrustStore& trust);
+
 }  // namespace tk::inet::detail

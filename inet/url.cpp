@@ -147,6 +147,8 @@ std::optional<Url> ParseUrl(std::string_view text) {
     url.service = Service::Http;
   else if (url.scheme == "ftp")
     url.service = Service::Ftp;
+  else if (url.scheme == "https")
+    url.service = Service::Https;
   url.port = DefaultPort(url.scheme);
 
   std::string_view rest = text.substr(colon + 1);

@@ -57,7 +57,7 @@ std::optional<std::string> CssLinkText(const PageContext& page, std::string_view
   if (path.empty()) return std::nullopt;
   // A page whose base no fetchable URL is built on has no host: its relative references stay.
   if (page.host.empty() && !HasScheme(path)) return std::nullopt;
-  absolute = ResolveLink(path, page.host, page.port, page.object);
+  absolute = ResolveLink(path, page.host, page.port, page.object, page.scheme, page.https);
   if (absolute.empty()) return std::nullopt;
   const std::string local = page.fetchUrl ? page.fetchUrl(absolute, false, page.depth + 1) : std::string();
   saved = !local.empty();

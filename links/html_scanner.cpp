@@ -47,16 +47,18 @@ PageContext BasedPage(const PageContext& page, const ScanState& state) {
     based.host = state.base.usable ? state.base.host : std::string();
     based.port = state.base.port;
     based.object = state.base.object;
+    based.scheme = state.base.scheme;
   }
   return based;
 }
 
 std::string Resolve(const PageContext& page, const ScanState& state, std::string_view value) {
-  if (!state.base.set) return ResolveLink(value, page.host, page.port, page.object);
+  if (!state.base.set) return ResolveLink(value, page.host, page.port, page.object, page.scheme, page.https);
   // Relative links under a base no fetchable URL is built on stay as written, for the browser
   // to resolve against that base.
-  if (!state.base.usable) return HasScheme(value) ? ResolveLink(value, page.host, page.port, page.object) : "";
-  return ResolveLink(value, state.base.host, state.base.port, state.base.object);
+  if (!state.base.usable)
+    return HasScheme(value) ? ResolveLink(value, page.host, page.port, page.object, page.scheme, page.https) : "";
+  return ResolveLink(value, state.base.host, state.base.port, state.base.object, state.base.scheme, page.https);
 }
 
 // Resolves the link value at [start, start + length) of `tag` and has it fetched (or, when not
@@ -108,13 +110,15 @@ void ScanBase(const PageContext& page, ScanState& state, std::string_view tag) {
   std::string raw(ValueText(tag, value));
   if (raw.find_first_of("&\t\r\n") != std::string::npos) raw = DecodeLinkValue(raw);
   state.base.set = true;
-  const std::string url = ResolveLink(raw, page.host, page.port, page.object);
+  const std::string url = ResolveLink(raw, page.host, page.port, page.object, page.scheme, page.https);
   const auto parsed = url.empty() ? std::nullopt : inet::ParseUrl(url);
-  state.base.usable = parsed && parsed->service == inet::Service::Http;
+  state.base.usable = parsed && (parsed->service == inet::Service::Http ||
+                                 (parsed->service == inet::Service::Https && page.https));
   if (!state.base.usable) return;
   state.base.host = parsed->host;
   state.base.port = parsed->port;
   state.base.object = parsed->object;
+  state.base.scheme = parsed->service == inet::Service::Https ? "https" : "http";
   LinkRewrite& rewrite = state.rewrites.emplace_back();
   rewrite.start = static_cast<std::size_t>(whole.start);
   rewrite.length = whole.length;

@@ -27,6 +27,8 @@ struct PageContext {
   std::function<std::string(const std::string& url, bool parseHtml, int depth)> fetchUrl;
   // Appends bytes to the page's local file; the caller reports a failed write.
   std::function<void(const char* data, std::size_t len)> write;
+  std::string scheme = "http";      // the page's: relative links keep it
+  bool https = false;               // absolute https links are followed too
   // For a hyperlink beyond the layers, which is not fetched: the local path the run has already
   // saved it at, or "". Unset: nothing is known to be saved.
   std::function<std::string(const std::string& url)> savedPath = nullptr;
@@ -68,6 +70,7 @@ struct LinkBase {
   std::string host;
   int port = 80;
   std::string object;
+  std::string scheme = "http";
 };
 
 // One per page, default-constructed (all zero) before the first chunk and kept until the last,

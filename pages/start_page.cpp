@@ -1,5 +1,6 @@
 #include "pages/start_page.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,14 +26,15 @@
 namespace tk {
 namespace {
 
-constexpr int kList = 1003, kAdd = 1004, kDelete = 1005, kOpen = 1007, kBrowse = 1002, kFolder = 1001;
+constexpr int kList = 1003, kAdd = 1004, kDelete = 1005, kOpen = 1007, kBrowse = 1002, kFolder = 1001,
+              kHttps = 1050;
 
 QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-bool AskUrl(QWidget* owner, std::string& url) {
-  CUrlInputDlg dialog(owner);
+bool AskUrl(QWidget* owner, bool https, std::string& url) {
+  CUrlInputDlg dialog(owner, https);
   if (dialog.exec() != QDialog::Accepted) return false;
   url = dialog.Url();
   return true;
@@ -74,7 +76,11 @@ bool SaveFolderExists(const std::string& path) {
 }
 
 CStartPg::CStartPg()
-    : CWizardPage(res::kDlgStart), m_urlPrompt(AskUrl), m_projectPrompt(AskProject), m_folderPrompt(AskFolder) {}
+    : CWizardPage(res::kDlgStart),
+      // The box as it stands now, not as the project had it: it may be ticked just for this URL.
+      m_urlPrompt([this](QWidget* owner, std::string& url) { return AskUrl(owner, HttpsBox()->isChecked(), url); }),
+      m_projectPrompt(AskProject),
+      m_folderPrompt(AskFolder) {}
 
 res::ControlFactory CStartPg::Factory() {
   return [](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
@@ -87,6 +93,7 @@ res::ControlFactory CStartPg::Factory() {
 CUrlListBox* CStartPg::List() const { return Get<CUrlListBox>(kList); }
 CDeleteButton* CStartPg::DeleteButton() const { return Get<CDeleteButton>(kDelete); }
 QLineEdit* CStartPg::FolderField() const { return Get<QLineEdit>(kFolder); }
+QCheckBox* CStartPg::HttpsBox() const { return Get<QCheckBox>(kHttps); }
 
 void CStartPg::OnCreate() {
   LoadHistories();
@@ -97,6 +104,9 @@ void CStartPg::OnCreate() {
   Get<QPushButton>(kAdd)->setToolTip(Utf8(res::LoadString(106)));
   DeleteButton()->setToolTip(Utf8(res::LoadString(107)));
   Get<QPushButton>(kOpen)->setToolTip(Utf8(res::LoadString(108)));
+  HttpsBox()->setToolTip(Utf8(res::LoadString(res::kIdsHttpsTip)));
+  // The list takes dropped https links, and its Insert key's dialog typed ones, while it is ticked.
+  connect(HttpsBox(), &QCheckBox::toggled, List(), &CUrlListBox::SetHttps);
   connect(Get<QPushButton>(kAdd), &QPushButton::clicked, this, &CStartPg::OnAdd);
   connect(DeleteButton(), &QPushButton::clicked, this, &CStartPg::OnDelete);
   connect(Get<QPushButton>(kOpen), &QPushButton::clicked, this, &CStartPg::OnOpenProject);
@@ -125,6 +135,8 @@ void CStartPg::Refresh() {
   list->clear();
   for (const std::string& url : Project().StartUrls) res::InsertSorted(list, QString::fromStdString(url));
   list->UpdateHorizontalExtent();
+  HttpsBox()->setChecked(Project().Https != 0);
+  list->SetHttps(Project().Https != 0);
   if (Project().SaveDir.empty()) Project().SaveDir = TodaysDefaultSaveDir();
   FolderField()->setText(QString::fromStdString(Project().SaveDir));
 }
@@ -180,6 +192,8 @@ int CStartPg::OnWizardNext() {
   Project().StartUrls.clear();
   for (int i = 0; i < list->count(); ++i) Project().StartUrls.push_back(list->item(i)->text().toStdString());
   Project().SaveDir = folder;
+  Project().Https = HttpsBox()->isChecked() ? 1 : 0;
+  RememberHttpsUsed(Project().Https);
   SaveUrlHistory();
   return kGoOn;
 }

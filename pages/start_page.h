@@ -5,6 +5,7 @@
 
 #include "shell/wizard_page.h"
 
+class QCheckBox;
 class QLineEdit;
 
 namespace tk {
@@ -35,6 +36,8 @@ class CStartPg : public CWizardPage {
   CUrlListBox* List() const;
   CDeleteButton* DeleteButton() const;
   QLineEdit* FolderField() const;
+  // "HTTPSのページも取得する": whether https URLs may be listed and fetched.
+  QCheckBox* HttpsBox() const;
 
   void SetUrlPrompt(UrlPrompt prompt) { m_urlPrompt = std::move(prompt); }
   void SetProjectPrompt(ProjectPrompt prompt) { m_projectPrompt = std::move(prompt); }

@@ -6,10 +6,9 @@
 #include "pages/url_service.h"
 
 namespace tk {
-namespace {
 
-bool AnswerDrag(QDropEvent* event, std::string& url) {
-  if (GetDroppedUrl(event->mimeData(), url) == UrlService::None) {
+bool CUrlDropCombo::AnswerDrag(QDropEvent* event, std::string& url) const {
+  if (GetDroppedUrl(event->mimeData(), url, m_https) == UrlService::None) {
     event->ignore();
     return false;
   }
@@ -17,8 +16,6 @@ bool AnswerDrag(QDropEvent* event, std::string& url) {
   event->accept();
   return true;
 }
-
-}  // namespace
 
 CUrlDropCombo::CUrlDropCombo(QWidget* parent) : QComboBox(parent) {
   setEditable(true);

@@ -1,5 +1,6 @@
 #pragma once
-// The URL input dialog's combo box: an HTTP or FTP URL dragged onto it becomes its text.
+// The URL input dialog's combo box: an HTTP or FTP URL (or https, when taken) dragged onto it
+// becomes its text.
 #include <QComboBox>
 
 namespace tk {
@@ -9,12 +10,18 @@ class CUrlDropCombo : public QComboBox {
  public:
   explicit CUrlDropCombo(QWidget* parent = nullptr);
   void RegisterDropTarget();
+  // Whether a dropped https link is taken, as the start page's HTTPS box says.
+  void SetHttps(bool https) { m_https = https; }
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void dragLeaveEvent(QDragLeaveEvent*) override {}
+
+ private:
+  bool AnswerDrag(QDropEvent* event, std::string& url) const;
+  bool m_https = false;
 };
 
 }  // namespace tk

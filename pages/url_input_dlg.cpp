@@ -10,16 +10,18 @@
 
 namespace tk {
 
-CUrlInputDlg::CUrlInputDlg(QWidget* owner)
+CUrlInputDlg::CUrlInputDlg(QWidget* owner, bool https)
     : QDialog(owner),
       m_controls(res::BuildDialog(*res::FindDialog(res::kDlgUrlInput), this,
                                   [this](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
                                     if (spec.id != 1000) return nullptr;
                                     m_combo = new CUrlDropCombo(host);
                                     return m_combo;
-                                  })) {
+                                  })),
+      m_https(https) {
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
   m_combo->RegisterDropTarget();
+  m_combo->SetHttps(https);
   m_combo->clear();
   for (const std::string& url : UrlHistory().Entries()) m_combo->addItem(QString::fromStdString(url));
   m_combo->setEditText(QString());
@@ -30,7 +32,7 @@ CUrlInputDlg::CUrlInputDlg(QWidget* owner)
 
 void CUrlInputDlg::accept() {
   m_url = m_combo->currentText().toStdString();
-  if (GetUrlService(m_url) == UrlService::None) {
+  if (GetUrlService(m_url, m_https) == UrlService::None) {
     ShowInputError(this, "有効なURL(HTTP/FTP)ファイルを入力してください！");
     m_combo->setFocus();
     return;

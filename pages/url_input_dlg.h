@@ -13,7 +13,8 @@ class CUrlDropCombo;
 class CUrlInputDlg : public QDialog {
   Q_OBJECT
  public:
-  explicit CUrlInputDlg(QWidget* owner = nullptr);
+  // `https`: https URLs are taken as well as HTTP and FTP ones (the start page's HTTPS box).
+  explicit CUrlInputDlg(QWidget* owner = nullptr, bool https = false);
 
   // The text of the combo as it was at OK, unchanged.
   const std::string& Url() const { return m_url; }
@@ -27,6 +28,7 @@ class CUrlInputDlg : public QDialog {
   CUrlDropCombo* m_combo = nullptr;
   res::BuiltDialog m_controls;
   std::string m_url;
+  bool m_https;
 };
 
 }  // namespace tk

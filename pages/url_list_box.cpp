@@ -127,14 +127,14 @@ void CUrlListBox::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Delete) {
     DeleteSelectedUrls();
   } else if (event->key() == Qt::Key_Insert) {
-    CUrlInputDlg dialog(this);
+    CUrlInputDlg dialog(this, m_https);
     if (dialog.exec() == QDialog::Accepted && !Contains(dialog.Url())) AddUrl(dialog.Url());
   }
   QListWidget::keyPressEvent(event);
 }
 
 bool CUrlListBox::AcceptsDrop(const QMimeData* data, std::string& url) const {
-  return GetDroppedUrl(data, url) != UrlService::None && !Contains(url);
+  return GetDroppedUrl(data, url, m_https) != UrlService::None && !Contains(url);
 }
 
 // Entering and moving answer alike: a URL the list would take is offered as a copy.

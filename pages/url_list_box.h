@@ -27,6 +27,10 @@ class CUrlListBox : public QListWidget {
   // True when an entry equals `url` ignoring case, as the list's exact-match search finds it.
   bool Contains(const std::string& url) const;
   void RegisterDropTarget();
+  // Whether https URLs are taken (dropped, or through the Insert key's dialog), as the start
+  // page's HTTPS box says.
+  void SetHttps(bool https) { m_https = https; }
+  bool Https() const { return m_https; }
 
   // Starts the drag of the trash gesture now, as a press-and-move does. Returns the drop action.
   Qt::DropAction StartTrashDrag();
@@ -51,6 +55,7 @@ class CUrlListBox : public QListWidget {
   QPoint m_pressPos;
   bool m_dragArmed = false;
   int m_extent = 0;
+  bool m_https = false;
 };
 
 }  // namespace tk

@@ -10,12 +10,13 @@ namespace tk {
 enum class UrlService { None, Http, Ftp };
 
 // Http or Ftp when the parser accepts the text with that scheme; None for every other scheme
-// (https, file, mailto...) and for text that is no URL. Blanks are the parser's business.
-UrlService GetUrlService(std::string_view text);
+// (file, mailto...) and for text that is no URL. An https URL counts as Http when `https` is set
+// (the start page's HTTPS box), else as None. Blanks are the parser's business.
+UrlService GetUrlService(std::string_view text, bool https = false);
 
-// The dropped plain text, whole and untrimmed, when it is an HTTP or FTP URL; `url` is emptied
-// first and stays empty otherwise.
-UrlService GetDroppedUrl(const QMimeData* data, std::string& url);
+// The dropped plain text, whole and untrimmed, when it is an HTTP or FTP URL (or https, when
+// `https` is set); `url` is emptied first and stays empty otherwise.
+UrlService GetDroppedUrl(const QMimeData* data, std::string& url, bool https = false);
 
 // The text a drag out of the start-URL list carries: it stands for "delete the selected entries".
 inline constexpr std::string_view kTrashMarker = "This the string indicate to trash a list of URL.";

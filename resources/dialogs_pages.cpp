@@ -14,9 +14,11 @@ const DialogTemplate& StartDialog() {
           {1007, ControlKind::IconButton, 303, 23, 24, 25, "", kTabStop, 151},
           {1004, ControlKind::IconButton, 303, 67, 24, 25, "追加", kTabStop, 142},
           {1005, ControlKind::IconButton, 303, 108, 24, 25, "削除", kTabStop, 136},
-          {112, ControlKind::Label, 6, 143, 153, 8, "ファイル保存ディレクトリ："},
-          {1002, ControlKind::PushButton, 303, 138, 24, 15, "参照", kTabStop},
-          {1001, ControlKind::Edit, 3, 159, 324, 12, "", kAutoHScroll | kTabStop},
+          // Under the list it governs, above the save folder's controls.
+          {1050, ControlKind::CheckBox, 3, 137, 200, 10, "HTTPSのページも取得する", kTabStop},
+          {112, ControlKind::Label, 6, 152, 153, 8, "ファイル保存ディレクトリ："},
+          {1002, ControlKind::PushButton, 303, 147, 24, 15, "参照", kTabStop},
+          {1001, ControlKind::Edit, 3, 168, 324, 12, "", kAutoHScroll | kTabStop},
           {kNoId, ControlKind::Label, 16, 196, 309, 10,
            "スタートページリスト、ファイル保存ディレクトリを設定し、次へ進んでください", kRight},
       }};

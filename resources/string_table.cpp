@@ -6,8 +6,8 @@
 namespace tk::res {
 namespace {
 
-// Tooltip texts (106 to 120) are shown as they stand, repetitions included.
-constexpr std::array<std::pair<int, std::string_view>, 20> kStrings{{
+// Tooltip texts (106 to 121) are shown as they stand, repetitions included.
+constexpr std::array<std::pair<int, std::string_view>, 21> kStrings{{
     {101, "Trawlkit のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
     {102, "Trawlkit"},
     {103, "スタート"},
@@ -29,6 +29,7 @@ constexpr std::array<std::pair<int, std::string_view>, 20> kStrings{{
     {118, "オンの時、ファイルを上書きする前に確認を行う。"},
     {119, "オンの時、プロジェクトを保存してからダウンロードする。"},
     {120, "オンの時、オンの時、終了前にプロジェクトを保存する。"},
+    {121, "オンの時、https://で始まるURLもhttp://と同じように取得する。サーバー証明書は必ず検証する。"},
 }};
 
 }  // namespace

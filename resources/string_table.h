@@ -10,7 +10,8 @@ inline constexpr int kIdsStartWord = 103;
 inline constexpr int kIdsOptionsWord = 104;
 inline constexpr int kIdsDownloadWord = 105;
 inline constexpr int kIdsFirstString = 101;
-inline constexpr int kIdsLastString = 120;
+inline constexpr int kIdsHttpsTip = 121;    // tooltip of the start page's HTTPS box
+inline constexpr int kIdsLastString = 121;
 
 // The UTF-8 text of a string id; empty for an id the table does not hold, as a failed load is.
 std::string_view LoadString(int id);

@@ -1,5 +1,6 @@
 #include "settings/project.h"
 
+#include "settings/app_ini.h"
 #include "settings/history.h"
 #include "settings/ini_file.h"
 #include "settings/text.h"
@@ -9,6 +10,7 @@ namespace {
 
 constexpr std::string_view kSetting = "SETTING";
 constexpr std::string_view kUrl = "URL";
+constexpr std::string_view kRegister = "REGISTER";
 
 // "/home/u/Web/" loads as "/home/u/Web", while "/" stays "/": the trailing separator goes only
 // when another one stands before it.
@@ -32,6 +34,7 @@ void LoadProject(ProjectSettings& settings, std::string_view name) {
   settings.StartUrls.clear();
   if (!IsProjectFileName(name)) {
     settings = ProjectSettings{};
+    settings.Https = LastHttpsUsed();
     return;
   }
   AddProjectHistory(name);
@@ -48,6 +51,7 @@ void LoadProject(ProjectSettings& settings, std::string_view name) {
   // Only values above the range are mended; a negative count is as good as none.
   if (settings.LinkLayers > 10) settings.LinkLayers = 0;
   if (settings.LinkLayers < 0) settings.LinkLayers = 0;
+  settings.Https = doc.GetInt(kSetting, "Https", 0) != 0 ? 1 : 0;
   for (const auto& key : doc.KeyNames(kUrl)) {
     std::string url = doc.GetString(kUrl, key, "");
     if (!url.empty()) settings.StartUrls.push_back(std::move(url));
@@ -80,6 +84,7 @@ bool SaveProject(const ProjectSettings& settings, const std::string& path) {
     doc.Set(kSetting, "Save", std::to_string(settings.SaveFlat));
     doc.Set(kSetting, "Confirm", std::to_string(settings.ConfirmOverwrite));
     doc.Set(kSetting, "Link", std::to_string(settings.LinkLayers));
+    doc.Set(kSetting, "Https", std::to_string(settings.Https ? 1 : 0));
     doc.ReplaceSection(kUrl, urlLines);
     ok = WriteFileAtomically(path, doc.Text());
   }
@@ -89,6 +94,16 @@ bool SaveProject(const ProjectSettings& settings, const std::string& path) {
 }
 
 bool SaveProject(const std::string& path) { return SaveProject(Project(), path); }
+
+int LastHttpsUsed() { return IniReadInt(AppIniPath(), kRegister, "Https", 0) != 0 ? 1 : 0; }
+
+void RememberHttpsUsed(int https) {
+  // Written when it differs from the file: every Next would otherwise rewrite Trawlkit.ini.
+  const std::string_view value = https ? "1" : "0";
+  if (IniReadString(AppIniPath(), kRegister, "Https", "") == value) return;
+  EnsureAppIniFolder();
+  IniWriteString(AppIniPath(), kRegister, "Https", value);
+}
 
 std::string MakeCaption(std::string_view projectPath, std::string_view pageWord) {
   const size_t slash = projectPath.rfind('/');

@@ -101,5 +101,29 @@ TEST_F(CliProgram, SigtermWindsTheRunDownAndStillWritesTheSummary) {
   EXPECT_LT(std::filesystem::file_size(save / "slow.htm"), 400000u);
 }
 
+TEST_F(CliProgram, CopiesALocalHttpsSiteThatTheTrustedAuthorityVouchesFor) {
+  MakeTestCertificates(home / "tls");
+  TempDir site;
+  WriteFile(site / "index.html", "<html><a href=a.html>a</a></html>");
+  WriteFile(site / "a.html", "<html>a</html>");
+  auto server = HttpsTestServer::Start(home / "tls", "good", site.Path());
+  // CURL_CA_BUNDLE would come first; a machine may well set it to the system's store.
+  unsetenv("CURL_CA_BUNDLE");
+  setenv("SSL_CERT_FILE", (home / "tls/ca.pem").c_str(), 1);
+  Program refused({"-u", server->Url("/"), "-d", save.Path().string()}, home.Path());
+  EXPECT_EQ(refused.Wait(std::chrono::seconds(20)), 2);
+  EXPECT_EQ(ReadFile(home / "stderr"), "有効なURL(HTTP/FTP)ファイルを入力してください！\n");
+  Program run({"--https", "-u", server->Url("/"), "-d", save.Path().string(), "-l", "1"}, home.Path());
+  EXPECT_EQ(run.Wait(std::chrono::seconds(60)), 0) << ReadFile(home / "stderr");
+  unsetenv("SSL_CERT_FILE");
+  const std::string out = ReadFile(home / "stdout");
+  EXPECT_NE(out.find(server->Url("/(OK:Saved as[~TrawlDlFile_0.htm])\r\n") +
+                     server->Url("/a.html(OK:Saved as[a.html])\r\n")),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(ReadFile(save / "~TrawlDlFile_0.htm"), "<html><a href=a.html>a</a></html>");
+  EXPECT_EQ(ReadFile(save / "a.html"), "<html>a</html>");
+}
+
 }  // namespace
 }  // namespace tk::test

@@ -34,11 +34,12 @@ class Cli : public ::testing::Test {
     return RunCli(args, context);
   }
   std::string Save() const { return (save.Path() / "out").string(); }
+  // The settings block as a dry run shows it, with its HTTPS line.
   std::string Header(const std::string& dir, int layers = 0) const {
     return "12:34:56:Start downloading\r\nExcluding file types:\r\nSaving to directory:" + dir +
            "/\r\nLinks to browse:" + (layers ? "Start pages & " + std::to_string(layers) + "layers" : "Start pages only") +
            "\r\nDownload pages at:The same site as the start page\r\nFiles saved:All in same directory\r\n"
-           "Using cashe:Yes\r\nConfirm before overwrite:No\r\n";
+           "Using cashe:Yes\r\nConfirm before overwrite:No\r\nUsing HTTPS:No\r\n";
   }
 
   test::ScopedConfigHome config;
@@ -71,6 +72,7 @@ TEST_F(Cli, ChecksBeforeTheRunUseTheSystemsMessages) {
   } rows[] = {
       {{"-d", Save()}, "スタートページリスト(URL)を追加してください！\n"},
       {{"-u", "https://h/", "-d", Save()}, "有効なURL(HTTP/FTP)ファイルを入力してください！\n"},
+      {{"--https", "--no-https", "-u", "https://h/", "-d", Save()}, "有効なURL(HTTP/FTP)ファイルを入力してください！\n"},
       {{"-u", "not a url", "-d", Save()}, "有効なURL(HTTP/FTP)ファイルを入力してください！\n"},
       {{"-u", "http://h/", "-l", "11", "-d", Save()}, "リンク層数を「10」以内にしてください！\n"},
       {{"-u", "http://h/", "--layers=-1", "-d", Save()}, "リンク層数を「10」以内にしてください！\n"},
@@ -102,9 +104,32 @@ TEST_F(Cli, DryRunShowsTheProjectWithItsOverrides) {
   EXPECT_EQ(out.str(), "12:34:56:Start downloading\r\nExcluding file types:.gif.jpg\r\nSaving to directory:" + Save() +
                            "/\r\nLinks to browse:Start pages & 10layers\r\nDownload pages at:All stes\r\n"
                            "Files saved:In same directory structure as server\r\nUsing cashe:No\r\n"
-                           "Confirm before overwrite:Yes\r\nhttp://one/\nftp://two/x\nhttp://three/\nhttp://four/\n");
+                           "Confirm before overwrite:Yes\r\nUsing HTTPS:No\r\nhttp://one/\nftp://two/x\nhttp://three/\n"
+                           "http://four/\n");
   EXPECT_TRUE(net.requests.empty());
   EXPECT_FALSE(std::filesystem::exists(Save()));
+}
+
+TEST_F(Cli, TheHttpsSwitchTakesHttpsUrlsAndIsKeptInTheProject) {
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_NE(out.str().find("\n      --https "), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("\n      --no-https "), std::string::npos) << out.str();
+
+  EXPECT_EQ(Run({"-u", "https://h/", "--https", "-d", Save(), "--dry-run"}), 0) << err.str();
+  std::string on = Header(Save());
+  on.replace(on.rfind("No"), 2, "Yes");
+  EXPECT_EQ(out.str(), on + "https://h/\n");
+  // The project carries the switch; the command line has the last word.
+  const std::string file = (save / "job.tkp").string();
+  ProjectSettings project;
+  project.StartUrls = {"https://h/"};
+  project.Https = 1;
+  ASSERT_TRUE(SaveProject(project, file));
+  EXPECT_EQ(Run({file, "-d", Save(), "--dry-run"}), 0);
+  EXPECT_NE(out.str().find("Using HTTPS:Yes\r\nhttps://h/\n"), std::string::npos) << out.str();
+  EXPECT_EQ(Run({file, "--no-https", "-d", Save(), "--dry-run"}), 0);
+  EXPECT_NE(out.str().find("Using HTTPS:No\r\nhttps://h/\n"), std::string::npos) << out.str();
+  EXPECT_TRUE(net.requests.empty());
 }
 
 TEST_F(Cli, AnEmptySaveFolderIsTodaysFolderUnderHome) {

@@ -103,6 +103,11 @@ TEST(RedirectLocation, RelativeLocationsResolveAgainstTheRequest) {
   for (const Row& r : rows)
     EXPECT_EQ(ResolveLocation("h", 8080, "/dir/page.htm?q=1#f", r.location), r.expected) << r.location;
   EXPECT_EQ(ResolveLocation("h", 80, "/", "a"), "http://h/a");
+  // A location on an https page stays on https, with the port unless it is 443.
+  EXPECT_EQ(ResolveLocation("h", 443, "/d/p", "a", "https"), "https://h/d/a");
+  EXPECT_EQ(ResolveLocation("h", 8443, "/d/p", "/a", "https"), "https://h:8443/a");
+  EXPECT_EQ(ResolveLocation("h", 443, "/d/p", "//o/a", "https"), "https://o/a");
+  EXPECT_EQ(ResolveLocation("h", 443, "/d/p", "http://o/a", "https"), "http://o/a");
 }
 
 TEST(LocalFile, WritesEverythingAndReportsADiskThatFails) {

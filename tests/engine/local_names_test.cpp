@@ -99,6 +99,11 @@ TEST(MakeServerPath, HostPortAndFoldersCreatedUnderTheSaveFolder) {
   EXPECT_EQ(MakeServerPath(d.Path(), true, "h", "/%2e%2E/a%00/p.htm", 80, "p.htm"), "h/_/a%00/p.htm");
   // The port is shown as the unsigned 16-bit number it is.
   EXPECT_EQ(MakeServerPath(d.Path(), true, "h", "/", 65535, "i.htm"), "h~65535/i.htm");
+  // An https host shares the folder of its http site; a port shows when it is not the scheme's.
+  EXPECT_EQ(MakeServerPath(d.Path(), true, "Server1", "/Dir/a.htm", 443, "a.htm", true), "Server1/Dir/a.htm");
+  EXPECT_EQ(MakeServerPath(d.Path(), true, "h", "/x.htm", 8443, "x.htm", true), "h~8443/x.htm");
+  EXPECT_EQ(MakeServerPath(d.Path(), true, "h", "/x.htm", 80, "x.htm", true), "h~80/x.htm");
+  EXPECT_EQ(MakeServerPath(d.Path(), true, "h", "/x.htm", 443, "x.htm"), "h~443/x.htm");
 }
 
 TEST(MakeServerPath, EveryPathStaysInsideTheSaveFolder) {

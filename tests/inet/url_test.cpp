@@ -46,7 +46,8 @@ const Row kRows[] = {
     // Services and default ports.
     {"http://example.com/index.html", Service::Http, "http", "example.com", "/index.html", 80},
     {"ftp://ftp.example.com/pub/a.txt", Service::Ftp, "ftp", "ftp.example.com", "/pub/a.txt", 21},
-    {"https://example.com/", Service::Other, "https", "example.com", "/", 443},
+    {"https://example.com/", Service::Https, "https", "example.com", "/", 443},
+    {"HTTPS://h:8443/a", Service::Https, "https", "h", "/a", 8443},
     {"gopher://example.com/1", Service::Other, "gopher", "example.com", "/1", 70},
     {"HTTP://Example.COM/A", Service::Http, "http", "Example.COM", "/A", 80},
     {"FtP://h/x", Service::Ftp, "ftp", "h", "/x", 21},

@@ -41,5 +41,30 @@ TEST(ResolveLink, Rows) {
     EXPECT_EQ(ResolveLink(r.value, "H", r.port, r.object), r.url) << r.value << " on " << r.object;
 }
 
+TEST(ResolveLink, WithHttpsTakenRelativeLinksKeepThePagesSchemeAndHttpsLinksAreFetched) {
+  const struct {
+    const char* value;
+    const char* scheme;  // the page's
+    int port;
+    bool https;          // the project takes https
+    const char* url;
+  } rows[] = {
+      {"img/a.gif", "https", 443, true, "https://H/dir/img/a.gif"},
+      {"/top.html", "https", 8443, true, "https://H:8443/top.html"},
+      {"x.html", "https", 80, true, "https://H:80/dir/x.html"},
+      {"?page=2", "https", 443, true, "https://H/dir/page.html?page=2"},
+      {"//cdn.example/x.js", "https", 443, true, "https://cdn.example/x.js"},
+      {"http://o/p.html", "https", 443, true, "http://o/p.html"},
+      {"https://o/p.html", "http", 80, true, "https://o/p.html"},
+      {"HTTPS://o:8443/p.html", "http", 80, true, "HTTPS://o:8443/p.html"},
+      {"https://", "http", 80, true, ""},
+      {"https://o/p.html", "http", 80, false, ""},
+      {"x.html", "http", 443, true, "http://H:443/dir/x.html"},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(ResolveLink(r.value, "H", r.port, "/dir/page.html", r.scheme, r.https), r.url)
+        << r.value << " on " << r.scheme << ":" << r.port;
+}
+
 }  // namespace
 }  // namespace tk

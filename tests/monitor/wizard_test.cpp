@@ -1,5 +1,6 @@
 // The whole wizard as a user goes through it: a URL added on the start page, a new save folder,
 // one layer of links on the options page, then the run on the download page and Finish.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -57,6 +58,53 @@ TEST_F(Wizard, StartPageToFinishedDownload) {
   SaveBox()->setChecked(false);
   Button(B::Finish)->click();
   EXPECT_EQ(sheet->result(), QDialog::Accepted);
+}
+
+TEST_F(Wizard, AnHttpsSiteWithTheBoxTicked) {
+  MakeTestCertificates(cache / "tls");
+  unsetenv("CURL_CA_BUNDLE");
+  setenv("SSL_CERT_FILE", (cache / "tls/ca.pem").c_str(), 1);
+  WriteFile(site / "index.html", "<html><a href=\"next.html\">next</a></html>");
+  WriteFile(site / "next.html", "<html>next</html>");
+  auto tls = HttpsTestServer::Start(cache / "tls", "good", site.Path());
+  const std::string start = tls->Url("/index.html");
+  const std::filesystem::path folder = save / "tls";
+  std::filesystem::create_directories(folder);
+  sheet = std::make_unique<CTrawlSheet>(MakeWizardPages(), kStartPage);
+  sheet->show();
+  ProcessPosted();
+
+  // Ticked first, so that the URL dialog takes the https URL.
+  CWizardPage* startPage = sheet->Page(kStartPage);
+  startPage->Get<QCheckBox>(1050)->click();
+  ModalAnswers answers;
+  answers.Add([&](QWidget* modal) {
+    auto* dialog = qobject_cast<CUrlInputDlg*>(modal);
+    if (dialog) dialog->Combo()->setEditText(QString::fromStdString(start));
+    return dialog && ClickControl<CUrlInputDlg>(1)(modal);
+  });
+  startPage->Get<QPushButton>(1004)->click();
+  startPage->Get<QLineEdit>(1001)->setText(QString::fromStdString(folder.string()));
+  Button(B::Next)->click();
+  ProcessPosted();
+  ASSERT_EQ(sheet->ActiveIndex(), kOptionsPage);
+  sheet->Page(kOptionsPage)->Get<QRadioButton>(1015)->click();
+  sheet->Page(kOptionsPage)->Get<QLineEdit>(1017)->setText(QStringLiteral("1"));
+  Button(B::Next)->click();
+  ProcessPosted();
+  ASSERT_EQ(sheet->ActiveIndex(), kDownloadPage);
+  page = qobject_cast<CStep2Pg*>(sheet->ActivePage());
+  ASSERT_TRUE(WaitForEnd());
+  unsetenv("SSL_CERT_FILE");
+  EXPECT_TRUE(answers.pending.empty());
+
+  const std::string log = ReadFile(folder / "Trawlkit.txt");
+  EXPECT_NE(log.find(start + "(OK:Saved as[index.html])\r\n" + tls->Url("/next.html(OK:Saved as[next.html])\r\n")),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(ReadFile(folder / "next.html"), "<html>next</html>");
+  SaveBox()->setChecked(false);
+  Button(B::Finish)->click();
 }
 
 }  // namespace

@@ -25,6 +25,11 @@ TEST(GetUrlService, HttpAndFtpOnly) {
   for (const char* no : {"https://a/", "file:///etc/passwd", "mailto:a@b", "gopher://a/", "www.example.com",
                          "", "http://", "http://a:0/"})
     EXPECT_EQ(GetUrlService(no), UrlService::None) << no;
+  // With HTTPS taken, an https URL counts as HTTP; nothing else changes.
+  EXPECT_EQ(GetUrlService("HTTPS://a:8443/x", true), UrlService::Http);
+  EXPECT_EQ(GetUrlService("ftp://a/", true), UrlService::Ftp);
+  for (const char* no : {"https://", "file:///etc/passwd", "www.example.com"})
+    EXPECT_EQ(GetUrlService(no, true), UrlService::None) << no;
 }
 
 TEST(GetDroppedUrl, TakesTheWholeTextUnchangedWhenItIsAUrl) {
@@ -85,6 +90,11 @@ TEST(DropTargets, UrlComboReplacesTypedTextWithTheUrl) {
   combo.RegisterDropTarget();
   combo.setEditText(QStringLiteral("typed"));
   EXPECT_FALSE(Drag(&combo, *Text("mailto:a@b")).dropAccepted);
+  EXPECT_FALSE(Drag(&combo, *Text("https://a/")).dropAccepted);
+  combo.SetHttps(true);
+  EXPECT_TRUE(Drag(&combo, *Text("https://a/")).dropAccepted);
+  EXPECT_EQ(combo.currentText(), QStringLiteral("https://a/"));
+  combo.setEditText(QStringLiteral("typed"));
   EXPECT_EQ(combo.currentText(), QStringLiteral("typed"));
   EXPECT_TRUE(Drag(&combo, *Text("http://a/")).dropAccepted);
   EXPECT_EQ(combo.currentText(), QStringLiteral("http://a/"));

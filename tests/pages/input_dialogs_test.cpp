@@ -62,6 +62,21 @@ TEST_F(UrlDialog, RefusesAnythingButHttpAndFtp) {
   dialog.Combo()->setEditText(QStringLiteral("ftp://a/pub/x.zip"));
   Button(dialog, 1)->click();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  // Opened while the start page's HTTPS box is ticked, it takes https too, and only that.
+  CUrlInputDlg https(nullptr, true);
+  https.show();
+  https.Combo()->setEditText(QStringLiteral("https://a/"));
+  Button(https, 1)->click();
+  EXPECT_EQ(https.result(), QDialog::Accepted);
+  EXPECT_EQ(https.Url(), "https://a/");
+  CUrlInputDlg mail(nullptr, true);
+  mail.show();
+  mail.Combo()->setEditText(QStringLiteral("mailto:a@b"));
+  test::SeenMessage seen;
+  test::AnswerMessage(&seen);
+  Button(mail, 1)->click();
+  EXPECT_EQ(seen.text, QStringLiteral("有効なURL(HTTP/FTP)ファイルを入力してください！"));
+  EXPECT_TRUE(mail.isVisible());
 }
 
 TEST_F(UrlDialog, CancelClosesWithoutAnyCheck) {

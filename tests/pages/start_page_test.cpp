@@ -2,6 +2,7 @@
 // and what it commits, and opening a project.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -167,6 +168,38 @@ TEST(StartPage, AFolderThatCannotBeCreatedIsReported) {
   EXPECT_EQ(failure.text, QStringLiteral("ファイル保存ディレクトリ作成失敗！"));
   EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
   EXPECT_TRUE(Project().StartUrls.empty());
+}
+
+TEST(StartPage, TheHttpsBoxTravelsWithTheProjectAndTrawlkitIniAndGatesDrops) {
+  test::TempDir dir;
+  const std::string path = (dir / "tls.tkp").string();
+  test::WriteFile(path, "[SETTING]\nSaveDir=" + dir.Path().string() + "\nHttps=1\n[URL]\nURL0=\"https://s/\"\n");
+  StartFixture f(path);
+  QCheckBox* box = f.page->HttpsBox();
+  EXPECT_TRUE(box->isChecked());
+  EXPECT_FALSE(box->toolTip().isEmpty());
+  auto drop = [&](const std::string& url) { return test::Drag(f.page->List()->viewport(), *test::Text(url)).dropAccepted; };
+  EXPECT_TRUE(drop("https://dropped/"));
+  box->click();
+  EXPECT_FALSE(drop("https://refused/"));
+  EXPECT_EQ(f.page->List()->count(), 2);
+
+  // Next commits the box, and Trawlkit.ini remembers it for the next new project.
+  EXPECT_TRUE(f.Next().isEmpty());
+  EXPECT_EQ(Project().Https, 0);
+  EXPECT_EQ(IniReadInt(f.config.IniPath(), "REGISTER", "Https", -1), 0);
+  f.sheet->SetActivePage(kStartPage);
+  box->click();
+  EXPECT_TRUE(f.Next().isEmpty());
+  EXPECT_EQ(Project().Https, 1);
+  EXPECT_EQ(IniReadInt(f.config.IniPath(), "REGISTER", "Https", -1), 1);
+  ASSERT_TRUE(SaveProject(path));
+  EXPECT_NE(test::ReadFile(path).find("\nHttps=1\n"), std::string::npos);
+  LoadProject("");
+  EXPECT_EQ(Project().Https, 1);
+  f.page->Refresh();
+  EXPECT_TRUE(box->isChecked());
+  EXPECT_TRUE(drop("https://new/"));
 }
 
 TEST(StartPage, OpeningAProjectReloadsBothPagesUnlessItIsTheCurrentOne) {

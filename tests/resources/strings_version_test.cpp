@@ -6,10 +6,10 @@
 namespace tk::res {
 namespace {
 
-TEST(StringTable, HoldsTwentyTextsAndNothingElse) {
+TEST(StringTable, HoldsItsTextsAndNothingElse) {
   for (int id = kIdsFirstString; id <= kIdsLastString; ++id) EXPECT_FALSE(LoadString(id).empty()) << id;
   EXPECT_TRUE(LoadString(100).empty());
-  EXPECT_TRUE(LoadString(121).empty());
+  EXPECT_TRUE(LoadString(kIdsLastString + 1).empty());
   EXPECT_EQ(LoadString(101), "Trawlkit のﾊﾞｰｼﾞｮﾝ情報(&A)...");
   EXPECT_EQ(LoadString(102), "Trawlkit");
   EXPECT_EQ(LoadString(103), "スタート");

@@ -110,7 +110,7 @@ TEST_F(ProjectTest, SaveWritesKeysInOrderAndQuotedUrls) {
   ASSERT_TRUE(SaveProject(s, file.string()));
   EXPECT_EQ(ReadFile(file),
             "[SETTING]\nSaveDir=/home/u/Web\nExcludeType=.gif.jpg\nPage=0\nCashe=1\nSave=1\n"
-            "Confirm=-1\nLink=2\n[URL]\nURL0=\"http://a/\"\nURL1=\"ftp://b/c d\"\n");
+            "Confirm=-1\nLink=2\nHttps=0\n[URL]\nURL0=\"http://a/\"\nURL1=\"ftp://b/c d\"\n");
   EXPECT_EQ(s.ProjectPath, "無題.tkp") << "saving does not change the project path";
   EXPECT_EQ(ProjectHistory().Entries().front(), file.string());
 
@@ -119,6 +119,32 @@ TEST_F(ProjectTest, SaveWritesKeysInOrderAndQuotedUrls) {
   EXPECT_EQ(back.StartUrls, s.StartUrls);
   EXPECT_EQ(back.ConfirmOverwrite, -1);
   EXPECT_EQ(back.SaveDir, s.SaveDir);
+}
+
+TEST_F(ProjectTest, HttpsRoundTripsAndANewProjectStartsWithTheLastOneUsed) {
+  const auto file = dir / "p.tkp";
+  WriteFile(file, "[SETTING]\nLink=1\n");
+  ProjectSettings s;
+  LoadProject(s, file.string());
+  EXPECT_EQ(s.Https, 0) << "a project without the key";
+  s.Https = 1;
+  ASSERT_TRUE(SaveProject(s, file.string()));
+  ProjectSettings back;
+  LoadProject(back, file.string());
+  EXPECT_EQ(back.Https, 1);
+
+  // Trawlkit.ini remembers the value; only a new project takes it, a project file keeps its own.
+  LoadProject(back, "");
+  EXPECT_EQ(back.Https, 0);
+  RememberHttpsUsed(1);
+  LoadProject(back, "");
+  EXPECT_EQ(back.Https, 1);
+  WriteFile(file, "[SETTING]\nLink=1\n");
+  LoadProject(back, file.string());
+  EXPECT_EQ(back.Https, 0);
+  RememberHttpsUsed(0);
+  LoadProject(back, "");
+  EXPECT_EQ(back.Https, 0);
 }
 
 TEST_F(ProjectTest, SaveReplacesUrlsAndKeepsUnrelatedKeys) {

@@ -2,8 +2,12 @@
 """HTTP/1.1 test server for Trawlkit's tests: scripted answers plus a static file tree.
 
 Run: /usr/bin/python3 http_test_server.py [--root DIR] [--port N] [--watch-stdin]
+                                           [--tls-cert PEM --tls-key KEY]
 It binds 127.0.0.1 (port 0 = a free port chosen by the system) and prints one line
-"PORT <n>" on stdout once it accepts connections. It stops on SIGTERM or SIGINT, and with
+"PORT <n>" on stdout once it accepts connections. With --tls-cert it speaks HTTPS on that port
+and serves the same routes, counters and files over plain HTTP on a second port: the line is
+then "PORT <https port> PLAIN <http port>" (the control routes are easiest asked there). A
+client that refuses the certificate just ends its connection; the server carries on. It stops on SIGTERM or SIGINT, and with
 --watch-stdin also when its standard input closes (so a test that dies takes its server along).
 
 Every answer is HTTP/1.1 with keep-alive unless a route says otherwise. Counters and a log of
@@ -45,6 +49,9 @@ bytes of Body(n, seed): the repeated text "<seed>:<offset>|" cut to n bytes)
 A scripted route also answers below its own path (/__/bytes/caf%E9.png?ct=image/png), so that a
 test can choose the name a URL ends in, any bytes included.
 
+Proxy: CONNECT host:port opens a tunnel to that port of 127.0.0.1 (only loopback names are
+taken), so the server can stand in for an https proxy; the CONNECT is counted and logged.
+
 Connection limits (--one-connection MODE): "queue" serves one connection at a time while the
 others wait unanswered, like a single-threaded server; "refuse" answers every connection made
 while another is open with 503 and closes it. The control routes are then subject to it too.
@@ -60,6 +67,7 @@ import hashlib
 import json
 import mimetypes
 import os
+import select
 import signal
 import socket
 import sys
@@ -243,6 +251,36 @@ class Handler(BaseHTTPRequestHandler):
         if self.root:
             return self.serve_static(url.path)
         return self.answer(404, b"not found")
+
+    def do_CONNECT(self):
+        host, _, port = self.path.rpartition(":")
+        with LOCK:
+            IN_FLIGHT[0] += 1
+        if host not in ("127.0.0.1", "localhost") or not port.isdigit():
+            return self.answer(403, b"loopback only")
+        try:
+            upstream = socket.create_connection(("127.0.0.1", int(port)), timeout=10)
+        except OSError:
+            return self.answer(502, b"cannot connect")
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.record(200, 0)
+        self.close_connection = True
+        ends = [self.connection, upstream]
+        try:
+            while not STOP.is_set():
+                ready, _, _ = select.select(ends, [], [], 10)
+                if not ready:
+                    break
+                for end in ready:
+                    data = end.recv(65536)
+                    if not data:
+                        return
+                    (upstream if end is self.connection else self.connection).sendall(data)
+        except OSError:
+            pass
+        finally:
+            upstream.close()
 
     def route_bytes(self, q, n, seed):
         lm = FIXED_LAST_MODIFIED if q.get("lm") == "1" else None
@@ -477,12 +515,34 @@ class Server(ThreadingHTTPServer):
             super().handle_error(request, client_address)
 
 
+class TlsServer(Server):
+    """The same server behind TLS. The handshake runs on the connection's own thread, so a client
+    that hangs in it, or refuses the certificate, holds up nobody else."""
+    context = None
+
+    def get_request(self):
+        sock, addr = self.socket.accept()
+        return self.context.wrap_socket(sock, server_side=True, do_handshake_on_connect=False), addr
+
+    def process_request_thread(self, request, client_address):
+        try:
+            request.settimeout(10)
+            request.do_handshake()
+            request.settimeout(None)
+        except (OSError, ValueError):
+            self.shutdown_request(request)
+            return
+        super().process_request_thread(request, client_address)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", default=None)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--watch-stdin", action="store_true")
     parser.add_argument("--one-connection", choices=["queue", "refuse"], default="")
+    parser.add_argument("--tls-cert", default=None)
+    parser.add_argument("--tls-key", default=None)
     args = parser.parse_args()
     mimetypes.add_type("text/html", ".html")
     mimetypes.add_type("text/html", ".htm")
@@ -493,12 +553,22 @@ def main():
     mimetypes.add_type("application/javascript", ".js")
     if args.root:
         Handler.root = os.path.realpath(args.root)
-    server = Server(("127.0.0.1", args.port), Handler)
-    server.one_connection = args.one_connection
+    servers = []
+    if args.tls_cert:
+        import ssl
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.tls_cert, args.tls_key)
+        context.set_alpn_protocols(["http/1.1"])
+        TlsServer.context = context
+        servers.append(TlsServer(("127.0.0.1", args.port), Handler))
+    servers.append(Server(("127.0.0.1", 0 if args.tls_cert else args.port), Handler))
+    for server in servers:
+        server.one_connection = args.one_connection
 
     def stop(*_):
         STOP.set()
-        threading.Thread(target=server.shutdown, daemon=True).start()
+        for server in servers:
+            threading.Thread(target=server.shutdown, daemon=True).start()
 
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGINT, stop)
@@ -513,9 +583,15 @@ def main():
 
     if args.watch_stdin:
         threading.Thread(target=watch_stdin, daemon=True).start()
-    print("PORT %d" % server.server_address[1], flush=True)
-    server.serve_forever(poll_interval=0.1)
-    server.server_close()
+    line = "PORT %d" % servers[0].server_address[1]
+    if len(servers) > 1:
+        line += " PLAIN %d" % servers[1].server_address[1]
+        threading.Thread(target=servers[1].serve_forever, kwargs={"poll_interval": 0.1},
+                         daemon=True).start()
+    print(line, flush=True)
+    servers[0].serve_forever(poll_interval=0.1)
+    for server in servers:
+        server.server_close()
 
 
 if __name__ == "__main__":

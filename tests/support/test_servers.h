@@ -9,6 +9,8 @@
 //   std::string url = http->Url("/__/bytes?n=100");           // "http://127.0.0.1:<port>/..."
 //   tk::test::HttpStats s = http->Stats();                   // connections, requests, bytes
 //   auto ftp = tk::test::FtpTestServer::Start(dir.Path());    // anonymous, active and passive
+//   tk::test::MakeTestCertificates(dir / "tls");              // a test authority and its certificates
+//   auto tls = tk::test::HttpsTestServer::Start(dir / "tls", "good");  // HTTPS, plus the same over HTTP
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -87,6 +89,7 @@ class ServerProcess {
       throw std::runtime_error("bad first line: " + line);
     }
     m_port = std::stoi(m[1]);
+    m_line = line.substr(0, line.find('\n'));
   }
   ~ServerProcess() { Stop(); }
   ServerProcess(const ServerProcess&) = delete;
@@ -94,6 +97,8 @@ class ServerProcess {
 
   int Port() const { return m_port; }
   pid_t Pid() const { return m_pid; }
+  // The server's first line, "PORT <n>" and whatever else it announces there.
+  const std::string& Line() const { return m_line; }
 
   void Stop() {
     if (m_stdin >= 0) close(m_stdin);
@@ -118,6 +123,7 @@ class ServerProcess {
   int m_stdin = -1;
   int m_stdout = -1;
   int m_port = 0;
+  std::string m_line;
 };
 
 // One GET with "Connection: close" over a plain socket, independent of the code under test.
@@ -192,9 +198,13 @@ class HttpTestServer {
   std::string Origin() const { return "http://127.0.0.1:" + std::to_string(Port()); }
   std::string Url(const std::string& path) const { return Origin() + path; }
 
-  HttpStats Stats() const {
+  HttpStats Stats() const { return ReadStats(Port()); }
+  void Reset() const { RawHttpGet(Port(), "/__reset"); }
+
+  // The /__stats of the server listening (over plain HTTP) on `port`.
+  static HttpStats ReadStats(int port) {
     HttpStats s;
-    auto body = RawHttpGet(Port(), "/__stats");
+    auto body = RawHttpGet(port, "/__stats");
     if (!body) return s;
     s.json = *body;
     std::smatch m;
@@ -206,11 +216,60 @@ class HttpTestServer {
       s.bodyBytes = std::stoll(m[1]);
     return s;
   }
-  void Reset() const { RawHttpGet(Port(), "/__reset"); }
 
  private:
   explicit HttpTestServer(const std::vector<std::string>& argv) : m_process(argv) {}
   ServerProcess m_process;
+};
+
+// Writes a test certificate authority (ca.pem) and server certificates signed with it into `dir`:
+// good (127.0.0.1 and localhost), wronghost, expired, and unknown (signed by an authority nobody
+// trusts). Made fresh by each test, so no key is ever kept. Throws when openssl fails.
+inline void MakeTestCertificates(const std::filesystem::path& dir) {
+  const std::string command =
+      "/usr/bin/python3 '" + SupportDir() + "/tls_test_certs.py' '" + dir.string() + "' >/dev/null";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make test certificates");
+}
+
+// The HTTP test server behind TLS with one of MakeTestCertificates' certificates. It serves the
+// same routes, counters and static tree over plain HTTP on a second port, so that a test can
+// redirect between the two and read /__stats without TLS.
+class HttpsTestServer {
+ public:
+  static std::unique_ptr<HttpsTestServer> Start(const std::filesystem::path& certDir, const std::string& cert,
+                                                const std::filesystem::path& root = {}) {
+    std::vector<std::string> argv{"/usr/bin/python3",
+                                  SupportDir() + "/http_test_server.py",
+                                  "--watch-stdin",
+                                  "--tls-cert",
+                                  (certDir / (cert + ".pem")).string(),
+                                  "--tls-key",
+                                  (certDir / (cert + ".key")).string()};
+    if (!root.empty()) {
+      argv.push_back("--root");
+      argv.push_back(root.string());
+    }
+    return std::unique_ptr<HttpsTestServer>(new HttpsTestServer(argv));
+  }
+
+  int Port() const { return m_process.Port(); }
+  int PlainPort() const { return m_plainPort; }
+  std::string Origin() const { return "https://127.0.0.1:" + std::to_string(Port()); }
+  std::string Url(const std::string& path) const { return Origin() + path; }
+  std::string PlainUrl(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(PlainPort()) + path;
+  }
+  HttpStats Stats() const { return HttpTestServer::ReadStats(PlainPort()); }
+
+ private:
+  explicit HttpsTestServer(const std::vector<std::string>& argv) : m_process(argv) {
+    std::smatch m;
+    if (!std::regex_search(m_process.Line(), m, std::regex("PLAIN (\\d+)")))
+      throw std::runtime_error("no PLAIN port in: " + m_process.Line());
+    m_plainPort = std::stoi(m[1]);
+  }
+  ServerProcess m_process;
+  int m_plainPort = 0;
 };
 
 struct FtpServerOptions {

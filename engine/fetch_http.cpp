@@ -244,16 +244,18 @@ void Crawler::WritePage(const HttpTarget& target, const std::string& page, Local
     file.Write(text);
     written += text.size();
   };
+  // A cancel stops the fetching (FetchUrl then answers at once), not the page: logged as saved,
+  // it is written whole, each link local where its copy exists, absolute where not.
   if (sheet) {
     CssLinkState scan;
-    for (std::size_t at = 0; at < page.size() && !Cancelled(); at += kChunk)
+    for (std::size_t at = 0; at < page.size(); at += kChunk)
       ScanCssChunk(context, std::string_view(page).substr(at, kChunk), scan);
-    if (!Cancelled()) FinishCssScan(context, scan);
+    FinishCssScan(context, scan);
   } else {
     ScanState scan;
-    for (std::size_t at = 0; at < page.size() && !Cancelled(); at += kChunk)
+    for (std::size_t at = 0; at < page.size(); at += kChunk)
       ParseHtmlChunk(context, std::string_view(page).substr(at, kChunk), scan);
-    if (!Cancelled()) FinishHtml(context, scan);
+    FinishHtml(context, scan);
   }
   // The page's OK line already stands; a page that did not reach the disk adds an error below it.
   if (!file.Close()) {

@@ -101,3 +101,25 @@ TEST(EditSavedFile, ReplacesRangesOrLeavesTheFileAsItWas) {
 
 }  // namespace
 }  // namespace tk::test
+
+namespace tk::test {
+namespace {
+
+TEST_F(LinkMending, ACancelledRunWritesThePageItLoggedWholeAndMendsWhatItSaved) {
+  host.startUrls = {"http://h/index.htm"};
+  net.Page("h:80/index.htm", Html("<a href=a.htm>a</a><a href=b.htm>b</a><a href=c.htm>c</a>"));
+  net.Page("h:80/a.htm", Html("<a href=b.htm>later</a>"));
+  net.Page("h:80/b.htm", Html("<a href=a.htm>back</a><img src=i.gif><a href=c.htm>c</a>"));
+  net.Page("h:80/c.htm", Html("never"));
+  // Cancelled as b.htm is logged: its scan fetches nothing more, yet it is written whole.
+  host.cancelAfterCounts = 3;
+  std::string log = Run();
+  EXPECT_EQ(log.find("c.htm"), std::string::npos) << log;
+  EXPECT_EQ(SavedFiles(), (std::set<std::string>{"index.htm", "a.htm", "b.htm"}));
+  EXPECT_EQ(Saved("a.htm"), Html("<a href=b.htm>later</a>"));
+  EXPECT_EQ(Saved("b.htm"), Html("<a href=a.htm>back</a><img src=http://h/i.gif><a href=http://h/c.htm>c</a>"));
+  EXPECT_EQ(Saved("index.htm"), Html("<a href=a.htm>a</a><a href=b.htm>b</a><a href=http://h/c.htm>c</a>"));
+}
+
+}  // namespace
+}  // namespace tk::test

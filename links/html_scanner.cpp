@@ -243,12 +243,9 @@ bool ScanTag(const PageContext& page, std::string_view tag, ScanState& state) {
   } else if (first == kRowEndHtml) {
     state.word &= ~kInHtmlFlag;
   } else if (state.inHtml()) {
-    if (first >= 0) {
-      const std::string_view rowTag = LinkTagTable[first].tag;
-      for (int i = first; i < static_cast<int>(std::size(LinkTagTable)); ++i)
-        if (LinkTagTable[i].tag == rowTag) ScanRow(page, state, i, tag);
-    }
-    if (name != "!") ScanStyleAttribute(page, state, tag);
+    for (int i = first; i >= 0; i = kNextRowOfTag[i]) ScanRow(page, state, i, tag);
+    // An end tag, a comment or a tag without attributes has no style="".
+    if (name.size() < tag.size() && name[0] != '/' && name[0] != '!') ScanStyleAttribute(page, state, tag);
     if (state.rewrites.size() > 1)
       std::stable_sort(state.rewrites.begin(), state.rewrites.end(),
                        [](const LinkRewrite& a, const LinkRewrite& b) { return a.start < b.start; });

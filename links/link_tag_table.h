@@ -1,5 +1,7 @@
 #pragma once
 // The tags that carry links, and which of their attributes holds the link.
+#include <array>
+#include <iterator>
 #include <string_view>
 
 namespace tk {
@@ -51,6 +53,22 @@ inline constexpr LinkTagRow LinkTagTable[] = {
     {"BASE", "HREF", false, LinkValueKind::Base},
     {"STYLE", "", false, LinkValueKind::StyleBlock},
 };
+
+// For each row, the next row of the same tag, or -1: the rows that also apply once a tag's
+// first row is found.
+inline constexpr auto kNextRowOfTag = [] {
+  constexpr int n = static_cast<int>(std::size(LinkTagTable));
+  std::array<int, n> next{};
+  for (int i = 0; i < n; ++i) {
+    next[i] = -1;
+    for (int j = i + 1; j < n; ++j)
+      if (LinkTagTable[j].tag == LinkTagTable[i].tag) {
+        next[i] = j;
+        break;
+      }
+  }
+  return next;
+}();
 
 inline constexpr int kRowHtml = 0;
 inline constexpr int kRowEndHtml = 1;

@@ -192,8 +192,10 @@ void ScanStyleAttribute(const PageContext& page, ScanState& state, std::string_v
   }
 }
 
-void ScanRow(const PageContext& page, ScanState& state, int index, std::string_view tag) {
+void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow, std::string_view tag) {
   const LinkTagRow& row = LinkTagTable[index];
+  // A tag's first row names the attribute it nearly always has; the later ones are rare.
+  if (!firstRow && !MayHoldAttribute(tag, row.attribute)) return;
   switch (row.kind) {
     case LinkValueKind::Url: {
       // Hyperlinks beyond the layers are not fetched, but still point at a copy the run has made.
@@ -243,7 +245,7 @@ bool ScanTag(const PageContext& page, std::string_view tag, ScanState& state) {
   } else if (first == kRowEndHtml) {
     state.word &= ~kInHtmlFlag;
   } else if (state.inHtml()) {
-    for (int i = first; i >= 0; i = kNextRowOfTag[i]) ScanRow(page, state, i, tag);
+    for (int i = first; i >= 0; i = kNextRowOfTag[i]) ScanRow(page, state, i, i == first, tag);
     // An end tag, a comment or a tag without attributes has no style="".
     if (name.size() < tag.size() && name[0] != '/' && name[0] != '!') ScanStyleAttribute(page, state, tag);
     if (state.rewrites.size() > 1)
@@ -273,8 +275,7 @@ const char* WriteRewrites(const PageContext& page, const char* from, const char*
 }
 
 // After a <style> tag: what is still pending goes out, and the style sheet starts.
-void EnterStyleIfAsked(const PageContext& page, ScanState& state, const char*& run, const char* p) {
-  if (!(state.word & kEnterStyleFlag)) return;
+void EnterStyle(const PageContext& page, ScanState& state, const char*& run, const char* p) {
   state.word &= ~kEnterStyleFlag;
   Write(page, run, static_cast<std::size_t>(p - run));
   run = p;
@@ -382,7 +383,7 @@ void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& 
         }
         if (const char* next = ScanTagInPlace(page, lt, end, run, state)) {
           p = next;
-          EnterStyleIfAsked(page, state, run, p);
+          if (state.word & kEnterStyleFlag) EnterStyle(page, state, run, p);
           break;
         }
         p = lt + 1;
@@ -423,7 +424,7 @@ void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& 
           state.tagLength = 0;
           run = gt;  // the ">" is the first byte of the following text
           p = gt + 1;
-          EnterStyleIfAsked(page, state, run, p);
+          if (state.word & kEnterStyleFlag) EnterStyle(page, state, run, p);
         }
         break;
       }

@@ -1,6 +1,10 @@
 #include "links/link_tag_table.h"
 
+#include <array>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 namespace tk {
 namespace {
@@ -18,16 +22,38 @@ bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
 
 int FindLinkTagRow(std::string_view name) {
   if (name.empty()) return -1;
-  // Every tag of a page comes here: the first letter turns most rows away before any compare.
-  const char first = Fold(name[0]);
-  int index = 0;
-  for (const LinkTagRow& row : LinkTagTable) {
-    if (row.tag[0] == first && name.size() <= row.tag.size() &&
-        EqualsAsciiNoCase(name, row.tag.substr(0, name.size())))
-      return index;
-    ++index;
+  // Every tag of a page comes here: its first letter leaves a few rows to compare, in order.
+  static constexpr auto kRowsByFirst = [] {
+    std::array<std::uint32_t, 128> rows{};
+    for (std::size_t i = 0; i < std::size(LinkTagTable); ++i)
+      rows[static_cast<unsigned char>(LinkTagTable[i].tag[0])] |= 1u << i;
+    return rows;
+  }();
+  static_assert(std::size(LinkTagTable) <= 32);
+  const auto first = static_cast<unsigned char>(Fold(name[0]));
+  for (std::uint32_t rows = first < 128 ? kRowsByFirst[first] : 0; rows != 0; rows &= rows - 1) {
+    const int index = std::countr_zero(rows);
+    const std::string_view tag = LinkTagTable[index].tag;
+    if (name.size() <= tag.size() && EqualsAsciiNoCase(name, tag.substr(0, name.size()))) return index;
   }
   return -1;
+}
+
+bool MayHoldAttribute(std::string_view tag, std::string_view upperName) {
+  // An attribute with a value ends in its name, blanks and "=": only the few "=" are looked at.
+  const char* const begin = tag.data();
+  const char* const end = begin + tag.size();
+  for (const char* p = begin; p < end;) {
+    const auto* eq = static_cast<const char*>(std::memchr(p, '=', static_cast<std::size_t>(end - p)));
+    if (!eq) return false;
+    const char* nameEnd = eq;
+    while (nameEnd > begin && IsBlank(nameEnd[-1])) --nameEnd;
+    if (static_cast<std::size_t>(nameEnd - begin) >= upperName.size() &&
+        EqualsAsciiNoCase(std::string_view(nameEnd - upperName.size(), upperName.size()), upperName))
+      return true;
+    p = eq + 1;
+  }
+  return false;
 }
 
 bool IsRequisiteRel(std::string_view rel) {

@@ -81,6 +81,10 @@ bool IsRequisiteRel(std::string_view rel);
 // is only a prefix of a row's tag matches that row; a name longer than the row's tag does not.
 int FindLinkTagRow(std::string_view name);
 
+// False when `tag` holds no value for an attribute called `upperName` (no "=" follows that name,
+// in any case): the quick answer for the attributes most tags lack.
+bool MayHoldAttribute(std::string_view tag, std::string_view upperName);
+
 // The tag's name: the text up to the first blank, or just "!" for a comment or declaration.
 std::string_view TagName(std::string_view tag);
 

@@ -61,6 +61,8 @@ void Crawler::FetchFtpFile(const inet::FtpEntry& entry, const std::string& host,
     if (!Cancelled()) FinishInternetError(url, err, {});
     return;
   }
+  // An earlier run's copy is not emptied for a transfer that will not happen.
+  if (Cancelled()) return;
   LocalFile file;
   if (!file.Create(m_saveFolder / name)) {
     FinishFailure(LogLine(url, "NG:Failed in saving to[" + name + "]"), true, {});

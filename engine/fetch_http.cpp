@@ -151,6 +151,8 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   bool parse = (IsHtmlType(contentType) && (flags & FETCH_PARSE_HTML)) || sheet;
   m_state.FileBytes = 0;
   m_host.BeginFile(record.Url, name, request.ContentLength());
+  // An earlier run's copy is not emptied for a transfer that will not happen.
+  if (Cancelled()) return {};
   LocalFile file;
   if (!file.Create(m_saveFolder / name))
     return FinishFailure(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"), true, name);
@@ -244,16 +246,18 @@ void Crawler::WritePage(const HttpTarget& target, const std::string& page, Local
     file.Write(text);
     written += text.size();
   };
+  // A page that can no longer be written is a broken copy: its scan stops at the failed write
+  // rather than fetching every link below it.
   if (sheet) {
     CssLinkState scan;
-    for (std::size_t at = 0; at < page.size() && !Cancelled(); at += kChunk)
+    for (std::size_t at = 0; at < page.size() && !Cancelled() && !file.Failed(); at += kChunk)
       ScanCssChunk(context, std::string_view(page).substr(at, kChunk), scan);
-    if (!Cancelled()) FinishCssScan(context, scan);
+    if (!Cancelled() && !file.Failed()) FinishCssScan(context, scan);
   } else {
     ScanState scan;
-    for (std::size_t at = 0; at < page.size() && !Cancelled(); at += kChunk)
+    for (std::size_t at = 0; at < page.size() && !Cancelled() && !file.Failed(); at += kChunk)
       ParseHtmlChunk(context, std::string_view(page).substr(at, kChunk), scan);
-    if (!Cancelled()) FinishHtml(context, scan);
+    if (!Cancelled() && !file.Failed()) FinishHtml(context, scan);
   }
   // The page's OK line already stands; a page that did not reach the disk adds an error below it.
   if (!file.Close()) {

@@ -120,6 +120,11 @@ TEST(OptionsPage, SavingFirstNeedsATkpNameAndStartsInTheSaveFolder) {
   EXPECT_TRUE(f.Next().isEmpty());
   EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
 
+  answer = (f.home.Path() / "folder.tkp").string();  // a project that cannot be written: stays
+  std::filesystem::create_directory(answer);
+  EXPECT_EQ(f.Next(), QString::fromStdString("プロジェクトファイル「" + answer + "」を保存できません！"));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
+
   answer = (f.home.Path() / "site.TKP").string();
   EXPECT_TRUE(f.Next().isEmpty());
   EXPECT_TRUE(std::filesystem::exists(answer));

@@ -101,7 +101,7 @@ TEST(StartPage, NextWithAnEmptyListAsksForAUrlFirst) {
   f.page->FolderField()->clear();
   EXPECT_EQ(f.Next(), QStringLiteral("スタートページリスト(URL)を追加してください！"));
   EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
-  EXPECT_TRUE(f.page->Get<QPushButton>(1004)->hasFocus() || !f.sheet->isActiveWindow());
+  EXPECT_EQ(f.sheet->focusWidget(), f.page->Get<QPushButton>(1004));
   EXPECT_TRUE(Project().StartUrls.empty());
 }
 
@@ -152,6 +152,28 @@ TEST(StartPage, EmptyFolderFieldTakesTheDefaultFolder) {
   EXPECT_TRUE(fs::is_directory(folder));
 }
 
+// "~/dl" is the home folder's, as in a shell; a Windows project's folder is shown as stored and
+// refused until the user corrects it, and neither becomes a folder in the working folder.
+TEST(StartPage, FoldersAsALinuxUserTypesThem) {
+  test::TempDir dir;
+  const std::string path = (dir / "win.tkp").string();
+  test::WriteFile(path, "[SETTING]\r\nSaveDir=C:\\Web\\\r\n[URL]\r\nURL0=\"http://a/\"\r\n");
+  StartFixture f(path);
+  EXPECT_TRUE(f.page->FolderField()->text().startsWith(QStringLiteral("C:\\Web")));
+  EXPECT_EQ(f.Next(), QStringLiteral("ファイル保存ディレクトリ作成失敗！"));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
+  EXPECT_EQ(f.sheet->focusWidget(), f.page->FolderField());
+  EXPECT_FALSE(fs::exists("C:\\Web"));
+
+  const std::string home = f.home.Path().string();
+  f.page->FolderField()->setText(QStringLiteral("~/dl"));
+  EXPECT_EQ(f.Next(), QString::fromStdString("ディレクトリ「" + home + "/dl」が存在していません。\n作成してもいいですか？"));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
+  EXPECT_EQ(Project().SaveDir, home + "/dl");
+  EXPECT_TRUE(fs::is_directory(home + "/dl"));
+  EXPECT_FALSE(fs::exists("~"));
+}
+
 TEST(StartPage, AFolderThatCannotBeCreatedIsReported) {
   StartFixture f;
   f.Answer("http://a/");
@@ -167,6 +189,7 @@ TEST(StartPage, AFolderThatCannotBeCreatedIsReported) {
   test::ProcessPosted();
   EXPECT_EQ(failure.text, QStringLiteral("ファイル保存ディレクトリ作成失敗！"));
   EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
+  EXPECT_EQ(f.sheet->focusWidget(), f.page->FolderField());
   EXPECT_TRUE(Project().StartUrls.empty());
 }
 
@@ -219,10 +242,15 @@ TEST(StartPage, OpeningAProjectReloadsBothPagesUnlessItIsTheCurrentOne) {
     });
     f.page->OnOpenProject();
   };
-  std::string upper = current;
-  upper.replace(upper.size() - 3, 3, "TKP");
-  open(upper);  // the same project in other letters: nothing changes
+  open(current);  // the current project again: nothing changes
   EXPECT_EQ(f.page->List()->count(), 2);
+  // File names are case-sensitive: other letters name another project, which opens.
+  const std::string upper = (dir / "Cur.tkp").string();
+  test::WriteFile(upper, "[URL]\nURL0=\"http://upper/\"\n");
+  open(upper);
+  EXPECT_EQ(Project().ProjectPath, upper);
+  ASSERT_EQ(f.page->List()->count(), 1);
+  EXPECT_EQ(f.page->List()->item(0)->text(), QStringLiteral("http://upper/"));
 
   open(other);
   EXPECT_EQ(Project().ProjectPath, other);

@@ -152,7 +152,10 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   m_state.FileBytes = 0;
   m_host.BeginFile(record.Url, name, request.ContentLength());
   // An earlier run's copy is not emptied for a transfer that will not happen.
-  if (Cancelled()) return {};
+  if (Cancelled()) {
+    record.LocalPath.clear();
+    return {};
+  }
   LocalFile file;
   if (!file.Create(m_saveFolder / name))
     return FinishFailure(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"), true, name);

@@ -116,13 +116,13 @@ TEST(OptionsPage, SavingFirstNeedsATkpNameAndStartsInTheSaveFolder) {
   EXPECT_FALSE(std::filesystem::exists(answer));
   EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
 
-  answer.clear();  // cancelled: stays without a word
-  EXPECT_TRUE(f.Next().isEmpty());
-  EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
-
   answer = (f.home.Path() / "folder.tkp").string();  // a project that cannot be written: stays
   std::filesystem::create_directory(answer);
   EXPECT_EQ(f.Next(), QString::fromStdString("プロジェクトファイル「" + answer + "」を保存できません！"));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
+
+  answer.clear();  // cancelled: stays without a word
+  EXPECT_TRUE(f.Next().isEmpty());
   EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
 
   answer = (f.home.Path() / "site.TKP").string();

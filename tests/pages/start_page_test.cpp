@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -172,6 +173,36 @@ TEST(StartPage, FoldersAsALinuxUserTypesThem) {
   EXPECT_EQ(Project().SaveDir, home + "/dl");
   EXPECT_TRUE(fs::is_directory(home + "/dl"));
   EXPECT_FALSE(fs::exists("~"));
+}
+
+// The folder question keeps each of its lines whole, however long the folder's name: no line
+// is broken inside a word.
+TEST(StartPage, TheFolderQuestionBreaksOnlyBetweenItsLines) {
+  StartFixture f;
+  f.Answer("http://a/");
+  const std::string folder = (f.home.Path() / std::string(12, 'x') / "ダウンロードしたファイル").string();
+  f.page->FolderField()->setText(QString::fromStdString(folder));
+  int lines = 0;
+  bool whole = false;
+  test::WhenModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    auto* label = box ? box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")) : nullptr;
+    if (label) {
+      const QFontMetrics metrics = label->fontMetrics();
+      whole = true;
+      for (const QString& line : label->text().split(QLatin1Char('\n'))) {
+        ++lines;
+        whole = whole && label->contentsRect().width() >= metrics.horizontalAdvance(line);
+      }
+      whole = whole && label->contentsRect().height() < (lines + 1) * metrics.lineSpacing();
+    }
+    if (box) box->button(QMessageBox::Cancel)->click();
+  });
+  f.sheet->ButtonWidget(CTrawlSheet::Button::Next)->click();
+  test::ProcessPosted();
+  EXPECT_EQ(lines, 2);
+  EXPECT_TRUE(whole);
+  EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
 }
 
 TEST(StartPage, AFolderThatCannotBeCreatedIsReported) {

@@ -14,6 +14,7 @@
 #include "engine/crawler.h"
 #include "engine/default_save_dir.h"
 #include "engine/local_names.h"
+#include "engine/save_folder.h"
 #include "settings/project.h"
 #include "settings/text.h"
 
@@ -37,10 +38,14 @@ bool IsHttpOrFtp(const std::string& text, bool https) {
                  (https && url->service == inet::Service::Https));
 }
 
-bool ParseLayers(const std::string& text, int& layers) {
-  if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+// A message when the value is refused: one that is no number at all is told so.
+std::optional<std::string> ParseLayers(const std::string& text, int& layers) {
+  const std::size_t digits = text.starts_with('-') ? 1 : 0;
+  if (text.size() == digits || text.find_first_not_of("0123456789", digits) != std::string::npos)
+    return "trawlkit-cli: number of layers is not a number: " + text;
+  if (digits || text.size() > 3 || std::stoi(text) > 10) return std::string(kBadLayers);
   layers = std::stoi(text);
-  return layers <= 10;
+  return std::nullopt;
 }
 
 // Applies the options to `s`; a message when one of them is refused.
@@ -51,7 +56,8 @@ std::optional<std::string> ApplyOptions(const CliOptions& o, ProjectSettings& s)
     if (!IsHttpOrFtp(url, s.Https != 0)) return kBadUrl;
     s.StartUrls.push_back(url);
   }
-  if (o.layers && !ParseLayers(*o.layers, s.LinkLayers)) return kBadLayers;
+  if (o.layers)
+    if (auto refused = ParseLayers(*o.layers, s.LinkLayers)) return refused;
   if (o.saveProject && !IsProjectFileName(*o.saveProject)) return kNotProject;
   if (o.dir) s.SaveDir = *o.dir;
   if (o.sameSite) s.SameSiteOnly = *o.sameSite;
@@ -120,9 +126,18 @@ int RunCli(const std::vector<std::string>& args, CliContext& c) {
   }
   if (auto refused = ApplyOptions(options, settings)) return Fail(c, *refused);
 
+  // A folder typed here is the folder the shell would mean; a project's must already be one.
+  if (options.dir) {
+    std::error_code ec;
+    auto folder = ResolveSaveFolder(*options.dir, c.home, std::filesystem::current_path(ec));
+    if (!folder) return Fail(c, kNoSaveFolder);
+    settings.SaveDir = *folder;
+  }
   RunClock& clock = c.clock ? *c.clock : SystemClock();
   if (settings.SaveDir.empty()) settings.SaveDir = DefaultSaveDir(c.home, clock.LocalTime());
+  if (!IsAbsoluteSaveFolder(settings.SaveDir)) return Fail(c, kNoSaveFolder);
   if (options.dryRun) {
+    *c.out << "dry run: nothing is fetched\n";
     ProjectSettings shown = settings;
     shown.SaveDir = WithTrailingSlash(shown.SaveDir);
     *c.out << SettingsBlock(shown, clock.LocalTime());

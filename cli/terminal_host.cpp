@@ -109,12 +109,15 @@ OverwriteAnswer TerminalHost::AskOverwrite(const std::string& localPath) {
   std::string answer;
   const std::string prompt = localPath + "\n既に存在しています。上書きしますか？ "
                              "[o]上書き [s]スキップ [a]全て上書き [k]全てスキップ: ";
-  // Like Escape in the dialog: no terminal, or no answer, skips the file.
-  if (!Ask(prompt, answer)) return OverwriteAnswer::Skip;
-  std::string a = AsciiLower(answer);
-  if (a == "o") return OverwriteAnswer::Overwrite;
-  if (a == "a") return OverwriteAnswer::OverwriteAll;
-  if (a == "k") return OverwriteAnswer::SkipAll;
+  // Like Escape in the dialog: no terminal, or no answer, skips the file. An answer the prompt
+  // does not offer is asked again rather than taken for one the user may not have meant.
+  while (Ask(prompt, answer)) {
+    std::string a = AsciiLower(answer);
+    if (a == "o") return OverwriteAnswer::Overwrite;
+    if (a == "s") return OverwriteAnswer::Skip;
+    if (a == "a") return OverwriteAnswer::OverwriteAll;
+    if (a == "k") return OverwriteAnswer::SkipAll;
+  }
   return OverwriteAnswer::Skip;
 }
 

@@ -61,6 +61,11 @@ void Crawler::FetchFtpFile(const inet::FtpEntry& entry, const std::string& host,
     if (!Cancelled()) FinishInternetError(url, err, {});
     return;
   }
+  // An earlier run's copy is not emptied for a transfer that will not happen.
+  if (Cancelled()) {
+    record.LocalPath.clear();
+    return;
+  }
   LocalFile file;
   if (!file.Create(m_saveFolder / name)) {
     FinishFailure(LogLine(url, "NG:Failed in saving to[" + name + "]"), true, {});

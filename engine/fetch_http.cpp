@@ -151,6 +151,11 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   bool parse = (IsHtmlType(contentType) && (flags & FETCH_PARSE_HTML)) || sheet;
   m_state.FileBytes = 0;
   m_host.BeginFile(record.Url, name, request.ContentLength());
+  // An earlier run's copy is not emptied for a transfer that will not happen.
+  if (Cancelled()) {
+    record.LocalPath.clear();
+    return {};
+  }
   LocalFile file;
   if (!file.Create(m_saveFolder / name))
     return FinishFailure(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"), true, name);
@@ -245,17 +250,19 @@ void Crawler::WritePage(const HttpTarget& target, const std::string& page, Local
     written += text.size();
   };
   // A cancel stops the fetching (FetchUrl then answers at once), not the page: logged as saved,
-  // it is written whole, each link local where its copy exists, absolute where not.
+  // it is written whole, each link local where its copy exists, absolute where not. A page that
+  // can no longer be written is a broken copy: its scan stops at the failed write rather than
+  // fetching every link below it.
   if (sheet) {
     CssLinkState scan;
-    for (std::size_t at = 0; at < page.size(); at += kChunk)
+    for (std::size_t at = 0; at < page.size() && !file.Failed(); at += kChunk)
       ScanCssChunk(context, std::string_view(page).substr(at, kChunk), scan);
-    FinishCssScan(context, scan);
+    if (!file.Failed()) FinishCssScan(context, scan);
   } else {
     ScanState scan;
-    for (std::size_t at = 0; at < page.size(); at += kChunk)
+    for (std::size_t at = 0; at < page.size() && !file.Failed(); at += kChunk)
       ParseHtmlChunk(context, std::string_view(page).substr(at, kChunk), scan);
-    FinishHtml(context, scan);
+    if (!file.Failed()) FinishHtml(context, scan);
   }
   // The page's OK line already stands; a page that did not reach the disk adds an error below it.
   if (!file.Close()) {

@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include "monitor/cancel_wait_dialog.h"
+#include "monitor/column_label.h"
 #include "monitor/marshalling_host.h"
 #include "monitor/page_run_host.h"
 #include "monitor/progress_display.h"
@@ -75,7 +76,20 @@ void CStep2Pg::ShowOpenCopy(const QUrl& url) {
   }
 }
 
+// The counters and their heading: each number stands under its heading whatever its width.
+res::ControlFactory CStep2Pg::Factory() {
+  return [](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
+    if (spec.id != ProgressDisplay::kCounters && spec.id != kCountersHeading) return nullptr;
+    auto* label = new CColumnLabel(host);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(QString::fromUtf8(spec.text.data(), static_cast<qsizetype>(spec.text.size())));
+    return label;
+  };
+}
+
 void CStep2Pg::OnCreate() {
+  if (auto* counters = Get<CColumnLabel>(ProgressDisplay::kCounters))
+    counters->AlignUnder(Get<CColumnLabel>(kCountersHeading));
   // A run's log can grow far beyond one screen; the box keeps every line.
   if (auto* log = Get<QPlainTextEdit>(ProgressDisplay::kLogBox)) log->setMaximumBlockCount(0);
   const QWidget* globe = Control(kGlobe);

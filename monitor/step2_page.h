@@ -34,6 +34,7 @@ class CStep2Pg : public CWizardPage {
   static constexpr int kGlobe = 1007;
   static constexpr int kSaveProjectBox = 1037;
   static constexpr int kOpenCopyButton = 1038;
+  static constexpr int kCountersHeading = 1035;
   static constexpr int kOptionsSaveFirstBox = 1044;  // on the options page
   static constexpr int kAnimationTimerId = 20000;
   static constexpr int kAnimationPeriodMs = 20;
@@ -68,6 +69,7 @@ class CStep2Pg : public CWizardPage {
 
  protected:
   void OnCreate() override;
+  res::ControlFactory Factory() override;
 
  private:
   void StartRun();

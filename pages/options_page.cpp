@@ -122,7 +122,11 @@ int CStep1Pg::OnWizardNext() {
     ShowInputError(this, "プロジェクトファイルではありません！");
     return kStay;
   }
-  SaveProject(path);
+  // The user must not go on believing the project saved when it was not.
+  if (!SaveProject(path)) {
+    ShowInputError(this, "プロジェクトファイル「" + path + "」を保存できません！");
+    return kStay;
+  }
   return kGoOn;
 }
 

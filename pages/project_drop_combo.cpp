@@ -16,32 +16,47 @@ CProjectDropCombo::CProjectDropCombo(QWidget* parent) : QComboBox(parent) {
   setAcceptDrops(true);
 }
 
+namespace {
+
+// The first local project file among the dropped ones; empty when there is none. The whole path
+// is taken, however long: a cut path would name another file.
+QString FirstProjectFile(const QMimeData* data) {
+  if (!data || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    const std::string path = url.toLocalFile().toStdString();
+    const size_t dot = path.rfind('.');
+    if (dot != std::string::npos && EqualsNoCase(std::string_view(path).substr(dot), ".tkp"))
+      return QString::fromStdString(path);
+  }
+  return {};
+}
+
+}  // namespace
+
+// The cursor promises a drop only for what the drop will take: a project file.
 void CProjectDropCombo::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls())
+  if (!FirstProjectFile(event->mimeData()).isEmpty())
     event->acceptProposedAction();
   else
     event->ignore();
 }
 
 void CProjectDropCombo::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->mimeData()->hasUrls())
+  if (!FirstProjectFile(event->mimeData()).isEmpty())
     event->acceptProposedAction();
   else
     event->ignore();
 }
 
 void CProjectDropCombo::dropEvent(QDropEvent* event) {
-  event->acceptProposedAction();
-  // The whole path is taken, however long: a cut path would name another file.
-  for (const QUrl& url : event->mimeData()->urls()) {
-    if (!url.isLocalFile()) continue;
-    const std::string path = url.toLocalFile().toStdString();
-    const size_t dot = path.rfind('.');
-    if (dot != std::string::npos && EqualsNoCase(std::string_view(path).substr(dot), ".tkp")) {
-      setEditText(QString::fromStdString(path));
-      return;
-    }
+  const QString path = FirstProjectFile(event->mimeData());
+  if (path.isEmpty()) {
+    event->ignore();
+    return;
   }
+  event->acceptProposedAction();
+  setEditText(path);
 }
 
 }  // namespace tk

@@ -10,6 +10,7 @@
 
 #include "engine/default_save_dir.h"
 #include "engine/local_names.h"
+#include "engine/save_folder.h"
 #include "pages/options_page.h"
 #include "pages/project_input_dlg.h"
 #include "pages/url_input_dlg.h"
@@ -157,7 +158,8 @@ void CStartPg::OnBrowse() {
 void CStartPg::OnOpenProject() {
   std::string path;
   if (!m_projectPrompt(this, path)) return;
-  if (EqualsNoCase(path, Project().ProjectPath)) return;
+  // File names are case-sensitive here: "Site.tkp" is another project than "site.tkp".
+  if (path == Project().ProjectPath) return;
   LoadProject(path);
   SetCaption();
   Refresh();
@@ -174,7 +176,18 @@ int CStartPg::OnWizardNext() {
   // An empty field would send the whole run into whatever folder the program was started from;
   // the dated default folder is what the user gets on a fresh page, so it stands in here too.
   if (FolderField()->text().isEmpty()) FolderField()->setText(QString::fromStdString(TodaysDefaultSaveDir()));
-  const std::string folder = FolderField()->text().toStdString();
+  // "~/dl" is the home folder's, and a relative folder is made whole, before it is stored or
+  // created; a Windows project's folder stays in the field for the user to correct.
+  std::error_code ec;
+  const auto resolved = ResolveSaveFolder(FolderField()->text().toStdString(), HomeFolder(),
+                                          std::filesystem::current_path(ec));
+  if (!resolved) {
+    ShowInputError(this, "ファイル保存ディレクトリ作成失敗！");
+    FolderField()->setFocus();
+    return kStay;
+  }
+  const std::string folder = *resolved;
+  FolderField()->setText(QString::fromStdString(folder));
   if (!SaveFolderExists(folder)) {
     const std::string question =
         Replace("ディレクトリ「%s」が存在していません。\n作成してもいいですか？", "%s", folder);

@@ -114,6 +114,16 @@ QRect Geometry(const ControlSpec& spec, const DialogUnits& units, QWidget* widge
   } else if (spec.kind == ControlKind::ComboBox) {
     // The layout's height is that of the dropped-down list; the closed combo is one line.
     r.setHeight(widget->sizeHint().height());
+  } else if (spec.kind == ControlKind::CheckBox || spec.kind == ControlKind::RadioButton) {
+    // The box and its whole text, whatever the font and scale: a layout drawn for an 8-point
+    // Windows font cuts the frame off at the bottom and the text at the right. The box grows
+    // about the layout's middle line, so it stays level with its neighbours.
+    const QSize hint = widget->sizeHint();
+    if (r.height() < hint.height()) {
+      r.moveTop(r.top() - (hint.height() - r.height()) / 2);
+      r.setHeight(hint.height());
+    }
+    r.setWidth(std::max(r.width(), hint.width()));
   }
   return r;
 }

@@ -40,9 +40,10 @@ const DialogTemplate& OptionsDialog() {
           {kNoId, ControlKind::GroupBox, 114, 56, 213, 25, "リンクブラウス"},
           {1014, ControlKind::RadioButton, 117, 67, 87, 10, "スタートページのみ", kGroup | kTabStop},
           {1015, ControlKind::RadioButton, 213, 67, 66, 10, "スタートページと"},
-          {1017, ControlKind::Edit, 279, 67, 21, 10, "", kTabStop},
-          {1018, ControlKind::UpDown, 289, 67, 11, 11, "", kBuddyInt | kArrowKeys | kRight},
-          {kNoId, ControlKind::Label, 307, 68, 8, 8, "層"},
+          // Wide enough for "10" beside its arrows at any font size the layout scales with.
+          {1017, ControlKind::Edit, 279, 67, 28, 10, "", kTabStop},
+          {1018, ControlKind::UpDown, 296, 67, 11, 11, "", kBuddyInt | kArrowKeys | kRight},
+          {kNoId, ControlKind::Label, 309, 68, 10, 8, "層"},
           {kNoId, ControlKind::GroupBox, 114, 86, 213, 25, "リンクページサイト"},
           {1019, ControlKind::RadioButton, 117, 96, 90, 10, "スタートページと同じ", kGroup | kTabStop},
           {1020, ControlKind::RadioButton, 213, 97, 90, 10, "すべてのサイト"},

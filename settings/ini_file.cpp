@@ -1,6 +1,7 @@
 #include "settings/ini_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -271,22 +272,67 @@ bool LoadForEdit(const std::filesystem::path& file, IniDocument& doc) {
   return true;
 }
 
+// Holds an advisory lock on a hidden file beside the INI file for one read-modify-write, so that
+// two processes (two windows, the wizard and the CLI) never write over each other's changes. The
+// INI file itself cannot carry the lock: every write replaces it with a new file. The lock file is
+// removed while still locked; a writer that locked a file already unlinked tries again.
+class IniLock {
+ public:
+  explicit IniLock(const std::filesystem::path& file) {
+    std::error_code ec;
+    std::filesystem::path target = file;
+    if (std::filesystem::is_symlink(file, ec)) {
+      const auto resolved = std::filesystem::canonical(file, ec);
+      if (!ec) target = resolved;
+    }
+    m_path = target.parent_path() / ("." + target.filename().string() + ".lock");
+    // A folder where no lock can be made is one where the write fails anyway.
+    for (int tries = 0; tries < 100 && m_fd < 0; ++tries) {
+      const int fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      if (fd < 0) return;
+      int rc;
+      do rc = flock(fd, LOCK_EX);
+      while (rc != 0 && errno == EINTR);
+      struct stat held {}, named {};
+      if (rc == 0 && fstat(fd, &held) == 0 && stat(m_path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+          held.st_ino == named.st_ino) {
+        m_fd = fd;
+      } else {
+        close(fd);
+      }
+    }
+  }
+  ~IniLock() {
+    if (m_fd < 0) return;
+    unlink(m_path.c_str());
+    close(m_fd);
+  }
+  IniLock(const IniLock&) = delete;
+  IniLock& operator=(const IniLock&) = delete;
+
+ private:
+  std::filesystem::path m_path;
+  int m_fd = -1;
+};
+
 }  // namespace
+
+bool IniEditFile(const std::filesystem::path& file, const std::function<void(IniDocument&)>& edit) {
+  IniLock lock(file);
+  IniDocument doc;
+  if (!LoadForEdit(file, doc)) return false;
+  edit(doc);
+  return WriteFileAtomically(file, doc.Text());
+}
 
 bool IniWriteString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                     std::string_view value) {
-  IniDocument doc;
-  if (!LoadForEdit(file, doc)) return false;
-  doc.Set(section, key, value);
-  return WriteFileAtomically(file, doc.Text());
+  return IniEditFile(file, [&](IniDocument& doc) { doc.Set(section, key, value); });
 }
 
 bool IniWriteSection(const std::filesystem::path& file, std::string_view section,
                      const std::vector<std::string>& lines) {
-  IniDocument doc;
-  if (!LoadForEdit(file, doc)) return false;
-  doc.ReplaceSection(section, lines);
-  return WriteFileAtomically(file, doc.Text());
+  return IniEditFile(file, [&](IniDocument& doc) { doc.ReplaceSection(section, lines); });
 }
 
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view data) {

@@ -7,6 +7,7 @@
 // keys. Files are UTF-8; a file that is not valid UTF-8 but is valid CP932 (a project made on
 // Windows) is read as CP932 and written back as UTF-8. Every write replaces the file atomically.
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,6 +70,9 @@ int IniReadInt(const std::filesystem::path& file, std::string_view section, std:
 std::vector<std::string> IniReadKeyNames(const std::filesystem::path& file, std::string_view section);
 bool IniWriteString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                     std::string_view value);
+// Reads the file, lets `edit` change it and writes it back, locked against other writers of the
+// same file for the whole time. A file that exists but cannot be read is left alone: false.
+bool IniEditFile(const std::filesystem::path& file, const std::function<void(IniDocument&)>& edit);
 bool IniWriteSection(const std::filesystem::path& file, std::string_view section,
                      const std::vector<std::string>& lines);
 

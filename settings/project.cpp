@@ -69,14 +69,7 @@ bool SaveProject(const ProjectSettings& settings, const std::string& path) {
 
   // One rewrite for the whole project; the keys keep the order in which they are written one by
   // one, and every other line of the file stays as it was.
-  IniDocument doc;
-  bool ok = true;
-  {
-    std::error_code ec;
-    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) ok = false;
-    if (ok) doc = IniDocument::Load(path);
-  }
-  if (ok) {
+  const bool ok = IniEditFile(path, [&](IniDocument& doc) {
     doc.Set(kSetting, "SaveDir", settings.SaveDir);
     doc.Set(kSetting, "ExcludeType", settings.ExcludeType);
     doc.Set(kSetting, "Page", std::to_string(settings.SameSiteOnly));
@@ -86,8 +79,7 @@ bool SaveProject(const ProjectSettings& settings, const std::string& path) {
     doc.Set(kSetting, "Link", std::to_string(settings.LinkLayers));
     doc.Set(kSetting, "Https", std::to_string(settings.Https ? 1 : 0));
     doc.ReplaceSection(kUrl, urlLines);
-    ok = WriteFileAtomically(path, doc.Text());
-  }
+  });
   AddProjectHistory(path);
   SaveProjectHistory();
   return ok;

@@ -1,10 +1,17 @@
 #include <QApplication>
 
+#include <iostream>
+
 #include "resources/images.h"
+#include "shell/command_line.h"
+#include "shell/qt_translations.h"
 #include "shell/trawl_app.h"
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (auto status = tk::HandleCommandLine(args, std::cout, std::cerr)) return *status;
   QApplication app(argc, argv);
+  tk::InstallQtTranslations(app);
   QApplication::setApplicationName(QStringLiteral("trawlkit"));
   QApplication::setApplicationVersion(QStringLiteral(TRAWLKIT_VERSION));
   // Lets Wayland compositors match the window with trawlkit.desktop and its icon.

@@ -34,9 +34,9 @@ class Cli : public ::testing::Test {
     return RunCli(args, context);
   }
   std::string Save() const { return (save.Path() / "out").string(); }
-  // The settings block as a dry run shows it, with its HTTPS line.
+  // The settings block as a dry run shows it, marked as such and with its HTTPS line.
   std::string Header(const std::string& dir, int layers = 0) const {
-    return "12:34:56:Start downloading\r\nExcluding file types:\r\nSaving to directory:" + dir +
+    return "dry run: nothing is fetched\n12:34:56:Start downloading\r\nExcluding file types:\r\nSaving to directory:" + dir +
            "/\r\nLinks to browse:" + (layers ? "Start pages & " + std::to_string(layers) + "layers" : "Start pages only") +
            "\r\nDownload pages at:The same site as the start page\r\nFiles saved:All in same directory\r\n"
            "Using cashe:Yes\r\nConfirm before overwrite:No\r\nUsing HTTPS:No\r\n";
@@ -76,7 +76,8 @@ TEST_F(Cli, ChecksBeforeTheRunUseTheSystemsMessages) {
       {{"-u", "not a url", "-d", Save()}, "有効なURL(HTTP/FTP)ファイルを入力してください！\n"},
       {{"-u", "http://h/", "-l", "11", "-d", Save()}, "リンク層数を「10」以内にしてください！\n"},
       {{"-u", "http://h/", "--layers=-1", "-d", Save()}, "リンク層数を「10」以内にしてください！\n"},
-      {{"-u", "http://h/", "-l", "two", "-d", Save()}, "リンク層数を「10」以内にしてください！\n"},
+      {{"-u", "http://h/", "-l", "two", "-d", Save()}, "trawlkit-cli: number of layers is not a number: two\n"},
+      {{"-u", "http://h/", "-l", "abc", "--dry-run"}, "trawlkit-cli: number of layers is not a number: abc\n"},
       {{"-u", "http://h/", "--save-project", "job.txt", "-d", Save()}, "プロジェクトファイルではありません！\n"},
       {{"notes.txt"}, "プロジェクトファイルではありません！\n"},
   };
@@ -101,7 +102,7 @@ TEST_F(Cli, DryRunShowsTheProjectWithItsOverrides) {
   EXPECT_EQ(Run({file, "--url", "http://three/", "-u", "http://four/", "--all-sites", "--server-tree", "--no-cache",
                  "--confirm", "-x", ".GIF.Jpg", "-l", "10", "--dry-run"}),
             0);
-  EXPECT_EQ(out.str(), "12:34:56:Start downloading\r\nExcluding file types:.gif.jpg\r\nSaving to directory:" + Save() +
+  EXPECT_EQ(out.str(), "dry run: nothing is fetched\n12:34:56:Start downloading\r\nExcluding file types:.gif.jpg\r\nSaving to directory:" + Save() +
                            "/\r\nLinks to browse:Start pages & 10layers\r\nDownload pages at:All stes\r\n"
                            "Files saved:In same directory structure as server\r\nUsing cashe:No\r\n"
                            "Confirm before overwrite:Yes\r\nUsing HTTPS:No\r\nhttp://one/\nftp://two/x\nhttp://three/\n"
@@ -130,6 +131,33 @@ TEST_F(Cli, TheHttpsSwitchTakesHttpsUrlsAndIsKeptInTheProject) {
   EXPECT_EQ(Run({file, "--no-https", "-d", Save(), "--dry-run"}), 0);
   EXPECT_NE(out.str().find("Using HTTPS:No\r\nhttps://h/\n"), std::string::npos) << out.str();
   EXPECT_TRUE(net.requests.empty());
+}
+
+// A folder is taken as the shell means it; one that names no folder here is refused before
+// anything is made or fetched, whether typed or stored by a Windows project.
+TEST_F(Cli, SaveFoldersAsALinuxUserTypesThem) {
+  const std::string cwd = std::filesystem::current_path().string();
+  struct Row {
+    std::string dir, shown;
+  } rows[] = {
+      {"~/dl", home.Path().string() + "/dl/"},
+      {"~", home.Path().string() + "/"},
+      {"rel/dl", cwd + "/rel/dl/"},
+      {"/abs/dl", "/abs/dl/"},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(Run({"-u", "http://h/", "-d", r.dir, "--dry-run"}), 0) << r.dir;
+    EXPECT_NE(out.str().find("\r\nSaving to directory:" + r.shown + "\r\n"), std::string::npos) << out.str();
+  }
+  const std::string file = (save / "win.tkp").string();
+  WriteFile(file, "[SETTING]\r\nSaveDir=C:\\Web\\\r\n[URL]\r\nURL0=\"http://h/\"\r\n");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-u", "http://h/", "-d", "C:\\Web\\"},
+                                               std::vector<std::string>{file}, std::vector<std::string>{file, "--dry-run"}}) {
+    EXPECT_EQ(Run(args), 2) << args.front();
+    EXPECT_EQ(err.str(), "ファイル保存ディレクトリ作成失敗！\n");
+  }
+  EXPECT_TRUE(net.requests.empty());
+  EXPECT_FALSE(std::filesystem::exists("C:\\Web"));
 }
 
 TEST_F(Cli, AnEmptySaveFolderIsTodaysFolderUnderHome) {
@@ -209,11 +237,14 @@ TEST_F(Cli, OverwriteQuestionOnTheTerminalOrSkipWithoutOne) {
   EXPECT_EQ(ReadFile(save / "out" / "1.txt"), "old");
   EXPECT_NE(out.str().find("http://h/3.txt(SKIPPED:No overwrite)"), std::string::npos);
 
-  std::istringstream answers("s\na\n");
+  // "y" is no answer the prompt offers: the question comes again.
+  std::istringstream answers("y\ns\na\n");
   context.in = &answers;
   EXPECT_EQ(Run(args), 0);
   EXPECT_EQ(ReadFile(save / "out" / "1.txt"), "old");
   EXPECT_EQ(ReadFile(save / "out" / "2.txt"), "new");
+  const std::string question = "1.txt\n既に存在しています。上書きしますか？";
+  EXPECT_NE(err.str().find(question, err.str().find(question) + 1), std::string::npos) << err.str();
   EXPECT_EQ(ReadFile(save / "out" / "3.txt"), "new");
   EXPECT_NE(err.str().find("1.txt\n既に存在しています。上書きしますか？"), std::string::npos);
   EXPECT_EQ(err.str().find("3.txt\n"), std::string::npos);  // overwrite all asks no more

@@ -142,10 +142,33 @@ TEST_F(FetchHttp, DiskFailuresEndTheFileAsNotSaved) {
                      "http://h/dir.htm(NG:Failed in saving to[dir.htm])\r\n" + Summary(3, 3, 0, 17));
 }
 
+// Once a page's file fails (here at its first full buffer), its scan stops: nothing more is
+// fetched into a copy that is already broken, for pages and style sheets alike.
+TEST_F(FetchHttp, APageThatCanNoLongerBeWrittenStopsItsScan) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  std::filesystem::create_symlink("/dev/full", dir / "full.htm");
+  std::filesystem::create_symlink("/dev/full", dir / "full.css");
+  const std::string filler(70000, 'x');
+  host.startUrls = {"http://h/full.htm", "http://h/full.css"};
+  net.Page("h:80/full.htm", Html("<p>" + filler + "</p><img src=1.gif><a href=2.htm>2</a>"));
+  net.Page("h:80/full.css", "/*" + filler + "*/ p { background: url(3.gif) }", "text/css");
+  for (const char* k : {"h:80/1.gif", "h:80/3.gif"}) net.Page(k, "GIF", "image/gif");
+  net.Page("h:80/2.htm", Html("two"));
+  std::string log = Run();
+  EXPECT_EQ(log, header + "http://h/full.htm(OK:Saved as[full.htm])\r\nhttp://h/full.htm(NG:Failed in saving to[full.htm])\r\n" +
+                     "http://h/full.css(OK:Saved as[full.css])\r\nhttp://h/full.css(NG:Failed in saving to[full.css])\r\n" +
+                     Summary(2, 2, 0, static_cast<long>(net.http["h:80/full.htm"].body.size() +
+                                                        net.http["h:80/full.css"].body.size())));
+  EXPECT_EQ(net.requests, (std::vector<std::string>{"GET h:80/full.htm", "GET h:80/full.css"}));
+}
+
+// A cancel that arrives after a response's headers leaves an earlier run's copy as it was.
 TEST_F(FetchHttp, AfterCancelNoFurtherFileIsCreated) {
   host.startUrls = {"http://h/"};
   net.Page("h:80/", Html("<img src=1.gif><img src=2.gif><img src=3.gif>"));
   for (const char* k : {"h:80/1.gif", "h:80/2.gif", "h:80/3.gif"}) net.Page(k, "GIF", "image/gif");
+  net.ftp["f:21"] = {{"/old.bin", "new"}};
+  WriteFile(dir / "1.gif", "earlier copy");
   host.onBeginFile = [&](const std::string& url) {
     if (url == "http://h/1.gif") host.cancel = true;
   };
@@ -153,7 +176,17 @@ TEST_F(FetchHttp, AfterCancelNoFurtherFileIsCreated) {
   EXPECT_EQ(log, header + "http://h/(OK:Saved as[~TrawlDlFile_0.htm])\r\n" +
                      Summary(1, 0, 0, static_cast<long>(net.http["h:80/"].body.size())));
   EXPECT_EQ(SavedFiles(), (std::set<std::string>{"~TrawlDlFile_0.htm", "1.gif"}));
+  EXPECT_EQ(Saved("1.gif"), "earlier copy");
   EXPECT_EQ(net.requests.size(), 2u);
+
+  // The same over FTP: the cancel comes as the file's transfer opens.
+  std::filesystem::remove(dir / "Trawlkit.txt");
+  host.cancel = false;
+  host.startUrls = {"ftp://f/old.bin"};
+  WriteFile(dir / "old.bin", "earlier copy");
+  host.onBeginFile = [&](const std::string&) { host.cancel = true; };
+  Run();
+  EXPECT_EQ(Saved("old.bin"), "earlier copy");
 }
 
 TEST_F(FetchHttp, ADroppedUrlGetsItsChanceInAnotherContextOnly) {

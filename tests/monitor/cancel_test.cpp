@@ -31,6 +31,11 @@ class CancelRun : public PageFixture {
 
 TEST_F(CancelRun, RefusedThenConfirmedWaitsForTheWorkerBeforeClosing) {
   StartSlowRun();
+  // While the run surely goes on: neither Finish nor Back, and no Next at all.
+  ASSERT_TRUE(page->IsRunning());
+  EXPECT_FALSE(Button(B::Finish)->isEnabled());
+  EXPECT_FALSE(Button(B::Back)->isEnabled());
+  EXPECT_FALSE(Button(B::Next)->isVisible());
   ModalAnswers answers;
   QString caption;
   answers.Add(MessageBoxAnswer(kQuestion, QMessageBox::Cancel, &caption));

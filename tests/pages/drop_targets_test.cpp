@@ -36,11 +36,10 @@ TEST(GetDroppedUrl, TakesTheWholeTextUnchangedWhenItIsAUrl) {
   std::string url = "stale";
   EXPECT_EQ(GetDroppedUrl(Text("ftp://a/pub/").get(), url), UrlService::Ftp);
   EXPECT_EQ(url, "ftp://a/pub/");
-  // Blanks are the URL check's business; whatever it accepts is kept as dropped.
+  // The URL check steps over blanks around a URL; the text is kept as dropped.
   const std::string padded = " http://a/ ";
-  const UrlService service = GetDroppedUrl(Text(padded).get(), url);
-  EXPECT_EQ(url, service == UrlService::None ? "" : padded);
-  EXPECT_EQ(service, GetUrlService(padded));
+  EXPECT_EQ(GetDroppedUrl(Text(padded).get(), url), UrlService::Http);
+  EXPECT_EQ(url, padded);
 
   url = "stale";
   EXPECT_EQ(GetDroppedUrl(Text("https://a/").get(), url), UrlService::None);
@@ -104,15 +103,24 @@ TEST(DropTargets, UrlComboReplacesTypedTextWithTheUrl) {
 TEST(DropTargets, ProjectComboTakesTheFirstTkpAmongDroppedFiles) {
   CProjectDropCombo combo;
   combo.setEditText(QStringLiteral("kept"));
+  // Neither other files nor a dragged link get the cursor that promises a drop.
   QMimeData texts;
   texts.setUrls({QUrl::fromLocalFile(QStringLiteral("/d/a.txt")), QUrl::fromLocalFile(QStringLiteral("/d/b.doc"))});
-  Drag(&combo, texts);
-  EXPECT_EQ(combo.currentText(), QStringLiteral("kept"));
+  QMimeData link;
+  link.setUrls({QUrl(QStringLiteral("http://a/site.tkp"))});
+  link.setText(QStringLiteral("http://a/site.tkp"));
+  for (const QMimeData* refused : {&texts, &link}) {
+    const auto outcome = Drag(&combo, *refused);
+    EXPECT_FALSE(outcome.enterAccepted);
+    EXPECT_FALSE(outcome.dropAccepted);
+    EXPECT_EQ(combo.currentText(), QStringLiteral("kept"));
+  }
 
   QMimeData mixed;
   mixed.setUrls({QUrl::fromLocalFile(QStringLiteral("/d/a.txt")), QUrl::fromLocalFile(QStringLiteral("/d/b.TKP")),
                  QUrl::fromLocalFile(QStringLiteral("/d/c.tkp"))});
-  Drag(&combo, mixed);
+  const auto taken = Drag(&combo, mixed);
+  EXPECT_TRUE(taken.enterAccepted && taken.dropAccepted);
   EXPECT_EQ(combo.currentText(), QStringLiteral("/d/b.TKP"));
 
   // A long path arrives whole.

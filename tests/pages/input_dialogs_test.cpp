@@ -48,10 +48,14 @@ TEST_F(UrlDialog, RefusesAnythingButHttpAndFtp) {
     CUrlInputDlg dialog;
     dialog.show();
     dialog.Combo()->setEditText(QString::fromLatin1(text));
+    Button(dialog, 1)->setFocus();
     test::SeenMessage seen;
     test::AnswerMessage(&seen);
     Button(dialog, 1)->click();
     EXPECT_TRUE(seen.shown) << text;
+    // The focus goes back to the combo at fault.
+    QWidget* focus = dialog.focusWidget();
+    EXPECT_TRUE(focus && (focus == dialog.Combo() || dialog.Combo()->isAncestorOf(focus))) << text;
     EXPECT_EQ(seen.caption, QStringLiteral("入力エラー"));
     EXPECT_EQ(seen.text, QStringLiteral("有効なURL(HTTP/FTP)ファイルを入力してください！"));
     EXPECT_EQ(seen.icon, QMessageBox::Critical);

@@ -116,6 +116,11 @@ TEST(OptionsPage, SavingFirstNeedsATkpNameAndStartsInTheSaveFolder) {
   EXPECT_FALSE(std::filesystem::exists(answer));
   EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
 
+  answer = (f.home.Path() / "folder.tkp").string();  // a project that cannot be written: stays
+  std::filesystem::create_directory(answer);
+  EXPECT_EQ(f.Next(), QString::fromStdString("プロジェクトファイル「" + answer + "」を保存できません！"));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
+
   answer.clear();  // cancelled: stays without a word
   EXPECT_TRUE(f.Next().isEmpty());
   EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
@@ -251,12 +256,26 @@ TEST(AddTypeDialog, ChecksInOrderAndPresetsTheSelectedCategory) {
     dialog.accept();
     return seen.text;
   };
-  EXPECT_EQ(ok("", ""), QStringLiteral("分類を入力してください！"));
-  EXPECT_EQ(ok("a", ""), QStringLiteral("拡張子を入力してください！"));
-  EXPECT_EQ(ok("a?", "txt."), QStringLiteral("分類に「;,'\\\"?」使用禁止！"));
-  EXPECT_EQ(ok("a", "txt."), QStringLiteral("拡張子に「<>*\\/.;,'\"?」使用禁止！"));
-  EXPECT_EQ(ok("a=b", "x"), QStringLiteral("分類に「=[]」使用禁止！"));
-  EXPECT_EQ(ok("Images", "gif"), QStringLiteral("拡張子が既に使われています！"));
+  // Each refusal leaves the focus on the field at fault, wherever it was before.
+  QWidget* combo = dialog.CategoryCombo();
+  QWidget* edit = dialog.ExtensionEdit();
+  struct Row {
+    const char *category, *ext, *message;
+    QWidget* atFault;
+  } rows[] = {
+      {"", "", "分類を入力してください！", combo},
+      {"a", "", "拡張子を入力してください！", edit},
+      {"a?", "txt.", "分類に「;,'\\\"?」使用禁止！", combo},
+      {"a", "txt.", "拡張子に「<>*\\/.;,'\"?」使用禁止！", edit},
+      {"a=b", "x", "分類に「=[]」使用禁止！", combo},
+      {"Images", "gif", "拡張子が既に使われています！", edit},
+  };
+  for (const Row& r : rows) {
+    (r.atFault == combo ? edit : combo)->setFocus();
+    EXPECT_EQ(ok(r.category, r.ext), QString::fromUtf8(r.message));
+    QWidget* focus = dialog.focusWidget();
+    EXPECT_TRUE(focus && (focus == r.atFault || r.atFault->isAncestorOf(focus))) << r.message;
+  }
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_TRUE(ok("画像", "webp").isEmpty());
   EXPECT_EQ(dialog.result(), QDialog::Accepted);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -101,7 +102,7 @@ TEST(StartPage, NextWithAnEmptyListAsksForAUrlFirst) {
   f.page->FolderField()->clear();
   EXPECT_EQ(f.Next(), QStringLiteral("スタートページリスト(URL)を追加してください！"));
   EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
-  EXPECT_TRUE(f.page->Get<QPushButton>(1004)->hasFocus() || !f.sheet->isActiveWindow());
+  EXPECT_EQ(f.sheet->focusWidget(), f.page->Get<QPushButton>(1004));
   EXPECT_TRUE(Project().StartUrls.empty());
 }
 
@@ -152,6 +153,58 @@ TEST(StartPage, EmptyFolderFieldTakesTheDefaultFolder) {
   EXPECT_TRUE(fs::is_directory(folder));
 }
 
+// "~/dl" is the home folder's, as in a shell; a Windows project's folder is shown as stored and
+// refused until the user corrects it, and neither becomes a folder in the working folder.
+TEST(StartPage, FoldersAsALinuxUserTypesThem) {
+  test::TempDir dir;
+  const std::string path = (dir / "win.tkp").string();
+  test::WriteFile(path, "[SETTING]\r\nSaveDir=C:\\Web\\\r\n[URL]\r\nURL0=\"http://a/\"\r\n");
+  StartFixture f(path);
+  EXPECT_TRUE(f.page->FolderField()->text().startsWith(QStringLiteral("C:\\Web")));
+  EXPECT_EQ(f.Next(), QStringLiteral("ファイル保存ディレクトリ作成失敗！"));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
+  EXPECT_EQ(f.sheet->focusWidget(), f.page->FolderField());
+  EXPECT_FALSE(fs::exists("C:\\Web"));
+
+  const std::string home = f.home.Path().string();
+  f.page->FolderField()->setText(QStringLiteral("~/dl"));
+  EXPECT_EQ(f.Next(), QString::fromStdString("ディレクトリ「" + home + "/dl」が存在していません。\n作成してもいいですか？"));
+  EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
+  EXPECT_EQ(Project().SaveDir, home + "/dl");
+  EXPECT_TRUE(fs::is_directory(home + "/dl"));
+  EXPECT_FALSE(fs::exists("~"));
+}
+
+// The folder question keeps each of its lines whole, however long the folder's name: no line
+// is broken inside a word.
+TEST(StartPage, TheFolderQuestionBreaksOnlyBetweenItsLines) {
+  StartFixture f;
+  f.Answer("http://a/");
+  const std::string folder = (f.home.Path() / std::string(12, 'x') / "ダウンロードしたファイル").string();
+  f.page->FolderField()->setText(QString::fromStdString(folder));
+  int lines = 0;
+  bool whole = false;
+  test::WhenModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    auto* label = box ? box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")) : nullptr;
+    if (label) {
+      const QFontMetrics metrics = label->fontMetrics();
+      whole = true;
+      for (const QString& line : label->text().split(QLatin1Char('\n'))) {
+        ++lines;
+        whole = whole && label->contentsRect().width() >= metrics.horizontalAdvance(line);
+      }
+      whole = whole && label->contentsRect().height() < (lines + 1) * metrics.lineSpacing();
+    }
+    if (box) box->button(QMessageBox::Cancel)->click();
+  });
+  f.sheet->ButtonWidget(CTrawlSheet::Button::Next)->click();
+  test::ProcessPosted();
+  EXPECT_EQ(lines, 2);
+  EXPECT_TRUE(whole);
+  EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
+}
+
 TEST(StartPage, AFolderThatCannotBeCreatedIsReported) {
   StartFixture f;
   f.Answer("http://a/");
@@ -167,6 +220,7 @@ TEST(StartPage, AFolderThatCannotBeCreatedIsReported) {
   test::ProcessPosted();
   EXPECT_EQ(failure.text, QStringLiteral("ファイル保存ディレクトリ作成失敗！"));
   EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
+  EXPECT_EQ(f.sheet->focusWidget(), f.page->FolderField());
   EXPECT_TRUE(Project().StartUrls.empty());
 }
 
@@ -219,10 +273,15 @@ TEST(StartPage, OpeningAProjectReloadsBothPagesUnlessItIsTheCurrentOne) {
     });
     f.page->OnOpenProject();
   };
-  std::string upper = current;
-  upper.replace(upper.size() - 3, 3, "TKP");
-  open(upper);  // the same project in other letters: nothing changes
+  open(current);  // the current project again: nothing changes
   EXPECT_EQ(f.page->List()->count(), 2);
+  // File names are case-sensitive: other letters name another project, which opens.
+  const std::string upper = (dir / "Cur.tkp").string();
+  test::WriteFile(upper, "[URL]\nURL0=\"http://upper/\"\n");
+  open(upper);
+  EXPECT_EQ(Project().ProjectPath, upper);
+  ASSERT_EQ(f.page->List()->count(), 1);
+  EXPECT_EQ(f.page->List()->item(0)->text(), QStringLiteral("http://upper/"));
 
   open(other);
   EXPECT_EQ(Project().ProjectPath, other);

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 
 #include "resources/dialog_builder.h"
 #include "resources/up_down.h"
@@ -54,7 +55,8 @@ TEST(DialogBuilder, PlacesEveryControlAtItsConvertedRectangle) {
   auto* box = built.Get<QCheckBox>(1040);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->text(), QStringLiteral("次回から表示しない"));
-  EXPECT_EQ(box->geometry(), u.Rect(117, 180, 84, 10));
+  EXPECT_EQ(box->geometry().topLeft().x(), u.X(117));
+  EXPECT_EQ(box->geometry().center().y(), u.Rect(117, 180, 84, 10).center().y());
   EXPECT_EQ(FindControlWidget(&host, 1040), box);
 
   // The centred hint line and the icon, which takes the icon's own 32 x 32 size.
@@ -124,7 +126,7 @@ TEST(DialogBuilder, SpinArrowsStepTheirBuddyInsideTheRange) {
   ASSERT_EQ(spin->Buddy(), edit);
   // Aligned right: the arrows take the buddy's right end, where the layout drew them.
   EXPECT_EQ(edit->geometry().right() + 1, spin->geometry().left());
-  EXPECT_EQ(spin->geometry().right(), b.Units().X(279) + b.Units().X(21) - 1);
+  EXPECT_EQ(spin->geometry().right(), b.Units().X(279) + b.Units().X(28) - 1);
   spin->SetRange(0, 10);
   edit->setText(QStringLiteral("9"));
   spin->Step(1);
@@ -140,6 +142,34 @@ TEST(DialogBuilder, SpinArrowsStepTheirBuddyInsideTheRange) {
   edit->setEnabled(false);  // a disabled field is not counted
   spin->Step(1);
   EXPECT_EQ(edit->text(), QStringLiteral("1"));
+}
+
+// Every check box and radio button shows its whole box and text, and the layer field holds
+// "10" beside its arrows without running into its label.
+TEST(DialogBuilder, EveryControlShowsWhole) {
+  for (int id : {kDlgAbout, kDlgOptions, kDlgDownload, kDlgStart, kDlgUrlInput, kDlgAddType, kDlgOverwrite,
+                 kDlgCancelWait, kDlgIntro, kDlgProjectInput}) {
+    QWidget host;
+    const BuiltDialog b = BuildDialog(*FindDialog(id), &host);
+    for (QWidget* w : b.Widgets()) {
+      if (!qobject_cast<QCheckBox*>(w) && !qobject_cast<QRadioButton*>(w)) continue;
+      const QString name = static_cast<QAbstractButton*>(w)->text();
+      EXPECT_GE(w->width(), w->sizeHint().width()) << id << " " << name.toStdString();
+      EXPECT_GE(w->height(), w->sizeHint().height()) << id << " " << name.toStdString();
+      EXPECT_TRUE(host.rect().contains(w->geometry())) << id << " " << name.toStdString();
+    }
+  }
+  QWidget options;
+  const BuiltDialog b = BuildDialog(*FindDialog(kDlgOptions), &options);
+  auto* edit = b.Get<QLineEdit>(1017);
+  const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+  EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(QStringLiteral("10")) + 2 * frame + 4);
+  const QWidget* layers = nullptr;  // the "層" after the arrows
+  for (QWidget* w : b.Widgets())
+    if (auto* label = qobject_cast<QLabel*>(w); label && label->text() == QStringLiteral("層")) layers = w;
+  ASSERT_NE(layers, nullptr);
+  EXPECT_LE(b.Get<UpDownControl>(1018)->geometry().right(), layers->x());
+  EXPECT_GE(layers->width(), layers->sizeHint().width());
 }
 
 TEST(DialogBuilder, FactorySuppliesThePagesOwnControlClasses) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <thread>
 
 #include "support/temp_dir.h"
 
@@ -265,6 +266,26 @@ TEST(IniFile, WritingACp932FileStoresUtf8) {
   WriteFile(file, "[SETTING]\r\nSaveDir=C:\\\x96\xB3\x91\xE8\r\n");
   ASSERT_TRUE(IniWriteString(file, "SETTING", "Link", "2"));
   EXPECT_EQ(ReadFile(file), "[SETTING]\r\nSaveDir=C:\\無題\r\nLink=2\r\n");
+}
+
+// Two windows, or the wizard and the command line, change Trawlkit.ini at once: every change of
+// each stays, and the lock leaves nothing behind.
+TEST(IniFile, ConcurrentWritersKeepEachOthersChanges) {
+  TempDir dir;
+  const auto file = dir / "Trawlkit.ini";
+  constexpr int kWrites = 60;
+  auto writer = [&file](std::string section) {
+    for (int i = 0; i < kWrites; ++i) IniWriteString(file, section, "k" + std::to_string(i), "v");
+  };
+  std::thread a(writer, "A");
+  std::thread b(writer, "B");
+  a.join();
+  b.join();
+  EXPECT_EQ(IniReadKeyNames(file, "A").size(), static_cast<size_t>(kWrites));
+  EXPECT_EQ(IniReadKeyNames(file, "B").size(), static_cast<size_t>(kWrites));
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 1);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "settings/project.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "settings/history.h"
 #include "settings/ini_file.h"
@@ -180,6 +183,36 @@ TEST_F(ProjectTest, SavingOverAFolderFailsAndStillRecordsNothingBroken) {
   ProjectSettings s;
   EXPECT_FALSE(SaveProject(s, file.string()));
   EXPECT_TRUE(std::filesystem::is_directory(file));
+}
+
+// Saving over a project the user may not read must not rewrite it with the settings and URLs
+// alone. Root reads every file, so then the save runs as an ordinary user in a child process.
+TEST_F(ProjectTest, SavingOverAnUnreadableProjectFailsAndLeavesIt) {
+  const auto file = dir / "p.tkp";
+  const std::string text = "[SETTING]\nSaveDir=/old\n[URL]\nURL0=\"http://a/\"\n[Notes]\ntext=hello\n";
+  WriteFile(file, text);
+  chmod(file.c_str(), 0200);
+  chmod(dir.Path().c_str(), 0777);
+  ProjectSettings s;
+  s.StartUrls = {"http://x/"};
+  bool saved = false;
+  if (geteuid() != 0) {
+    saved = SaveProject(s, file.string());
+  } else {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+      _exit(SaveProject(s, file.string()) ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 3) << "could not become an ordinary user";
+    saved = WEXITSTATUS(status) == 1;
+  }
+  chmod(file.c_str(), 0644);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(ReadFile(file), text);
 }
 
 TEST_F(ProjectTest, ProjectFileNames) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QMessageBox>
+#include <QTranslator>
 #include <QPushButton>
 
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include "settings/ini_file.h"
 #include "settings/project.h"
 #include "shell/intro_page.h"
+#include "shell/qt_translations.h"
 #include "shell/trawl_app.h"
 #include "shell/trawl_sheet.h"
 #include "support/gui_test.h"
@@ -29,6 +32,19 @@ QStringList Args(std::initializer_list<std::string> args) {
 }
 
 std::string Cwd(const std::string& name) { return (std::filesystem::current_path() / name).string(); }
+
+// Qt's standard buttons speak Japanese beside the program's own texts.
+TEST(QtTranslations, StandardButtonsSpeakJapanese) {
+  QTranslator* translator = InstallQtTranslations(*QCoreApplication::instance());
+  ASSERT_NE(translator, nullptr) << "qt6-translations-l10n is not installed";
+  QMessageBox box;
+  box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
+  const QString cancel = box.button(QMessageBox::Cancel)->text(), yes = box.button(QMessageBox::Yes)->text();
+  QCoreApplication::removeTranslator(translator);
+  delete translator;
+  EXPECT_EQ(cancel, QStringLiteral("キャンセル"));
+  EXPECT_TRUE(yes.startsWith(QStringLiteral("はい"))) << yes.toStdString();
+}
 
 TEST(ProjectArgument, FirstPlainArgumentAfterTheFlags) {
   EXPECT_EQ(CTrawlApp::ProjectArgument(Args({})), "");

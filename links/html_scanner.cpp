@@ -6,6 +6,7 @@
 #include <deque>
 #include <iterator>
 #include <optional>
+#include <utility>
 
 #include "inet/inet.h"
 #include "links/attribute_value.h"
@@ -99,6 +100,37 @@ void ScanSrcset(const PageContext& page, ScanState& state, std::string_view tag,
     const std::string_view url = tag.substr(at + candidate.start, candidate.length);
     RewriteValue(page, state, tag, at + candidate.start, std::min(url.find('#'), url.size()), false, true);
   }
+}
+
+// Where the URL stands in a refresh's content ("5; url='next.html'"), read as browsers read it:
+// a delay, a ";" or ",", an optional "url=", optional quotes. Ends before a fragment, which
+// stays behind the new path; {0, 0} when the value names no URL.
+std::pair<std::size_t, std::size_t> RefreshUrlSpan(std::string_view content) {
+  std::size_t at = 0;
+  auto skipBlanks = [&] {
+    while (at < content.size() && IsBlank(content[at])) ++at;
+  };
+  skipBlanks();
+  while (at < content.size() && ((content[at] >= '0' && content[at] <= '9') || content[at] == '.')) ++at;
+  skipBlanks();
+  if (at < content.size() && (content[at] == ';' || content[at] == ',')) ++at;
+  skipBlanks();
+  if (content.size() - at >= 3 && EqualsAsciiNoCase(content.substr(at, 3), "url")) {
+    std::size_t after = at + 3;
+    while (after < content.size() && IsBlank(content[after])) ++after;
+    if (after < content.size() && content[after] == '=') {
+      at = after + 1;
+      skipBlanks();
+    }
+  }
+  std::size_t end = content.size();
+  if (at < end && (content[at] == '\'' || content[at] == '"')) {
+    const char quote = content[at++];
+    end = std::min(end, content.find(quote, at));
+  }
+  while (end > at && IsBlank(content[end - 1])) --end;
+  end = std::min(end, content.find('#', at));
+  return {at, end > at ? end - at : 0};
 }
 
 // <base href>: later relative links start from it. The copy's links are all relative to the
@@ -197,9 +229,11 @@ void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow
   // A tag's first row names the attribute it nearly always has; the later ones are rare.
   if (!firstRow && !MayHoldAttribute(tag, row.attribute)) return;
   switch (row.kind) {
-    case LinkValueKind::Url: {
+    case LinkValueKind::Url:
+    case LinkValueKind::Hyperlink: {
       // Hyperlinks beyond the layers are not fetched, but still point at a copy the run has made.
-      const bool follow = !(index == kRowAnchor && page.depth >= page.linkLayers);
+      const bool hyperlink = index == kRowAnchor || row.kind == LinkValueKind::Hyperlink;
+      const bool follow = !(hyperlink && page.depth >= page.linkLayers);
       const AttributeValue value = FindAttributeValue(row.attribute, tag);
       if (value.found())
         RewriteValue(page, state, tag, static_cast<std::size_t>(value.start), value.length, row.pageLink, follow);
@@ -226,6 +260,14 @@ void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow
     case LinkValueKind::Base:
       ScanBase(page, state, tag);
       break;
+    case LinkValueKind::Refresh: {
+      if (!EqualsAsciiNoCase(ValueText(tag, FindWholeAttributeValue("HTTP-EQUIV", tag)), "refresh")) break;
+      const AttributeValue value = FindWholeAttributeValue(row.attribute, tag);
+      if (!value.found()) break;
+      const auto [at, length] = RefreshUrlSpan(ValueText(tag, value));
+      RewriteValue(page, state, tag, static_cast<std::size_t>(value.start) + at, length, row.pageLink, true);
+      break;
+    }
     case LinkValueKind::StyleBlock:
       state.word |= kEnterStyleFlag;
       break;

@@ -9,11 +9,13 @@ namespace tk {
 // How a row's attribute holds its link.
 enum class LinkValueKind : unsigned char {
   Url,         // one URL
+  Hyperlink,   // one URL of a page the user goes on to: followed only within the layers, as <a>
   Srcset,      // a list of image candidates, each a URL with descriptors
   LinkRel,     // <link href>: a requisite or a hyperlink, as its rel says
   ImageInput,  // <input src>: a link only for type=image
   Base,        // <base href>: where the page's relative links start from
   StyleBlock,  // <style>: the text up to </style> is a style sheet
+  Refresh,     // <meta http-equiv=refresh content="5; url=...">: the URL after the delay
   Region,      // <html>, </html>: open and close the region where links are taken
 };
 
@@ -52,6 +54,10 @@ inline constexpr LinkTagRow LinkTagTable[] = {
     {"INPUT", "SRC", false, LinkValueKind::ImageInput},
     {"BASE", "HREF", false, LinkValueKind::Base},
     {"STYLE", "", false, LinkValueKind::StyleBlock},
+    // A page that sends the browser on shows its target: fetched at any layer, as a frame.
+    {"META", "CONTENT", true, LinkValueKind::Refresh},
+    // Where a form (a documentation site's search box) takes the user: a page, as an <a> is.
+    {"FORM", "ACTION", true, LinkValueKind::Hyperlink},
 };
 
 // For each row, the next row of the same tag, or -1: the rows that also apply once a tag's

@@ -75,8 +75,24 @@ TEST(HtmlScanner, RowsFlagsAndDepth) {
       {"at the last layer hyperlinks are not fetched but made absolute, images are still fetched",
        "<html><A HREF=y.html><IMG SRC=a.gif>", {{"http://h/dir/a.gif", "h/dir/a.gif"}},
        "<html><A HREF=http://h/dir/y.html><IMG SRC=a.gif>", {{"http://h/dir/a.gif", false, 2}}, 1},
+      {"a form's action is a hyperlink: fetched within the layers, beyond them made local or absolute",
+       "<html><form action=y.html method=get><FORM ACTION=\"sub/b.html?q=1\"><form action=\"\">",
+       {{kY, "h/flat/y(2).htm"}},
+       "<html><form action=../flat/y(2).htm method=get><FORM ACTION=\"http://h/dir/sub/b.html?q=1\"><form action=\"\">",
+       {}, 1},
+      {"within the layers it is fetched as a page", "<html><form action=y.html>", {{kY, "h/dir/y.html"}},
+       "<html><form action=y.html>", {{kY, true, 1}}},
       {"frames are fetched at any depth", "<html><frame src=f.htm>", {{"http://h/dir/f.htm", "h/dir/f.htm"}},
        "<html><frame src=f.htm>", {{"http://h/dir/f.htm", true, 3}}, 2},
+      {"a refresh's URL is a page fetched at any depth, the delay and the fragment kept",
+       "<html><meta http-equiv=\"Refresh\" content=\"0; URL=sub/b.html#top\">"
+       "<META HTTP-EQUIV=refresh CONTENT='5;url=\"y.html\" '><meta http-equiv=refresh content=30>"
+       "<meta name=x content=\"0; url=z.html\"><meta http-equiv=refresh content=\"1,http://o/p.html\">",
+       {{kB, "h/flat/b(1).htm"}},
+       "<html><meta http-equiv=\"Refresh\" content=\"0; URL=../flat/b(1).htm#top\">"
+       "<META HTTP-EQUIV=refresh CONTENT='5;url=\"http://h/dir/y.html\" '><meta http-equiv=refresh content=30>"
+       "<meta name=x content=\"0; url=z.html\"><meta http-equiv=refresh content=\"1,http://o/p.html\">",
+       {{kB, true, 3}, {kY, true, 3}, {"http://o/p.html", true, 3}}, 2},
   });
 }
 

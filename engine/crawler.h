@@ -132,8 +132,9 @@ std::string LogLine(std::string_view url, std::string_view outcome);
 void NotePendingLink(UrlRecord& record, std::uint64_t offset, std::size_t length, const std::string& url);
 
 // Replaces byte ranges of a saved file, each [offset, offset + length) with its text, sorted
-// by offset. The file is replaced whole (a new file renamed over it); false, and the file left
-// as it was, when it cannot be read or written or a range lies beyond its end.
+// by offset. A file that does not grow is rewritten in place from the first range on; one that
+// grows is replaced whole (a new file renamed over it). False, and the file left as it was,
+// when it cannot be read, is a symlink, or a range lies beyond its end or out of order.
 struct FileEdit {
   std::uint64_t offset = 0;
   std::uint64_t length = 0;

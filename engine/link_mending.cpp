@@ -85,24 +85,48 @@ void Crawler::MendSavedPages() {
 
 bool EditSavedFile(const std::filesystem::path& path, const std::vector<FileEdit>& edits) {
   // Never through a symlink: what it points at need not be part of the copy.
-  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   std::string old;
   struct stat st {};
-  const bool read = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadWhole(fd, old);
-  ::close(fd);
-  if (!read) return false;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !ReadWhole(fd, old)) {
+    ::close(fd);
+    return false;
+  }
   std::string out;
   out.reserve(old.size() + edits.size() * 16);
   std::uint64_t from = 0;
   for (const FileEdit& edit : edits) {
-    if (edit.offset < from || edit.offset + edit.length > old.size()) return false;
+    if (edit.offset < from || edit.offset + edit.length > old.size()) {
+      ::close(fd);
+      return false;
+    }
     out.append(old, from, edit.offset - from);
     out += edit.text;
     from = edit.offset + edit.length;
   }
   out.append(old, from);
-  // The new text goes to a file of its own first: a full disk leaves the old copy whole.
+  if (out.size() <= old.size()) {
+    // A local path is nearly always shorter than the URL it replaces: the file is rewritten in
+    // place from the first change on, which needs no new blocks and no new inode, and a copy of
+    // thousands of pages is mended without churning the folder.
+    const std::uint64_t first = edits.empty() ? out.size() : edits.front().offset;
+    std::string_view tail = std::string_view(out).substr(first);
+    bool ok = true;
+    for (auto at = static_cast<off_t>(first); ok && !tail.empty();) {
+      const ssize_t n = ::pwrite(fd, tail.data(), tail.size(), at);
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) {
+        tail.remove_prefix(static_cast<std::size_t>(n));
+        at += n;
+      }
+    }
+    ok = ok && ::ftruncate(fd, static_cast<off_t>(out.size())) == 0;
+    return ::close(fd) == 0 && ok;
+  }
+  ::close(fd);
+  // Longer: the new text goes to a file of its own first, so a full disk leaves the old copy whole.
   std::string temp = path.string() + ".XXXXXX";
   int tfd = ::mkstemp(temp.data());
   if (tfd < 0) return false;

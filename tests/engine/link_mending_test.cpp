@@ -76,6 +76,7 @@ TEST(EditSavedFile, ReplacesRangesOrLeavesTheFileAsItWas) {
   } rows[] = {
       {"two ranges, one growing, one shrinking", {{2, 3, "abcdef"}, {7, 3, "Z"}}, true, "01abcdef56Z"},
       {"a range at the very end", {{8, 2, "xy"}}, true, "01234567xy"},
+      {"shrinking, as a local path replaces a URL", {{2, 5, "x"}, {8, 1, ""}}, true, "01x79"},
       {"a range beyond the end", {{8, 3, "xy"}}, false, "0123456789"},
       {"ranges out of order", {{5, 1, "a"}, {2, 1, "b"}}, false, "0123456789"},
   };

@@ -62,7 +62,7 @@ void Crawler::FetchFtpFile(const inet::FtpEntry& entry, const std::string& host,
     return;
   }
   LocalFile file;
-  if (!file.Create(m_saveFolder / name)) {
+  if (!file.Create(m_saveFolder, name)) {
     FinishFailure(LogLine(url, "NG:Failed in saving to[" + name + "]"), true, {});
     return;
   }

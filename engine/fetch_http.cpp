@@ -152,7 +152,7 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   m_state.FileBytes = 0;
   m_host.BeginFile(record.Url, name, request.ContentLength());
   LocalFile file;
-  if (!file.Create(m_saveFolder / name))
+  if (!file.Create(m_saveFolder, name))
     return FinishFailure(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"), true, name);
   // A page to be scanned is collected first: its links are fetched while it is written out.
   std::string page;

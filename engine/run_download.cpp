@@ -1,4 +1,8 @@
 // The run driver: run log, settings block, start pages, summary.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -45,7 +49,16 @@ void Crawler::OpenRunLog() {
     m_settings.ProjectPath.insert(0, saveDir);
   m_saveFolder = saveDir.empty() ? std::filesystem::path(".") : std::filesystem::path(saveDir);
   // Appending keeps the earlier runs' text in front of this one.
-  m_state.LogFile = std::fopen((m_saveFolder / kLogName).c_str(), "ab");
+  // Never through a symlink planted at its place, and never a FIFO that would wait for a reader.
+  int fd = OpenBeneath(m_saveFolder, kLogName, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK);
+  struct stat st {};
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+                  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
+    ::close(fd);
+    fd = -1;
+  }
+  m_state.LogFile = fd >= 0 ? ::fdopen(fd, "ab") : nullptr;
+  if (fd >= 0 && !m_state.LogFile) ::close(fd);
   // The log's own name is given out first, so no downloaded file can overwrite it.
   m_state.UsedNames.insert(std::string(kLogName));
 }
@@ -212,8 +225,15 @@ bool Crawler::IsTypeAllowed(std::string_view path, int flags) const {
 bool Crawler::AskOverwrite(const std::string& localPath) {
   int& confirm = m_settings.ConfirmOverwrite;
   if (confirm == 0) return true;
-  std::error_code ec;
-  if (!std::filesystem::exists(m_saveFolder / localPath, ec)) return true;
+  switch (LookBeneath(m_saveFolder, localPath)) {
+    case LocalEntry::Missing:
+      return true;
+    case LocalEntry::Planted:
+      // Not a file of the copy: its creation fails and is logged, whatever the answer would be.
+      return true;
+    case LocalEntry::Present:
+      break;
+  }
   if (confirm < 0) return false;
   switch (m_host.AskOverwrite(localPath)) {
     case OverwriteAnswer::Overwrite:

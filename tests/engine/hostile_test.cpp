@@ -1,0 +1,136 @@
+// Runs against a hostile server or a save folder with things planted in it: nothing is written
+// outside the save folder, and nothing is logged as saved that is not.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "engine/crawler.h"
+#include "engine/fake_net.h"
+#include "engine/recording_host.h"
+#include "support/temp_dir.h"
+
+namespace tk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every entry under `root` with what it holds: a file's bytes, a symlink's target, "<dir>".
+std::map<std::string, std::string> Listing(const fs::path& root) {
+  std::map<std::string, std::string> out;
+  for (auto& e : fs::recursive_directory_iterator(root)) {
+    std::string rel = fs::relative(e.path(), root).generic_string();
+    if (e.is_symlink()) out[rel] = "-> " + fs::read_symlink(e.path()).string();
+    else if (e.is_directory()) out[rel] = "<dir>";
+    else out[rel] = ReadFile(e.path());
+  }
+  return out;
+}
+
+// One run in a fresh save folder beside a sentinel folder that nothing may touch.
+struct HostileRun {
+  TempDir save;
+  TempDir outside;
+  ProjectSettings settings;
+  FakeNet net;
+  RecordingHost host;
+  FixedClock clock;
+  RunCounters counters;
+
+  HostileRun() {
+    settings.SaveDir = save.Path().string();
+    settings.SameSiteOnly = 1;
+    settings.SaveFlat = 1;
+    settings.LinkLayers = 1;
+    WriteFile(outside / "victim", "precious");
+    fs::create_directories(outside / "dir");
+  }
+  // What the log box received between the settings block and the summary.
+  std::string Run() {
+    Crawler crawler(settings, host, net, clock, "trawlkit");
+    crawler.RunDownload();
+    counters = crawler.State();
+    std::size_t from = host.box.find("\r\n", host.box.find("Confirm before overwrite:")) + 2;
+    return host.box.substr(from, host.box.find("Summary:\r\n") - from);
+  }
+};
+
+TEST(PlantedLinks, ASymlinkBelowTheSaveFolderIsNeverWrittenThrough) {
+  struct Row {
+    const char* what;
+    std::function<void(HostileRun&)> plant;
+    std::string startUrl;
+    std::string lines;  // the run's lines
+    long errors;
+  };
+  const Row rows[] = {
+      {"a file's place links to a file outside",
+       [](HostileRun& r) { fs::create_symlink(r.outside / "victim", r.save / "a.htm"); }, "http://h/a.htm",
+       "http://h/a.htm(NG:Failed in saving to[a.htm])\r\n", 1},
+      {"a dangling link at a file's place",
+       [](HostileRun& r) { fs::create_symlink(r.outside / "new.htm", r.save / "a.htm"); }, "http://h/a.htm",
+       "http://h/a.htm(NG:Failed in saving to[a.htm])\r\n", 1},
+      {"the overwrite question is not asked about a link",
+       [](HostileRun& r) {
+         r.settings.ConfirmOverwrite = 1;
+         r.host.overwriteAnswers = {OverwriteAnswer::Overwrite};
+         fs::create_symlink(r.outside / "victim", r.save / "a.htm");
+       },
+       "http://h/a.htm", "http://h/a.htm(NG:Failed in saving to[a.htm])\r\n", 1},
+      {"the host folder links outside",
+       [](HostileRun& r) {
+         r.settings.SaveFlat = 0;
+         fs::create_symlink(r.outside / "dir", r.save / "h");
+       },
+       "http://h/sub/a.htm", "http://h/sub/a.htm(NG:Failed in saving to[h/sub/a.htm])\r\n", 1},
+      {"a folder deeper down links outside",
+       [](HostileRun& r) {
+         r.settings.SaveFlat = 0;
+         fs::create_directories(r.save / "h");
+         fs::create_symlink(r.outside / "dir", r.save / "h/sub");
+       },
+       "http://h/sub/a.htm", "http://h/sub/a.htm(NG:Failed in saving to[h/sub/a.htm])\r\n", 1},
+      {"an FTP file's place links outside",
+       [](HostileRun& r) { fs::create_symlink(r.outside / "victim", r.save / "f.bin"); }, "ftp://f/f.bin",
+       "ftp://f/f.bin(NG:Failed in saving to[f.bin])\r\n", 1},
+      {"the run log links outside: the run goes on without it",
+       [](HostileRun& r) { fs::create_symlink(r.outside / "victim", r.save / "Trawlkit.txt"); }, "http://h/b.htm",
+       "http://h/b.htm(OK:Saved as[b.htm])\r\n", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    HostileRun r;
+    r.net.Page("h:80/a.htm", "<html>a</html>");
+    r.net.Page("h:80/sub/a.htm", "<html>a</html>");
+    r.net.Page("h:80/b.htm", "<html>b</html>");
+    r.net.ftp["f:21"] = {{"/f.bin", "overwritten"}};
+    r.host.startUrls = {row.startUrl};
+    row.plant(r);
+    auto before = Listing(r.outside.Path());
+    EXPECT_EQ(r.Run(), row.lines);
+    EXPECT_EQ(r.counters.Errors, row.errors);
+    EXPECT_EQ(Listing(r.outside.Path()), before);
+    EXPECT_TRUE(r.host.overwriteAsked.empty());
+  }
+}
+
+TEST(PlantedLinks, TheSaveFolderItselfMayBeASymlink) {
+  HostileRun r;
+  fs::create_directories(r.outside / "real");
+  fs::create_symlink(r.outside / "real", r.save / "chosen");
+  r.settings.SaveDir = (r.save / "chosen").string();
+  r.settings.SaveFlat = 0;
+  r.net.Page("h:80/d/a.htm", "<html>a</html>");
+  r.host.startUrls = {"http://h/d/a.htm"};
+  EXPECT_EQ(r.Run(), "http://h/d/a.htm(OK:Saved as[h/d/a.htm])\r\n");
+  EXPECT_EQ(ReadFile(r.outside / "real/h/d/a.htm"), "<html>a</html>");
+  EXPECT_NE(ReadFile(r.outside / "real/Trawlkit.txt").find("http://h/d/a.htm(OK:Saved as[h/d/a.htm])"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace tk::test

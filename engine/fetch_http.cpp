@@ -14,6 +14,10 @@ namespace {
 
 constexpr std::size_t kChunk = 1023;
 constexpr int kMaxRedirects = 20;
+// Frames, images and style sheets are followed whatever the layer count, so a chain of frames
+// (or of @import) could nest page scans without end, each one a level of the machine stack.
+// Deeper pages are saved as they come, their links not followed.
+constexpr int kMaxPageNesting = 64;
 // A style sheet is scanned for the files it pulls in; a server that names no type is believed
 // by the file's extension.
 bool IsStyleSheet(std::string_view contentType, std::string_view name) {
@@ -149,6 +153,8 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   record.LocalPath = name;
   const bool sheet = IsStyleSheet(contentType, name);
   bool parse = (IsHtmlType(contentType) && (flags & FETCH_PARSE_HTML)) || sheet;
+  const bool tooDeep = parse && depth >= kMaxPageNesting;
+  if (tooDeep) parse = false;
   m_state.FileBytes = 0;
   m_host.BeginFile(record.Url, name, request.ContentLength());
   LocalFile file;
@@ -164,6 +170,8 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   ++m_state.FilesDownloaded;
   WriteLog(LogLine(record.Url, "OK:Saved as[" + name + "]"));
   m_host.ShowCounts(m_state);
+  if (tooDeep)
+    WriteLog(LogLine(record.Url, "NOTE:Nested " + std::to_string(depth) + " pages deep, its links not followed"));
   if (parse) WritePage(target, page, file, depth, record, name, sheet);
   return Cancelled() ? std::string() : name;
 }

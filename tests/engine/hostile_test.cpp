@@ -132,5 +132,35 @@ TEST(PlantedLinks, TheSaveFolderItselfMayBeASymlink) {
             std::string::npos);
 }
 
+TEST(HostileServer, NestingOfPagesBeingScannedIsBounded) {
+  // Frames and style sheets are followed at any layer; a chain of thousands would overflow the
+  // stack. The 65th page (64 below the start page) is saved whole with its links not followed.
+  struct Row {
+    const char* what;
+    std::string type;
+    std::string (*body)(int next);
+  };
+  const Row rows[] = {
+      {"frames", "text/html",
+       [](int next) { return "<html><iframe src=p" + std::to_string(next) + ".htm></iframe></html>"; }},
+      {"style sheets", "text/css", [](int next) { return "@import url(p" + std::to_string(next) + ".htm);"; }},
+  };
+  constexpr int kChain = 3000;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    HostileRun r;
+    r.settings.LinkLayers = 0;
+    for (int i = 0; i < kChain; ++i) r.net.Page("h:80/p" + std::to_string(i) + ".htm", row.body(i + 1), row.type);
+    r.host.startUrls = {"http://h/p0.htm"};
+    std::string expected;
+    for (int i = 0; i <= 64; ++i)
+      expected += "http://h/p" + std::to_string(i) + ".htm(OK:Saved as[p" + std::to_string(i) + ".htm])\r\n";
+    expected += "http://h/p64.htm(NOTE:Nested 64 pages deep, its links not followed)\r\n";
+    EXPECT_EQ(r.Run(), expected);
+    EXPECT_EQ(ReadFile(r.save / "p64.htm"), row.body(65));
+    EXPECT_EQ(r.counters.Errors, 0);
+  }
+}
+
 }  // namespace
 }  // namespace tk::test

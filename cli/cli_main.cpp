@@ -92,7 +92,8 @@ int Run(ProjectSettings& settings, const CliOptions& options, CliContext& c, Run
   const std::filesystem::path start = crawler.StartPageCopy();
   if (!start.empty()) *c.err << "open: " << start.string() << "\n";
   if (host.CancelRequested()) return kExitCancelled;
-  return crawler.State().Errors > 0 ? kExitRunErrors : kExitOk;
+  // Also an NG line that changed no counter (an FTP server not reached) is a run that failed.
+  return crawler.State().Errors > 0 || crawler.State().NgLines > 0 ? kExitRunErrors : kExitOk;
 }
 
 }  // namespace

@@ -270,6 +270,7 @@ void Crawler::WritePage(const HttpTarget& target, const std::string& page, Local
     record.PendingLinks.clear();  // offsets into a file that is not what was written
     if (Cancelled()) return;
     ++m_state.Errors;
+    ++m_state.NgLines;
     WriteLog(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"));
     m_host.ShowCounts(m_state);
   }

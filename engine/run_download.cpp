@@ -192,6 +192,7 @@ std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
   if (parsed && parsed->service == inet::Service::Ftp)
     return FetchFtp(parsed->host, parsed->object, parsed->port, record);
   // The log box only: the run log records what was attempted, and this never was.
+  ++m_state.NgLines;
   m_host.AppendLog(LogLine(url, "NG:Service not supported"));
   return {};
 }
@@ -259,7 +260,11 @@ std::string LogLine(std::string_view url, std::string_view outcome) {
 }
 
 std::string Crawler::FinishFailure(const std::string& line, bool countError, std::string result) {
-  if (countError) ++m_state.Errors;
+  // Every line that counts an error is an NG line; the others are SKIPPED lines.
+  if (countError) {
+    ++m_state.Errors;
+    ++m_state.NgLines;
+  }
   ++m_state.FilesDownloaded;
   WriteLog(line);
   m_host.ShowCounts(m_state);

@@ -9,6 +9,7 @@
 
 #include "engine/crawler.h"
 #include "engine/local_file.h"
+#include "inet/url.h"
 #include "settings/file_types.h"
 
 namespace tk {
@@ -252,9 +253,11 @@ bool Crawler::AskOverwrite(const std::string& localPath) {
 }
 
 std::string LogLine(std::string_view url, std::string_view outcome) {
-  std::string line(url);
+  // A URL, a redirect's Location or an FTP name may hold bytes that would drive the terminal
+  // showing the log or forge lines in it: they are written percent-encoded.
+  std::string line = inet::EncodeControls(url);
   line += '(';
-  line += outcome;
+  line += inet::EncodeControls(outcome);
   line += ")\r\n";
   return line;
 }

@@ -162,5 +162,38 @@ TEST(HostileServer, NestingOfPagesBeingScannedIsBounded) {
   }
 }
 
+TEST(HostileServer, NoControlByteReachesTheLogOrTheTerminal) {
+  HostileRun r;
+  r.settings.SaveFlat = 0;
+  r.settings.SameSiteOnly = 0;
+  // ESC, BEL and BS in a link's path and query, a C1 CSI, a forged line break, a redirect whose
+  // Location holds them, an FTP name with an ESC in it.
+  r.net.Page("h:80/index.htm",
+             "<html><a href=\"t\x1b[2J.htm?\x1b]0;pwned\x07\">1</a><a href=\"q.htm?a\xc2\x9b" "31mred\x08\">2</a>"
+             "<a href=\"r.htm?x\r\nhttp://h/fake(OK:Saved as[x])\">3</a><a href=/moved>4</a>"
+             "<a href=\"ftp://f/pub/*\">5</a></html>");
+  // The BEL at the link's very end is trimmed as a blank when the request is made.
+  r.net.Page("h:80/t%1B[2J.htm?%1B]0;pwned", "t");
+  r.net.Redirect("h:80/moved", "ftp://\x1b[31m/x");
+  r.net.ftp["f:21"] = {{"/pub/e\x1b[1m.txt", "e"}};
+  r.host.startUrls = {"http://h/index.htm"};
+  const std::string lines = r.Run();
+  const std::string log = ReadFile(r.save / "Trawlkit.txt");
+  for (const std::string* text : std::initializer_list<const std::string*>{&r.host.box, &log}) {
+    for (std::size_t i = 0; i < text->size(); ++i) {
+      const auto c = static_cast<unsigned char>((*text)[i]);
+      const bool lineEnd = (c == '\r' && i + 1 < text->size() && (*text)[i + 1] == '\n') ||
+                           (c == '\n' && i > 0 && (*text)[i - 1] == '\r');
+      EXPECT_TRUE(c >= 0x20 || c == '\t' || lineEnd) << "byte " << int(c) << " at " << i << " in\n" << *text;
+      EXPECT_FALSE(c == 0x7f || (c == 0xc2 && i + 1 < text->size() && (unsigned char)(*text)[i + 1] < 0xa0));
+    }
+  }
+  EXPECT_NE(lines.find("http://h/t%1B[2J.htm?%1B]0;pwned%07(OK:Saved as[h/t%1b[2j.htm])\r\n"), std::string::npos)
+      << lines;
+  EXPECT_EQ(lines.find("\nhttp://h/fake("), std::string::npos) << lines;
+  EXPECT_NE(lines.find("http://h/moved(NG:The redirected URL could not be parsed(ftp://%1B[31m/x))\r\n"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace tk::test

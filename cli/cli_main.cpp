@@ -118,6 +118,8 @@ int RunCli(const std::vector<std::string>& args, CliContext& c) {
     if (!std::filesystem::is_regular_file(options.project, ec))
       return Fail(c, "trawlkit-cli: " + options.project + ": no such project file");
     LoadProject(settings, options.project);
+    // A Ctrl-C while a large project loads ends the program there, before anything is made.
+    if (c.cancel && *c.cancel) return kExitCancelled;
   }
   if (auto refused = ApplyOptions(options, settings)) return Fail(c, *refused);
 

@@ -204,6 +204,17 @@ TEST_F(Cli, AnNgLineThatChangesNoCounterStillEndsWithStatusOne) {
   }
 }
 
+TEST_F(Cli, ACtrlCWhileAProjectLoadsEndsThereWithStatusThree) {
+  ProjectSettings project;
+  project.StartUrls = {"http://h/a.htm"};
+  const std::string file = (save / "job.tkp").string();
+  ASSERT_TRUE(SaveProject(project, file));
+  cancel = true;
+  EXPECT_EQ(Run({file, "-d", Save()}), 3);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_FALSE(std::filesystem::exists(Save()));
+}
+
 TEST_F(Cli, ACancelledRunEndsWithItsSummaryAndStatusThree) {
   net.Page("h:80/a.htm", "abc");
   cancel = true;

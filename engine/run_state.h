@@ -73,6 +73,7 @@ struct RunCounters {
 struct RunState : RunCounters {
   std::int64_t NgLines = 0;
   std::int64_t FileBytes = 0;
+  std::size_t PageMemoryHeld = 0;  // what the pages being scanned hold in memory, all together
   // Keyed by the canonical URL, case-insensitively: two spellings of one URL are one URL.
   std::unordered_map<std::string, UrlRecord, HashNoCase, EqualNoCase> VisitedUrls;
   std::unordered_set<std::string, HashNoCase, EqualNoCase> UsedNames;

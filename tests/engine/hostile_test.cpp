@@ -195,5 +195,26 @@ TEST(HostileServer, NoControlByteReachesTheLogOrTheTerminal) {
             std::string::npos);
 }
 
+TEST(HostileServer, APageBeyondTheMemoryBoundIsSavedByteForByte) {
+  // 10 MiB: the part past 8 MiB is held in a temporary file. Its image is rewritten and its
+  // hyperlink, left absolute while its target was not saved, is mended at the end by offset:
+  // with every link relative in one folder, the copy is the page exactly.
+  HostileRun r;
+  std::string filler;
+  while (filler.size() < (5u << 20)) filler += "<p>" + std::to_string(filler.size()) + " lorem ipsum</p>\n";
+  const std::string page = "<html>" + filler + "<img src=i.gif>" + filler + "<a href=c.htm>c</a></html>";
+  r.net.Page("h:80/index.htm", "<html><a href=big.htm>big</a><a href=c.htm>c</a></html>");
+  r.net.Page("h:80/big.htm", page);
+  r.net.Page("h:80/c.htm", "<html>c</html>");
+  r.net.Page("h:80/i.gif", "GIF", "image/gif");
+  r.host.startUrls = {"http://h/index.htm"};
+  EXPECT_EQ(r.Run(),
+            "http://h/index.htm(OK:Saved as[index.htm])\r\nhttp://h/big.htm(OK:Saved as[big.htm])\r\n"
+            "http://h/i.gif(OK:Saved as[i.gif])\r\nhttp://h/c.htm(OK:Saved as[c.htm])\r\n");
+  EXPECT_TRUE(ReadFile(r.save / "big.htm") == page);
+  // Nothing is left behind in the save folder.
+  EXPECT_EQ(Listing(r.save.Path()).size(), 5u);
+}
+
 }  // namespace
 }  // namespace tk::test

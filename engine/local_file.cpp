@@ -30,6 +30,7 @@ int OpenFolderBeneath(const std::filesystem::path& saveFolder, std::string_view 
     if (seg.empty() || seg == ".") continue;
     if (seg == "..") {
       ::close(fd);
+      errno = EINVAL;
       return -1;
     }
     int next = ::openat(fd, seg.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -38,7 +39,10 @@ int OpenFolderBeneath(const std::filesystem::path& saveFolder, std::string_view 
       if (::mkdirat(fd, seg.c_str(), 0755) == 0 || errno == EEXIST)
         next = ::openat(fd, seg.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     }
+    // The caller reads errno (ELOOP: a symlink) after a failure; the close must not change it.
+    const int openError = errno;
     ::close(fd);
+    errno = openError;
     fd = next;
   }
   return fd;

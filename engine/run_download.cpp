@@ -147,8 +147,9 @@ void Crawler::RunDownload() {
 void Crawler::NoteStartPage(const std::string& localPath) {
   // A start page that failed leaves nothing to open; one not overwritten, its earlier copy.
   std::error_code ec;
+  // A symlink planted at its place is no copy to open, wherever it points.
   if (m_state.StartPagePath.empty() && !localPath.empty() &&
-      std::filesystem::is_regular_file(m_saveFolder / localPath, ec))
+      std::filesystem::symlink_status(m_saveFolder / localPath, ec).type() == std::filesystem::file_type::regular)
     m_state.StartPagePath = localPath;
 }
 

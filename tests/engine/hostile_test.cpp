@@ -40,6 +40,7 @@ struct HostileRun {
   RecordingHost host;
   FixedClock clock;
   RunCounters counters;
+  std::filesystem::path startCopy;  // where the run says the copy starts
 
   HostileRun() {
     settings.SaveDir = save.Path().string();
@@ -54,6 +55,7 @@ struct HostileRun {
     Crawler crawler(settings, host, net, clock, "trawlkit");
     crawler.RunDownload();
     counters = crawler.State();
+    startCopy = crawler.StartPageCopy();
     std::size_t from = host.box.find("\r\n", host.box.find("Confirm before overwrite:")) + 2;
     return host.box.substr(from, host.box.find("Summary:\r\n") - from);
   }
@@ -115,6 +117,7 @@ TEST(PlantedLinks, ASymlinkBelowTheSaveFolderIsNeverWrittenThrough) {
     EXPECT_EQ(r.counters.Errors, row.errors);
     EXPECT_EQ(Listing(r.outside.Path()), before);
     EXPECT_TRUE(r.host.overwriteAsked.empty());
+    if (row.errors) EXPECT_TRUE(r.startCopy.empty()) << r.startCopy;
   }
 }
 

@@ -98,7 +98,8 @@ int Run(ProjectSettings& settings, const CliOptions& options, CliContext& c, Run
   const std::filesystem::path start = crawler.StartPageCopy();
   if (!start.empty()) *c.err << "open: " << start.string() << "\n";
   if (host.CancelRequested()) return kExitCancelled;
-  return crawler.State().Errors > 0 ? kExitRunErrors : kExitOk;
+  // Also an NG line that changed no counter (an FTP server not reached) is a run that failed.
+  return crawler.State().Errors > 0 || crawler.State().NgLines > 0 ? kExitRunErrors : kExitOk;
 }
 
 }  // namespace
@@ -123,6 +124,8 @@ int RunCli(const std::vector<std::string>& args, CliContext& c) {
     if (!std::filesystem::is_regular_file(options.project, ec))
       return Fail(c, "trawlkit-cli: " + options.project + ": no such project file");
     LoadProject(settings, options.project);
+    // A Ctrl-C while a large project loads ends the program there, before anything is made.
+    if (c.cancel && *c.cancel) return kExitCancelled;
   }
   if (auto refused = ApplyOptions(options, settings)) return Fail(c, *refused);
 

@@ -114,7 +114,7 @@ const char* CliUsage() {
          "  -h, --help             show this help\n"
          "      --version          show the version\n"
          "\n"
-         "Exit status: 0 no error, 1 errors in the run, 2 bad input, 3 cancelled.\n";
+         "Exit status: 0 no error, 1 an NG line in the run, 2 bad input, 3 cancelled.\n";
 }
 
 }  // namespace tk::cli

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "cli/netrc.h"
+#include "inet/url.h"
 #include "settings/text.h"
 
 namespace tk::cli {
@@ -56,7 +57,8 @@ void TerminalHost::AppendLog(std::string_view text) {
 }
 
 void TerminalHost::BeginFile(const std::string&, const std::string& localName, const std::string& sizeText) {
-  m_fileName = localName;
+  // What a terminal shows never holds a byte that would drive it.
+  m_fileName = inet::EncodeControls(localName);
   m_file.Begin(sizeText, m_clock.TickMs());
   DrawProgress(true);
 }
@@ -107,7 +109,7 @@ bool TerminalHost::Ask(const std::string& prompt, std::string& answer, bool hidd
 
 OverwriteAnswer TerminalHost::AskOverwrite(const std::string& localPath) {
   std::string answer;
-  const std::string prompt = localPath + "\n既に存在しています。上書きしますか？ "
+  const std::string prompt = inet::EncodeControls(localPath) + "\n既に存在しています。上書きしますか？ "
                              "[o]上書き [s]スキップ [a]全て上書き [k]全てスキップ: ";
   // Like Escape in the dialog: no terminal, or no answer, skips the file. An answer the prompt
   // does not offer is asked again rather than taken for one the user may not have meant.
@@ -128,7 +130,7 @@ std::optional<Credentials> TerminalHost::AskPassword(const std::string& url, con
     if (auto found = NetrcLookup(text, host)) return found;
   }
   Credentials c;
-  if (!Ask(url + "\nユーザー名: ", c.User) || c.User.empty()) return std::nullopt;
+  if (!Ask(inet::EncodeControls(url) + "\nユーザー名: ", c.User) || c.User.empty()) return std::nullopt;
   if (!Ask("パスワード: ", c.Password, true)) return std::nullopt;
   return c;
 }

@@ -18,6 +18,7 @@
 namespace tk {
 
 class LocalFile;
+class PageBuffer;
 struct PageContext;
 
 class Crawler {
@@ -68,10 +69,10 @@ class Crawler {
                        UrlRecord& record, std::string& result);
   std::string SaveHttpBody(const HttpTarget& target, inet::HttpRequest& request, int flags, int depth,
                            UrlRecord& record);
-  bool ReceiveBody(inet::HttpRequest& request, LocalFile& file, std::string* page, UrlRecord& record,
+  bool ReceiveBody(inet::HttpRequest& request, LocalFile& file, PageBuffer* page, UrlRecord& record,
                    const std::string& name, bool& failed);
-  void WritePage(const HttpTarget& target, const std::string& page, LocalFile& file, int depth,
-                 UrlRecord& record, const std::string& name, bool sheet);
+  void WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& file, int depth, UrlRecord& record,
+                 const std::string& name, bool sheet);
   // Where a link not followed is saved already, or "".
   std::string SavedPath(const std::string& url) const;
   // A scanned page reached on a higher layer than before: its page links are followed again
@@ -90,7 +91,7 @@ class Crawler {
     bool https = false;
     bool visited = false;  // found in the visited list: never looked up again
   };
-  std::vector<AheadLink> LinksToSendAhead(const PageContext& context, const std::string& page);
+  std::vector<AheadLink> LinksToSendAhead(const PageContext& context, PageBuffer& page);
   void SendAhead(std::vector<AheadLink>& links, std::size_t from);
 
   std::string FetchFtp(const std::string& host, const std::string& path, int port, UrlRecord& record);

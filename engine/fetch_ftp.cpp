@@ -22,7 +22,10 @@ std::string Crawler::FetchFtp(const std::string& host, const std::string& path, 
   // A file's URL lists every name that begins with it; only the exact name is taken.
   bool exact = path.find('*') == std::string::npos;
   if (!ConnectFtp(host, port, err) || !m_state.FtpConnection->List(exact ? path + "*" : path, entries, err)) {
-    if (!Cancelled()) WriteLog(LogLine(record.Url, "NG:" + err.message + "(" + std::to_string(err.number) + ")"));
+    if (!Cancelled()) {
+      ++m_state.NgLines;
+      WriteLog(LogLine(record.Url, "NG:" + err.message + "(" + std::to_string(err.number) + ")"));
+    }
     return {};
   }
   std::string lastName;
@@ -35,7 +38,10 @@ std::string Crawler::FetchFtp(const std::string& host, const std::string& path, 
     if (exact) break;
   }
   if (Cancelled()) return {};
-  if (!found) WriteLog(LogLine(record.Url, "NG:Not found"));
+  if (!found) {
+    ++m_state.NgLines;
+    WriteLog(LogLine(record.Url, "NG:Not found"));
+  }
   return lastName;
 }
 
@@ -67,7 +73,7 @@ void Crawler::FetchFtpFile(const inet::FtpEntry& entry, const std::string& host,
     return;
   }
   LocalFile file;
-  if (!file.Create(m_saveFolder / name)) {
+  if (!file.Create(m_saveFolder, name)) {
     FinishFailure(LogLine(url, "NG:Failed in saving to[" + name + "]"), true, {});
     return;
   }

@@ -5,6 +5,7 @@
 #include "engine/crawler.h"
 #include "engine/local_file.h"
 #include "engine/local_names.h"
+#include "engine/page_buffer.h"
 #include "engine/redirect_location.h"
 #include "links/css_links.h"
 #include "links/html_scanner.h"
@@ -14,6 +15,10 @@ namespace {
 
 constexpr std::size_t kChunk = 1023;
 constexpr int kMaxRedirects = 20;
+// Frames, images and style sheets are followed whatever the layer count, so a chain of frames
+// (or of @import) could nest page scans without end, each one a level of the machine stack.
+// Deeper pages are saved as they come, their links not followed.
+constexpr int kMaxPageNesting = 64;
 // A style sheet is scanned for the files it pulls in; a server that names no type is believed
 // by the file's extension.
 bool IsStyleSheet(std::string_view contentType, std::string_view name) {
@@ -149,6 +154,8 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   record.LocalPath = name;
   const bool sheet = IsStyleSheet(contentType, name);
   bool parse = (IsHtmlType(contentType) && (flags & FETCH_PARSE_HTML)) || sheet;
+  const bool tooDeep = parse && depth >= kMaxPageNesting;
+  if (tooDeep) parse = false;
   m_state.FileBytes = 0;
   m_host.BeginFile(record.Url, name, request.ContentLength());
   // An earlier run's copy is not emptied for a transfer that will not happen.
@@ -157,10 +164,10 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
     return {};
   }
   LocalFile file;
-  if (!file.Create(m_saveFolder / name))
+  if (!file.Create(m_saveFolder, name))
     return FinishFailure(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"), true, name);
   // A page to be scanned is collected first: its links are fetched while it is written out.
-  std::string page;
+  PageBuffer page(m_saveFolder, m_state.PageMemoryHeld);
   bool ended = false;
   if (!ReceiveBody(request, file, parse ? &page : nullptr, record, name, ended)) return ended ? name : "";
   if (!parse && !file.Close())
@@ -169,13 +176,15 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   ++m_state.FilesDownloaded;
   WriteLog(LogLine(record.Url, "OK:Saved as[" + name + "]"));
   m_host.ShowCounts(m_state);
+  if (tooDeep)
+    WriteLog(LogLine(record.Url, "NOTE:Nested " + std::to_string(depth) + " pages deep, its links not followed"));
   if (parse) WritePage(target, page, file, depth, record, name, sheet);
   return Cancelled() ? std::string() : name;
 }
 
 // Reads the body into `page` or the file. False when the file ended early: `ended` tells
 // whether it got its line (an error) or was cancelled without one.
-bool Crawler::ReceiveBody(inet::HttpRequest& request, LocalFile& file, std::string* page, UrlRecord& record,
+bool Crawler::ReceiveBody(inet::HttpRequest& request, LocalFile& file, PageBuffer* page, UrlRecord& record,
                           const std::string& name, bool& ended) {
   char buf[kChunk + 1];
   while (true) {
@@ -193,9 +202,7 @@ bool Crawler::ReceiveBody(inet::HttpRequest& request, LocalFile& file, std::stri
     m_state.FileBytes += n;
     m_host.AddBytes(n);
     std::string_view chunk(buf, static_cast<std::size_t>(n));
-    if (page) {
-      page->append(chunk);
-    } else if (!file.Write(chunk)) {
+    if (page ? !page->Append(chunk) : !file.Write(chunk)) {
       FinishFailure(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"), true, {});
       ended = true;
       return false;
@@ -204,8 +211,8 @@ bool Crawler::ReceiveBody(inet::HttpRequest& request, LocalFile& file, std::stri
 }
 
 // The one place a saved page passes through the link scanner on its way to disk.
-void Crawler::WritePage(const HttpTarget& target, const std::string& page, LocalFile& file, int depth,
-                        UrlRecord& record, const std::string& name, bool sheet) {
+void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& file, int depth, UrlRecord& record,
+                        const std::string& name, bool sheet) {
   PageContext context;
   context.scheme = target.https ? "https" : "http";
   context.https = m_settings.Https != 0;
@@ -253,28 +260,33 @@ void Crawler::WritePage(const HttpTarget& target, const std::string& page, Local
   // it is written whole, each link local where its copy exists, absolute where not. A page that
   // can no longer be written is a broken copy: its scan stops at the failed write rather than
   // fetching every link below it.
+  bool whole = true;
   if (sheet) {
     CssLinkState scan;
-    for (std::size_t at = 0; at < page.size() && !file.Failed(); at += kChunk)
-      ScanCssChunk(context, std::string_view(page).substr(at, kChunk), scan);
+    whole = page.ForEachChunk(kChunk, [&](std::string_view chunk) {
+      if (!file.Failed()) ScanCssChunk(context, chunk, scan);
+    });
     if (!file.Failed()) FinishCssScan(context, scan);
   } else {
     ScanState scan;
-    for (std::size_t at = 0; at < page.size() && !file.Failed(); at += kChunk)
-      ParseHtmlChunk(context, std::string_view(page).substr(at, kChunk), scan);
+    whole = page.ForEachChunk(kChunk, [&](std::string_view chunk) {
+      if (!file.Failed()) ParseHtmlChunk(context, chunk, scan);
+    });
     if (!file.Failed()) FinishHtml(context, scan);
   }
-  // The page's OK line already stands; a page that did not reach the disk adds an error below it.
-  if (!file.Close()) {
+  // The page's OK line already stands; a page that did not reach the disk (or could not be read
+  // back from its temporary file) adds an error below it.
+  if (!file.Close() || !whole) {
     record.PendingLinks.clear();  // offsets into a file that is not what was written
     if (Cancelled()) return;
     ++m_state.Errors;
+    ++m_state.NgLines;
     WriteLog(LogLine(record.Url, "NG:Failed in saving to[" + name + "]"));
     m_host.ShowCounts(m_state);
   }
 }
 
-std::vector<Crawler::AheadLink> Crawler::LinksToSendAhead(const PageContext& context, const std::string& page) {
+std::vector<Crawler::AheadLink> Crawler::LinksToSendAhead(const PageContext& context, PageBuffer& page) {
   std::vector<AheadLink> links;
   // Only where every hint is surely followed by its request: answers never taken from the cache
   // (what it holds may change before the turn comes), and a crawl held to its start site, whose
@@ -298,8 +310,7 @@ std::vector<Crawler::AheadLink> Crawler::LinksToSendAhead(const PageContext& con
     return std::string();
   };
   ScanState scan;
-  for (std::size_t at = 0; at < page.size(); at += kChunk)
-    ParseHtmlChunk(dry, std::string_view(page).substr(at, kChunk), scan);
+  if (!page.ForEachChunk(kChunk, [&](std::string_view chunk) { ParseHtmlChunk(dry, chunk, scan); })) links.clear();
   FinishHtml(dry, scan);
   // A second spelling of one URL finds it visited when its turn comes: it is never requested.
   std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;

@@ -1,10 +1,12 @@
 #include "engine/local_names.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <system_error>
 
+#include "engine/local_file.h"
 #include "inet/url.h"
 #include "settings/text.h"
 
@@ -130,7 +132,9 @@ std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp,
   // The host and every folder pass through SafePath; the trailing "/" leaves one empty last
   // segment, which is dropped again.
   std::string safeDir = SafePath(dir + DecodeFolders(folders.substr(0, folders.size() - 1)));
-  MakeDirs((saveFolder / safeDir).string());
+  // Made without following a symlink planted among them; a folder that cannot be made fails the
+  // file's creation later, which logs it.
+  if (int fd = OpenFolderBeneath(saveFolder, safeDir, true); fd >= 0) ::close(fd);
   return safeDir + "/" + SafeSegment(name);
 }
 

@@ -1,10 +1,15 @@
 // The run driver: run log, settings block, start pages, summary.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
 #include "engine/crawler.h"
 #include "engine/local_file.h"
+#include "inet/url.h"
 #include "settings/file_types.h"
 
 namespace tk {
@@ -45,7 +50,16 @@ void Crawler::OpenRunLog() {
     m_settings.ProjectPath.insert(0, saveDir);
   m_saveFolder = saveDir.empty() ? std::filesystem::path(".") : std::filesystem::path(saveDir);
   // Appending keeps the earlier runs' text in front of this one.
-  m_state.LogFile = std::fopen((m_saveFolder / kLogName).c_str(), "ab");
+  // Never through a symlink planted at its place, and never a FIFO that would wait for a reader.
+  int fd = OpenBeneath(m_saveFolder, kLogName, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK);
+  struct stat st {};
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+                  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
+    ::close(fd);
+    fd = -1;
+  }
+  m_state.LogFile = fd >= 0 ? ::fdopen(fd, "ab") : nullptr;
+  if (fd >= 0 && !m_state.LogFile) ::close(fd);
   // The log's own name is given out first, so no downloaded file can overwrite it.
   m_state.UsedNames.insert(std::string(kLogName));
 }
@@ -133,8 +147,9 @@ void Crawler::RunDownload() {
 void Crawler::NoteStartPage(const std::string& localPath) {
   // A start page that failed leaves nothing to open; one not overwritten, its earlier copy.
   std::error_code ec;
+  // A symlink planted at its place is no copy to open, wherever it points.
   if (m_state.StartPagePath.empty() && !localPath.empty() &&
-      std::filesystem::is_regular_file(m_saveFolder / localPath, ec))
+      std::filesystem::symlink_status(m_saveFolder / localPath, ec).type() == std::filesystem::file_type::regular)
     m_state.StartPagePath = localPath;
 }
 
@@ -179,6 +194,7 @@ std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
   if (parsed && parsed->service == inet::Service::Ftp)
     return FetchFtp(parsed->host, parsed->object, parsed->port, record);
   // The log box only: the run log records what was attempted, and this never was.
+  ++m_state.NgLines;
   m_host.AppendLog(LogLine(url, "NG:Service not supported"));
   return {};
 }
@@ -212,8 +228,15 @@ bool Crawler::IsTypeAllowed(std::string_view path, int flags) const {
 bool Crawler::AskOverwrite(const std::string& localPath) {
   int& confirm = m_settings.ConfirmOverwrite;
   if (confirm == 0) return true;
-  std::error_code ec;
-  if (!std::filesystem::exists(m_saveFolder / localPath, ec)) return true;
+  switch (LookBeneath(m_saveFolder, localPath)) {
+    case LocalEntry::Missing:
+      return true;
+    case LocalEntry::Planted:
+      // Not a file of the copy: its creation fails and is logged, whatever the answer would be.
+      return true;
+    case LocalEntry::Present:
+      break;
+  }
   if (confirm < 0) return false;
   switch (m_host.AskOverwrite(localPath)) {
     case OverwriteAnswer::Overwrite:
@@ -231,15 +254,21 @@ bool Crawler::AskOverwrite(const std::string& localPath) {
 }
 
 std::string LogLine(std::string_view url, std::string_view outcome) {
-  std::string line(url);
+  // A URL, a redirect's Location or an FTP name may hold bytes that would drive the terminal
+  // showing the log or forge lines in it: they are written percent-encoded.
+  std::string line = inet::EncodeControls(url);
   line += '(';
-  line += outcome;
+  line += inet::EncodeControls(outcome);
   line += ")\r\n";
   return line;
 }
 
 std::string Crawler::FinishFailure(const std::string& line, bool countError, std::string result) {
-  if (countError) ++m_state.Errors;
+  // Every line that counts an error is an NG line; the others are SKIPPED lines.
+  if (countError) {
+    ++m_state.Errors;
+    ++m_state.NgLines;
+  }
   ++m_state.FilesDownloaded;
   WriteLog(line);
   m_host.ShowCounts(m_state);

@@ -66,8 +66,14 @@ struct RunCounters {
   std::int64_t BytesDownloaded = 0;
 };
 
+// Not a counter of the summary: every NG line the run wrote, also those that change no counter
+// (an FTP server that cannot be reached, a file not found, a scheme not supported), so that a
+// front end can tell a run that failed somewhere from one that did not.
+
 struct RunState : RunCounters {
+  std::int64_t NgLines = 0;
   std::int64_t FileBytes = 0;
+  std::size_t PageMemoryHeld = 0;  // what the pages being scanned hold in memory, all together
   // Keyed by the canonical URL, case-insensitively: two spellings of one URL are one URL.
   std::unordered_map<std::string, UrlRecord, HashNoCase, EqualNoCase> VisitedUrls;
   std::unordered_set<std::string, HashNoCase, EqualNoCase> UsedNames;

@@ -296,7 +296,7 @@ class HttpRequestImpl final : public HttpRequest {
       StopTransfer(true);
       return true;
     }
-    if (m_entry && !m_entry->meta().complete && m_status == 206 && RangeFits()) {
+    if (m_entry && !m_entry->meta().complete && m_status == 206 && RangeFits() && ValidatorMatches()) {
       m_source = Source::Resumed;
       m_prefixLeft = m_entry->meta().length;
       if (m_flags & kFlagCacheFile) {
@@ -345,6 +345,18 @@ class HttpRequestImpl final : public HttpRequest {
     const cache::Meta& meta = m_entry->meta();
     if (first != meta.length) return false;
     return meta.expected < 0 || total == 0 || total == static_cast<std::uint64_t>(meta.expected);
+  }
+
+  // The 206 is of the version the stored part came from: a server that ignores If-Range would
+  // otherwise splice a newer version's tail onto the old head. A strong ETag must match exactly;
+  // without one, the Last-Modified that served as the validator.
+  bool ValidatorMatches() const {
+    const cache::Meta& meta = m_entry->meta();
+    if (!meta.etag.empty()) {
+      const std::string etag = FindHeader(m_lines, "ETag");
+      return etag == meta.etag && !etag.starts_with("W/");
+    }
+    return !meta.lastModified.empty() && FindHeader(m_lines, "Last-Modified") == meta.lastModified;
   }
 
   // Body bytes that arrived with the headers, before the writer existed.

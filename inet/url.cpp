@@ -83,6 +83,52 @@ std::string PercentEncodeUnsafe(std::string_view text) {
   return out;
 }
 
+std::string EncodeControls(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  auto encode = [&out](unsigned char c) {
+    out += '%';
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7f) {
+      encode(c);
+      ++i;
+      continue;
+    }
+    if (c < 0x80) {
+      out += text[i++];
+      continue;
+    }
+    // The length of a well-formed UTF-8 sequence starting here, or 0.
+    std::size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (i + len > text.size()) len = 0;
+    for (std::size_t k = 1; k < len; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) len = 0;
+    if (len == 3) {
+      const auto c1 = static_cast<unsigned char>(text[i + 1]);
+      if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0)) len = 0;  // overlong, surrogate
+    } else if (len == 4) {
+      const auto c1 = static_cast<unsigned char>(text[i + 1]);
+      if ((c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90)) len = 0;
+    }
+    const bool c1Control = len == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+    if (len == 0 || c1Control) {
+      // A lone byte goes alone; a C1 control goes whole, both of its bytes.
+      const std::size_t n = c1Control ? 2 : 1;
+      for (std::size_t k = 0; k < n; ++k) encode(static_cast<unsigned char>(text[i + k]));
+      i += n;
+      continue;
+    }
+    out.append(text.substr(i, len));
+    i += len;
+  }
+  return out;
+}
+
 std::string PercentDecode(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -178,7 +224,9 @@ std::optional<Url> ParseUrl(std::string_view text) {
   std::string path = PercentEncodeUnsafe(tail.substr(0, pathEnd));
   if (path.empty()) path.push_back('/');
   url.object = RemoveDotSegments(path);
-  url.object += tail.substr(pathEnd);
+  // Query and fragment keep their text, but never a byte that could drive a terminal or forge a
+  // log line.
+  url.object += EncodeControls(tail.substr(pathEnd));
   return url;
 }
 

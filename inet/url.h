@@ -15,6 +15,11 @@ std::string RemoveDotSegments(std::string_view path);
 // Percent-encodes spaces, control bytes and bytes >= 0x80; everything else, "%" included, stays.
 std::string PercentEncodeUnsafe(std::string_view text);
 
+// Percent-encodes the bytes a terminal or a log reader could take for commands: C0 controls, DEL,
+// the C1 controls (U+0080..U+009F) and any byte that is not part of valid UTF-8. Printable text,
+// non-ASCII letters included, stays.
+std::string EncodeControls(std::string_view text);
+
 // "%41" -> "A"; malformed escapes stay as written.
 std::string PercentDecode(std::string_view text);
 

@@ -14,10 +14,8 @@ HistoryList::HistoryList(std::string section, std::string prefix)
 void HistoryList::Load() {
   m_entries.clear();
   const IniDocument doc = IniDocument::Load(AppIniPath());
-  for (const auto& key : doc.KeyNames(m_section)) {
-    std::string value = doc.GetString(m_section, key, "");
+  for (auto& [key, value] : doc.Entries(m_section))
     if (!value.empty()) m_entries.push_back(std::move(value));
-  }
   m_loaded = true;
 }
 

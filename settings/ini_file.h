@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tk {
@@ -30,6 +31,9 @@ class IniDocument {
   int GetInt(std::string_view section, std::string_view key, int def) const;
   // Key names of the section, in file order, each once.
   std::vector<std::string> KeyNames(std::string_view section) const;
+  // The section read once: each key in file order with its value (the first of a name wins), for
+  // lists of many keys, where a Get per key would search the section again each time.
+  std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
   bool HasSection(std::string_view section) const;
 
   void Set(std::string_view section, std::string_view key, std::string_view value);

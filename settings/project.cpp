@@ -52,10 +52,8 @@ void LoadProject(ProjectSettings& settings, std::string_view name) {
   if (settings.LinkLayers > 10) settings.LinkLayers = 0;
   if (settings.LinkLayers < 0) settings.LinkLayers = 0;
   settings.Https = doc.GetInt(kSetting, "Https", 0) != 0 ? 1 : 0;
-  for (const auto& key : doc.KeyNames(kUrl)) {
-    std::string url = doc.GetString(kUrl, key, "");
+  for (auto& [key, url] : doc.Entries(kUrl))
     if (!url.empty()) settings.StartUrls.push_back(std::move(url));
-  }
   settings.ProjectPath = std::string(name);
 }
 

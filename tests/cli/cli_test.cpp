@@ -205,6 +205,44 @@ TEST_F(Cli, TheRunEndsSayingWhichFileTheCopyStartsFrom) {
   EXPECT_EQ(err.str(), "");
 }
 
+TEST_F(Cli, AnNgLineThatChangesNoCounterStillEndsWithStatusOne) {
+  net.ftp["f:21"] = {{"/other.bin", "x"}};
+  net.Redirect("h:80/to-ftp", "ftp://down/x");
+  ProjectSettings project;
+  project.StartUrls = {"https://secure/"};
+  const std::string file = (save / "job.tkp").string();
+  ASSERT_TRUE(SaveProject(project, file));
+  struct Row {
+    std::vector<std::string> args;
+    bool ftpDown;
+    std::string line;
+  } rows[] = {
+      {{"-u", "ftp://down/x"}, true, "ftp://down/x(NG:"},
+      {{"-u", "ftp://f/missing.bin"}, false, "ftp://f/missing.bin(NG:Not found)\r\n"},
+      {{"-u", "http://h/to-ftp"}, true, "http://h/to-ftp(NG:"},
+      {{file}, false, "https://secure/(NG:Service not supported)\r\n"},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    net.failFtpConnect = row.ftpDown;
+    row.args.insert(row.args.end(), {"-d", Save()});
+    EXPECT_EQ(Run(row.args), 1);
+    EXPECT_NE(out.str().find(row.line), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("\t                   0                   0                   0"), std::string::npos);
+  }
+}
+
+TEST_F(Cli, ACtrlCWhileAProjectLoadsEndsThereWithStatusThree) {
+  ProjectSettings project;
+  project.StartUrls = {"http://h/a.htm"};
+  const std::string file = (save / "job.tkp").string();
+  ASSERT_TRUE(SaveProject(project, file));
+  cancel = true;
+  EXPECT_EQ(Run({file, "-d", Save()}), 3);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_FALSE(std::filesystem::exists(Save()));
+}
+
 TEST_F(Cli, ACancelledRunEndsWithItsSummaryAndStatusThree) {
   net.Page("h:80/a.htm", "abc");
   cancel = true;

@@ -1,6 +1,12 @@
 // Whole runs against the real local test servers through the real internet layer.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's allocator statistics (its header is not always installed).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
 #include <chrono>
 #include <thread>
 
@@ -145,6 +151,44 @@ TEST_F(EndToEnd, LinksSentAheadKeepTheDepthFirstOrderAndAskForEachFileOnce) {
   // Every saved file is its page as the server has it (the links here need no rewriting).
   EXPECT_EQ(ReadFile(save / "a3.html"), ReadFile(site / "a3.html"));
   EXPECT_EQ(ReadFile(save / "x.gif"), "GIF89a");
+}
+
+// The heap in use now: under the address sanitizer its own count, which leaves out the freed
+// blocks it keeps in quarantine.
+std::size_t HeapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+#endif
+}
+
+// Notes the largest heap seen while a body streams in.
+class HeapSamplingHost : public RecordingHost {
+ public:
+  std::size_t peak = 0;
+  void AddBytes(std::int64_t n) override {
+    RecordingHost::AddBytes(n);
+    peak = std::max(peak, HeapInUse());
+  }
+};
+
+TEST_F(EndToEnd, AHugePageIsScannedInBoundedMemory) {
+  // 96 MiB of text/html: held whole, the page alone would raise the heap by that much.
+  constexpr long kSize = 96L << 20;
+  auto server = HttpTestServer::Start();
+  HeapSamplingHost sampling;
+  sampling.startUrls = {server->Url("/__/bytes?n=" + std::to_string(kSize) + "&ct=text/html")};
+  const std::size_t baseline = HeapInUse();
+  {
+    Crawler crawler(settings, sampling, DefaultInetBackend(), clock, "trawlkit");
+    crawler.RunDownload();
+  }
+  EXPECT_NE(ReadFile(save / "Trawlkit.txt").find("(OK:Saved as[bytes.htm])"), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(save / "bytes.htm"), static_cast<std::uintmax_t>(kSize));
+  EXPECT_LT(sampling.peak - baseline, std::size_t{24} << 20)
+      << "the heap grew by " << ((sampling.peak - baseline) >> 20) << " MiB";
 }
 
 TEST_F(EndToEnd, TheCounterTableRowByRow) {

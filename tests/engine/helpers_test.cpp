@@ -124,8 +124,7 @@ TEST(LocalFile, WritesEverythingAndReportsADiskThatFails) {
   EXPECT_EQ(test::ReadFile(d / "a.bin"), "");
 
   if (access("/dev/full", W_OK) == 0) {
-    std::filesystem::create_symlink("/dev/full", d / "full");
-    ASSERT_TRUE(f.Create(d / "full"));
+    ASSERT_TRUE(f.Create("/dev/full"));
     f.Write("small");  // buffered: the failure shows when it reaches the disk
     EXPECT_FALSE(f.Close());
     EXPECT_TRUE(f.Failed());

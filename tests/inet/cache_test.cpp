@@ -112,6 +112,24 @@ TEST_F(CacheTest, ResumeWithLastModifiedOnly) {
   EXPECT_EQ(server->Stats().bodyBytes, 30000);
 }
 
+TEST_F(CacheTest, AResumeAnsweredFromANewerVersionIsFetchedWhole) {
+  // The server answers the Range with 206 whatever the If-Range says, from a version whose
+  // validator differs: the stored head and the new tail must not be spliced.
+  const char* objects[] = {
+      "/__/splice?n=60000&cut=20000&id=etag&etag=%22v1%22&etag2=%22v2%22",
+      "/__/splice?n=60000&cut=20000&id=lm&lm=1",
+      "/__/splice?n=60000&cut=20000&id=weak&etag=W/%22v1%22&etag2=W/%22v1%22",
+  };
+  for (const std::string object : objects) {
+    SCOPED_TRACE(object);
+    Error err;
+    EXPECT_FALSE(Fetch(object, kUseCache, err));
+    auto body = Fetch(object, kUseCache, err);
+    ASSERT_TRUE(body) << err.message;
+    EXPECT_TRUE(*body == BodyBytes(60000, "y"));
+  }
+}
+
 TEST_F(CacheTest, CancelledReadLeavesAResumableEntry) {
   const std::string object = "/__/bytes?n=400000&etag=%22c%22";
   Error err;

@@ -86,6 +86,11 @@ const Row kRows[] = {
     {"http://h/p#frag ment", Service::Http, "http", "h", "/p#frag ment", 80},
     {"http://h/p q?r s#t u", Service::Http, "http", "h", "/p%20q?r s#t u", 80},
     {"http://h/a/../b#x/../y", Service::Http, "http", "h", "/b#x/../y", 80},
+    // Control bytes are encoded everywhere, C1 controls and stray bytes too; letters stay.
+    {"http://h/p?q=\x1b]0;t\x07#f\x08g", Service::Http, "http", "h", "/p?q=%1B]0;t%07#f%08g", 80},
+    {"http://h/p?\xc2\x9b" "31m\x7f", Service::Http, "http", "h", "/p?%C2%9B31m%7F", 80},
+    {"http://h/p?caf\xc3\xa9&\xe6\x97\xa5#\xc2\xa0", Service::Http, "http", "h", "/p?caf\xc3\xa9&\xe6\x97\xa5#\xc2\xa0", 80},
+    {"http://h/p?\xff\xc3(\xed\xa0\x80", Service::Http, "http", "h", "/p?%FF%C3(%ED%A0%80", 80},
     // Blanks around the text.
     {"  http://h/x  ", Service::Http, "http", "h", "/x", 80},
     // Other schemes with an authority.

@@ -47,12 +47,16 @@ TEST(IniDocument, ReadsValuesWithTheLayersRules) {
 
 TEST(IniDocument, FirstSectionAndFirstKeyWin) {
   const IniDocument doc(
-      "[A]\nk=1\nk=2\nx=1\n"
+      "[A]\nk=1\nk=2\nx=\"1\"\nK=9\n"
       "[B]\nk=b\n"
       "[a]\nk=3\ny=4\n");
   EXPECT_EQ(doc.GetString("A", "k", ""), "1");
   EXPECT_EQ(doc.GetString("A", "y", "none"), "none");
   EXPECT_EQ(doc.KeyNames("a"), (std::vector<std::string>{"k", "x"}));
+  // The whole section at once reads as the key-by-key calls do.
+  using Entries = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(doc.Entries("a"), (Entries{{"k", "1"}, {"x", "1"}}));
+  EXPECT_TRUE(doc.Entries("missing").empty());
 }
 
 TEST(IniDocument, KeyNamesInFileOrderSkippingJunk) {

@@ -27,6 +27,10 @@ bytes of Body(n, seed): the repeated text "<seed>:<offset>|" cut to n bytes)
         Range: bytes=a- (with an If-Range that matches, or none) gives 206 from byte a.
   /__/flaky[n, cut, id, seed, etag, lm]   like bytes, but the first request of each id (without
         a Range header) sends Content-Length n, then only `cut` bytes, and closes the connection.
+  /__/splice[n, cut, id, seed, etag, lm, seed2, etag2]   a file that changes under a resume: the
+        first request of each id (without Range) is cut like flaky's; later ones serve a newer
+        version (seed2, ETag etag2, with lm=1 a newer Last-Modified) whose Range answer is a 206
+        whatever the If-Range says.
   /__/chunked[n, chunk, seed]   Transfer-Encoding: chunked, chunks of `chunk` bytes (default 1000).
   /__/broken-chunked[n, chunk, seed, how]   chunked, cut after half the body: how=close (default)
         closes the connection, how=garbage sends a malformed chunk-size line.
@@ -82,6 +86,7 @@ OPEN = [0]  # connections open now, the control routes' own included
 FLAKY_SEEN = set()
 NEXT_CONNECTION = [0]
 FIXED_LAST_MODIFIED = "Tue, 01 Jun 2021 10:00:00 GMT"
+NEWER_LAST_MODIFIED = "Wed, 02 Jun 2021 10:00:00 GMT"
 NONCE = hashlib.md5(str(time.time()).encode()).hexdigest()
 STOP = threading.Event()
 # Requests being answered and not yet recorded: /__stats waits (up to 2 s) until there are none,
@@ -165,7 +170,7 @@ class Handler(BaseHTTPRequestHandler):
     # ---- entity with validators and ranges ----------------------------------------------
 
     def serve_entity(self, data, etag=None, last_modified=None, ctype="application/octet-stream",
-                     cut=None):
+                     cut=None, ignore_if_range=False):
         h = self.headers
         validators = []
         if etag:
@@ -186,7 +191,7 @@ class Handler(BaseHTTPRequestHandler):
         rng = h.get("Range")
         if rng and rng.startswith("bytes=") and rng.endswith("-") and cut is None:
             if_range = h.get("If-Range")
-            if if_range is None or if_range == etag or if_range == last_modified:
+            if ignore_if_range or if_range is None or if_range == etag or if_range == last_modified:
                 try:
                     start = int(rng[6:-1])
                 except ValueError:
@@ -295,6 +300,17 @@ class Handler(BaseHTTPRequestHandler):
                 cut = int(q.get("cut", n // 2))
         lm = FIXED_LAST_MODIFIED if q.get("lm") == "1" else None
         self.serve_entity(body_bytes(n, seed), q.get("etag"), lm, cut=cut)
+
+    def route_splice(self, q, n, seed):
+        key = "splice:" + q.get("id", "")
+        with LOCK:
+            first = key not in FLAKY_SEEN and "Range" not in self.headers
+            FLAKY_SEEN.add(key)
+        if first:
+            lm = FIXED_LAST_MODIFIED if q.get("lm") == "1" else None
+            return self.serve_entity(body_bytes(n, seed), q.get("etag"), lm, cut=int(q.get("cut", n // 2)))
+        lm = NEWER_LAST_MODIFIED if q.get("lm") == "1" else None
+        self.serve_entity(body_bytes(n, q.get("seed2", "y")), q.get("etag2"), lm, ignore_if_range=True)
 
     def send_chunked_head(self):
         self.send_response(200)

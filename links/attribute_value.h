@@ -1,6 +1,7 @@
 #pragma once
 // Reading one attribute's value out of a tag's text (the text between "<" and ">").
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,9 @@ AttributeValue FindWholeAttributeValue(std::string_view attribute, std::string_v
 // &apos; &#NN; &#xHH;) decoded, tabs and line breaks removed as browsers do, and anything from a
 // decoded "#" on dropped, because a fragment is never requested.
 std::string DecodeLinkValue(std::string_view raw);
+
+// Appends a code point as UTF-8; NUL, surrogates and values past U+10FFFF become U+FFFD.
+void AppendUtf8(std::string& out, std::uint32_t cp);
 
 // An attribute's text with its character references decoded, everything else as it was.
 std::string DecodeCharacterReferences(std::string_view raw);

@@ -1,36 +1,17 @@
 #include "links/css_escapes.h"
 
+#include "links/attribute_value.h"
+
 #include <cstdint>
 
 namespace tk {
 namespace {
 
-bool IsNewline(char c) { return c == '\n' || c == '\r' || c == '\f'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || IsNewline(c); }
-bool IsHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-bool IsQuote(char c) { return c == '"' || c == '\''; }
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+using css::IsBlank;
+using css::IsHex;
+using css::IsNewline;
+using css::IsQuote;
+using css::Lower;
 
 void AppendHexEscape(std::string& out, unsigned char c) {
   static constexpr char kHex[] = "0123456789abcdef";

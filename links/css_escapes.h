@@ -6,6 +6,17 @@
 
 namespace tk {
 
+// The byte classes of CSS's syntax, shared by the scanner and its escapes.
+namespace css {
+constexpr bool IsNewline(char c) { return c == '\n' || c == '\r' || c == '\f'; }
+constexpr bool IsBlank(char c) { return c == ' ' || c == '\t' || IsNewline(c); }
+constexpr bool IsHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+constexpr char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr bool IsQuote(char c) { return c == '"' || c == '\''; }
+}  // namespace css
+
 // The value of a CSS string or URL with its escapes decoded (code points as UTF-8).
 std::string DecodeCssEscapes(std::string_view raw);
 

@@ -12,13 +12,11 @@
 namespace tk {
 namespace {
 
-bool IsNewline(char c) { return c == '\n' || c == '\r' || c == '\f'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || IsNewline(c); }
-bool IsHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-bool IsQuote(char c) { return c == '"' || c == '\''; }
+using css::IsBlank;
+using css::IsHex;
+using css::IsNewline;
+using css::IsQuote;
+using css::Lower;
 
 using ByteTable = std::array<bool, 256>;
 

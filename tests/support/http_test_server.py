@@ -45,6 +45,9 @@ bytes of Body(n, seed): the repeated text "<seed>:<offset>|" cut to n bytes)
         "<field><to>", field being "Location: " unless given ("location:", "Location:" ...);
         with `also`, a "Content-Location: <also>" line comes first.
   /__/status[code]   that status with a short text body.
+  /__/loop[i, same]   302 to /__/loop?i=<i+1>, an endless chain of new URLs; with same=1, 302 to
+        the request's own path and query.
+  /__/overlong[n, extra, seed]   Content-Length n, then n + extra bytes, and the connection closes.
   /__/basic[user, pw, realm]   401 with "WWW-Authenticate: Basic" until the request carries
         those credentials; then 200 with the body "welcome <user>".
   /__/digest[user, pw, realm]   the same with Digest (MD5, qop=auth).
@@ -409,6 +412,20 @@ class Handler(BaseHTTPRequestHandler):
         self._headers_buffer.append(line.encode("utf-8"))
         self.end_headers()
         self.record(code, self.write_body(b"moved") if self.command != "HEAD" else 0)
+
+    def route_loop(self, q, n, seed):
+        to = self.path if q.get("same") == "1" else "/__/loop?i=%d" % (int(q.get("i", "0")) + 1)
+        self.answer(302, b"moved", [("Location", to)])
+
+    def route_overlong(self, q, n, seed):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(n))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        sent = self.write_body(body_bytes(n + int(q.get("extra", "100")), seed))
+        self.close_connection = True
+        self.record(200, sent)
 
     def route_status(self, q, n, seed):
         code = int(q.get("code", "404"))

@@ -16,9 +16,13 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz/fuzz_random.h"
 #include "links/css_scanner.h"
 
 namespace {
+
+using tk::fuzz::Hash;
+using tk::fuzz::Next;
 
 struct Run {
   std::string output;
@@ -28,19 +32,6 @@ struct Run {
   int linkWrites = 0;
   bool emptyWrite = false;
 };
-
-std::uint32_t Next(std::uint32_t& x) {
-  x ^= x << 13;
-  x ^= x >> 17;
-  x ^= x << 5;
-  return x;
-}
-
-std::uint32_t Hash(std::string_view s) {
-  std::uint32_t h = 2166136261u;
-  for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-  return h;
-}
 
 std::optional<std::string> Answer(std::string_view url) {
   const std::uint32_t h = Hash(url);

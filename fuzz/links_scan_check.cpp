@@ -4,6 +4,7 @@
 #include <functional>
 #include <vector>
 
+#include "fuzz/fuzz_random.h"
 #include "links/html_scanner.h"
 
 namespace tk::fuzz {
@@ -15,19 +16,6 @@ struct Run {
   std::vector<std::string> calls;  // url, flag and depth in one line each
   std::string badCall;
 };
-
-std::uint32_t Next(std::uint32_t& x) {
-  x ^= x << 13;
-  x ^= x >> 17;
-  x ^= x << 5;
-  return x;
-}
-
-std::uint32_t Hash(std::string_view s) {
-  std::uint32_t h = 2166136261u;
-  for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-  return h;
-}
 
 // Some links come back saved, some not, a few under names that need escaping.
 std::string SavedAs(const std::string& url) {

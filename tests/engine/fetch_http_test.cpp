@@ -13,6 +13,28 @@ using FetchHttp = RunFixture;
 
 std::string Html(const std::string& inner) { return "<html>" + inner + "</html>"; }
 
+// A file size limit stands in for a full disk while it lives: a write past it fails as one on a
+// full disk does (the run log stays below it).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &m_old);
+    struct rlimit limit = m_old;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &m_old);
+    std::signal(SIGXFSZ, m_handler);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  struct rlimit m_old {};
+  void (*m_handler)(int);
+};
+
 TEST_F(FetchHttp, PagesAndTheirLinksAreSavedDepthFirstAndRewritten) {
   host.startUrls = {"http://h/index.htm"};
   net.Page("h:80/index.htm", Html("<a href=\"a.htm\">A</a><img src=pic.gif><a href=\"a.htm#top\">again</a>"));
@@ -130,23 +152,17 @@ TEST_F(FetchHttp, ABodyCutShortIsAnErrorNeverOk) {
 }
 
 TEST_F(FetchHttp, DiskFailuresEndTheFileAsNotSaved) {
-  // A file size limit stands in for a full disk: a write past it fails as one on a full disk
-  // does. The run log stays below it.
-  struct rlimit old {};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  struct rlimit limit = old;
-  limit.rlim_cur = 8192;
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
   std::filesystem::create_directory(dir / "dir.htm");
   host.startUrls = {"http://h/full.bin", "http://h/full.htm", "http://h/dir.htm"};
   net.Page("h:80/full.bin", std::string(100000, 'x'), "application/octet-stream");
   const std::string page = Html(std::string(100000, 't'));
   net.Page("h:80/full.htm", page);
   net.Page("h:80/dir.htm", "x");
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  std::string log = Run();
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  std::string log;
+  {
+    FileSizeLimit full(8192);
+    log = Run();
+  }
   // A parsed page is logged OK before it is written; its failed write adds an error below it.
   EXPECT_EQ(log, header + "http://h/full.bin(NG:Failed in saving to[full.bin])\r\n" +
                      "http://h/full.htm(OK:Saved as[full.htm])\r\nhttp://h/full.htm(NG:Failed in saving to[full.htm])\r\n" +
@@ -157,22 +173,17 @@ TEST_F(FetchHttp, DiskFailuresEndTheFileAsNotSaved) {
 // Once a page's file fails (here at its first full buffer), its scan stops: nothing more is
 // fetched into a copy that is already broken, for pages and style sheets alike.
 TEST_F(FetchHttp, APageThatCanNoLongerBeWrittenStopsItsScan) {
-  // A file size limit stands in for a full disk, as above; the run log stays below it.
-  struct rlimit old {};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  struct rlimit limit = old;
-  limit.rlim_cur = 8192;
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
   const std::string filler(70000, 'x');
   host.startUrls = {"http://h/full.htm", "http://h/full.css"};
   net.Page("h:80/full.htm", Html("<p>" + filler + "</p><img src=1.gif><a href=2.htm>2</a>"));
   net.Page("h:80/full.css", "/*" + filler + "*/ p { background: url(3.gif) }", "text/css");
   for (const char* k : {"h:80/1.gif", "h:80/3.gif"}) net.Page(k, "GIF", "image/gif");
   net.Page("h:80/2.htm", Html("two"));
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  std::string log = Run();
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  std::string log;
+  {
+    FileSizeLimit full(8192);
+    log = Run();
+  }
   EXPECT_EQ(log, header + "http://h/full.htm(OK:Saved as[full.htm])\r\nhttp://h/full.htm(NG:Failed in saving to[full.htm])\r\n" +
                      "http://h/full.css(OK:Saved as[full.css])\r\nhttp://h/full.css(NG:Failed in saving to[full.css])\r\n" +
                      Summary(2, 2, 0, static_cast<long>(net.http["h:80/full.htm"].body.size() +

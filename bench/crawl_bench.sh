@@ -1,56 +1,114 @@
 #!/bin/bash
-# Crawl benchmark: trawlkit-cli against GNU Wget on a synthetic site served by nginx on
-# 127.0.0.1. Run by hand, never by CTest:
-#   [REPEAT=3] [TMPDIR=/dev/shm] bench/crawl_bench.sh BUILD_DIR [PAGES...]      (default pages: 1000 10000)
-# Prints files per second (fastest of REPEAT runs) and peak memory of both and their ratio.
+# Crawl benchmark, as a user runs the program: trawlkit-cli against GNU Wget on two synthetic
+# sites served by nginx on 127.0.0.1 — a tree whose pages link to their children, and one with
+# cross links between branches in every spelling — with Trawlkit's cache off and on, the cache
+# in its default place under a HOME on the disk. Run by hand, never by CTest:
+#   [REPEAT=3] [SITES="tree cross"] [CACHE_PREFILL=100000] bench/crawl_bench.sh BUILD_DIR [PAGES...]
+# (default pages: 1000 10000). Prints files per second (fastest of REPEAT runs), peak memory,
+# the ratio to Wget's files per second and how the time grows with ten times the pages.
+# CACHE_PREFILL=N starts every cache-on run with a cache that already holds N entries of earlier
+# runs (made by the build's cache_fill tool). TMPDIR chooses where the work folder (sites,
+# copies, HOME and its cache) lives; it must be on a disk, as a user's home is, not tmpfs.
 # Build trawlkit-cli with -DCMAKE_BUILD_TYPE=Release and without sanitizers for real figures.
 set -euo pipefail
 
 build=${1:?usage: crawl_bench.sh BUILD_DIR [PAGES...]}
 shift
-sizes=("${@:-1000 10000}")
+sizes=("$@")
 [ $# -eq 0 ] && sizes=(1000 10000)
 repeat=${REPEAT:-3}
+prefill=${CACHE_PREFILL:-0}
 here=$(dirname "$(realpath "$0")")
+py=/usr/bin/python3
 # shellcheck source=bench_lib.sh
 . "$here/bench_lib.sh"
 
-min() { /usr/bin/python3 -c "import sys; print(min(float(sys.argv[1]), float(sys.argv[2])))" "$1" "$2"; }
-max() { /usr/bin/python3 -c "import sys; print(max(int(float(sys.argv[1])), int(float(sys.argv[2]))))" "$1" "$2"; }
+if [ "$(stat -f -c %T "$work")" = tmpfs ]; then
+  echo "crawl_bench: $work is on tmpfs; set TMPDIR to a folder on the disk" >&2
+  exit 1
+fi
+fill=
+if [ "$prefill" -gt 0 ]; then
+  fill=$build/bench/cache_fill
+  [ -x "$fill" ] || fill=$build/cache_fill
+  [ -x "$fill" ] || { echo "crawl_bench: CACHE_PREFILL needs the build's cache_fill tool" >&2; exit 1; }
+fi
+
 count_files() { find "$1" -type f ! -name Trawlkit.txt | wc -l; }
+fastest() { $py -c "import sys; print(min(float(sys.argv[1]), float(sys.argv[2])))" "$1" "$2"; }
+largest() { $py -c "import sys; print(max(int(sys.argv[1]), int(sys.argv[2])))" "$1" "$2"; }
 
-printf "%-7s %-9s %8s %9s %10s %9s\n" pages tool files seconds files/s peak_MiB
-for pages in "${sizes[@]}"; do
-  site="$work/site$pages"
-  /usr/bin/python3 "$here/make_site.py" "$site" "$pages"
-  # nginx's workers drop root to an unprivileged user, who must be able to read the site.
-  chmod -R a+rX "$work"
-  start_nginx "$site"
-  url="http://127.0.0.1:$port/index.html"
+home="$work/home"
+cache="$home/.cache/trawlkit"
+results="$work/results"
+: > "$results"
 
-  # The machine is shared: each tool runs $repeat times, alternating, and its fastest run counts.
-  t_secs=1e9; w_secs=1e9; t_rss=0; w_rss=0
-  for _ in $(seq "$repeat"); do
-    rm -rf "$work/t$pages" "$work/w$pages" "$work/cache"
-    read -r secs rss < <(XDG_CACHE_HOME="$work/cache" measure "$work/t.time" \
-      "$cli" -q -u "$url" -d "$work/t$pages" -l 10 --server-tree --no-cache --no-confirm)
-    t_secs=$(min "$t_secs" "$secs"); t_rss=$(max "$t_rss" "$rss")
-    read -r secs rss < <(cd "$work" && measure "$work/w.time" wget -q -r -l inf -k -P "$work/w$pages" "$url")
-    w_secs=$(min "$w_secs" "$secs"); w_rss=$(max "$w_rss" "$rss")
+# One Trawlkit run with a fresh copy folder; the cache starts empty, or as CACHE_PREFILL says.
+run_trawlkit() {  # out cacheflag
+  rm -rf "$1" "$home"
+  mkdir -p "$home"
+  if [ "$2" = --cache ] && [ -n "$fill" ]; then "$fill" "$cache" "$prefill" >/dev/null; fi
+  HOME="$home" XDG_CACHE_HOME= measure "$work/t.time" \
+    "$cli" -q -u "$url" -d "$1" -l 10 --server-tree "$2" --no-confirm
+}
+
+for kind in ${SITES:-tree cross}; do
+  for pages in "${sizes[@]}"; do
+    site="$work/site-$kind-$pages"
+    mkdir -p "$site"
+    # nginx's workers drop root to an unprivileged user, who must be able to read the site.
+    chmod a+rx "$work"
+    # Started first: the cross site's absolute links name the server's own address.
+    start_nginx "$site"
+    $py "$here/make_site.py" "$site" "$pages" "$kind" "http://127.0.0.1:$port"
+    chmod -R a+rX "$site"
+    url="http://127.0.0.1:$port/index.html"
+
+    # The machine may be shared: the runs alternate, and each one's fastest counts.
+    declare -A secs=([off]=1e9 [on]=1e9 [wget]=1e9) rss=([off]=0 [on]=0 [wget]=0) files=()
+    for _ in $(seq "$repeat"); do
+      for mode in off on; do
+        flag=--no-cache; [ "$mode" = on ] && flag=--cache
+        read -r s r < <(run_trawlkit "$work/copy" "$flag")
+        secs[$mode]=$(fastest "${secs[$mode]}" "$s"); rss[$mode]=$(largest "${rss[$mode]}" "$r")
+        files[$mode]=$(count_files "$work/copy")
+      done
+      rm -rf "$work/wget"
+      read -r s r < <(cd "$work" && measure "$work/w.time" wget -q -r -l inf -k -P "$work/wget" "$url")
+      secs[wget]=$(fastest "${secs[wget]}" "$s"); rss[wget]=$(largest "${rss[wget]}" "$r")
+      files[wget]=$(count_files "$work/wget")
+    done
+    for tool in off on wget; do
+      echo "$kind $pages $tool ${files[$tool]} ${secs[$tool]} ${rss[$tool]}" >> "$results"
+    done
+    stop_nginx
+    rm -rf "$site" "$work/copy" "$work/wget" "$home"
+    unset secs rss files
   done
-  t_files=$(count_files "$work/t$pages")
-  w_files=$(count_files "$work/w$pages")
-
-  /usr/bin/python3 - "$pages" "$t_files" "$t_secs" "$t_rss" "$w_files" "$w_secs" "$w_rss" <<'PY'
-import sys
-pages, tf, ts, tr, wf, ws, wr = sys.argv[1:]
-tf, wf, ts, ws, tr, wr = int(tf), int(wf), float(ts), float(ws), int(tr), int(wr)
-trate, wrate = tf / max(ts, 1e-3), wf / max(ws, 1e-3)
-print("%-7s %-9s %8d %9.2f %10.1f %9.1f" % (pages, "trawlkit", tf, ts, trate, tr / 1024))
-print("%-7s %-9s %8d %9.2f %10.1f %9.1f" % (pages, "wget", wf, ws, wrate, wr / 1024))
-print("%-7s ratio files/s trawlkit/wget: %.2f" % (pages, trate / max(wrate, 1e-9)))
-PY
-  kill "$nginx_pid" 2>/dev/null; wait "$nginx_pid" 2>/dev/null || true
-  nginx_pid=
-  rm -rf "$work/t$pages" "$work/w$pages"
 done
+
+$py - "$results" "$prefill" <<'PY'
+import sys
+rows = [l.split() for l in open(sys.argv[1])]
+prefill = int(sys.argv[2])
+by = {(k, int(p), t): (int(f), float(s), int(r)) for k, p, t, f, s, r in rows}
+names = {"off": "cache off", "on": "cache on" + (" (%d held)" % prefill if prefill else ""), "wget": "wget -r -k"}
+print("%-6s %6s  %-22s %7s %8s %9s %9s %8s" % ("site", "pages", "run", "files", "seconds", "files/s",
+                                               "x wget", "peak MiB"))
+for (kind, pages, tool), (files, secs, rss) in by.items():
+    rate = files / max(secs, 1e-3)
+    wf, ws, _ = by[(kind, pages, "wget")]
+    ratio = rate / max(wf / max(ws, 1e-3), 1e-9)
+    print("%-6s %6d  %-22s %7d %8.2f %9.0f %9.2f %8.1f" % (kind, pages, names[tool], files, secs, rate,
+                                                           ratio, rss / 1024))
+for kind in sorted({k for k, _, _ in by}):
+    sizes = sorted({p for k, p, _ in by if k == kind})
+    for tool in ("off", "on"):
+        for small, big in zip(sizes, sizes[1:]):
+            a, b = by[(kind, small, tool)], by[(kind, big, tool)]
+            print("%-6s %s: %dx the pages in %.1fx the time" % (kind, names[tool], big // small, b[1] / max(a[1], 1e-3)))
+    for pages in sizes:
+        off, on = by[(kind, pages, "off")], by[(kind, pages, "on")]
+        print("%-6s %6d  the cache costs %+.0f%% of the cache-off run time" % (kind, pages,
+                                                                           100 * (on[1] - off[1]) / max(off[1], 1e-3)))
+PY

@@ -59,10 +59,13 @@ c_files=$(count_files "$work/c"); g_files=$(count_files "$work/g")
 rm -rf "$work/x"
 cancel=$("$gui" "$url" "$work/x" "${CANCEL_AFTER_MS:-1000}") || echo "warning: the cancelled run did not stop" >&2
 
-printf "%-6s %-6s %7s %8s %6s %9s %9s %6s %8s\n" site pages files cli_s wiz_s wiz/cli stall_ms drain_ms log_ok
-printf "%-6s %-6s %7s %8.3f %6.3f %9.2f %9s %6s %8s\n" "$kind" "$pages" "$g_files" "$c_secs" "$g_secs" \
+printf "%-6s %-6s %7s %8s %8s %8s %10s %9s %9s %7s\n" site pages files cli_s wiz_s wiz/cli wiz_gui_cpu stall_ms drain_ms log_ok
+printf "%-6s %-6s %7s %8.3f %8.3f %8.2f %10s %9s %9s %7s\n" "$kind" "$pages" "$g_files" "$c_secs" "$g_secs" \
   "$(/usr/bin/python3 -c "import sys; print(float(sys.argv[2]) / float(sys.argv[1]))" "$c_secs" "$g_secs")" \
-  "$(field stall_ms "$g_best")" "$(field drain_ms "$g_best")" "$(field log_same "$g_best")"
-echo "log box lines: $(field lines "$g_best")"
+  "$(field gui_cpu_s "$g_best")" "$(field stall_ms "$g_best")" "$(field drain_ms "$g_best")" "$(field log_same "$g_best")"
+echo "log box lines: $(field lines "$g_best"), one more batch appended in $(field append_ms "$g_best") ms; longest stall began $(field stall_at_ms "$g_best") ms into the run," \
+  "the GUI thread busy $(field stall_cpu_ms "$g_best") ms of it"
 echo "cancel after ${CANCEL_AFTER_MS:-1000} ms: worker ended $(field cancel_ms "$cancel") ms after OK," \
-  "window closed after $(field closed_ms "$cancel") ms, longest stall $(field stall_ms "$cancel") ms"
+  "window closed after $(field closed_ms "$cancel") ms," \
+  "longest stall $(field stall_ms "$cancel") ms at $(field stall_at_ms "$cancel") ms" \
+  "(busy $(field stall_cpu_ms "$cancel") ms)"

@@ -4,32 +4,6 @@
 
 namespace tk {
 
-void MarshallingHost::ClearLog() {
-  CallOnGui(m_context, [this] { m_gui.ClearLog(); });
-}
-
-void MarshallingHost::AppendLog(std::string_view text) {
-  CallOnGui(m_context, [this, text] { m_gui.AppendLog(text); });
-}
-
-void MarshallingHost::BeginFile(const std::string& url, const std::string& localName,
-                                const std::string& sizeText) {
-  CallOnGui(m_context, [&] { m_gui.BeginFile(url, localName, sizeText); });
-}
-
-void MarshallingHost::AddBytes(std::int64_t count) {
-  CallOnGui(m_context, [this, count] { m_gui.AddBytes(count); });
-}
-
-void MarshallingHost::ShowCounts(const RunCounters& counts) {
-  // A copy: the run's counters belong to the worker.
-  CallOnGui(m_context, [this, counts] { m_gui.ShowCounts(counts); });
-}
-
-void MarshallingHost::EndTransfers() {
-  CallOnGui(m_context, [this] { m_gui.EndTransfers(); });
-}
-
 OverwriteAnswer MarshallingHost::AskOverwrite(const std::string& localPath) {
   return CallOnGui(m_context, OverwriteAnswer::Skip, [&] { return m_gui.AskOverwrite(localPath); });
 }

@@ -36,18 +36,21 @@ PageRunHost::PageRunHost(QWidget& page, RunClock& clock, StartUrlSource startUrl
     : m_page(page), m_display(page, clock), m_startUrls(std::move(startUrls)), m_cancel(cancel) {}
 
 OverwriteAnswer PageRunHost::AskOverwrite(const std::string& localPath) {
+  Drain();
   if (m_cancel.load()) return OverwriteAnswer::Skip;
   COverwriteDlg dialog(localPath, m_page.window());
   return COverwriteDlg::AnswerFor(dialog.exec());
 }
 
 std::optional<Credentials> PageRunHost::AskPassword(const std::string& url, const std::string& host) {
+  Drain();
   if (m_cancel.load()) return std::nullopt;
   CPasswordDlg dialog(url, host, m_page.window());
   return dialog.Ask();
 }
 
 bool PageRunHost::AskHangUp() {
+  Drain();
   const auto answer = QMessageBox::warning(&m_page, QStringLiteral("ダイアルアップ切断"),
                                            QStringLiteral("切断してもいいですか?"),
                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);

@@ -1,7 +1,8 @@
 #pragma once
 // The GUI thread's side of the run host: the download page's display, the questions a run puts
 // to the user, and the start pages as the start page's list shows them. Each call runs on the
-// GUI thread; MarshallingHost brings the worker's calls here.
+// GUI thread: MarshallingHost brings the worker's questions here, and puts its display calls in
+// the host's feed, which Drain shows.
 #include <atomic>
 #include <functional>
 
@@ -36,6 +37,13 @@ class PageRunHost final : public RunHost {
   void AddBytes(std::int64_t count) override { m_display.AddBytes(count); }
   void ShowCounts(const RunCounters& counts) override { m_display.ShowCounts(counts); }
   void EndTransfers() override { m_display.EndTransfers(); }
+
+  // Where the worker's display calls wait to be shown.
+  DisplayFeed& Feed() { return m_feed; }
+  // Shows what the feed has gathered; `all` once the worker has ended, so nothing stays behind.
+  void Drain(bool all = false) { m_display.Show(m_feed.Take(all)); }
+
+  // Each question first brings the display up to the moment it is asked.
   // After a confirmed cancel the run must not create or empty a file: skip without asking.
   OverwriteAnswer AskOverwrite(const std::string& localPath) override;
   std::optional<Credentials> AskPassword(const std::string& url, const std::string& host) override;
@@ -47,6 +55,7 @@ class PageRunHost final : public RunHost {
  private:
   QWidget& m_page;
   ProgressDisplay m_display;
+  DisplayFeed m_feed;
   StartUrlSource m_startUrls;
   const std::atomic<bool>& m_cancel;
 };

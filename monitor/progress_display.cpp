@@ -51,7 +51,12 @@ void ProgressDisplay::AppendLog(std::string_view text) {
 
 void ProgressDisplay::BeginFile(const std::string& url, const std::string& localName,
                                 const std::string& sizeText) {
-  m_file.Begin(sizeText, m_clock.TickMs());
+  BeginFileAt(url, localName, sizeText, m_clock.TickMs());
+}
+
+void ProgressDisplay::BeginFileAt(const std::string& url, const std::string& localName, const std::string& sizeText,
+                                  std::uint32_t tick) {
+  m_file.Begin(sizeText, tick);
   SetText(m_source, FromUtf8(url) + QStringLiteral("から"));
   SetText(m_destination, FromUtf8(localName) + QStringLiteral("へ"));
   SetText(m_bytes, QString());
@@ -59,8 +64,9 @@ void ProgressDisplay::BeginFile(const std::string& url, const std::string& local
   if (m_bar) m_bar->setValue(0);
 }
 
-void ProgressDisplay::AddBytes(std::int64_t count) {
-  const std::uint32_t now = m_clock.TickMs();
+void ProgressDisplay::AddBytes(std::int64_t count) { AddBytesAt(count, m_clock.TickMs()); }
+
+void ProgressDisplay::AddBytesAt(std::int64_t count, std::uint32_t now) {
   m_file.Add(count);
   SetText(m_bytes, FromUtf8(m_file.ByteText()));
   // Empty during the first second, so the rate label simply keeps its empty text then.
@@ -77,6 +83,17 @@ void ProgressDisplay::EndTransfers() {
   SetText(m_bytes, QString());
   SetText(m_rate, QString());
   if (m_bar) m_bar->setValue(0);
+}
+
+void ProgressDisplay::Show(const DisplayUpdate& update) {
+  if (update.clearLog) ClearLog();
+  if (!update.log.empty()) AppendLog(update.log);
+  if (update.transfer == DisplayUpdate::Transfer::NewFile)
+    BeginFileAt(update.url, update.localName, update.sizeText, update.beginTick);
+  else if (update.transfer == DisplayUpdate::Transfer::Ended)
+    EndTransfers();
+  if (update.bytes != 0) AddBytesAt(update.bytes, update.bytesTick);
+  if (update.counts) ShowCounts(update.counters);
 }
 
 }  // namespace tk

@@ -47,15 +47,18 @@ CStep2Pg::CStep2Pg()
   m_animation.setObjectName(QStringLiteral("timer%1").arg(kAnimationTimerId));
   m_animation.setInterval(kAnimationPeriodMs);
   connect(&m_animation, &QTimer::timeout, this, &CStep2Pg::AnimationFrame);
+  m_drain.setInterval(kDrainPeriodMs);
+  connect(&m_drain, &QTimer::timeout, this, [this] { DrainDisplay(false); });
 }
 
 CStep2Pg::~CStep2Pg() {
   m_animation.stop();
+  m_drain.stop();
   if (!m_worker.IsRunning()) return;
   m_cancel.store(true);
   if (m_crawler) m_crawler->Interrupt();
-  // The worker's display calls wait on this thread, so it must go on serving them until the
-  // worker is out; the cancelled run ends within moments of the session's close.
+  // The worker's questions and start-page reads wait on this thread, so it must go on serving
+  // them until the worker is out; the cancelled run ends within moments of the session's close.
   while (m_worker.IsRunning()) {
     QEventLoop loop;
     QTimer::singleShot(CCancelWaitDlg::kPollPeriodMs / 10, &loop, &QEventLoop::quit);
@@ -157,9 +160,14 @@ void CStep2Pg::StartRun() {
   const QWidget* startPage = Sheet() ? Sheet()->Page(kStartPage) : nullptr;
   m_crawler.reset();
   m_pageHost = std::make_unique<PageRunHost>(*this, *m_clock, StartUrlsOf(startPage), m_cancel);
-  m_workerHost = std::make_unique<MarshallingHost>(*m_pageHost, this, m_cancel);
+  m_workerHost = std::make_unique<MarshallingHost>(*m_pageHost, m_pageHost->Feed(), *m_clock, this, m_cancel);
   m_crawler = std::make_unique<Crawler>(Project(), *m_workerHost, *m_backend, *m_clock, AgentName());
   m_worker.Start([crawler = m_crawler.get()] { crawler->RunDownload(); });
+  m_drain.start();
+}
+
+void CStep2Pg::DrainDisplay(bool all) {
+  if (m_pageHost) m_pageHost->Drain(all);
 }
 
 void CStep2Pg::AnimationFrame() {
@@ -180,6 +188,9 @@ void CStep2Pg::AnimationFrame() {
 
 void CStep2Pg::EndRunDisplay() {
   m_animation.stop();
+  // The worker has ended: the rest of its log and its last counters are shown now.
+  m_drain.stop();
+  DrainDisplay(true);
   if (m_truck) m_truck->hide();
   ShowIcon(kComputer, res::kIconComputer);
   m_worker.Reap();
@@ -242,6 +253,8 @@ void CStep2Pg::OnCancel() {
   CCancelWaitDlg wait([this] { return m_worker.IsRunning(); }, window());
   wait.exec();
   m_worker.Reap();
+  m_drain.stop();
+  DrainDisplay(true);
 }
 
 }  // namespace tk

@@ -38,6 +38,8 @@ class CStep2Pg : public CWizardPage {
   static constexpr int kOptionsSaveFirstBox = 1044;  // on the options page
   static constexpr int kAnimationTimerId = 20000;
   static constexpr int kAnimationPeriodMs = 20;
+  // How often the display catches up with the worker: the window lags the run by at most this.
+  static constexpr int kDrainPeriodMs = 40;
 
   CStep2Pg();
   // A page that goes while its worker runs (the application quitting around it) stops the run
@@ -60,6 +62,7 @@ class CStep2Pg : public CWizardPage {
   unsigned FrameCount() const { return m_frame; }
   const QLabel* Truck() const { return m_truck; }
   const QTimer& AnimationTimer() const { return m_animation; }
+  const QTimer& DrainTimer() const { return m_drain; }
 
   void OnSetActive() override;
   int OnWizardNext() override;
@@ -74,6 +77,7 @@ class CStep2Pg : public CWizardPage {
  private:
   void StartRun();
   void AnimationFrame();
+  void DrainDisplay(bool all);
   void EndRunDisplay();
   void ShowIcon(int control, int icon);
   bool SaveProjectAtFinish();
@@ -87,6 +91,7 @@ class CStep2Pg : public CWizardPage {
   QUrl m_startPageUrl;
   std::atomic<bool> m_cancel{false};
   QTimer m_animation;
+  QTimer m_drain;
   unsigned m_frame = 0;
   TruckPath m_path;
   QLabel* m_truck = nullptr;

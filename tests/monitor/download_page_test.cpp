@@ -46,6 +46,34 @@ TEST_F(DownloadPage, RunFillsTheLogAndCountersThenOffersFinish) {
   EXPECT_FALSE(Button(B::Back)->isEnabled());
 }
 
+// The worker runs ahead of the screen; however fast the lines come, the box ends holding every
+// one of them in order, and the counters their last values.
+TEST_F(DownloadPage, ALongFastRunLeavesEveryLogLineInTheBoxInOrder) {
+  std::string index = "<html>";
+  std::int64_t bytes = 0;
+  for (int i = 0; i < 400; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".txt";
+    SiteFile(name, std::string(static_cast<std::size_t>(i % 50), 'x'));
+    bytes += i % 50;
+    index += "<a href=\"" + name + "\">" + name + "</a>\n";
+  }
+  index += "</html>";
+  Project().StartUrls = {SiteFile("index.html", index)};
+  Project().LinkLayers = 1;
+  RunToEnd();
+  QString expected = QString::fromStdString(RunLog());
+  expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  const auto* box = page->Get<QPlainTextEdit>(1000);
+  EXPECT_EQ(box->toPlainText(), expected);
+  EXPECT_GT(box->blockCount(), 400);
+  RunCounters counts;
+  counts.FilesDownloaded = 401;
+  counts.BytesDownloaded = bytes + static_cast<std::int64_t>(index.size());
+  EXPECT_EQ(Text(1030), QString::fromStdString(FormatCounts(counts)));
+  EXPECT_EQ(Text(1028), QStringLiteral("ダウンロード終了"));
+  EXPECT_FALSE(page->DrainTimer().isActive());
+}
+
 // Where the painted runs of a label begin, left to right: runs are parted by at least `gap`
 // blank pixel columns, so the letters of one word or the digits of one number make one run.
 std::vector<int> InkStarts(QWidget* label, int gap = 8) {

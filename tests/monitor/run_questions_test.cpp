@@ -39,9 +39,21 @@ TEST_F(RunQuestions, OverwriteAnswersHoldForTheFileOrTheRestOfTheRun) {
       WriteFile(save / name, "old");
     }
     ModalAnswers answers;
-    for (const auto& a : run.answers) answers.Add(a);
+    std::vector<QString> boxAtQuestion;  // the log box as each question came up
+    for (const auto& a : run.answers)
+      answers.Add([&, a](QWidget* m) {
+        if (qobject_cast<Dlg*>(m)) boxAtQuestion.push_back(page->Get<QPlainTextEdit>(1000)->toPlainText());
+        return a(m);
+      });
     RunToEnd();
     EXPECT_EQ(answers.seen.size(), run.answers.size()) << run.kept;  // none after an "all"
+    // Each question about file k stops the worker before file k's line and shows file k-1's.
+    const auto lineOf = [](std::size_t k) { return QString::fromStdString(Project().StartUrls[k] + "("); };
+    for (std::size_t k = 0; k < boxAtQuestion.size(); ++k) {
+      if (k > 0) EXPECT_TRUE(boxAtQuestion[k].contains(lineOf(k - 1))) << run.kept << " question " << k;
+      EXPECT_FALSE(boxAtQuestion[k].contains(lineOf(k))) << run.kept << " question " << k;
+      if (k + 1 < 5) EXPECT_FALSE(boxAtQuestion[k].contains(lineOf(k + 1))) << run.kept << " question " << k;
+    }
     const std::string log = RunLog();
     for (int i = 0; i < 5; ++i) {
       const std::string name = "f" + std::to_string(i) + ".txt";

@@ -1,10 +1,12 @@
-// The worker's side of the run host and the waits around the worker: calls reach the page's
-// host on the GUI thread and bring their answers back; nothing blocks the GUI thread.
+// The worker's side of the run host and the waits around the worker: questions reach the page's
+// host on the GUI thread and bring their answers back, display calls never wait for it; nothing
+// blocks the GUI thread.
 #include <QTest>
 #include <QThread>
 
 #include "engine/recording_host.h"
 #include "monitor/cancel_wait_dialog.h"
+#include "monitor/display_feed.h"
 #include "monitor/marshalling_host.h"
 #include "monitor/overwrite_dialog.h"
 #include "monitor/worker_thread.h"
@@ -17,10 +19,6 @@ class GuiThreadHost : public RecordingHost {
  public:
   int offGui = 0;
   void Check() { offGui += QThread::currentThread() != qApp->thread(); }
-  void AppendLog(std::string_view t) override {
-    Check();
-    RecordingHost::AppendLog(t);
-  }
   OverwriteAnswer AskOverwrite(const std::string& p) override {
     Check();
     return RecordingHost::AskOverwrite(p);
@@ -35,19 +33,53 @@ class GuiThreadHost : public RecordingHost {
   }
 };
 
-TEST(MarshallingHost, WorkerCallsRunOnTheGuiThreadAndAnswerBack) {
+TEST(MarshallingHost, QuestionsRunOnTheGuiThreadDisplayCallsNeverWaitForIt) {
   GuiThreadHost gui;
   gui.startUrls = {"http://a/", "http://b/"};
   gui.overwriteAnswers = {OverwriteAnswer::OverwriteAll};
   QObject context;
   std::atomic<bool> cancel{false};
-  MarshallingHost host(gui, &context, cancel);
-  std::vector<std::string> urls;
-  OverwriteAnswer answer = OverwriteAnswer::Skip;
+  DisplayFeed feed;
+  SettableClock clock;
+  clock.tick = 5;
+  MarshallingHost host(gui, feed, clock, &context, cancel);
   WorkerThread worker;
   EXPECT_FALSE(worker.IsRunning());  // never started counts as ended
+
+  // The GUI thread does not serve events here: the display calls must return all the same.
+  RunCounters counts;
+  counts.FilesDownloaded = 3;
   worker.Start([&] {
+    host.ClearLog();
     host.AppendLog("line\r\n");
+    host.AppendLog("half\r");
+    host.BeginFile("http://h/a", "a", "10");
+    host.AddBytes(4);
+    clock.tick = 9;
+    host.AddBytes(3);
+    host.ShowCounts(counts);
+  });
+  for (int i = 0; i < 10000 && worker.IsRunning(); ++i) QThread::msleep(1);
+  ASSERT_FALSE(worker.IsRunning()) << "a display call waited for the GUI thread";
+  worker.Reap();
+  DisplayUpdate update = feed.Take();
+  EXPECT_TRUE(update.clearLog);
+  EXPECT_EQ(update.log, "line\r\nhalf");  // the CR waits for its LF
+  EXPECT_EQ(update.transfer, DisplayUpdate::Transfer::NewFile);
+  EXPECT_EQ(update.url, "http://h/a");
+  EXPECT_EQ(update.beginTick, 5u);
+  EXPECT_EQ(update.bytes, 7);
+  EXPECT_EQ(update.bytesTick, 9u);
+  EXPECT_EQ(update.counters.FilesDownloaded, 3);
+  host.AppendLog("\n");
+  EXPECT_EQ(feed.Take(true).log, "\r\n");
+  EXPECT_TRUE(feed.Take(true).Empty());
+  EXPECT_EQ(gui.box, "");
+
+  // Questions and the start pages wait for the GUI thread and bring its answers back.
+  std::vector<std::string> urls;
+  OverwriteAnswer answer = OverwriteAnswer::Skip;
+  worker.Start([&] {
     for (std::size_t i = 0; i < host.StartUrlCount(); ++i) urls.push_back(host.StartUrl(i));
     answer = host.AskOverwrite("a.html");
   });
@@ -55,13 +87,10 @@ TEST(MarshallingHost, WorkerCallsRunOnTheGuiThreadAndAnswerBack) {
   worker.Reap();
   EXPECT_EQ(urls, gui.startUrls);
   EXPECT_EQ(answer, OverwriteAnswer::OverwriteAll);
-  EXPECT_EQ(gui.box, "line\r\n");
   EXPECT_EQ(gui.offGui, 0);
 
   // From the GUI thread itself the calls run directly; a blocking call to oneself would hang.
-  host.AppendLog("x");
   EXPECT_EQ(host.StartUrl(1), "http://b/");
-  EXPECT_EQ(gui.box, "line\r\nx");
 }
 
 TEST(WorkerThread, ReapingNeverWaitsForARunningThread) {

@@ -4,8 +4,8 @@
 #include <QMessageBox>
 #include <QPointer>
 
-#include "monitor/overwrite_dialog.h"
-#include "monitor/password_dialog.h"
+#include "monitor/overwrite_dlg.h"
+#include "monitor/password_dlg.h"
 #include "resources/dialog_builder.h"
 #include "settings/project.h"
 

@@ -20,7 +20,7 @@
 #include <functional>
 #include <ostream>
 
-#include "monitor/step2_page.h"
+#include "monitor/step2_pg.h"
 #include "resources/dialog_template.h"
 #include "settings/project.h"
 #include "shell/plain_page.h"

@@ -4,8 +4,8 @@
 #include <QTest>
 
 #include "engine/inet_backend.h"
-#include "monitor/overwrite_dialog.h"
-#include "monitor/password_dialog.h"
+#include "monitor/overwrite_dlg.h"
+#include "monitor/password_dlg.h"
 #include "monitor_test_util.h"
 
 namespace tk::test {

@@ -12,7 +12,7 @@
 #include "page_test_util.h"
 #include "pages/add_type_dlg.h"
 #include "pages/file_type_tree.h"
-#include "pages/options_page.h"
+#include "pages/step1_pg.h"
 #include "settings/app_ini.h"
 #include "settings/ini_file.h"
 

@@ -1,4 +1,4 @@
-#include "monitor/overwrite_dialog.h"
+#include "monitor/overwrite_dlg.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "monitor/step2_page.h"
+#include "monitor/step2_pg.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -10,7 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "monitor/cancel_wait_dialog.h"
+#include "monitor/cancel_wait_dlg.h"
 #include "monitor/column_label.h"
 #include "monitor/marshalling_host.h"
 #include "monitor/page_run_host.h"

@@ -1,4 +1,4 @@
-#include "pages/start_page.h"
+#include "pages/start_pg.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -11,7 +11,7 @@
 #include "engine/default_save_dir.h"
 #include "engine/local_names.h"
 #include "engine/save_folder.h"
-#include "pages/options_page.h"
+#include "pages/step1_pg.h"
 #include "pages/project_input_dlg.h"
 #include "pages/url_input_dlg.h"
 #include "pages/url_list_box.h"

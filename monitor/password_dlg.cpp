@@ -1,4 +1,4 @@
-#include "monitor/password_dialog.h"
+#include "monitor/password_dlg.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -1,4 +1,4 @@
-#include "pages/options_page.h"
+#include "pages/step1_pg.h"
 
 #include <QCheckBox>
 #include <QFileDialog>

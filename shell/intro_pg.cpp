@@ -1,4 +1,4 @@
-#include "shell/intro_page.h"
+#include "shell/intro_pg.h"
 
 #include <QCheckBox>
 

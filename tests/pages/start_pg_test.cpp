@@ -12,8 +12,8 @@
 
 #include "page_test_util.h"
 #include "pages/file_type_tree.h"
-#include "pages/options_page.h"
-#include "pages/start_page.h"
+#include "pages/step1_pg.h"
+#include "pages/start_pg.h"
 #include "pages/url_list_box.h"
 #include "settings/ini_file.h"
 #include "shell/delete_button.h"

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "monitor/progress_display.h"
+#include "resources/utf8_text.h"
 
 namespace tk {
 

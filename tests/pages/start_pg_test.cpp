@@ -37,14 +37,6 @@ struct StartFixture : test::WizardFixture {
   explicit StartFixture(const std::string& project = "") : WizardFixture(kStartPage, project) {
     page = Page<CStartPg>(kStartPage);
   }
-  // Next with the given answer to a message, if one comes; the message's text.
-  QString Next(QMessageBox::StandardButton answer = QMessageBox::Ok) {
-    test::SeenMessage seen;
-    test::AnswerMessage(&seen, answer);
-    sheet->ButtonWidget(CTrawlSheet::Button::Next)->click();
-    test::ProcessPosted();
-    return seen.text;
-  }
   void Answer(const char* url) {
     page->SetUrlPrompt([url](QWidget*, std::string& out) {
       out = url;

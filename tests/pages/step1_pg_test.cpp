@@ -35,13 +35,6 @@ struct OptionsFixture : test::WizardFixture {
     page = Page<CStep1Pg>(kOptionsPage);
     tree = page->Tree();
   }
-  QString Next(QMessageBox::StandardButton answer = QMessageBox::Ok) {
-    test::SeenMessage seen;
-    test::AnswerMessage(&seen, answer);
-    sheet->ButtonWidget(CTrawlSheet::Button::Next)->click();
-    test::ProcessPosted();
-    return seen.text;
-  }
   QTreeWidgetItem* Category(const char* name) const {
     for (int i = 0; i < tree->Root()->childCount(); ++i)
       if (tree->Root()->child(i)->text(0) == QString::fromUtf8(name)) return tree->Root()->child(i);

@@ -8,11 +8,10 @@ target_link_libraries(trawlkit_gui PUBLIC trawlkit_core trawlkit_build Qt6::Widg
 # Texts come from the string table as UTF-8, never from implicit casts of char literals.
 target_compile_definitions(trawlkit_gui PUBLIC QT_NO_CAST_FROM_ASCII)
 
-foreach(dir resources shell pages monitor)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-    add_subdirectory(${dir})
-  endif()
-endforeach()
+add_subdirectory(resources)
+add_subdirectory(shell)
+add_subdirectory(pages)
+add_subdirectory(monitor)
 
 # The Qt headers dominate every GUI translation unit; compiling them once saves most of a build on
 # two cores.

@@ -1,7 +1,5 @@
-// libFuzzer target for the link scanner. Build with clang in a build folder of its own:
-//   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTRAWLKIT_FUZZ=ON
-//   cmake --build build-fuzz --target links_html_scanner_fuzzer
-//   build-fuzz/links/links_html_scanner_fuzzer -max_len=40000 tests/links/corpus
+// libFuzzer target for the link scanner (see CMakeLists.txt here for the build):
+//   build-fuzz/fuzz/fuzz_links_html_scanner -max_len=40000 fuzz/corpus/links_html_scanner
 // (point it at a scratch copy of the corpus to keep the repository's seeds small).
 #include <cstdio>
 #include <cstdlib>

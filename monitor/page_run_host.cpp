@@ -4,20 +4,15 @@
 #include <QMessageBox>
 #include <QPointer>
 
-#include "monitor/overwrite_dialog.h"
-#include "monitor/password_dialog.h"
-#include "resources/dialog_builder.h"
+#include "monitor/overwrite_dlg.h"
+#include "monitor/password_dlg.h"
+#include "pages/start_pg.h"
 #include "settings/project.h"
 
 namespace tk {
-namespace {
-
-constexpr int kStartUrlList = 1003;
-
-}  // namespace
 
 StartUrlSource StartUrlsOf(const QWidget* startPage) {
-  auto* list = startPage ? qobject_cast<QListWidget*>(res::FindControlWidget(startPage, kStartUrlList)) : nullptr;
+  QListWidget* list = CStartPg::UrlList(startPage);
   if (list && list->count() > 0) {
     // Guarded: the list belongs to the start page, which may be rebuilt or go before the run.
     QPointer<QListWidget> guarded(list);

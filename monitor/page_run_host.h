@@ -20,8 +20,8 @@ struct StartUrlSource {
   std::function<std::string(std::size_t)> url;
 };
 
-// The start page's own list (control 1003) when the sheet has built one with entries, otherwise
-// the project's start URLs.
+// The start page's own list when the sheet has built one with entries, otherwise the project's
+// start URLs.
 StartUrlSource StartUrlsOf(const QWidget* startPage);
 
 class PageRunHost final : public RunHost {

@@ -5,7 +5,9 @@
 #include <QProgressBar>
 #include <QTextCursor>
 
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
+#include "resources/utf8_text.h"
 
 namespace tk {
 namespace {
@@ -21,18 +23,14 @@ void SetText(QLabel* label, const QString& text) {
 
 }  // namespace
 
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 ProgressDisplay::ProgressDisplay(const QWidget& page, RunClock& clock)
-    : m_log(Find<QPlainTextEdit>(page, kLogBox)),
-      m_source(Find<QLabel>(page, kSource)),
-      m_destination(Find<QLabel>(page, kDestination)),
-      m_bytes(Find<QLabel>(page, kByteCount)),
-      m_rate(Find<QLabel>(page, kRate)),
-      m_bar(Find<QProgressBar>(page, kProgressBar)),
-      m_counters(Find<QLabel>(page, kCounters)),
+    : m_log(Find<QPlainTextEdit>(page, res::kDownloadLog)),
+      m_source(Find<QLabel>(page, res::kDownloadSource)),
+      m_destination(Find<QLabel>(page, res::kDownloadDestination)),
+      m_bytes(Find<QLabel>(page, res::kDownloadByteCount)),
+      m_rate(Find<QLabel>(page, res::kDownloadRate)),
+      m_bar(Find<QProgressBar>(page, res::kDownloadProgressBar)),
+      m_counters(Find<QLabel>(page, res::kDownloadCounters)),
       m_clock(clock) {}
 
 void ProgressDisplay::ClearLog() {

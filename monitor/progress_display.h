@@ -20,16 +20,7 @@ namespace tk {
 
 class ProgressDisplay {
  public:
-  // Control ids of the download page that the display writes to.
-  static constexpr int kLogBox = 1000;
-  static constexpr int kSource = 1028;
-  static constexpr int kDestination = 1032;
-  static constexpr int kByteCount = 1029;
-  static constexpr int kRate = 1031;
-  static constexpr int kProgressBar = 1026;
-  static constexpr int kCounters = 1030;
-
-  // `page` holds the controls above; `clock` gives the millisecond tick of the rate.
+  // `page` holds the download page's log, transfer and counter controls; `clock` gives the millisecond tick of the rate.
   ProgressDisplay(const QWidget& page, RunClock& clock);
 
   void ClearLog();
@@ -59,8 +50,5 @@ class ProgressDisplay {
   RunClock& m_clock;
   FileProgress m_file;
 };
-
-// UTF-8 from the engine to a control text.
-QString FromUtf8(std::string_view text);
 
 }  // namespace tk

@@ -5,7 +5,9 @@
 #include <QPushButton>
 
 #include "pages/file_type_tree.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_template.h"
+#include "resources/string_table.h"
 #include "settings/text.h"
 #include "shell/message_box.h"
 
@@ -37,12 +39,12 @@ CAddTypeDlg::CAddTypeDlg(CFileTypeTree* tree)
   }
   combo->setEditText(preset);
   combo->setFocus();
-  connect(m_controls.Get<QPushButton>(1), &QPushButton::clicked, this, &CAddTypeDlg::accept);
-  connect(m_controls.Get<QPushButton>(2), &QPushButton::clicked, this, &CAddTypeDlg::reject);
+  connect(m_controls.Get<QPushButton>(res::kIdOk), &QPushButton::clicked, this, &CAddTypeDlg::accept);
+  connect(m_controls.Get<QPushButton>(res::kIdCancel), &QPushButton::clicked, this, &CAddTypeDlg::reject);
 }
 
-QComboBox* CAddTypeDlg::CategoryCombo() const { return m_controls.Get<QComboBox>(1024); }
-QLineEdit* CAddTypeDlg::ExtensionEdit() const { return m_controls.Get<QLineEdit>(1025); }
+QComboBox* CAddTypeDlg::CategoryCombo() const { return m_controls.Get<QComboBox>(res::kAddTypeCategory); }
+QLineEdit* CAddTypeDlg::ExtensionEdit() const { return m_controls.Get<QLineEdit>(res::kAddTypeExtension); }
 
 bool CAddTypeDlg::ExtensionInUse(const std::string& dotted) const {
   QTreeWidgetItem* root = m_tree->Root();
@@ -58,19 +60,19 @@ void CAddTypeDlg::accept() {
   // multibyte UTF-8 character.
   m_category = CategoryCombo()->currentText().toStdString();
   m_extension = ExtensionEdit()->text().toStdString();
-  auto fail = [this](const std::string& message, QWidget* focus) {
+  auto fail = [this](std::string_view message, QWidget* focus) {
     ShowInputError(this, message);
     focus->setFocus();
   };
-  if (m_category.empty()) return fail("分類を入力してください！", CategoryCombo());
-  if (m_extension.empty()) return fail("拡張子を入力してください！", ExtensionEdit());
+  if (m_category.empty()) return fail(res::kTextEnterCategory, CategoryCombo());
+  if (m_extension.empty()) return fail(res::kTextEnterExtension, ExtensionEdit());
   if (m_category.find_first_of(kCategoryForbidden) != std::string::npos)
-    return fail("分類に「" + std::string(kCategoryForbidden) + "」使用禁止！", CategoryCombo());
+    return fail(res::FillIn(res::kTextCategoryForbidden, kCategoryForbidden), CategoryCombo());
   if (m_category.find_first_of(kCategoryIniForbidden) != std::string::npos)
-    return fail("分類に「" + std::string(kCategoryIniForbidden) + "」使用禁止！", CategoryCombo());
+    return fail(res::FillIn(res::kTextCategoryForbidden, kCategoryIniForbidden), CategoryCombo());
   if (m_extension.find_first_of(kExtensionForbidden) != std::string::npos)
-    return fail("拡張子に「" + std::string(kExtensionForbidden) + "」使用禁止！", ExtensionEdit());
-  if (ExtensionInUse("." + m_extension)) return fail("拡張子が既に使われています！", ExtensionEdit());
+    return fail(res::FillIn(res::kTextExtensionForbidden, kExtensionForbidden), ExtensionEdit());
+  if (ExtensionInUse("." + m_extension)) return fail(res::kTextExtensionInUse, ExtensionEdit());
   QDialog::accept();
 }
 

@@ -5,6 +5,8 @@
 
 #include "pages/add_type_dlg.h"
 #include "resources/images.h"
+#include "resources/string_table.h"
+#include "resources/utf8_text.h"
 #include "settings/app_ini.h"
 #include "settings/file_types.h"
 #include "settings/ini_file.h"
@@ -17,7 +19,6 @@ namespace {
 
 constexpr int kMarkRole = Qt::UserRole + 1;
 
-QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 std::string Text(const QTreeWidgetItem* item) { return item->text(0).toStdString(); }
 
 QIcon MarkIcon(int mark) {
@@ -85,7 +86,7 @@ void CFileTypeTree::UpdateTypeMarks(QTreeWidgetItem* item) {
 
 QTreeWidgetItem* CFileTypeTree::AddItem(QTreeWidgetItem* parent, const std::string& text, int mark) {
   auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
-  item->setText(0, Utf8(text));
+  item->setText(0, FromUtf8(text));
   item->setData(0, kMarkRole, mark);
   item->setIcon(0, MarkIcon(mark));
   return item;
@@ -193,9 +194,8 @@ void CFileTypeTree::DeleteType() {
   QTreeWidgetItem* parent = item ? item->parent() : nullptr;
   if (!parent) return;  // the root, or nothing selected
   const bool category = parent == Root();
-  const std::string question = (category ? "「" + Text(item) + "」と全ての拡張子を削除しますか？"
-                                         : "「" + Text(item) + "」を削除しますか？");
-  if (ShowMessage(this, question, "削除の確認", QMessageBox::Question,
+  const std::string question = res::FillIn(category ? res::kTextDeleteCategory : res::kTextDeleteType, Text(item));
+  if (ShowMessage(this, question, res::kTextDeleteCaption, QMessageBox::Question,
                   QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
     return;
   delete item;

@@ -16,8 +16,6 @@ enum TypeMark { kMarkNone = 0, kMarkPartial = 1, kMarkExcluded = 2 };
 class CFileTypeTree : public QTreeWidget {
   Q_OBJECT
  public:
-  static constexpr int kCmdAdd = 32774;
-  static constexpr int kCmdDelete = 32773;
   // Shows the add-type dialog; false when cancelled. Replaceable for tests.
   using AddPrompt = std::function<bool(CFileTypeTree* tree, std::string& category, std::string& ext)>;
 

@@ -8,15 +8,15 @@
 #include <filesystem>
 
 #include "pages/project_drop_combo.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_template.h"
+#include "resources/string_table.h"
 #include "settings/history.h"
 #include "settings/text.h"
 #include "shell/message_box.h"
 
 namespace tk {
 namespace {
-
-constexpr std::string_view kNotAProject = "プロジェクトファイルではありません！";
 
 QString OpenProjectFile(QWidget* owner) {
   return QFileDialog::getOpenFileName(owner, QString(), QString(), QStringLiteral("プロジェクト(*.tkp)"));
@@ -51,7 +51,7 @@ CProjectInputDlg::CProjectInputDlg(QWidget* owner)
     : QDialog(owner),
       m_controls(res::BuildDialog(*res::FindDialog(res::kDlgProjectInput), this,
                                   [this](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
-                                    if (spec.id != 1046) return nullptr;
+                                    if (spec.id != res::kProjectInputCombo) return nullptr;
                                     m_combo = new CProjectDropCombo(host);
                                     return m_combo;
                                   })),
@@ -61,15 +61,15 @@ CProjectInputDlg::CProjectInputDlg(QWidget* owner)
   m_combo->clear();
   for (const std::string& path : ProjectHistory().Entries()) m_combo->addItem(QString::fromStdString(path));
   m_combo->setEditText(QString());
-  connect(m_controls.Get<QPushButton>(1), &QPushButton::clicked, this, &CProjectInputDlg::accept);
-  connect(m_controls.Get<QPushButton>(2), &QPushButton::clicked, this, &CProjectInputDlg::reject);
-  connect(m_controls.Get<QPushButton>(1047), &QPushButton::clicked, this, &CProjectInputDlg::Browse);
+  connect(m_controls.Get<QPushButton>(res::kIdOk), &QPushButton::clicked, this, &CProjectInputDlg::accept);
+  connect(m_controls.Get<QPushButton>(res::kIdCancel), &QPushButton::clicked, this, &CProjectInputDlg::reject);
+  connect(m_controls.Get<QPushButton>(res::kProjectInputBrowse), &QPushButton::clicked, this, &CProjectInputDlg::Browse);
 }
 
 void CProjectInputDlg::accept() {
   const std::string path = m_combo->currentText().toStdString();
   if (!HasProjectExtension(path)) {
-    ShowInputError(this, kNotAProject);
+    ShowInputError(this, res::kTextNotAProject);
     return;
   }
   // A name that finds nothing, or finds a folder, keeps the dialog open without a word.
@@ -83,7 +83,7 @@ void CProjectInputDlg::Browse() {
   const QString chosen = m_openFile(this);
   if (chosen.isEmpty()) return;
   if (!HasProjectExtension(chosen.toStdString())) {
-    ShowInputError(this, kNotAProject);
+    ShowInputError(this, res::kTextNotAProject);
     return;
   }
   m_combo->setEditText(chosen);

@@ -4,7 +4,9 @@
 
 #include "pages/url_drop_combo.h"
 #include "pages/url_service.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_template.h"
+#include "resources/string_table.h"
 #include "settings/history.h"
 #include "shell/message_box.h"
 
@@ -14,7 +16,7 @@ CUrlInputDlg::CUrlInputDlg(QWidget* owner, bool https)
     : QDialog(owner),
       m_controls(res::BuildDialog(*res::FindDialog(res::kDlgUrlInput), this,
                                   [this](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
-                                    if (spec.id != 1000) return nullptr;
+                                    if (spec.id != res::kUrlInputCombo) return nullptr;
                                     m_combo = new CUrlDropCombo(host);
                                     return m_combo;
                                   })),
@@ -26,14 +28,14 @@ CUrlInputDlg::CUrlInputDlg(QWidget* owner, bool https)
   for (const std::string& url : UrlHistory().Entries()) m_combo->addItem(QString::fromStdString(url));
   m_combo->setEditText(QString());
   m_combo->setFocus();
-  connect(m_controls.Get<QPushButton>(1), &QPushButton::clicked, this, &CUrlInputDlg::accept);
-  connect(m_controls.Get<QPushButton>(2), &QPushButton::clicked, this, &CUrlInputDlg::reject);
+  connect(m_controls.Get<QPushButton>(res::kIdOk), &QPushButton::clicked, this, &CUrlInputDlg::accept);
+  connect(m_controls.Get<QPushButton>(res::kIdCancel), &QPushButton::clicked, this, &CUrlInputDlg::reject);
 }
 
 void CUrlInputDlg::accept() {
   m_url = m_combo->currentText().toStdString();
   if (GetUrlService(m_url, m_https) == UrlService::None) {
-    ShowInputError(this, "有効なURL(HTTP/FTP)ファイルを入力してください！");
+    ShowInputError(this, res::kTextEnterUrl);
     m_combo->setFocus();
     return;
   }

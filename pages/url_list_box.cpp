@@ -12,7 +12,9 @@
 
 #include "pages/url_input_dlg.h"
 #include "pages/url_service.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
+#include "resources/utf8_text.h"
 #include "settings/history.h"
 #include "settings/text.h"
 #include "shell/delete_button.h"
@@ -54,7 +56,7 @@ void CUrlListBox::DeleteSelectedUrls() {
   if (!rows.empty()) {
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) delete takeItem(*it);
     if (auto* button = qobject_cast<CDeleteButton*>(
-            parentWidget() ? res::FindControlWidget(parentWidget(), 1005) : nullptr))
+            parentWidget() ? res::FindControlWidget(parentWidget(), res::kStartDelete) : nullptr))
       button->StartAnimation();
   }
   UpdateHorizontalExtent();
@@ -109,7 +111,7 @@ void CUrlListBox::BeginDragFromPress() {
 Qt::DropAction CUrlListBox::StartTrashDrag() {
   if (selectedItems().isEmpty()) return Qt::IgnoreAction;
   auto* data = new QMimeData;
-  data->setText(QString::fromUtf8(kTrashMarker.data(), static_cast<qsizetype>(kTrashMarker.size())));
+  data->setText(FromUtf8(kTrashMarker));
   QDrag drag(this);
   drag.setMimeData(data);
   const Qt::DropAction result = drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);

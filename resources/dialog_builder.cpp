@@ -15,6 +15,7 @@
 
 #include "resources/images.h"
 #include "resources/up_down.h"
+#include "resources/utf8_text.h"
 #include "settings/text.h"
 
 namespace tk::res {
@@ -22,9 +23,7 @@ namespace {
 
 constexpr int kIconPixels = 32;
 
-QString Text(const ControlSpec& spec) {
-  return QString::fromUtf8(spec.text.data(), static_cast<qsizetype>(spec.text.size()));
-}
+QString Text(const ControlSpec& spec) { return FromUtf8(spec.text); }
 
 QWidget* MakeLabel(const ControlSpec& spec, QWidget* host) {
   auto* label = new QLabel(Text(spec), host);
@@ -156,8 +155,7 @@ BuiltDialog BuildDialog(const DialogTemplate& dlg, QWidget* host, const ControlF
   BuiltDialog built{DialogUnits(font)};
   const DialogUnits& units = built.m_units;
   host->setFixedSize(units.Size(dlg.cx, dlg.cy));
-  if (host->isWindow()) host->setWindowTitle(QString::fromUtf8(dlg.caption.data(),
-                                                               static_cast<qsizetype>(dlg.caption.size())));
+  if (host->isWindow()) host->setWindowTitle(FromUtf8(dlg.caption));
 
   QButtonGroup* radios = nullptr;
   QWidget* previous = nullptr;

@@ -1,4 +1,5 @@
 // Layouts of the download page and the dialogs a run shows: overwrite question, cancel wait.
+#include "resources/control_ids.h"
 #include "resources/dialog_tables.h"
 
 namespace tk::res {
@@ -7,21 +8,21 @@ const DialogTemplate& DownloadDialog() {
   static const DialogTemplate dlg{
       kDlgDownload, 331, 211, "Trawlkitダウンロード", DialogFace::ShellDlg, 8,
       {
-          {1006, ControlKind::Icon, 21, 10, 20, 20, "", kStyleNone, 149},
-          {1007, ControlKind::Icon, 279, 10, 20, 20, "", kStyleNone, 148},
-          {1000, ControlKind::Edit, 3, 40, 324, 100, "",
+          {kDownloadComputer, ControlKind::Icon, 21, 10, 20, 20, "", kStyleNone, 149},
+          {kDownloadGlobe, ControlKind::Icon, 279, 10, 20, 20, "", kStyleNone, 148},
+          {kDownloadLog, ControlKind::Edit, 3, 40, 324, 100, "",
            kMultiLine | kReadOnly | kVScroll | kHScroll | kTabStop},
-          {1028, ControlKind::Label, 3, 140, 309, 8, "", kNoPrefix},
-          {1032, ControlKind::Label, 3, 149, 180, 8, "", kNoPrefix},
-          {1029, ControlKind::Label, 189, 149, 75, 8, "", kNoPrefix},
-          {1031, ControlKind::Label, 276, 151, 48, 8, "", kNoPrefix},
-          {1026, ControlKind::ProgressBar, 3, 160, 324, 10, ""},
-          {1035, ControlKind::Label, 3, 175, 321, 8,
+          {kDownloadSource, ControlKind::Label, 3, 140, 309, 8, "", kNoPrefix},
+          {kDownloadDestination, ControlKind::Label, 3, 149, 180, 8, "", kNoPrefix},
+          {kDownloadByteCount, ControlKind::Label, 189, 149, 75, 8, "", kNoPrefix},
+          {kDownloadRate, ControlKind::Label, 276, 151, 48, 8, "", kNoPrefix},
+          {kDownloadProgressBar, ControlKind::ProgressBar, 3, 160, 324, 10, ""},
+          {kDownloadCountersHeading, ControlKind::Label, 3, 175, 321, 8,
            "ダウンロード済み：\u3000\tファイル\t\tエラー\t\tスキップ\t\t\tバイト", kNoPrefix},
-          {1030, ControlKind::Label, 3, 188, 321, 8, "", kNoPrefix},
-          {1037, ControlKind::CheckBox, 3, 199, 66, 10, "プロジェクト保存", kTabStop},
+          {kDownloadCounters, ControlKind::Label, 3, 188, 321, 8, "", kNoPrefix},
+          {kDownloadSaveProject, ControlKind::CheckBox, 3, 199, 66, 10, "プロジェクト保存", kTabStop},
           // Shown once the run is over: opens the first start page's copy in the browser.
-          {1038, ControlKind::PushButton, 257, 197, 70, 13, "コピーを開く", kTabStop},
+          {kDownloadOpenCopy, ControlKind::PushButton, 257, 197, 70, 13, "コピーを開く", kTabStop},
       }};
   return dlg;
 }
@@ -31,12 +32,12 @@ const DialogTemplate& OverwriteDialog() {
   static const DialogTemplate dlg{
       kDlgOverwrite, 219, 59, "ファイル確認", DialogFace::PGothic, 9,
       {
-          {1029, ControlKind::DefPushButton, 3, 40, 50, 14, "上書き(&O)", kTabStop},
-          {1030, ControlKind::PushButton, 111, 40, 50, 14, "スキップ(&S)", kTabStop},
-          {1031, ControlKind::DefPushButton, 57, 40, 50, 14, "全て上書き(&A)", kTabStop},
-          {1033, ControlKind::PushButton, 165, 40, 50, 14, "全てスキップ(&K)", kTabStop},
+          {kOverwriteOne, ControlKind::DefPushButton, 3, 40, 50, 14, "上書き(&O)", kTabStop},
+          {kOverwriteSkip, ControlKind::PushButton, 111, 40, 50, 14, "スキップ(&S)", kTabStop},
+          {kOverwriteAll, ControlKind::DefPushButton, 57, 40, 50, 14, "全て上書き(&A)", kTabStop},
+          {kOverwriteSkipAll, ControlKind::PushButton, 165, 40, 50, 14, "全てスキップ(&K)", kTabStop},
           {kNoId, ControlKind::Icon, 9, 10, 20, 20, "", kStyleNone, 172},
-          {1034, ControlKind::Label, 33, 13, 180, 8, "", kNoPrefix},
+          {kOverwritePath, ControlKind::Label, 33, 13, 180, 8, "", kNoPrefix},
           {kNoId, ControlKind::Label, 33, 22, 183, 8, "既に存在しています。上書きしますか？"},
       }};
   return dlg;

@@ -1,4 +1,5 @@
 // Layouts of the setup pages and their dialogs: start page, options page, URL input, add type.
+#include "resources/control_ids.h"
 #include "resources/dialog_tables.h"
 
 namespace tk::res {
@@ -7,18 +8,18 @@ const DialogTemplate& StartDialog() {
   static const DialogTemplate dlg{
       kDlgStart, 331, 211, "Trawlkitスタート", DialogFace::ShellDlg, 8,
       {
-          {113, ControlKind::Label, 3, 12, 282, 8,
+          {kStartListLabel, ControlKind::Label, 3, 12, 282, 8,
            "スタートページリスト(URL)（ブラウザーからハイパリンックのドラッグも可能）："},
-          {1003, ControlKind::ListBox, 3, 23, 294, 110, "",
+          {kStartUrlList, ControlKind::ListBox, 3, 23, 294, 110, "",
            kSorted | kMultiSelect | kVScroll | kHScroll | kTabStop},
-          {1007, ControlKind::IconButton, 303, 23, 24, 25, "", kTabStop, 151},
-          {1004, ControlKind::IconButton, 303, 67, 24, 25, "追加", kTabStop, 142},
-          {1005, ControlKind::IconButton, 303, 108, 24, 25, "削除", kTabStop, 136},
+          {kStartOpenProject, ControlKind::IconButton, 303, 23, 24, 25, "", kTabStop, 151},
+          {kStartAdd, ControlKind::IconButton, 303, 67, 24, 25, "追加", kTabStop, 142},
+          {kStartDelete, ControlKind::IconButton, 303, 108, 24, 25, "削除", kTabStop, 136},
           // Under the list it governs, above the save folder's controls.
-          {1050, ControlKind::CheckBox, 3, 137, 200, 10, "HTTPSのページも取得する", kTabStop},
-          {112, ControlKind::Label, 6, 152, 153, 8, "ファイル保存ディレクトリ："},
-          {1002, ControlKind::PushButton, 303, 147, 24, 15, "参照", kTabStop},
-          {1001, ControlKind::Edit, 3, 168, 324, 12, "", kAutoHScroll | kTabStop},
+          {kStartHttps, ControlKind::CheckBox, 3, 137, 200, 10, "HTTPSのページも取得する", kTabStop},
+          {kStartFolderLabel, ControlKind::Label, 6, 152, 153, 8, "ファイル保存ディレクトリ："},
+          {kStartBrowse, ControlKind::PushButton, 303, 147, 24, 15, "参照", kTabStop},
+          {kStartSaveDir, ControlKind::Edit, 3, 168, 324, 12, "", kAutoHScroll | kTabStop},
           {kNoId, ControlKind::Label, 16, 196, 309, 10,
            "スタートページリスト、ファイル保存ディレクトリを設定し、次へ進んでください", kRight},
       }};
@@ -29,31 +30,31 @@ const DialogTemplate& OptionsDialog() {
   static const DialogTemplate dlg{
       kDlgOptions, 331, 211, "Trawlkitオプション設定", DialogFace::ShellDlg, 8,
       {
-          {1003, ControlKind::ListBox, 3, 3, 321, 35, "", kSorted | kVScroll | kTabStop},
+          {kOptionsUrlList, ControlKind::ListBox, 3, 3, 321, 35, "", kSorted | kVScroll | kTabStop},
           {kNoId, ControlKind::Label, 3, 41, 9, 8, "を"},
-          {1000, ControlKind::Edit, 15, 39, 240, 10, "", kReadOnly | kAutoHScroll | kTabStop},
+          {kOptionsSaveDir, ControlKind::Edit, 15, 39, 240, 10, "", kReadOnly | kAutoHScroll | kTabStop},
           {kNoId, ControlKind::Label, 260, 41, 66, 8, "にダウンロードします"},
           {kNoId, ControlKind::GroupBox, 3, 56, 105, 134, "除外ファイルタイプ"},
-          {1013, ControlKind::TreeView, 9, 68, 97, 102, "", kTreeLines | kTabStop},
-          {32774, ControlKind::PushButton, 9, 172, 42, 15, "追加", kTabStop},
-          {32773, ControlKind::PushButton, 63, 172, 42, 15, "削除", kTabStop},
+          {kOptionsTypeTree, ControlKind::TreeView, 9, 68, 97, 102, "", kTreeLines | kTabStop},
+          {kOptionsAddType, ControlKind::PushButton, 9, 172, 42, 15, "追加", kTabStop},
+          {kOptionsDeleteType, ControlKind::PushButton, 63, 172, 42, 15, "削除", kTabStop},
           {kNoId, ControlKind::GroupBox, 114, 56, 213, 25, "リンクブラウス"},
-          {1014, ControlKind::RadioButton, 117, 67, 87, 10, "スタートページのみ", kGroup | kTabStop},
-          {1015, ControlKind::RadioButton, 213, 67, 66, 10, "スタートページと"},
+          {kOptionsStartOnly, ControlKind::RadioButton, 117, 67, 87, 10, "スタートページのみ", kGroup | kTabStop},
+          {kOptionsLayers, ControlKind::RadioButton, 213, 67, 66, 10, "スタートページと"},
           // Wide enough for "10" beside its arrows at any font size the layout scales with.
-          {1017, ControlKind::Edit, 279, 67, 28, 10, "", kTabStop},
-          {1018, ControlKind::UpDown, 296, 67, 11, 11, "", kBuddyInt | kArrowKeys | kRight},
+          {kOptionsLayerField, ControlKind::Edit, 279, 67, 28, 10, "", kTabStop},
+          {kOptionsLayerSpin, ControlKind::UpDown, 296, 67, 11, 11, "", kBuddyInt | kArrowKeys | kRight},
           {kNoId, ControlKind::Label, 309, 68, 10, 8, "層"},
           {kNoId, ControlKind::GroupBox, 114, 86, 213, 25, "リンクページサイト"},
-          {1019, ControlKind::RadioButton, 117, 96, 90, 10, "スタートページと同じ", kGroup | kTabStop},
-          {1020, ControlKind::RadioButton, 213, 97, 90, 10, "すべてのサイト"},
+          {kOptionsSameSite, ControlKind::RadioButton, 117, 96, 90, 10, "スタートページと同じ", kGroup | kTabStop},
+          {kOptionsAllSites, ControlKind::RadioButton, 213, 97, 90, 10, "すべてのサイト"},
           {kNoId, ControlKind::GroupBox, 114, 112, 213, 26, "ファイル保存方法"},
-          {1016, ControlKind::RadioButton, 117, 125, 69, 10, "同一ディレクトリ", kGroup | kTabStop},
-          {1021, ControlKind::RadioButton, 213, 125, 106, 10, "サーバーディレクトリ構成保持"},
-          {1024, ControlKind::CheckBox, 117, 147, 205, 8,
+          {kOptionsFlat, ControlKind::RadioButton, 117, 125, 69, 10, "同一ディレクトリ", kGroup | kTabStop},
+          {kOptionsServerDirs, ControlKind::RadioButton, 213, 125, 106, 10, "サーバーディレクトリ構成保持"},
+          {kOptionsCache, ControlKind::CheckBox, 117, 147, 205, 8,
            "キャッシュ使用(オンの時前回中断されたダウンロードを継続)", kGroup | kTabStop},
-          {1023, ControlKind::CheckBox, 117, 159, 81, 8, "ファイル上書き確認", kTabStop},
-          {1044, ControlKind::CheckBox, 117, 171, 141, 10, "プロジェクト保存してからダウンロード",
+          {kOptionsConfirm, ControlKind::CheckBox, 117, 159, 81, 8, "ファイル上書き確認", kTabStop},
+          {kOptionsSaveFirst, ControlKind::CheckBox, 117, 171, 141, 10, "プロジェクト保存してからダウンロード",
            kTabStop},
           {kNoId, ControlKind::Label, 16, 196, 309, 10,
            "ダウンロードオプションを設定し、次へ進んでください", kRight},
@@ -65,10 +66,10 @@ const DialogTemplate& UrlInputDialog() {
   static const DialogTemplate dlg{
       kDlgUrlInput, 222, 69, "URL入力", DialogFace::PGothic, 9,
       {
-          {111, ControlKind::Label, 3, 6, 213, 7, "URL（ブラウザーからハイパリンックのドラッグも可能）："},
-          {1000, ControlKind::ComboBox, 3, 22, 216, 58, "", kEditable | kAutoHScroll | kTabStop},
-          {1, ControlKind::DefPushButton, 24, 45, 50, 14, "OK", kTabStop},
-          {2, ControlKind::PushButton, 141, 45, 50, 14, "ｷｬﾝｾﾙ", kTabStop},
+          {kUrlInputLabel, ControlKind::Label, 3, 6, 213, 7, "URL（ブラウザーからハイパリンックのドラッグも可能）："},
+          {kUrlInputCombo, ControlKind::ComboBox, 3, 22, 216, 58, "", kEditable | kAutoHScroll | kTabStop},
+          {kIdOk, ControlKind::DefPushButton, 24, 45, 50, 14, "OK", kTabStop},
+          {kIdCancel, ControlKind::PushButton, 141, 45, 50, 14, "ｷｬﾝｾﾙ", kTabStop},
       }};
   return dlg;
 }
@@ -78,11 +79,11 @@ const DialogTemplate& AddTypeDialog() {
       kDlgAddType, 126, 82, "除外ファイルタイプ追加", DialogFace::PGothic, 9,
       {
           {kNoId, ControlKind::Label, 3, 2, 18, 8, "分類"},
-          {1024, ControlKind::ComboBox, 3, 13, 120, 50, "", kEditable | kAutoHScroll | kVScroll | kTabStop},
+          {kAddTypeCategory, ControlKind::ComboBox, 3, 13, 120, 50, "", kEditable | kAutoHScroll | kVScroll | kTabStop},
           {kNoId, ControlKind::Label, 3, 38, 120, 8, "拡張子(「.」を除く)"},
-          {1025, ControlKind::Edit, 3, 50, 120, 10, "", kAutoHScroll | kTabStop},
-          {1, ControlKind::DefPushButton, 3, 65, 50, 14, "OK", kTabStop},
-          {2, ControlKind::PushButton, 69, 65, 50, 14, "ｷｬﾝｾﾙ", kTabStop},
+          {kAddTypeExtension, ControlKind::Edit, 3, 50, 120, 10, "", kAutoHScroll | kTabStop},
+          {kIdOk, ControlKind::DefPushButton, 3, 65, 50, 14, "OK", kTabStop},
+          {kIdCancel, ControlKind::PushButton, 69, 65, 50, 14, "ｷｬﾝｾﾙ", kTabStop},
       }};
   return dlg;
 }

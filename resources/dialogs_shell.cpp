@@ -1,4 +1,5 @@
 // Layouts of the shell's own dialogs: the About box, the intro page, the project input dialog.
+#include "resources/control_ids.h"
 #include "resources/dialog_tables.h"
 
 namespace tk::res {
@@ -8,9 +9,9 @@ const DialogTemplate& AboutDialog() {
       kDlgAbout, 235, 85, "Trawlkitのﾊﾞｰｼﾞｮﾝ情報", DialogFace::PGothic, 9,
       {
           {kNoId, ControlKind::Icon, 11, 17, 20, 20, "", kStyleNone, 128},
-          {1048, ControlKind::Label, 40, 10, 119, 8, "Trawlkit(Ver.)", kNoPrefix},
-          {1049, ControlKind::Label, 40, 25, 119, 8, "Copyright", kStyleNone},
-          {1, ControlKind::DefPushButton, 178, 7, 50, 14, "OK", kGroup | kTabStop},
+          {kAboutVersion, ControlKind::Label, 40, 10, 119, 8, "Trawlkit(Ver.)", kNoPrefix},
+          {kAboutCopyright, ControlKind::Label, 40, 25, 119, 8, "Copyright", kStyleNone},
+          {kIdOk, ControlKind::DefPushButton, 178, 7, 50, 14, "OK", kGroup | kTabStop},
       }};
   return dlg;
 }
@@ -32,7 +33,7 @@ const DialogTemplate& IntroDialog() {
           {kNoId, ControlKind::Icon, 21, 55, 20, 20, "", kStyleNone, 128},
           {kNoId, ControlKind::Label, 72, 107, 189, 8,
            "このウィザード風ダウンローダーで悩みを解消してください！"},
-          {1040, ControlKind::CheckBox, 117, 180, 84, 10, "次回から表示しない", kTabStop},
+          {kIntroHideCheck, ControlKind::CheckBox, 117, 180, 84, 10, "次回から表示しない", kTabStop},
           {kNoId, ControlKind::Label, 16, 196, 309, 8, "準備ができたら、次へ進んでください", kCentre},
       }};
   return dlg;
@@ -42,12 +43,12 @@ const DialogTemplate& ProjectInputDialog() {
   static const DialogTemplate dlg{
       kDlgProjectInput, 222, 69, "TKP入力", DialogFace::PGothic, 9,
       {
-          {111, ControlKind::Label, 3, 6, 213, 7, "TKP（エクスプローラからのドラッグも可能）："},
-          {1046, ControlKind::ComboBox, 3, 22, 192, 58, "",
+          {kProjectInputLabel, ControlKind::Label, 3, 6, 213, 7, "TKP（エクスプローラからのドラッグも可能）："},
+          {kProjectInputCombo, ControlKind::ComboBox, 3, 22, 192, 58, "",
            kEditable | kAutoHScroll | kVScroll | kAcceptFiles | kTabStop},
-          {1047, ControlKind::PushButton, 198, 22, 21, 12, "参照", kTabStop},
-          {1, ControlKind::DefPushButton, 24, 45, 50, 14, "OK", kTabStop},
-          {2, ControlKind::PushButton, 141, 45, 50, 14, "ｷｬﾝｾﾙ", kTabStop},
+          {kProjectInputBrowse, ControlKind::PushButton, 198, 22, 21, 12, "参照", kTabStop},
+          {kIdOk, ControlKind::DefPushButton, 24, 45, 50, 14, "OK", kTabStop},
+          {kIdCancel, ControlKind::PushButton, 141, 45, 50, 14, "ｷｬﾝｾﾙ", kTabStop},
       }};
   return dlg;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The program's string table: user-visible texts that code looks up by number.
+#include <string>
 #include <string_view>
 
 namespace tk::res {
@@ -9,11 +10,31 @@ inline constexpr int kIdsProductName = 102;  // sheet caption, first part of eve
 inline constexpr int kIdsStartWord = 103;
 inline constexpr int kIdsOptionsWord = 104;
 inline constexpr int kIdsDownloadWord = 105;
-inline constexpr int kIdsFirstString = 101;
 inline constexpr int kIdsHttpsTip = 121;    // tooltip of the start page's HTTPS box
-inline constexpr int kIdsLastString = 121;
 
 // The UTF-8 text of a string id; empty for an id the table does not hold, as a failed load is.
 std::string_view LoadString(int id);
+
+// The texts of the wizard's message boxes, by name. "%s" stands for the value FillIn puts there.
+inline constexpr std::string_view kTextInputError = "入力エラー";  // caption of every input error
+inline constexpr std::string_view kTextAddStartUrl = "スタートページリスト(URL)を追加してください！";
+inline constexpr std::string_view kTextSaveDirFailed = "ファイル保存ディレクトリ作成失敗！";
+inline constexpr std::string_view kTextCreateSaveDir = "ディレクトリ「%s」が存在していません。\n作成してもいいですか？";
+inline constexpr std::string_view kTextCreateSaveDirCaption = "ディレクトリ作成";
+inline constexpr std::string_view kTextLayersOutOfRange = "リンク層数を「10」以内にしてください！";
+inline constexpr std::string_view kTextNotAProject = "プロジェクトファイルではありません！";
+inline constexpr std::string_view kTextProjectNotSaved = "プロジェクトファイル「%s」を保存できません！";
+inline constexpr std::string_view kTextEnterUrl = "有効なURL(HTTP/FTP)ファイルを入力してください！";
+inline constexpr std::string_view kTextEnterCategory = "分類を入力してください！";
+inline constexpr std::string_view kTextEnterExtension = "拡張子を入力してください！";
+inline constexpr std::string_view kTextCategoryForbidden = "分類に「%s」使用禁止！";
+inline constexpr std::string_view kTextExtensionForbidden = "拡張子に「%s」使用禁止！";
+inline constexpr std::string_view kTextExtensionInUse = "拡張子が既に使われています！";
+inline constexpr std::string_view kTextDeleteCategory = "「%s」と全ての拡張子を削除しますか？";
+inline constexpr std::string_view kTextDeleteType = "「%s」を削除しますか？";
+inline constexpr std::string_view kTextDeleteCaption = "削除の確認";
+
+// `text` with its first "%s" replaced by `value`, taken as it stands ("%" in `value` included).
+std::string FillIn(std::string_view text, std::string_view value);
 
 }  // namespace tk::res

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/version_info.h"
 
@@ -39,21 +40,21 @@ CAboutBox::CAboutBox(QWidget* owner)
   std::string versionLine, copyrightLine;
   GetVersionStrings(&res::ProgramVersion(), versionLine, copyrightLine);
   // Set also when empty: the layout's placeholder texts are never shown.
-  if (auto* label = m_controls.Get<QLabel>(1048)) label->setText(QString::fromStdString(versionLine));
-  if (auto* label = m_controls.Get<QLabel>(1049)) label->setText(QString::fromStdString(copyrightLine));
-  if (auto* ok = m_controls.Get<QPushButton>(1)) {
+  if (auto* label = m_controls.Get<QLabel>(res::kAboutVersion)) label->setText(QString::fromStdString(versionLine));
+  if (auto* label = m_controls.Get<QLabel>(res::kAboutCopyright)) label->setText(QString::fromStdString(copyrightLine));
+  if (auto* ok = m_controls.Get<QPushButton>(res::kIdOk)) {
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     ok->setFocus();
   }
 }
 
 QString CAboutBox::VersionLine() const {
-  auto* label = m_controls.Get<QLabel>(1048);
+  auto* label = m_controls.Get<QLabel>(res::kAboutVersion);
   return label ? label->text() : QString();
 }
 
 QString CAboutBox::CopyrightLine() const {
-  auto* label = m_controls.Get<QLabel>(1049);
+  auto* label = m_controls.Get<QLabel>(res::kAboutCopyright);
   return label ? label->text() : QString();
 }
 

@@ -1,14 +1,12 @@
 #include "shell/message_box.h"
+#include "resources/string_table.h"
+#include "resources/utf8_text.h"
 
 #include <QLabel>
 #include <QLayout>
 
 namespace tk {
 namespace {
-
-QString Utf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Breaks its text only where the text has a line break. Qt wraps a long message to half the
 // screen's width and, past a limit, anywhere at all, which splits Japanese inside a word
@@ -38,14 +36,14 @@ class WholeLinesBox : public QMessageBox {
 
 QMessageBox::StandardButton ShowMessage(QWidget* owner, std::string_view text, std::string_view caption,
                                         QMessageBox::Icon icon, QMessageBox::StandardButtons buttons) {
-  WholeLinesBox box(icon, Utf8(caption), Utf8(text), buttons, owner);
+  WholeLinesBox box(icon, FromUtf8(caption), FromUtf8(text), buttons, owner);
   // Texts like "%s" paths are shown as they are, never as rich text.
   box.setTextFormat(Qt::PlainText);
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 void ShowInputError(QWidget* owner, std::string_view text) {
-  ShowMessage(owner, text, kInputErrorCaption, QMessageBox::Critical);
+  ShowMessage(owner, text, res::kTextInputError, QMessageBox::Critical);
 }
 
 }  // namespace tk

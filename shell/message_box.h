@@ -7,9 +7,6 @@
 
 namespace tk {
 
-// The caption of every input error.
-inline constexpr std::string_view kInputErrorCaption = "入力エラー";
-
 // Shows a modal box owned by `owner` and returns the button pressed (QMessageBox::Ok, Cancel...).
 QMessageBox::StandardButton ShowMessage(QWidget* owner, std::string_view text, std::string_view caption,
                                         QMessageBox::Icon icon,

@@ -2,10 +2,10 @@
 // here or from their own stand-ins (CPlainPage).
 #include "shell/sheet_pages.h"
 
-#include "monitor/step2_page.h"
-#include "pages/options_page.h"
-#include "pages/start_page.h"
-#include "shell/intro_page.h"
+#include "monitor/step2_pg.h"
+#include "pages/step1_pg.h"
+#include "pages/start_pg.h"
+#include "shell/intro_pg.h"
 
 namespace tk {
 

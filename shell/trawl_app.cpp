@@ -6,7 +6,7 @@
 
 #include "settings/history.h"
 #include "settings/project.h"
-#include "shell/intro_page.h"
+#include "shell/intro_pg.h"
 #include "shell/sheet_pages.h"
 #include "shell/trawl_sheet.h"
 

@@ -14,22 +14,16 @@
 #include "resources/dialog_units.h"
 #include "resources/images.h"
 #include "resources/string_table.h"
+#include "resources/utf8_text.h"
 #include "settings/project.h"
 #include "shell/about_box.h"
 #include "shell/wizard_page.h"
 
 namespace tk {
-namespace {
-
-QString Utf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 CTrawlSheet::CTrawlSheet(SheetPages pages, int firstPage, QWidget* owner)
     : QDialog(owner), m_pages(std::move(pages)), m_firstPage(firstPage) {
-  setWindowTitle(Utf8(res::LoadString(res::kIdsProductName)));
+  setWindowTitle(FromUtf8(res::LoadString(res::kIdsProductName)));
   setWindowIcon(res::LoadIcon(res::kIconProduct));
   // The title bar gets a minimise button; the "?" button of dialogs has no use here.
   setWindowFlags((windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) &
@@ -122,7 +116,7 @@ void CTrawlSheet::BuildWindowMenu() {
   const std::string_view about = res::LoadString(res::kIdsAboutEntry);
   if (!about.empty()) {
     m_windowMenu->addSeparator();
-    m_about = addCommand(Utf8(about), kCmdAbout, nullptr);
+    m_about = addCommand(FromUtf8(about), kCmdAbout, nullptr);
   }
   m_menuButton->setMenu(m_windowMenu);
   auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);

@@ -369,13 +369,5 @@ TEST_F(HttpTest, ProxyFromTheEnvironment) {
             std::string::npos);
 }
 
-TEST_F(HttpTest, ConnectionStateNeverReportsAModem) {
-  auto state = QueryConnectionState();
-  ASSERT_TRUE(state);
-  EXPECT_NE(*state, kConnectionModem);
-  EXPECT_EQ(*state & kConnectionModem, 0u);
-  EXPECT_FALSE(HangUp());
-}
-
 }  // namespace
 }  // namespace tk::inet

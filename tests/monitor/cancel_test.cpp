@@ -1,6 +1,6 @@
 // Cancelling a run from the wizard: refused, confirmed during a slow body, the page going away
 // while its worker runs, and Close after the run acting as Finish.
-#include "monitor/cancel_wait_dialog.h"
+#include "monitor/cancel_wait_dlg.h"
 #include "monitor_test_util.h"
 
 namespace tk::test {

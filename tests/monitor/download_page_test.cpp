@@ -18,8 +18,8 @@ TEST_F(DownloadPage, RunFillsTheLogAndCountersThenOffersFinish) {
   Enter();
   EXPECT_EQ(Button(B::Finish)->text(), QStringLiteral("完了"));
   EXPECT_TRUE(sheet->windowTitle().endsWith(QStringLiteral(")ダウンロード")));
-  const QWidget* globe = page->Control(CStep2Pg::kGlobe);
-  const QWidget* computer = page->Control(CStep2Pg::kComputer);
+  const QWidget* globe = page->Control(res::kDownloadGlobe);
+  const QWidget* computer = page->Control(res::kDownloadComputer);
   EXPECT_EQ(page->Path().startX, globe->x() - 47);
   EXPECT_EQ(page->Path().endX, computer->x() + computer->width() + 7);
   ASSERT_TRUE(WaitForEnd());
@@ -95,7 +95,7 @@ TEST_F(DownloadPage, EachCounterStandsUnderItsHeading) {
   RunToEnd();
   SettableClock clock;
   ProgressDisplay display(*page, clock);
-  const std::vector<int> heading = InkStarts(page->Get<QLabel>(CStep2Pg::kCountersHeading));
+  const std::vector<int> heading = InkStarts(page->Get<QLabel>(res::kDownloadCountersHeading));
   ASSERT_EQ(heading.size(), 5u);  // the caption, then files, errors, skipped, bytes
   const std::int64_t rows[][4] = {{4, 1, 0, 3000}, {10000, 0, 0, 77473499}, {123456, 7890, 12, 9876543210}};
   for (const auto& row : rows) {
@@ -124,7 +124,7 @@ TEST_F(DownloadPage, OnceTheRunIsOverTheCopyOpensFromItsFirstStartPage) {
     return true;
   });
   Enter();
-  auto* button = page->Get<QPushButton>(CStep2Pg::kOpenCopyButton);
+  auto* button = page->Get<QPushButton>(res::kDownloadOpenCopy);
   ASSERT_NE(button, nullptr);
   EXPECT_EQ(button->text(), QStringLiteral("コピーを開く"));
   ASSERT_TRUE(page->IsRunning());
@@ -143,7 +143,7 @@ TEST_F(DownloadPage, OnceTheRunIsOverTheCopyOpensFromItsFirstStartPage) {
 TEST_F(DownloadPage, ARunThatSavedNoStartPageOffersNoCopyToOpen) {
   Project().StartUrls = {Url("/missing.html")};
   RunToEnd();
-  EXPECT_FALSE(page->Get<QPushButton>(CStep2Pg::kOpenCopyButton)->isVisible());
+  EXPECT_FALSE(page->Get<QPushButton>(res::kDownloadOpenCopy)->isVisible());
   EXPECT_TRUE(page->StartPageUrl().isEmpty());
 }
 
@@ -189,7 +189,7 @@ TEST_F(DownloadPage, ProjectSavedBeforeTheRunLeavesNothingToSaveAtFinish) {
   Project().StartUrls = {SiteFile("a.txt", "a")};
   MakeSheet();
   sheet->SetActivePage(kOptionsPage);
-  sheet->Page(kOptionsPage)->Get<QCheckBox>(CStep2Pg::kOptionsSaveFirstBox)->setChecked(true);
+  sheet->Page(kOptionsPage)->Get<QCheckBox>(res::kOptionsSaveFirst)->setChecked(true);
   RunToEnd();
   EXPECT_FALSE(SaveBox()->isChecked());
   EXPECT_FALSE(SaveBox()->isVisible());

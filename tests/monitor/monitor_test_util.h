@@ -20,7 +20,8 @@
 #include <functional>
 #include <ostream>
 
-#include "monitor/step2_page.h"
+#include "monitor/step2_pg.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "settings/project.h"
 #include "shell/plain_page.h"
@@ -161,7 +162,7 @@ class PageFixture : public ::testing::Test {
   }
   QString Text(int id) const { return page->Get<QLabel>(id)->text(); }
   std::string RunLog() const { return ReadFile(save / "Trawlkit.txt"); }
-  QCheckBox* SaveBox() const { return page->Get<QCheckBox>(CStep2Pg::kSaveProjectBox); }
+  QCheckBox* SaveBox() const { return page->Get<QCheckBox>(res::kDownloadSaveProject); }
   QPushButton* Button(B which) const { return sheet->ButtonWidget(which); }
 
   ScopedConfigHome config;

@@ -4,8 +4,8 @@
 #include <QTest>
 
 #include "engine/inet_backend.h"
-#include "monitor/overwrite_dialog.h"
-#include "monitor/password_dialog.h"
+#include "monitor/overwrite_dlg.h"
+#include "monitor/password_dlg.h"
 #include "monitor_test_util.h"
 
 namespace tk::test {
@@ -25,9 +25,10 @@ TEST_F(RunQuestions, OverwriteAnswersHoldForTheFileOrTheRestOfTheRun) {
     std::string kept;  // per file: n = new content, o = old content kept
     int confirmAfter;
   } runs[] = {
-      {{ClickControl<Dlg>(Dlg::kOverwrite), ClickControl<Dlg>(Dlg::kSkip), escape, ClickControl<Dlg>(Dlg::kOverwriteAll)},
+      {{ClickControl<Dlg>(res::kOverwriteOne), ClickControl<Dlg>(res::kOverwriteSkip), escape,
+        ClickControl<Dlg>(res::kOverwriteAll)},
        "noonn", 0},
-      {{ClickControl<Dlg>(Dlg::kSkip), ClickControl<Dlg>(Dlg::kSkipAll)}, "ooooo", -1},
+      {{ClickControl<Dlg>(res::kOverwriteSkip), ClickControl<Dlg>(res::kOverwriteSkipAll)}, "ooooo", -1},
   };
   for (const auto& run : runs) {
     sheet.reset();

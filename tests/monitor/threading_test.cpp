@@ -5,10 +5,10 @@
 #include <QThread>
 
 #include "engine/recording_host.h"
-#include "monitor/cancel_wait_dialog.h"
+#include "monitor/cancel_wait_dlg.h"
 #include "monitor/display_feed.h"
 #include "monitor/marshalling_host.h"
-#include "monitor/overwrite_dialog.h"
+#include "monitor/overwrite_dlg.h"
 #include "monitor/worker_thread.h"
 #include "monitor_test_util.h"
 

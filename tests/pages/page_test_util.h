@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPushButton>
 
 #include <cstdlib>
 #include <memory>
@@ -86,6 +87,14 @@ struct WizardFixture {
   template <class T>
   T* Page(int index) const {
     return qobject_cast<T*>(sheet->Page(index));
+  }
+  // Next with the given answer to a message, if one comes; the message's text.
+  QString Next(QMessageBox::StandardButton answer = QMessageBox::Ok) {
+    SeenMessage seen;
+    AnswerMessage(&seen, answer);
+    sheet->ButtonWidget(CTrawlSheet::Button::Next)->click();
+    ProcessPosted();
+    return seen.text;
   }
 };
 

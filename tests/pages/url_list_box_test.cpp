@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "page_test_util.h"
-#include "pages/start_page.h"
+#include "pages/start_pg.h"
 #include "pages/url_drop_combo.h"
 #include "pages/url_input_dlg.h"
 #include "pages/url_list_box.h"

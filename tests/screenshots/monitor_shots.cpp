@@ -10,11 +10,11 @@
 #include <mutex>
 
 #include "engine/inet_backend.h"
-#include "monitor/cancel_wait_dialog.h"
-#include "monitor/overwrite_dialog.h"
-#include "monitor/password_dialog.h"
+#include "monitor/cancel_wait_dlg.h"
+#include "monitor/overwrite_dlg.h"
+#include "monitor/password_dlg.h"
 #include "monitor/progress_display.h"
-#include "monitor/step2_page.h"
+#include "monitor/step2_pg.h"
 #include "resources/dialog_template.h"
 #include "settings/project.h"
 #include "shell/plain_page.h"

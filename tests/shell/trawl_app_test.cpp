@@ -12,7 +12,7 @@
 #include "settings/history.h"
 #include "settings/ini_file.h"
 #include "settings/project.h"
-#include "shell/intro_page.h"
+#include "shell/intro_pg.h"
 #include "shell/qt_translations.h"
 #include "shell/trawl_app.h"
 #include "shell/trawl_sheet.h"

@@ -14,8 +14,6 @@ void LoadHideIntro();
 class CIntroPg : public CWizardPage {
   Q_OBJECT
  public:
-  static constexpr int kCheckId = 1040;
-
   CIntroPg();
   void OnSetActive() override;
 

@@ -12,7 +12,7 @@
 #include "page_test_util.h"
 #include "pages/add_type_dlg.h"
 #include "pages/file_type_tree.h"
-#include "pages/options_page.h"
+#include "pages/step1_pg.h"
 #include "settings/app_ini.h"
 #include "settings/ini_file.h"
 
@@ -34,13 +34,6 @@ struct OptionsFixture : test::WizardFixture {
     test::ProcessPosted();
     page = Page<CStep1Pg>(kOptionsPage);
     tree = page->Tree();
-  }
-  QString Next(QMessageBox::StandardButton answer = QMessageBox::Ok) {
-    test::SeenMessage seen;
-    test::AnswerMessage(&seen, answer);
-    sheet->ButtonWidget(CTrawlSheet::Button::Next)->click();
-    test::ProcessPosted();
-    return seen.text;
   }
   QTreeWidgetItem* Category(const char* name) const {
     for (int i = 0; i < tree->Root()->childCount(); ++i)

@@ -36,6 +36,11 @@ class CStep1Pg : public CWizardPage {
   QCheckBox* Check(int id) const;
   void SetSavePrompt(SavePrompt prompt) { m_savePrompt = std::move(prompt); }
 
+  // "プロジェクト保存してからダウンロード" on `page`, a page built from the options layout (this
+  // class, or a stand-in holding the same layout): the project is saved on Next, before the run.
+  // False before the page is built.
+  static bool SavesBeforeRun(const QWidget* page);
+
  protected:
   void OnCreate() override;
   res::ControlFactory Factory() override;

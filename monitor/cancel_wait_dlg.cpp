@@ -1,4 +1,4 @@
-#include "monitor/cancel_wait_dialog.h"
+#include "monitor/cancel_wait_dlg.h"
 
 #include <QCloseEvent>
 

@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QListWidget;
 
 namespace tk {
 
@@ -38,6 +39,9 @@ class CStartPg : public CWizardPage {
   QLineEdit* FolderField() const;
   // "HTTPSのページも取得する": whether https URLs may be listed and fetched.
   QCheckBox* HttpsBox() const;
+  // The start-URL list of `page`, a page built from the start layout (this class, or a stand-in
+  // holding the same layout); nullptr before the page is built.
+  static QListWidget* UrlList(const QWidget* page);
 
   void SetUrlPrompt(UrlPrompt prompt) { m_urlPrompt = std::move(prompt); }
   void SetProjectPrompt(ProjectPrompt prompt) { m_projectPrompt = std::move(prompt); }

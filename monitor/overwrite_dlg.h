@@ -11,13 +11,6 @@ namespace tk {
 class COverwriteDlg : public QDialog {
   Q_OBJECT
  public:
-  // Each button ends the dialog with its own control id as the result.
-  static constexpr int kOverwrite = 1029;
-  static constexpr int kSkip = 1030;
-  static constexpr int kOverwriteAll = 1031;
-  static constexpr int kSkipAll = 1033;
-  static constexpr int kPathText = 1034;
-
   // `localPath` as the run uses it (relative to the save folder). Without an owner the wizard,
   // the application's main window, owns the dialog.
   explicit COverwriteDlg(const std::string& localPath, QWidget* owner = nullptr);

@@ -1,7 +1,8 @@
-#include "shell/intro_page.h"
+#include "shell/intro_pg.h"
 
 #include <QCheckBox>
 
+#include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "settings/app_ini.h"
 #include "settings/ini_file.h"
@@ -25,7 +26,7 @@ void CIntroPg::OnCreate() {
     connect(box, &QCheckBox::clicked, this, &CIntroPg::OnCheckClicked);
 }
 
-QCheckBox* CIntroPg::CheckBox() const { return Get<QCheckBox>(kCheckId); }
+QCheckBox* CIntroPg::CheckBox() const { return Get<QCheckBox>(res::kIntroHideCheck); }
 
 void CIntroPg::OnSetActive() {
   // Back is never offered here, not even when the page was reached with Back.

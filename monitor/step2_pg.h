@@ -30,12 +30,6 @@ class PageRunHost;
 class CStep2Pg : public CWizardPage {
   Q_OBJECT
  public:
-  static constexpr int kComputer = 1006;
-  static constexpr int kGlobe = 1007;
-  static constexpr int kSaveProjectBox = 1037;
-  static constexpr int kOpenCopyButton = 1038;
-  static constexpr int kCountersHeading = 1035;
-  static constexpr int kOptionsSaveFirstBox = 1044;  // on the options page
   static constexpr int kAnimationTimerId = 20000;
   static constexpr int kAnimationPeriodMs = 20;
   // How often the display catches up with the worker: the window lags the run by at most this.

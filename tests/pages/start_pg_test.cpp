@@ -12,8 +12,8 @@
 
 #include "page_test_util.h"
 #include "pages/file_type_tree.h"
-#include "pages/options_page.h"
-#include "pages/start_page.h"
+#include "pages/step1_pg.h"
+#include "pages/start_pg.h"
 #include "pages/url_list_box.h"
 #include "settings/ini_file.h"
 #include "shell/delete_button.h"
@@ -36,14 +36,6 @@ struct StartFixture : test::WizardFixture {
   CStartPg* page;
   explicit StartFixture(const std::string& project = "") : WizardFixture(kStartPage, project) {
     page = Page<CStartPg>(kStartPage);
-  }
-  // Next with the given answer to a message, if one comes; the message's text.
-  QString Next(QMessageBox::StandardButton answer = QMessageBox::Ok) {
-    test::SeenMessage seen;
-    test::AnswerMessage(&seen, answer);
-    sheet->ButtonWidget(CTrawlSheet::Button::Next)->click();
-    test::ProcessPosted();
-    return seen.text;
   }
   void Answer(const char* url) {
     page->SetUrlPrompt([url](QWidget*, std::string& out) {

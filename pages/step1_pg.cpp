@@ -1,4 +1,4 @@
-#include "pages/options_page.h"
+#include "pages/step1_pg.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -11,20 +11,17 @@
 
 #include "pages/file_type_tree.h"
 #include "pages/project_input_dlg.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/string_table.h"
 #include "resources/up_down.h"
+#include "resources/utf8_text.h"
 #include "settings/project.h"
 #include "shell/message_box.h"
 #include "shell/trawl_sheet.h"
 
 namespace tk {
 namespace {
-
-constexpr int kList = 1003, kSaveDir = 1000, kTree = 1013, kAdd = 32774, kDelete = 32773;
-constexpr int kStartOnly = 1014, kLayers = 1015, kLayerField = 1017, kSpin = 1018;
-constexpr int kSameSite = 1019, kAllSites = 1020, kFlat = 1016, kServerDirs = 1021;
-constexpr int kCache = 1024, kConfirm = 1023, kSaveFirst = 1044;
 
 bool AskSavePath(QWidget* owner, const std::string& folder, const std::string& name, std::string& path) {
   QFileDialog dialog(owner);
@@ -48,31 +45,35 @@ CStep1Pg::CStep1Pg() : CWizardPage(res::kDlgOptions), m_savePrompt(AskSavePath) 
 
 res::ControlFactory CStep1Pg::Factory() {
   return [](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
-    return spec.id == kTree ? new CFileTypeTree(host) : nullptr;
+    return spec.id == res::kOptionsTypeTree ? new CFileTypeTree(host) : nullptr;
   };
 }
 
-CFileTypeTree* CStep1Pg::Tree() const { return Get<CFileTypeTree>(kTree); }
-QLineEdit* CStep1Pg::LayersField() const { return Get<QLineEdit>(kLayerField); }
+CFileTypeTree* CStep1Pg::Tree() const { return Get<CFileTypeTree>(res::kOptionsTypeTree); }
+QLineEdit* CStep1Pg::LayersField() const { return Get<QLineEdit>(res::kOptionsLayerField); }
 QRadioButton* CStep1Pg::Radio(int id) const { return Get<QRadioButton>(id); }
 QCheckBox* CStep1Pg::Check(int id) const { return Get<QCheckBox>(id); }
 
+bool CStep1Pg::SavesBeforeRun(const QWidget* page) {
+  const auto* box = page ? qobject_cast<QCheckBox*>(res::FindControlWidget(page, res::kOptionsSaveFirst)) : nullptr;
+  return box && box->isChecked();
+}
+
 void CStep1Pg::OnCreate() {
-  Get<res::UpDownControl>(kSpin)->SetRange(0, 10);
-  const std::pair<int, int> tips[] = {{kStartOnly, 112}, {kLayers, 113}, {kFlat, 116},   {kSameSite, 114},
-                                      {kAllSites, 115},  {kServerDirs, 117}, {kConfirm, 118}, {kCache, 111},
-                                      {kSaveFirst, 119}, {kDelete, 110},  {kAdd, 109}};
-  for (const auto& [id, text] : tips) {
-    const std::string_view tip = res::LoadString(text);
-    Control(id)->setToolTip(QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size())));
-  }
-  connect(Radio(kStartOnly), &QRadioButton::clicked, this, [this] {
+  Get<res::UpDownControl>(res::kOptionsLayerSpin)->SetRange(0, 10);
+  const std::pair<int, int> tips[] = {
+      {res::kOptionsStartOnly, 112}, {res::kOptionsLayers, 113},      {res::kOptionsFlat, 116},
+      {res::kOptionsSameSite, 114},  {res::kOptionsAllSites, 115},    {res::kOptionsServerDirs, 117},
+      {res::kOptionsConfirm, 118},   {res::kOptionsCache, 111},       {res::kOptionsSaveFirst, 119},
+      {res::kOptionsDeleteType, 110}, {res::kOptionsAddType, 109}};
+  for (const auto& [id, text] : tips) Control(id)->setToolTip(FromUtf8(res::LoadString(text)));
+  connect(Radio(res::kOptionsStartOnly), &QRadioButton::clicked, this, [this] {
     LayersField()->setText(QStringLiteral("0"));
     LayersField()->setEnabled(false);
   });
-  connect(Radio(kLayers), &QRadioButton::clicked, this, [this] { LayersField()->setEnabled(true); });
-  connect(Get<QPushButton>(kAdd), &QPushButton::clicked, Tree(), &CFileTypeTree::AddType);
-  connect(Get<QPushButton>(kDelete), &QPushButton::clicked, Tree(), &CFileTypeTree::DeleteType);
+  connect(Radio(res::kOptionsLayers), &QRadioButton::clicked, this, [this] { LayersField()->setEnabled(true); });
+  connect(Get<QPushButton>(res::kOptionsAddType), &QPushButton::clicked, Tree(), &CFileTypeTree::AddType);
+  connect(Get<QPushButton>(res::kOptionsDeleteType), &QPushButton::clicked, Tree(), &CFileTypeTree::DeleteType);
   Refresh();
 }
 
@@ -81,19 +82,19 @@ void CStep1Pg::Refresh() {
   const ProjectSettings& p = Project();
   Tree()->FillTypeTree();
   LayersField()->setText(QString::number(p.LinkLayers));
-  Check(kConfirm)->setChecked(p.ConfirmOverwrite != 0);
-  Check(kCache)->setChecked(p.UseCache != 0);
-  Radio(p.SameSiteOnly ? kSameSite : kAllSites)->setChecked(true);
-  Radio(p.SaveFlat ? kFlat : kServerDirs)->setChecked(true);
-  Radio(p.LinkLayers ? kLayers : kStartOnly)->setChecked(true);
+  Check(res::kOptionsConfirm)->setChecked(p.ConfirmOverwrite != 0);
+  Check(res::kOptionsCache)->setChecked(p.UseCache != 0);
+  Radio(p.SameSiteOnly ? res::kOptionsSameSite : res::kOptionsAllSites)->setChecked(true);
+  Radio(p.SaveFlat ? res::kOptionsFlat : res::kOptionsServerDirs)->setChecked(true);
+  Radio(p.LinkLayers ? res::kOptionsLayers : res::kOptionsStartOnly)->setChecked(true);
   LayersField()->setEnabled(p.LinkLayers != 0);
 }
 
 void CStep1Pg::OnSetActive() {
   Sheet()->SetWizardButtons(kWizBack | kWizNext);
   Sheet()->SetCaption(QString::fromStdString(MakeCaption(res::LoadString(res::kIdsOptionsWord))));
-  Get<QLineEdit>(kSaveDir)->setText(QString::fromStdString(Project().SaveDir));
-  auto* list = Get<QListWidget>(kList);
+  Get<QLineEdit>(res::kOptionsSaveDir)->setText(QString::fromStdString(Project().SaveDir));
+  auto* list = Get<QListWidget>(res::kOptionsUrlList);
   list->clear();
   for (const std::string& url : Project().StartUrls) res::InsertSorted(list, QString::fromStdString(url));
 }
@@ -103,28 +104,28 @@ int CStep1Pg::OnWizardNext() {
   int layers = p.LinkLayers;
   ReadInt(LayersField()->text().toStdString(), layers);
   if (layers < 0 || layers > 10) {
-    ShowInputError(this, "リンク層数を「10」以内にしてください！");
+    ShowInputError(this, res::kTextLayersOutOfRange);
     return kStay;
   }
   p.LinkLayers = layers;
-  p.SameSiteOnly = Radio(kSameSite)->isChecked() ? 1 : 0;
-  p.SaveFlat = Radio(kFlat)->isChecked() ? 1 : 0;
-  p.UseCache = Check(kCache)->isChecked() ? 1 : 0;
-  p.ConfirmOverwrite = Check(kConfirm)->isChecked() ? 1 : 0;
+  p.SameSiteOnly = Radio(res::kOptionsSameSite)->isChecked() ? 1 : 0;
+  p.SaveFlat = Radio(res::kOptionsFlat)->isChecked() ? 1 : 0;
+  p.UseCache = Check(res::kOptionsCache)->isChecked() ? 1 : 0;
+  p.ConfirmOverwrite = Check(res::kOptionsConfirm)->isChecked() ? 1 : 0;
   p.ExcludeType = Tree()->CollectExcludeType();
-  if (!Check(kSaveFirst)->isChecked()) return kGoOn;
+  if (!SavesBeforeRun(this)) return kGoOn;
 
   std::string folder = p.SaveDir;
   if (!folder.empty() && folder.back() == '/') folder.pop_back();
   std::string path;
   if (!m_savePrompt(this, folder, p.ProjectPath, path)) return kStay;
   if (!HasProjectExtension(path)) {
-    ShowInputError(this, "プロジェクトファイルではありません！");
+    ShowInputError(this, res::kTextNotAProject);
     return kStay;
   }
   // The user must not go on believing the project saved when it was not.
   if (!SaveProject(path)) {
-    ShowInputError(this, "プロジェクトファイル「" + path + "」を保存できません！");
+    ShowInputError(this, res::FillIn(res::kTextProjectNotSaved, path));
     return kStay;
   }
   return kGoOn;

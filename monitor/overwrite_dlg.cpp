@@ -1,12 +1,13 @@
-#include "monitor/overwrite_dialog.h"
+#include "monitor/overwrite_dlg.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 
-#include "monitor/progress_display.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_template.h"
+#include "resources/utf8_text.h"
 
 namespace tk {
 namespace {
@@ -24,15 +25,15 @@ COverwriteDlg::COverwriteDlg(const std::string& localPath, QWidget* owner) : QDi
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
   if (const res::DialogTemplate* dlg = res::FindDialog(res::kDlgOverwrite)) {
     const res::BuiltDialog built = res::BuildDialog(*dlg, this);
-    if (auto* path = built.Get<QLabel>(kPathText)) path->setText(FromUtf8(localPath));
-    for (int id : {kOverwrite, kSkip, kOverwriteAll, kSkipAll}) {
+    if (auto* path = built.Get<QLabel>(res::kOverwritePath)) path->setText(FromUtf8(localPath));
+    for (int id : {res::kOverwriteOne, res::kOverwriteSkip, res::kOverwriteAll, res::kOverwriteSkipAll}) {
       auto* button = built.Get<QPushButton>(id);
       if (button) connect(button, &QPushButton::clicked, this, [this, id] { done(id); });
     }
     // The layout marks two buttons as default and Qt keeps only the last one, 全て上書き. Enter
     // belongs to the first tab stop, which has the focus when the dialog opens: a single
     // overwrite, never all of them by accident.
-    if (auto* first = built.Get<QPushButton>(kOverwrite)) {
+    if (auto* first = built.Get<QPushButton>(res::kOverwriteOne)) {
       first->setDefault(true);
       first->setFocus();
     }
@@ -41,9 +42,9 @@ COverwriteDlg::COverwriteDlg(const std::string& localPath, QWidget* owner) : QDi
 
 OverwriteAnswer COverwriteDlg::AnswerFor(int result) {
   switch (result) {
-    case kOverwrite: return OverwriteAnswer::Overwrite;
-    case kOverwriteAll: return OverwriteAnswer::OverwriteAll;
-    case kSkipAll: return OverwriteAnswer::SkipAll;
+    case res::kOverwriteOne: return OverwriteAnswer::Overwrite;
+    case res::kOverwriteAll: return OverwriteAnswer::OverwriteAll;
+    case res::kOverwriteSkipAll: return OverwriteAnswer::SkipAll;
     default: return OverwriteAnswer::Skip;
   }
 }

@@ -1,4 +1,4 @@
-#include "monitor/step2_page.h"
+#include "monitor/step2_pg.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -10,14 +10,17 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "monitor/cancel_wait_dialog.h"
+#include "monitor/cancel_wait_dlg.h"
 #include "monitor/column_label.h"
 #include "monitor/marshalling_host.h"
 #include "monitor/page_run_host.h"
 #include "monitor/progress_display.h"
+#include "pages/step1_pg.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/images.h"
 #include "resources/string_table.h"
+#include "resources/utf8_text.h"
 #include "settings/project.h"
 #include "shell/trawl_sheet.h"
 
@@ -66,8 +69,8 @@ CStep2Pg::~CStep2Pg() {
   }
 }
 
-QCheckBox* CStep2Pg::SaveBox() const { return Get<QCheckBox>(kSaveProjectBox); }
-QPushButton* CStep2Pg::OpenCopyButton() const { return Get<QPushButton>(kOpenCopyButton); }
+QCheckBox* CStep2Pg::SaveBox() const { return Get<QCheckBox>(res::kDownloadSaveProject); }
+QPushButton* CStep2Pg::OpenCopyButton() const { return Get<QPushButton>(res::kDownloadOpenCopy); }
 
 // The button is there only while there is a finished copy to open.
 void CStep2Pg::ShowOpenCopy(const QUrl& url) {
@@ -82,21 +85,21 @@ void CStep2Pg::ShowOpenCopy(const QUrl& url) {
 // The counters and their heading: each number stands under its heading whatever its width.
 res::ControlFactory CStep2Pg::Factory() {
   return [](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
-    if (spec.id != ProgressDisplay::kCounters && spec.id != kCountersHeading) return nullptr;
+    if (spec.id != res::kDownloadCounters && spec.id != res::kDownloadCountersHeading) return nullptr;
     auto* label = new CColumnLabel(host);
     label->setTextFormat(Qt::PlainText);
-    label->setText(QString::fromUtf8(spec.text.data(), static_cast<qsizetype>(spec.text.size())));
+    label->setText(FromUtf8(spec.text));
     return label;
   };
 }
 
 void CStep2Pg::OnCreate() {
-  if (auto* counters = Get<CColumnLabel>(ProgressDisplay::kCounters))
-    counters->AlignUnder(Get<CColumnLabel>(kCountersHeading));
+  if (auto* counters = Get<CColumnLabel>(res::kDownloadCounters))
+    counters->AlignUnder(Get<CColumnLabel>(res::kDownloadCountersHeading));
   // A run's log can grow far beyond one screen; the box keeps every line.
-  if (auto* log = Get<QPlainTextEdit>(ProgressDisplay::kLogBox)) log->setMaximumBlockCount(0);
-  const QWidget* globe = Control(kGlobe);
-  const QWidget* computer = Control(kComputer);
+  if (auto* log = Get<QPlainTextEdit>(res::kDownloadLog)) log->setMaximumBlockCount(0);
+  const QWidget* globe = Control(res::kDownloadGlobe);
+  const QWidget* computer = Control(res::kDownloadComputer);
   if (globe && computer) {
     m_path.y = globe->y();
     m_path.startX = globe->x() - 47;
@@ -131,15 +134,14 @@ void CStep2Pg::OnSetActive() {
     sheet->SetWizardButtons(kWizBack | kWizNext);
   }
   // Saved on the options page already: nothing left to offer at Finish.
-  const CWizardPage* options = sheet ? sheet->Page(kOptionsPage) : nullptr;
-  const auto* saveFirst = options ? options->Get<QCheckBox>(kOptionsSaveFirstBox) : nullptr;
-  if (QCheckBox* box = SaveBox(); box && saveFirst && saveFirst->isChecked()) {
+  const QWidget* options = sheet ? sheet->Page(kOptionsPage) : nullptr;
+  if (QCheckBox* box = SaveBox(); box && CStep1Pg::SavesBeforeRun(options)) {
     box->setChecked(false);
     box->hide();
     box->setEnabled(false);
   }
-  ShowIcon(kComputer, res::kIconBlank);
-  ShowIcon(kGlobe, res::kIconBlank);
+  ShowIcon(res::kDownloadComputer, res::kIconBlank);
+  ShowIcon(res::kDownloadGlobe, res::kIconBlank);
   if (sheet) {
     sheet->SetFinishText(QStringLiteral("完了"));
     // Posted after the request above, so this one holds while the run goes on.
@@ -172,7 +174,7 @@ void CStep2Pg::DrainDisplay(bool all) {
 
 void CStep2Pg::AnimationFrame() {
   const TruckFrame frame = TruckFrameAt(m_frame, m_path);
-  if (frame.globeIcon) ShowIcon(kGlobe, frame.globeIcon);
+  if (frame.globeIcon) ShowIcon(res::kDownloadGlobe, frame.globeIcon);
   if (m_truck) {
     // The sprite is a widget of its own: moving it wipes its old place, so the frame's
     // clearing needs no paint of its own.
@@ -181,7 +183,7 @@ void CStep2Pg::AnimationFrame() {
     m_truck->raise();
     m_truck->show();
   }
-  if (frame.computerIcon) ShowIcon(kComputer, frame.computerIcon);
+  if (frame.computerIcon) ShowIcon(res::kDownloadComputer, frame.computerIcon);
   if (!m_worker.IsRunning()) EndRunDisplay();
   ++m_frame;
 }
@@ -192,7 +194,7 @@ void CStep2Pg::EndRunDisplay() {
   m_drain.stop();
   DrainDisplay(true);
   if (m_truck) m_truck->hide();
-  ShowIcon(kComputer, res::kIconComputer);
+  ShowIcon(res::kDownloadComputer, res::kIconComputer);
   m_worker.Reap();
   const std::filesystem::path start = m_crawler ? m_crawler->StartPageCopy() : std::filesystem::path();
   ShowOpenCopy(start.empty() ? QUrl() : QUrl::fromLocalFile(FromUtf8(start.string())));

@@ -1,4 +1,4 @@
-#include "pages/start_page.h"
+#include "pages/start_pg.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -11,12 +11,14 @@
 #include "engine/default_save_dir.h"
 #include "engine/local_names.h"
 #include "engine/save_folder.h"
-#include "pages/options_page.h"
+#include "pages/step1_pg.h"
 #include "pages/project_input_dlg.h"
 #include "pages/url_input_dlg.h"
 #include "pages/url_list_box.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/string_table.h"
+#include "resources/utf8_text.h"
 #include "settings/history.h"
 #include "settings/project.h"
 #include "settings/text.h"
@@ -26,13 +28,6 @@
 
 namespace tk {
 namespace {
-
-constexpr int kList = 1003, kAdd = 1004, kDelete = 1005, kOpen = 1007, kBrowse = 1002, kFolder = 1001,
-              kHttps = 1050;
-
-QString Utf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 bool AskUrl(QWidget* owner, bool https, std::string& url) {
   CUrlInputDlg dialog(owner, https);
@@ -56,16 +51,6 @@ bool AskFolder(QWidget* owner, std::string& folder) {
   return true;
 }
 
-// Built from its three parts: GCC 12 misreads an in-place replace as an overflow at -O2.
-std::string Replace(const std::string& text, std::string_view pattern, std::string_view value) {
-  const size_t at = text.find(pattern);
-  if (at == std::string::npos) return text;
-  std::string out = text.substr(0, at);
-  out.append(value);
-  out.append(text, at + pattern.size());
-  return out;
-}
-
 }  // namespace
 
 bool SaveFolderExists(const std::string& path) {
@@ -85,16 +70,20 @@ CStartPg::CStartPg()
 
 res::ControlFactory CStartPg::Factory() {
   return [](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
-    if (spec.id == kList) return new CUrlListBox(host);
-    if (spec.id == kDelete) return new CDeleteButton(host);
+    if (spec.id == res::kStartUrlList) return new CUrlListBox(host);
+    if (spec.id == res::kStartDelete) return new CDeleteButton(host);
     return nullptr;
   };
 }
 
-CUrlListBox* CStartPg::List() const { return Get<CUrlListBox>(kList); }
-CDeleteButton* CStartPg::DeleteButton() const { return Get<CDeleteButton>(kDelete); }
-QLineEdit* CStartPg::FolderField() const { return Get<QLineEdit>(kFolder); }
-QCheckBox* CStartPg::HttpsBox() const { return Get<QCheckBox>(kHttps); }
+CUrlListBox* CStartPg::List() const { return Get<CUrlListBox>(res::kStartUrlList); }
+CDeleteButton* CStartPg::DeleteButton() const { return Get<CDeleteButton>(res::kStartDelete); }
+QLineEdit* CStartPg::FolderField() const { return Get<QLineEdit>(res::kStartSaveDir); }
+QCheckBox* CStartPg::HttpsBox() const { return Get<QCheckBox>(res::kStartHttps); }
+
+QListWidget* CStartPg::UrlList(const QWidget* page) {
+  return page ? qobject_cast<QListWidget*>(res::FindControlWidget(page, res::kStartUrlList)) : nullptr;
+}
 
 void CStartPg::OnCreate() {
   LoadHistories();
@@ -102,16 +91,16 @@ void CStartPg::OnCreate() {
   DeleteButton()->RegisterDropTarget();
   Refresh();
   // Tooltips by control id from the string table, shown whole.
-  Get<QPushButton>(kAdd)->setToolTip(Utf8(res::LoadString(106)));
-  DeleteButton()->setToolTip(Utf8(res::LoadString(107)));
-  Get<QPushButton>(kOpen)->setToolTip(Utf8(res::LoadString(108)));
-  HttpsBox()->setToolTip(Utf8(res::LoadString(res::kIdsHttpsTip)));
+  Get<QPushButton>(res::kStartAdd)->setToolTip(FromUtf8(res::LoadString(106)));
+  DeleteButton()->setToolTip(FromUtf8(res::LoadString(107)));
+  Get<QPushButton>(res::kStartOpenProject)->setToolTip(FromUtf8(res::LoadString(108)));
+  HttpsBox()->setToolTip(FromUtf8(res::LoadString(res::kIdsHttpsTip)));
   // The list takes dropped https links, and its Insert key's dialog typed ones, while it is ticked.
   connect(HttpsBox(), &QCheckBox::toggled, List(), &CUrlListBox::SetHttps);
-  connect(Get<QPushButton>(kAdd), &QPushButton::clicked, this, &CStartPg::OnAdd);
+  connect(Get<QPushButton>(res::kStartAdd), &QPushButton::clicked, this, &CStartPg::OnAdd);
   connect(DeleteButton(), &QPushButton::clicked, this, &CStartPg::OnDelete);
-  connect(Get<QPushButton>(kOpen), &QPushButton::clicked, this, &CStartPg::OnOpenProject);
-  connect(Get<QPushButton>(kBrowse), &QPushButton::clicked, this, &CStartPg::OnBrowse);
+  connect(Get<QPushButton>(res::kStartOpenProject), &QPushButton::clicked, this, &CStartPg::OnOpenProject);
+  connect(Get<QPushButton>(res::kStartBrowse), &QPushButton::clicked, this, &CStartPg::OnBrowse);
 }
 
 std::string CStartPg::TodaysDefaultSaveDir() const {
@@ -169,8 +158,8 @@ void CStartPg::OnOpenProject() {
 int CStartPg::OnWizardNext() {
   CUrlListBox* list = List();
   if (list->count() == 0) {
-    ShowInputError(this, "スタートページリスト(URL)を追加してください！");
-    Get<QPushButton>(kAdd)->setFocus();
+    ShowInputError(this, res::kTextAddStartUrl);
+    Get<QPushButton>(res::kStartAdd)->setFocus();
     return kStay;
   }
   // An empty field would send the whole run into whatever folder the program was started from;
@@ -182,23 +171,22 @@ int CStartPg::OnWizardNext() {
   const auto resolved = ResolveSaveFolder(FolderField()->text().toStdString(), HomeFolder(),
                                           std::filesystem::current_path(ec));
   if (!resolved) {
-    ShowInputError(this, "ファイル保存ディレクトリ作成失敗！");
+    ShowInputError(this, res::kTextSaveDirFailed);
     FolderField()->setFocus();
     return kStay;
   }
   const std::string folder = *resolved;
   FolderField()->setText(QString::fromStdString(folder));
   if (!SaveFolderExists(folder)) {
-    const std::string question =
-        Replace("ディレクトリ「%s」が存在していません。\n作成してもいいですか？", "%s", folder);
-    if (ShowMessage(this, question, "ディレクトリ作成", QMessageBox::Question,
+    const std::string question = res::FillIn(res::kTextCreateSaveDir, folder);
+    if (ShowMessage(this, question, res::kTextCreateSaveDirCaption, QMessageBox::Question,
                     QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
       FolderField()->setFocus();
       return kStay;
     }
   }
   if (MakeDirs(folder) != 0) {
-    ShowInputError(this, "ファイル保存ディレクトリ作成失敗！");
+    ShowInputError(this, res::kTextSaveDirFailed);
     FolderField()->setFocus();
     return kStay;
   }

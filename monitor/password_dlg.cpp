@@ -1,4 +1,4 @@
-#include "monitor/password_dialog.h"
+#include "monitor/password_dlg.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "monitor/progress_display.h"
+#include "resources/utf8_text.h"
 
 namespace tk {
 

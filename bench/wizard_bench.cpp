@@ -34,7 +34,7 @@
 #include <string>
 
 #include "monitor/progress_display.h"
-#include "monitor/step2_page.h"
+#include "monitor/step2_pg.h"
 #include "resources/dialog_template.h"
 #include "settings/project.h"
 #include "shell/plain_page.h"

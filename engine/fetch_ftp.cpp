@@ -62,7 +62,7 @@ void Crawler::FetchFtpFile(const inet::FtpEntry& entry, const std::string& host,
   m_host.BeginFile(url, name, std::to_string(entry.size));
   inet::Error err;
   auto remote = m_state.FtpConnection->OpenFile(
-      entry.path, m_state.ReloadFlag | inet::kFlagBinaryTransfer | inet::kFlagCacheFile, err);
+      entry.path, inet::kFlagBinaryTransfer | CacheFlags(m_state.ReloadFlag), err);
   if (!remote) {
     if (!Cancelled()) FinishInternetError(url, err, {});
     return;

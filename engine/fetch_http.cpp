@@ -48,7 +48,7 @@ std::unique_ptr<inet::HttpRequest> Crawler::SendRequest(const HttpTarget& target
                               : m_backend.ConnectHttp(*m_session, target.host, target.port, err);
     if (!connection) return nullptr;
   }
-  std::uint32_t flags = m_state.ReloadFlag | inet::kFlagNoAutoRedirect | inet::kFlagCacheFile;
+  std::uint32_t flags = inet::kFlagNoAutoRedirect | CacheFlags(m_state.ReloadFlag);
   return connection->OpenRequest(WithoutFragment(target.object), flags, err);
 }
 
@@ -323,7 +323,7 @@ void Crawler::SendAhead(std::vector<AheadLink>& links, std::size_t from) {
   constexpr std::size_t kWindow = 4;
   auto& connection = m_state.HttpConnection;
   if (!connection || Cancelled()) return;
-  const std::uint32_t flags = m_state.ReloadFlag | inet::kFlagNoAutoRedirect | inet::kFlagCacheFile;
+  const std::uint32_t flags = inet::kFlagNoAutoRedirect | CacheFlags(m_state.ReloadFlag);
   // The layer sends the latest hint first, so the nearest link is hinted last.
   for (std::size_t i = std::min(links.size(), from + kWindow); i-- > from;) {
     AheadLink& link = links[i];

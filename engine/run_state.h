@@ -18,6 +18,13 @@ namespace tk {
 inline constexpr int FETCH_START_PAGE = 2;  // its hosts become StartHosts; no site or type rule
 inline constexpr int FETCH_PARSE_HTML = 4;  // an HTML answer is scanned for links while saved
 
+// The cache flags of a request. With the cache off (the reload flag set) the run keeps no cache
+// copy either: the copy would only serve a later run with the cache on, and the option's promise
+// is a run that neither reads nor writes the cache.
+inline constexpr std::uint32_t CacheFlags(std::uint32_t reloadFlag) {
+  return reloadFlag ? reloadFlag : inet::kFlagCacheFile;
+}
+
 // Hash and equality that fold ASCII case, for the run's lookup tables: a crawl asks them once or
 // more per link, and a tree of case-insensitive string compares cost more than the hashing.
 struct HashNoCase {

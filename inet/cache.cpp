@@ -10,10 +10,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <random>
 #include <sstream>
-#include <unordered_set>
 #include <vector>
 
 #include "inet/cache_commit.h"
@@ -55,9 +53,14 @@ std::string Hex(std::uint64_t v) {
 std::string KeyOf(std::string_view url) { return Hex(Fnv(kFnvOffset, url.data(), url.size())); }
 
 std::string RandomSuffix() {
-  static std::mutex mutex;
-  static std::mt19937_64 rng{std::random_device{}() ^ static_cast<std::uint64_t>(getpid())};
-  std::lock_guard lock(mutex);
+  // One generator per thread, seeded again in a forked child: two children of one parent must
+  // not draw the same names.
+  thread_local std::mt19937_64 rng;
+  thread_local pid_t seededFor = 0;
+  if (seededFor != ::getpid()) {
+    seededFor = ::getpid();
+    rng.seed(std::random_device{}() ^ (static_cast<std::uint64_t>(seededFor) << 32));
+  }
   return Hex(rng());
 }
 
@@ -74,7 +77,9 @@ bool WriteAll(int fd, const char* data, std::size_t n) {
   return true;
 }
 
-// Holds the cache-wide flock for a commit or an eviction.
+// Holds the cache-wide flock for a commit or an eviction. The lock file also records the folder's
+// running total of stored body bytes, kept under the same lock, so that a commit learns whether
+// the folder has outgrown its cap without measuring it.
 class DirLock {
  public:
   explicit DirLock(const fs::path& dir = Directory()) {
@@ -87,7 +92,27 @@ class DirLock {
   DirLock(const DirLock&) = delete;
   DirLock& operator=(const DirLock&) = delete;
 
+  // The recorded total; -1 when there is none (a new or older folder, a lost or garbled file).
+  std::int64_t Total() const {
+    char buf[kTotalWidth + 1];
+    if (m_fd < 0 || ::pread(m_fd, buf, sizeof buf, 0) != static_cast<ssize_t>(kTotalWidth)) return -1;
+    if (buf[kTotalWidth - 1] != '\n') return -1;
+    std::int64_t total = 0;
+    for (std::size_t i = 0; i + 1 < kTotalWidth; ++i) {
+      if (buf[i] < '0' || buf[i] > '9') return -1;
+      total = total * 10 + (buf[i] - '0');
+    }
+    return total;
+  }
+  void SetTotal(std::int64_t total) const {
+    if (m_fd < 0) return;
+    char buf[kTotalWidth + 1];
+    std::snprintf(buf, sizeof buf, "%020lld\n", static_cast<long long>(std::max<std::int64_t>(total, 0)));
+    if (::pwrite(m_fd, buf, kTotalWidth, 0) != static_cast<ssize_t>(kTotalWidth)) ::ftruncate(m_fd, 0);
+  }
+
  private:
+  static constexpr std::size_t kTotalWidth = 21;  // twenty digits and a line end
   int m_fd = -1;
 };
 
@@ -164,63 +189,92 @@ bool ReadMetaFile(const fs::path& path, Meta& m) {
   return ParseMeta(text, m);
 }
 
-// Stored body bytes of this process's view of the cache; -1 until the first scan.
-std::mutex g_totalMutex;
-std::int64_t g_total = -1;
-fs::path g_totalDir;  // the folder g_total was measured in
-
+// An entry met by a scan of the folder.
 struct Scanned {
-  fs::path meta;
-  fs::path body;
-  std::uint64_t size;
   fs::file_time_type used;
+  std::string meta;  // file names inside the folder
+  std::string body;
+  std::uint64_t size;
+  bool operator<(const Scanned& o) const { return used < o.used; }
 };
 
-// Under the directory lock: measures every entry, drops orphan bodies, evicts the least recently
-// used entries until the total fits the cap, and returns the new total.
-std::int64_t ScanAndEvict(const fs::path& dir, std::uint64_t limit) {
+// Whether a body file is named by the metadata of its key: "<key>.<random>.body".
+bool Named(const fs::path& dir, const std::string& body) {
+  Meta m;
+  std::size_t dot = body.find('.');
+  return dot != std::string::npos && ReadMetaFile(dir / (body.substr(0, dot) + ".meta"), m) && m.body == body;
+}
+
+// One pass over the folder: drops unreadable metadata, metadata whose body is gone and orphan
+// bodies; returns the stored total and keeps the `keep` least recently used entries in `oldest`
+// (a heap with the most recent of them on top), so that memory stays the same however many
+// entries the folder holds.
+std::uint64_t ScanOnce(const fs::path& dir, std::size_t keep, std::vector<Scanned>& oldest) {
   std::error_code ec;
-  std::vector<Scanned> entries;
-  std::vector<fs::path> bodies;
+  std::uint64_t total = 0;
+  const auto now = fs::file_time_type::clock::now();
   for (auto& e : fs::directory_iterator(dir, ec)) {
     const fs::path& p = e.path();
-    if (p.extension() == ".body") bodies.push_back(p);
-    if (p.extension() != ".meta") continue;
+    const std::string ext = p.extension().string();
+    if (ext == ".body") {
+      // Bodies are looked at only once old: one being written is not yet named by anything.
+      std::string name = p.filename().string();
+      if (now - e.last_write_time(ec) > kOrphanAge && !ec && !Named(dir, name)) fs::remove(p, ec);
+      ec.clear();
+      continue;
+    }
+    if (ext != ".meta") continue;
     Meta m;
     if (!ReadMetaFile(p, m)) {
       fs::remove(p, ec);
       continue;
     }
-    fs::path body = dir / m.body;
-    auto size = fs::file_size(body, ec);
-    if (ec) {
-      ec.clear();
+    struct stat st {};
+    if (::stat((dir / m.body).c_str(), &st) != 0) {
       fs::remove(p, ec);
       continue;
     }
-    entries.push_back({p, body, size, fs::last_write_time(p, ec)});
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    total += size;
+    Scanned s{e.last_write_time(ec), p.filename().string(), std::move(m.body), size};
+    if (ec) continue;
+    if (oldest.size() < keep) {
+      oldest.push_back(std::move(s));
+      std::push_heap(oldest.begin(), oldest.end());
+    } else if (s < oldest.front()) {
+      std::pop_heap(oldest.begin(), oldest.end());
+      oldest.back() = std::move(s);
+      std::push_heap(oldest.begin(), oldest.end());
+    }
   }
-  auto now = fs::file_time_type::clock::now();
-  std::unordered_set<std::string> named;
-  for (const auto& s : entries) named.insert(s.body.filename().string());
-  for (const auto& b : bodies) {
-    if (!named.count(b.filename().string()) && now - fs::last_write_time(b, ec) > kOrphanAge)
-      fs::remove(b, ec);
+  return total;
+}
+
+// Under the directory lock: measures every entry, drops orphan bodies, evicts the least recently
+// used entries until the total fits the cap, and returns the new total. Rare: only when the
+// recorded total is missing or over the cap.
+std::int64_t ScanAndEvict(const fs::path& dir, std::uint64_t limit) {
+  constexpr std::size_t kOldestPerPass = 1024;
+  std::uint64_t target = 0;
+  for (int pass = 0;; ++pass) {
+    std::vector<Scanned> oldest;
+    oldest.reserve(kOldestPerPass);
+    std::uint64_t total = ScanOnce(dir, kOldestPerPass, oldest);
+    // An eviction goes a little below the cap, so that a full cache is scanned once per eighth of
+    // its size written, not once per entry.
+    if (pass == 0) target = total > limit ? limit - limit / 8 : limit;
+    if (total <= target) return static_cast<std::int64_t>(total);
+    std::sort_heap(oldest.begin(), oldest.end());
+    std::error_code ec;
+    for (const Scanned& s : oldest) {
+      if (total <= target) break;
+      fs::remove(dir / s.meta, ec);
+      fs::remove(dir / s.body, ec);
+      total -= s.size;
+    }
+    // More to evict than one pass held: the next pass finds the next oldest.
+    if (total <= target || oldest.empty()) return static_cast<std::int64_t>(total);
   }
-  std::sort(entries.begin(), entries.end(),
-            [](const Scanned& a, const Scanned& b) { return a.used < b.used; });
-  std::uint64_t total = 0;
-  for (const auto& s : entries) total += s.size;
-  // An eviction goes a little below the cap, so that a full cache is scanned once per eighth of
-  // its size written, not once per entry.
-  const std::uint64_t target = total > limit ? limit - limit / 8 : limit;
-  for (const auto& s : entries) {
-    if (total <= target) break;
-    fs::remove(s.meta, ec);
-    fs::remove(s.body, ec);
-    total -= s.size;
-  }
-  return static_cast<std::int64_t>(total);
 }
 
 // Creates a body file; the folder is made only when it is missing, not checked for every entry.
@@ -236,53 +290,64 @@ int OpenBody(const fs::path& dir, const std::string& name) {
   return fd;
 }
 
-// Writes the metadata of an entry whose body file is complete and swaps it in: the entry is
-// then published. Evicts when the cache has outgrown its cap.
-void Publish(const fs::path& dir, const Meta& meta) {
+// Writes the metadata of an entry whose body file is complete under a temporary name, to be
+// swapped in. False (and the body removed) when it cannot be written.
+bool WriteMetaTemp(const fs::path& dir, const Meta& meta, fs::path& tmp) {
   std::error_code ec;
-  const fs::path bodyPath = dir / meta.body;
-  fs::path metaPath = dir / (KeyOf(meta.url) + ".meta");
-  fs::path tmp = metaPath;
+  tmp = dir / (KeyOf(meta.url) + ".meta");
   // Appended piece by piece: GCC 12 misreads the one-expression form at -O2 (-Wrestrict).
   tmp += ".";
   tmp += RandomSuffix();
   tmp += ".tmp";
-  {
-    std::string text = SerializeMeta(meta);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    bool ok = fd >= 0 && WriteAll(fd, text.data(), text.size());
-    if (fd >= 0 && ::close(fd) != 0) ok = false;
-    if (!ok) {
-      fs::remove(tmp, ec);
-      fs::remove(bodyPath, ec);
-      return;
-    }
+  std::string text = SerializeMeta(meta);
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  bool ok = fd >= 0 && WriteAll(fd, text.data(), text.size());
+  if (fd >= 0 && ::close(fd) != 0) ok = false;
+  if (!ok) {
+    fs::remove(tmp, ec);
+    fs::remove(dir / meta.body, ec);
   }
-  DirLock lock(dir);
+  return ok;
+}
+
+// Under the directory lock: the rename of the metadata over the old one publishes the entry.
+// Adds to `grown` the bytes the folder gained.
+void SwapIn(const fs::path& dir, const Meta& meta, const fs::path& tmp, std::int64_t& grown) {
+  std::error_code ec;
+  const fs::path metaPath = dir / (KeyOf(meta.url) + ".meta");
   Meta old;
-  std::int64_t oldSize = 0;
   bool hadOld = ReadMetaFile(metaPath, old) && old.body != meta.body;
-  if (hadOld) oldSize = static_cast<std::int64_t>(old.length);
   fs::rename(tmp, metaPath, ec);
   if (ec) {
     fs::remove(tmp, ec);
-    fs::remove(bodyPath, ec);
+    fs::remove(dir / meta.body, ec);
     return;
   }
-  if (hadOld) fs::remove(dir / old.body, ec);
+  grown += static_cast<std::int64_t>(meta.length);
+  if (hadOld) {
+    fs::remove(dir / old.body, ec);
+    grown -= static_cast<std::int64_t>(old.length);
+  }
+}
 
-  std::lock_guard totalLock(g_totalMutex);
-  std::uint64_t limit = g_sizeLimit.load();
-  if (g_totalDir != dir) {
-    g_totalDir = dir;
-    g_total = -1;
-  }
-  if (g_total < 0) {
-    g_total = ScanAndEvict(dir, limit);
-  } else {
-    g_total += static_cast<std::int64_t>(meta.length) - oldSize;
-    if (g_total > static_cast<std::int64_t>(limit)) g_total = ScanAndEvict(dir, limit);
-  }
+// Under the directory lock, after entries were swapped in: the recorded total grows by `grown`,
+// and the folder is measured again (evicting) when it has none or it has outgrown the cap.
+void KeepTotal(const fs::path& dir, const DirLock& lock, std::int64_t grown) {
+  const auto limit = static_cast<std::int64_t>(g_sizeLimit.load());
+  std::int64_t total = lock.Total();
+  if (total >= 0) total += grown;
+  if (total < 0 || total > limit) total = ScanAndEvict(dir, static_cast<std::uint64_t>(limit));
+  lock.SetTotal(total);
+}
+
+// Publishes one entry whose body file is complete. Evicts when the cache has outgrown its cap.
+void Publish(const fs::path& dir, const Meta& meta) {
+  fs::path tmp;
+  if (!WriteMetaTemp(dir, meta, tmp)) return;
+  DirLock lock(dir);
+  std::int64_t grown = 0;
+  SwapIn(dir, meta, tmp, grown);
+  KeepTotal(dir, lock, grown);
 }
 
 }  // namespace
@@ -300,7 +365,7 @@ fs::path Directory() {
 }
 
 fs::path MetaPathFor(std::string_view url) {
-  detail::WaitForDeferred();
+  detail::WaitFor(url);
   return Directory() / (KeyOf(url) + ".meta");
 }
 
@@ -327,7 +392,6 @@ long Entry::ReadPrefix(char* buf, std::size_t max, std::uint64_t& left, Error& e
 }
 
 std::unique_ptr<Entry> Lookup(std::string_view url) {
-  detail::WaitForDeferred();
   fs::path metaPath = MetaPathFor(url);
   Meta m;
   if (!ReadMetaFile(metaPath, m) || m.url != url) return nullptr;
@@ -352,12 +416,14 @@ std::unique_ptr<Entry> Lookup(std::string_view url) {
 }
 
 void Remove(std::string_view url) {
-  detail::WaitForDeferred();
+  fs::path metaPath = MetaPathFor(url);
   DirLock lock;
   Meta m;
   std::error_code ec;
-  fs::path metaPath = MetaPathFor(url);
-  if (ReadMetaFile(metaPath, m) && m.url == url) fs::remove(Directory() / m.body, ec);
+  if (ReadMetaFile(metaPath, m) && m.url == url && fs::remove(Directory() / m.body, ec)) {
+    std::int64_t total = lock.Total();
+    if (total >= 0) lock.SetTotal(total - static_cast<std::int64_t>(m.length));
+  }
   fs::remove(metaPath, ec);
 }
 
@@ -430,18 +496,7 @@ void Writer::Finish(bool complete) {
   bool keep = !m_failed && (m_meta.complete || (resumable && m_meta.length > 0));
   if (m_inMemory) {
     if (!keep) return;
-    detail::Defer([dir = m_dir, meta = m_meta, body = std::move(m_held)] {
-      int fd = OpenBody(dir, meta.body);
-      if (fd < 0) return;
-      bool ok = WriteAll(fd, body.data(), body.size());
-      if (::close(fd) != 0) ok = false;
-      if (ok) {
-        Publish(dir, meta);
-      } else {
-        std::error_code ec;
-        fs::remove(dir / meta.body, ec);
-      }
-    });
+    detail::Defer({m_dir, m_meta, std::move(m_held)});
     return;
   }
   bool closedOk = m_fd < 0 || ::close(m_fd) == 0;
@@ -453,6 +508,42 @@ void Writer::Finish(bool complete) {
   }
   Publish(m_dir, m_meta);
 }
+
+namespace detail {
+
+void WriteHeld(std::vector<Held>& batch) {
+  // Each entry's files are written first, then the whole batch is swapped in under one lock,
+  // folder by folder (a batch almost always has one).
+  std::vector<fs::path> temps(batch.size());
+  std::vector<bool> written(batch.size(), false);
+  for (std::size_t i = 0; i < batch.size(); ++i) {
+    const Held& h = batch[i];
+    int fd = OpenBody(h.dir, h.meta.body);
+    if (fd < 0) continue;
+    bool ok = WriteAll(fd, h.body.data(), h.body.size());
+    if (::close(fd) != 0) ok = false;
+    if (!ok) {
+      std::error_code ec;
+      fs::remove(h.dir / h.meta.body, ec);
+      continue;
+    }
+    written[i] = WriteMetaTemp(h.dir, h.meta, temps[i]);
+  }
+  for (std::size_t first = 0; first < batch.size(); ++first) {
+    if (!written[first]) continue;
+    const fs::path dir = batch[first].dir;
+    DirLock lock(dir);
+    std::int64_t grown = 0;
+    for (std::size_t i = first; i < batch.size(); ++i) {
+      if (!written[i] || batch[i].dir != dir) continue;
+      SwapIn(dir, batch[i].meta, temps[i], grown);
+      written[i] = false;
+    }
+    KeepTotal(dir, lock, grown);
+  }
+}
+
+}  // namespace detail
 
 }  // namespace cache
 }  // namespace tk::inet

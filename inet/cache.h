@@ -6,8 +6,10 @@
 // metadata names, "<key>.<random>.body". A body is written under its own fresh name as it
 // streams, and only the rename of a new metadata file over the old one publishes it, so a reader
 // sees either the old entry or the new one, never half of one. Commits and evictions take an
-// flock on "lock", which makes two processes safe; readers need no lock. A metadata file that
-// does not parse, or a body whose length or checksum differs from it, is never served.
+// flock on "lock", which makes two processes safe; readers need no lock. The lock file holds the
+// folder's running total of stored bytes, so that a commit knows when to evict without measuring
+// the folder; the folder is measured only when that total is missing or over the cap. A metadata
+// file that does not parse, or a body whose length or checksum differs from it, is never served.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -67,7 +69,7 @@ class Writer {
   // `deferred`: the body is held in memory while it is small (kHeldInMemory), and such an entry is
   // written out on the cache's own thread once finished; a writer is then always returned, and a
   // cache that cannot be written simply gets no entry. Lookup, Remove and MetaPathFor wait for
-  // those writes, so this process always finds what it finished.
+  // such a write of their own URL, so this process always finds what it finished.
   static std::unique_ptr<Writer> Create(const Meta& meta, bool deferred = false);
   static constexpr std::size_t kHeldInMemory = 64 * 1024;
   ~Writer();

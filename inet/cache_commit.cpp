@@ -7,6 +7,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 
 namespace tk::inet::cache::detail {
 namespace {
@@ -33,13 +34,14 @@ class Committer {
   Committer(const Committer&) = delete;
   Committer& operator=(const Committer&) = delete;
 
-  void Push(std::function<void()> job) {
+  void Push(Held entry) {
     AdoptAfterFork();
     {
       std::unique_lock lock(*m_mutex);
       // A disk slower than the network must not let the held bodies pile up in memory.
       if (m_thread) m_idle->wait(lock, [this] { return m_pending.load() < kMaxPending; });
-      m_jobs.push_back(std::move(job));
+      m_queuedUrls.insert(entry.meta.url);
+      m_jobs.push_back(std::move(entry));
       ++m_pending;
       if (!m_thread) {
         m_owner = ::getpid();
@@ -56,18 +58,27 @@ class Committer {
     m_idle->wait(lock, [this] { return m_pending.load() == 0; });
   }
 
+  void WaitFor(std::string_view url) {
+    AdoptAfterFork();
+    if (m_pending.load(std::memory_order_acquire) == 0) return;
+    std::unique_lock lock(*m_mutex);
+    const std::string key(url);
+    m_idle->wait(lock, [&] { return m_queuedUrls.count(key) == 0; });
+  }
+
  private:
   void Run() {
     std::unique_lock lock(*m_mutex);
     for (;;) {
       m_wake->wait(lock, [this] { return m_stop || !m_jobs.empty(); });
       if (m_jobs.empty()) return;  // stopping, and nothing left
-      std::function<void()> job = std::move(m_jobs.front());
-      m_jobs.pop_front();
+      std::vector<Held> batch(std::make_move_iterator(m_jobs.begin()), std::make_move_iterator(m_jobs.end()));
+      m_jobs.clear();
       lock.unlock();
-      job();
+      WriteHeld(batch);
       lock.lock();
-      --m_pending;
+      for (const Held& done : batch) m_queuedUrls.erase(m_queuedUrls.find(done.meta.url));
+      m_pending -= static_cast<int>(batch.size());
       m_idle->notify_all();
     }
   }
@@ -78,8 +89,9 @@ class Committer {
   void AdoptAfterFork() {
     if (!m_thread || m_owner == ::getpid()) return;
     // Kept where they stay reachable, so that a leak check in the child does not report them.
-    m_parents = new Parents{m_thread, m_mutex, m_wake, m_idle, std::move(m_jobs), m_parents};
+    m_parents = new Parents{m_thread, m_mutex, m_wake, m_idle, std::move(m_jobs), std::move(m_queuedUrls), m_parents};
     m_jobs.clear();
+    m_queuedUrls.clear();
     m_thread = nullptr;
     m_mutex = new std::mutex;
     m_wake = new std::condition_variable;
@@ -93,7 +105,8 @@ class Committer {
     std::mutex* mutex;
     std::condition_variable* wake;
     std::condition_variable* idle;
-    std::deque<std::function<void()>> jobs;
+    std::deque<Held> jobs;
+    std::unordered_multiset<std::string> queuedUrls;
     Parents* older;
   };
   Parents* m_parents = nullptr;
@@ -104,7 +117,8 @@ class Committer {
   std::mutex* m_mutex = new std::mutex;
   std::condition_variable* m_wake = new std::condition_variable;
   std::condition_variable* m_idle = new std::condition_variable;
-  std::deque<std::function<void()>> m_jobs;
+  std::deque<Held> m_jobs;
+  std::unordered_multiset<std::string> m_queuedUrls;  // of the entries queued and not yet written
   std::atomic<int> m_pending{0};
   bool m_stop = false;
   std::thread* m_thread = nullptr;
@@ -118,7 +132,9 @@ Committer& TheCommitter() {
 
 }  // namespace
 
-void Defer(std::function<void()> job) { TheCommitter().Push(std::move(job)); }
+void Defer(Held entry) { TheCommitter().Push(std::move(entry)); }
+
+void WaitFor(std::string_view url) { TheCommitter().WaitFor(url); }
 
 void WaitForDeferred() { TheCommitter().Wait(); }
 

@@ -41,6 +41,12 @@ class EndToEnd : public ::testing::Test {
     settings.LinkLayers = 1;
     settings.UseCache = 0;
   }
+  // Every run made without the cache, over HTTP and FTP alike, leaves the cache folder alone:
+  // not a lookup, not an entry, not even the folder itself.
+  void TearDown() override {
+    if (!settings.UseCache)
+      EXPECT_FALSE(std::filesystem::exists(cache / "trawlkit")) << "a run without the cache touched its folder";
+  }
   ~EndToEnd() override {
     if (m_oldCache.empty()) unsetenv("XDG_CACHE_HOME");
     else setenv("XDG_CACHE_HOME", m_oldCache.c_str(), 1);

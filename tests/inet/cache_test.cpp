@@ -259,9 +259,9 @@ TEST_F(CacheTest, SizeCapEvictsLeastRecentlyUsed) {
   ASSERT_TRUE(Fetch(a, kUseCache, err));  // a is used again: b is now the oldest
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_TRUE(Fetch(c, kUseCache, err));
+  EXPECT_TRUE(cache::Lookup(KeyOf(c)));  // c's commit, and the eviction it caused, are done
   EXPECT_TRUE(cache::Lookup(KeyOf(a)));
   EXPECT_FALSE(cache::Lookup(KeyOf(b)));
-  EXPECT_TRUE(cache::Lookup(KeyOf(c)));
 }
 
 TEST_F(CacheTest, TwoWritersOfOneUrlLeaveOneGoodEntry) {
@@ -343,7 +343,7 @@ TEST(CacheProcesses, ConcurrentWritersAndReadersNeverSeeHalfAnEntry) {
   for (pid_t child : children) {
     int status = 0;
     waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
   EXPECT_TRUE(cache::Lookup(url));
   // One body file is left: every replaced one was removed by the writer that replaced it.

@@ -7,7 +7,8 @@
 # (default pages: 1000 10000). Prints files per second (fastest of REPEAT runs), peak memory,
 # the ratio to Wget's files per second and how the time grows with ten times the pages.
 # CACHE_PREFILL=N starts every cache-on run with a cache that already holds N entries of earlier
-# runs (made by the build's cache_fill tool). TMPDIR chooses where the work folder (sites,
+# runs (made by the build's cache_fill tool: cmake --build BUILD_DIR --target cache_fill). TMPDIR
+# chooses where the work folder (sites,
 # copies, HOME and its cache) lives; it must be on a disk, as a user's home is, not tmpfs.
 # Build trawlkit-cli with -DCMAKE_BUILD_TYPE=Release and without sanitizers for real figures.
 set -euo pipefail
@@ -27,11 +28,15 @@ if [ "$(stat -f -c %T "$work")" = tmpfs ]; then
   echo "crawl_bench: $work is on tmpfs; set TMPDIR to a folder on the disk" >&2
   exit 1
 fi
-fill=
+filled=
 if [ "$prefill" -gt 0 ]; then
-  fill=$build/bench/cache_fill
-  [ -x "$fill" ] || fill=$build/cache_fill
-  [ -x "$fill" ] || { echo "crawl_bench: CACHE_PREFILL needs the build's cache_fill tool" >&2; exit 1; }
+  fill=$build/inet/cache_fill
+  [ -x "$fill" ] || { echo "crawl_bench: CACHE_PREFILL needs $fill (cmake --build $build --target cache_fill)" >&2; exit 1; }
+  # Filled once; each run gets its own copy, linked (the cache replaces files by rename, never
+  # in place) except the lock file, which holds the folder's total and is rewritten.
+  filled="$work/filled"
+  mkdir -p "$filled"
+  HOME="$filled" XDG_CACHE_HOME= "$fill" "$prefill" >/dev/null
 fi
 
 count_files() { find "$1" -type f ! -name Trawlkit.txt | wc -l; }
@@ -47,7 +52,11 @@ results="$work/results"
 run_trawlkit() {  # out cacheflag
   rm -rf "$1" "$home"
   mkdir -p "$home"
-  if [ "$2" = --cache ] && [ -n "$fill" ]; then "$fill" "$cache" "$prefill" >/dev/null; fi
+  if [ "$2" = --cache ] && [ -n "$filled" ]; then
+    mkdir -p "$home/.cache"
+    cp -al "$filled/.cache/trawlkit" "$cache"
+    rm "$cache/lock" && cp "$filled/.cache/trawlkit/lock" "$cache/lock"
+  fi
   HOME="$home" XDG_CACHE_HOME= measure "$work/t.time" \
     "$cli" -q -u "$url" -d "$1" -l 10 --server-tree "$2" --no-confirm
 }

@@ -8,8 +8,8 @@
 # the ratio to Wget's files per second and how the time grows with ten times the pages.
 # CACHE_PREFILL=N starts every cache-on run with a cache that already holds N entries of earlier
 # runs (made by the build's cache_fill tool: cmake --build BUILD_DIR --target cache_fill). TMPDIR
-# chooses where the work folder (sites,
-# copies, HOME and its cache) lives; it must be on a disk, as a user's home is, not tmpfs.
+# chooses where the work folder (sites, copies, HOME and its cache) lives; it must be on a disk,
+# as a user's home is, not tmpfs.
 # Build trawlkit-cli with -DCMAKE_BUILD_TYPE=Release and without sanitizers for real figures.
 set -euo pipefail
 

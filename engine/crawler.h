@@ -102,7 +102,31 @@ class Crawler {
     std::vector<AheadLink> links;
     std::size_t next = 0;
   };
+  // While it lives, the links of a page being scanned (or rescanned) go ahead of their turn:
+  // Next() before each is asked for.
+  class AheadScope {
+   public:
+    AheadScope(Crawler& crawler, std::vector<AheadLink> links) : m_crawler(crawler) {
+      m_frame.links = std::move(links);
+      m_crawler.m_aheadFrames.push_back(&m_frame);
+      m_crawler.SendAhead();
+    }
+    ~AheadScope() { m_crawler.m_aheadFrames.pop_back(); }
+    AheadScope(const AheadScope&) = delete;
+    AheadScope& operator=(const AheadScope&) = delete;
+    void Next() {
+      ++m_frame.next;
+      m_crawler.SendAhead();
+    }
+
+   private:
+    Crawler& m_crawler;
+    AheadFrame m_frame;
+  };
   std::vector<AheadLink> LinksToSendAhead(const PageContext& context, PageBuffer& page);
+  // The links a rescan of a page asks for again, from its kept page links.
+  std::vector<AheadLink> RescanLinksToSendAhead(const std::string& pageLinks, int depth);
+  AheadLink AheadLinkFor(const std::string& url, bool parseHtml, int depth);
   std::vector<AheadLink> DryScan(const PageContext& context,
                                  const std::function<bool(const std::function<void(std::string_view)>&)>& chunks);
   void SendAhead();

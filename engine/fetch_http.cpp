@@ -227,14 +227,7 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
   context.depth = depth;
   context.linkLayers = m_settings.LinkLayers;
   // While the page is scanned, its links and those of the pages it leads to go ahead of their turn.
-  AheadFrame frame;
-  if (!sheet) frame.links = LinksToSendAhead(context, page);
-  m_aheadFrames.push_back(&frame);
-  struct PopFrame {
-    std::vector<AheadFrame*>& frames;
-    ~PopFrame() { frames.pop_back(); }
-  } popFrame{m_aheadFrames};
-  SendAhead();
+  AheadScope ahead(*this, sheet ? std::vector<AheadLink>() : LinksToSendAhead(context, page));
   record.ScannedDepth = depth;
   // A page on the first layer can be reached no higher, except as a start page, which is
   // scanned afresh then; below it, the page links are kept for a shorter way found later.
@@ -244,10 +237,9 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
     record.PageLinks += url;
     record.PageLinks += '\0';
   };
-  context.fetchUrl = [this, &frame, &notePageLink](const std::string& url, bool parseHtml, int linkDepth) {
+  context.fetchUrl = [this, &ahead, &notePageLink](const std::string& url, bool parseHtml, int linkDepth) {
     // While this link (and all it links to) is fetched, the server already has the next ones.
-    ++frame.next;
-    SendAhead();
+    ahead.Next();
     if (parseHtml) notePageLink('f', url);
     return FetchUrl(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth);
   };
@@ -314,25 +306,49 @@ std::vector<Crawler::AheadLink> Crawler::DryScan(
   dry.writeLink = nullptr;
   dry.savedPath = nullptr;
   dry.fetchUrl = [this, &links](const std::string& url, bool parseHtml, int linkDepth) {
-    AheadLink& link = links.emplace_back();
-    auto parsed = inet::ParseUrl(url);
-    int flags = parseHtml ? FETCH_PARSE_HTML : 0;
-    if (!parsed || !IsHttpService(parsed->service) || !IsSiteAllowed(parsed->host, flags) ||
-        !IsTypeAllowed(parsed->object, flags))
-      return std::string();
-    link.key = VisitKey(*parsed);
-    link.object = WithoutFragment(parsed->object);
-    link.host = parsed->host;
-    link.port = parsed->port;
-    link.https = parsed->service == inet::Service::Https;
-    link.page = parseHtml;
-    link.depth = linkDepth;
+    links.push_back(AheadLinkFor(url, parseHtml, linkDepth));
     return std::string();
   };
   ScanState scan;
   if (!chunks([&](std::string_view chunk) { ParseHtmlChunk(dry, chunk, scan); })) links.clear();
   FinishHtml(dry, scan);
   // A second spelling of one URL finds it visited when its turn comes: it is never requested.
+  std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
+  for (AheadLink& link : links)
+    if (!link.object.empty() && !seen.insert(link.key).second) link.object.clear();
+  return links;
+}
+
+Crawler::AheadLink Crawler::AheadLinkFor(const std::string& url, bool parseHtml, int depth) {
+  AheadLink link;
+  auto parsed = inet::ParseUrl(url);
+  int flags = parseHtml ? FETCH_PARSE_HTML : 0;
+  if (!parsed || !IsHttpService(parsed->service) || !IsSiteAllowed(parsed->host, flags) ||
+      !IsTypeAllowed(parsed->object, flags))
+    return link;
+  link.key = VisitKey(*parsed);
+  link.object = WithoutFragment(parsed->object);
+  link.host = parsed->host;
+  link.port = parsed->port;
+  link.https = parsed->service == inet::Service::Https;
+  link.page = parseHtml;
+  link.depth = depth;
+  return link;
+}
+
+std::vector<Crawler::AheadLink> Crawler::RescanLinksToSendAhead(const std::string& pageLinks, int depth) {
+  std::vector<AheadLink> links;
+  if (!m_settings.SameSiteOnly || !m_state.HttpConnection) return links;
+  // The same walk over the kept links as the rescan's own.
+  for (std::size_t at = 0; at < pageLinks.size();) {
+    std::size_t end = pageLinks.find('\0', at);
+    if (end == std::string::npos) break;
+    const char how = pageLinks[at];
+    const std::string url = pageLinks.substr(at + 1, end - at - 1);
+    at = end + 1;
+    if (how == 'h' && depth >= m_settings.LinkLayers) continue;
+    links.push_back(AheadLinkFor(url, true, depth + 1));
+  }
   std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
   for (AheadLink& link : links)
     if (!link.object.empty() && !seen.insert(link.key).second) link.object.clear();

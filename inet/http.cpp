@@ -75,12 +75,14 @@ class HttpConnectionImpl final : public HttpConnection {
                                                            std::string(object), flags, m_credentials),
                          ++m_order, false});
     }
-    StartAheadRequests();
+    // Sent when the connection next works (OpenRequest, PeekAhead): hints given together are
+    // then ranked among themselves before the first of them takes a free connection.
   }
 
   bool PeekAhead(std::string_view object, std::uint32_t flags, std::string& contentType,
                  std::string& body) override {
     if (m_ahead.empty() || m_aheadOff) return false;
+    StartAheadRequests();
     if (m_aheadMulti) m_aheadMulti->PerformOnce();
     std::string wire = WireObject(object);
     for (auto& ahead : m_ahead)

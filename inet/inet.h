@@ -98,9 +98,10 @@ class HttpConnection {
   // still busy with the answer before; OpenRequest then takes it up as if it were sent then. Its
   // body waits, at most about 64 KiB of it, until it is read. A request that may be answered from
   // the cache goes as the conditional request its cache entry makes when it is sent; if the entry
-  // has changed by the time of OpenRequest, the request is sent afresh. Only a few go at a time;
-  // the hint given last is sent first. Give only hints that are surely followed: a request sent
-  // ahead and never opened is wasted on the server.
+  // has changed by the time of OpenRequest, the request is sent afresh. Hints are sent when the
+  // connection next works (OpenRequest, PeekAhead), only a few at a time, the hint given last
+  // first. Give only hints that are surely followed: a request sent ahead and never opened is
+  // wasted on the server.
   virtual void Prefetch(std::string_view object, std::uint32_t flags) {
     (void)object;
     (void)flags;

@@ -123,6 +123,9 @@ class Server(socketserver.ThreadingMixIn, HTTPServer):
     daemon_threads = True
     request_queue_size = 128
 
+    def handle_error(self, request, client_address):
+        pass  # a client that hangs up is no news
+
 
 def main():
     root, portfile = sys.argv[1], sys.argv[2]

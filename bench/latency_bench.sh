@@ -8,6 +8,8 @@
 # where every answer is 304 "not modified".
 #
 #   bench/latency_bench.sh [BUILD_DIR] [PAGES]        (BUILD_DIR: a Release tree, default build-rel)
+# DELAY_MS=N: the delay; KINDS="tree" or "cross": one site only; NO_WGET=1: Trawlkit only;
+# KEEP=1: leave the work folder (under /var/tmp) for a look afterwards.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build-rel}
@@ -63,7 +65,11 @@ PY
 same() {  # a b: "same" or "DIFFERENT (...)" for requests, bytes, log
   local what res=""
   for what in req files log; do
-    if cmp -s "$1.$what" "$2.$what"; then res="$res $what=same"; else res="$res $what=DIFFERENT"; fi
+    if cmp -s "$1.$what" "$2.$what"; then
+      res="$res $what=same"
+    else
+      res="$res $what=DIFFERENT($(diff "$1.$what" "$2.$what" | grep '^[<>]' | head -3 | tr '\n' ' '))"
+    fi
   done
   echo "$res"
 }
@@ -107,10 +113,13 @@ for kind in ${KINDS:-tree cross}; do
   files=$(count "$work_disk/t1"); files_on=$(count "$work_disk/c1")
   ctl __reset >/dev/null
   rm -rf "$work_disk/w"
-  read -r w_secs _ < <(cd "$work_disk" && measure "$work_disk/w.time" wget -q -r -l inf -k -P "$work_disk/w" \
-    "http://127.0.0.1:$port/index.html")
+  w_secs=1e9; w_files=0
+  if [ -z "${NO_WGET:-}" ]; then
+    read -r w_secs _ < <(cd "$work_disk" && measure "$work_disk/w.time" wget -q -r -l inf -k -P "$work_disk/w" \
+      "http://127.0.0.1:$port/index.html")
+    w_files=$(count "$work_disk/w")
+  fi
   ctl __stats > "$s-wget.stats"
-  w_files=$(count "$work_disk/w")
 
   /usr/bin/python3 - "$kind" "$pages" "$delay" "$files" "$t_off" "$files_on" "$t_on" "$w_files" "$w_secs" <<'PY'
 import sys
@@ -119,8 +128,9 @@ f, t, fo, to, wf, ws = int(sys.argv[4]), float(sys.argv[5]), int(sys.argv[6]), f
 print("%s site, %s pages, every answer after %s ms" % (kind, pages, delay))
 print("  %-26s %6d files %8.2f s %9.1f files/s" % ("trawlkit, cache off", f, t, f / t))
 print("  %-26s %6d files %8.2f s %9.1f files/s" % ("trawlkit, cache on (304s)", fo, to, fo / to))
-print("  %-26s %6d files %8.2f s %9.1f files/s" % ("wget -r -l inf -k", wf, ws, wf / ws))
-print("  ratio files/s trawlkit/wget: %.2f (cache off), %.2f (cache on)" % ((f / t) / (wf / ws), (fo / to) / (wf / ws)))
+if wf:
+    print("  %-26s %6d files %8.2f s %9.1f files/s" % ("wget -r -l inf -k", wf, ws, wf / ws))
+    print("  ratio files/s trawlkit/wget: %.2f (cache off), %.2f (cache on)" % ((f / t) / (wf / ws), (fo / to) / (wf / ws)))
 print("  cache on / cache off time: %.2f" % (to / t))
 PY
   echo "  most connections at once: trawlkit $(most_open "$s-off1") (cache off), $(most_open "$s-on1") (cache on), wget $(most_open "$s-wget")"

@@ -3,10 +3,12 @@
 // the entry point every URL passes through, also the links found in saved pages.
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/inet_backend.h"
@@ -90,9 +92,47 @@ class Crawler {
     int port = 0;
     bool https = false;
     bool visited = false;  // found in the visited list: never looked up again
+    bool page = false;     // followed as a page: its answer, once in, is looked at for its own links
+    int depth = 0;         // the depth the page's own links are scanned at
+    bool peeked = false;   // its answer was in and has been looked at
+    std::vector<AheadLink> links;  // a page looked at before its turn: the links it will ask for
+  };
+  // A page being scanned: its links, and the first one not yet asked for.
+  struct AheadFrame {
+    std::vector<AheadLink> links;
+    std::size_t next = 0;
+  };
+  // While it lives, the links of a page being scanned (or rescanned) go ahead of their turn:
+  // Next() before each is asked for.
+  class AheadScope {
+   public:
+    AheadScope(Crawler& crawler, std::vector<AheadLink> links) : m_crawler(crawler) {
+      m_frame.links = std::move(links);
+      m_crawler.m_aheadFrames.push_back(&m_frame);
+      m_crawler.SendAhead();
+    }
+    ~AheadScope() { m_crawler.m_aheadFrames.pop_back(); }
+    AheadScope(const AheadScope&) = delete;
+    AheadScope& operator=(const AheadScope&) = delete;
+    void Next() {
+      ++m_frame.next;
+      m_crawler.SendAhead();
+    }
+
+   private:
+    Crawler& m_crawler;
+    AheadFrame m_frame;
   };
   std::vector<AheadLink> LinksToSendAhead(const PageContext& context, PageBuffer& page);
-  void SendAhead(std::vector<AheadLink>& links, std::size_t from);
+  // The links a rescan of a page asks for again, from its kept page links.
+  std::vector<AheadLink> RescanLinksToSendAhead(const std::string& pageLinks, int depth);
+  AheadLink AheadLinkFor(const std::string& url, bool parseHtml, int depth);
+  std::vector<AheadLink> DryScan(const PageContext& context,
+                                 const std::function<bool(const std::function<void(std::string_view)>&)>& chunks);
+  void SendAhead();
+  void WalkAhead(std::vector<AheadLink>& links, std::size_t from, std::vector<const AheadLink*>& order,
+                 std::unordered_set<std::string, HashNoCase, EqualNoCase>& seen);
+  void PeekAhead(AheadLink& link);
 
   std::string FetchFtp(const std::string& host, const std::string& path, int port, UrlRecord& record);
   bool ConnectFtp(const std::string& host, int port, inet::Error& err);
@@ -120,6 +160,8 @@ class Crawler {
   std::filesystem::path m_saveFolder;
   std::mutex m_sessionMutex;  // guards m_session against Interrupt from another thread
   std::unique_ptr<inet::Session> m_session;
+  // The pages being scanned, outermost first: whose links come next, in depth-first order.
+  std::vector<AheadFrame*> m_aheadFrames;
 };
 
 // The settings block that opens a run's log, for settings whose SaveDir already ends in "/".

@@ -19,6 +19,10 @@ constexpr int kMaxRedirects = 20;
 // (or of @import) could nest page scans without end, each one a level of the machine stack.
 // Deeper pages are saved as they come, their links not followed.
 constexpr int kMaxPageNesting = 64;
+// How many of the requests to come are hinted at a time: enough to keep the connections sent
+// ahead busy across the pages the next turns lead to, few enough that the answers held wait
+// little (the connection holds at most 32 hints).
+constexpr std::size_t kHints = 16;
 // A style sheet is scanned for the files it pulls in; a server that names no type is believed
 // by the file's extension.
 bool IsStyleSheet(std::string_view contentType, std::string_view name) {
@@ -222,9 +226,8 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
   context.pageLocalPath = name;
   context.depth = depth;
   context.linkLayers = m_settings.LinkLayers;
-  std::vector<AheadLink> ahead = sheet ? std::vector<AheadLink>() : LinksToSendAhead(context, page);
-  std::size_t asked = 0;
-  SendAhead(ahead, 0);
+  // While the page is scanned, its links and those of the pages it leads to go ahead of their turn.
+  AheadScope ahead(*this, sheet ? std::vector<AheadLink>() : LinksToSendAhead(context, page));
   record.ScannedDepth = depth;
   // A page on the first layer can be reached no higher, except as a start page, which is
   // scanned afresh then; below it, the page links are kept for a shorter way found later.
@@ -234,10 +237,9 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
     record.PageLinks += url;
     record.PageLinks += '\0';
   };
-  context.fetchUrl = [this, &ahead, &asked, &notePageLink](const std::string& url, bool parseHtml,
-                                                           int linkDepth) {
+  context.fetchUrl = [this, &ahead, &notePageLink](const std::string& url, bool parseHtml, int linkDepth) {
     // While this link (and all it links to) is fetched, the server already has the next ones.
-    SendAhead(ahead, ++asked);
+    ahead.Next();
     if (parseHtml) notePageLink('f', url);
     return FetchUrl(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth);
   };
@@ -287,30 +289,28 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
 }
 
 std::vector<Crawler::AheadLink> Crawler::LinksToSendAhead(const PageContext& context, PageBuffer& page) {
+  // Only where every hint is surely followed by its request: a crawl held to its start site,
+  // whose connection then serves the page's whole subtree.
+  if (!m_settings.SameSiteOnly || !m_state.HttpConnection) return {};
+  return DryScan(context, [&page](const std::function<void(std::string_view)>& each) {
+    return page.ForEachChunk(kChunk, each);
+  });
+}
+
+std::vector<Crawler::AheadLink> Crawler::DryScan(
+    const PageContext& context, const std::function<bool(const std::function<void(std::string_view)>&)>& chunks) {
   std::vector<AheadLink> links;
-  // Only where every hint is surely followed by its request: answers never taken from the cache
-  // (what it holds may change before the turn comes), and a crawl held to its start site, whose
-  // connection then serves the page's whole subtree.
-  if (!m_state.ReloadFlag || !m_settings.SameSiteOnly || !m_state.HttpConnection) return links;
   // A dry pass of the same scanner over the same chunks asks for the same links in the same order.
   PageContext dry = context;
   dry.write = [](const char*, std::size_t) {};
-  dry.fetchUrl = [this, &links](const std::string& url, bool parseHtml, int) {
-    AheadLink& link = links.emplace_back();
-    auto parsed = inet::ParseUrl(url);
-    int flags = parseHtml ? FETCH_PARSE_HTML : 0;
-    if (!parsed || !IsHttpService(parsed->service) || !IsSiteAllowed(parsed->host, flags) ||
-        !IsTypeAllowed(parsed->object, flags))
-      return std::string();
-    link.key = VisitKey(*parsed);
-    link.object = WithoutFragment(parsed->object);
-    link.host = parsed->host;
-    link.port = parsed->port;
-    link.https = parsed->service == inet::Service::Https;
+  dry.writeLink = nullptr;
+  dry.savedPath = nullptr;
+  dry.fetchUrl = [this, &links](const std::string& url, bool parseHtml, int linkDepth) {
+    links.push_back(AheadLinkFor(url, parseHtml, linkDepth));
     return std::string();
   };
   ScanState scan;
-  if (!page.ForEachChunk(kChunk, [&](std::string_view chunk) { ParseHtmlChunk(dry, chunk, scan); })) links.clear();
+  if (!chunks([&](std::string_view chunk) { ParseHtmlChunk(dry, chunk, scan); })) links.clear();
   FinishHtml(dry, scan);
   // A second spelling of one URL finds it visited when its turn comes: it is never requested.
   std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
@@ -319,13 +319,62 @@ std::vector<Crawler::AheadLink> Crawler::LinksToSendAhead(const PageContext& con
   return links;
 }
 
-void Crawler::SendAhead(std::vector<AheadLink>& links, std::size_t from) {
-  constexpr std::size_t kWindow = 4;
+Crawler::AheadLink Crawler::AheadLinkFor(const std::string& url, bool parseHtml, int depth) {
+  AheadLink link;
+  auto parsed = inet::ParseUrl(url);
+  int flags = parseHtml ? FETCH_PARSE_HTML : 0;
+  if (!parsed || !IsHttpService(parsed->service) || !IsSiteAllowed(parsed->host, flags) ||
+      !IsTypeAllowed(parsed->object, flags))
+    return link;
+  link.key = VisitKey(*parsed);
+  link.object = WithoutFragment(parsed->object);
+  link.host = parsed->host;
+  link.port = parsed->port;
+  link.https = parsed->service == inet::Service::Https;
+  link.page = parseHtml;
+  link.depth = depth;
+  return link;
+}
+
+std::vector<Crawler::AheadLink> Crawler::RescanLinksToSendAhead(const std::string& pageLinks, int depth) {
+  std::vector<AheadLink> links;
+  if (!m_settings.SameSiteOnly || !m_state.HttpConnection) return links;
+  // The same walk over the kept links as the rescan's own.
+  for (std::size_t at = 0; at < pageLinks.size();) {
+    std::size_t end = pageLinks.find('\0', at);
+    if (end == std::string::npos) break;
+    const char how = pageLinks[at];
+    const std::string url = pageLinks.substr(at + 1, end - at - 1);
+    at = end + 1;
+    if (how == 'h' && depth >= m_settings.LinkLayers) continue;
+    links.push_back(AheadLinkFor(url, true, depth + 1));
+  }
+  std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
+  for (AheadLink& link : links)
+    if (!link.object.empty() && !seen.insert(link.key).second) link.object.clear();
+  return links;
+}
+
+// Hints the requests the crawl will make next, in the depth-first order their turns come in:
+// the rest of the page being scanned, each link followed by what its page (when its answer is
+// already in) links to, then the rest of the page around it, and so outwards. The nearest is
+// hinted last, so that it goes first.
+void Crawler::SendAhead() {
   auto& connection = m_state.HttpConnection;
-  if (!connection || Cancelled()) return;
+  if (!connection || Cancelled() || m_aheadFrames.empty()) return;
+  std::vector<const AheadLink*> order;
+  std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
+  order.reserve(kHints);
+  for (auto frame = m_aheadFrames.rbegin(); frame != m_aheadFrames.rend() && order.size() < kHints; ++frame)
+    WalkAhead((*frame)->links, (*frame)->next, order, seen);
   const std::uint32_t flags = inet::kFlagNoAutoRedirect | CacheFlags(m_state.ReloadFlag);
-  // The layer sends the latest hint first, so the nearest link is hinted last.
-  for (std::size_t i = std::min(links.size(), from + kWindow); i-- > from;) {
+  for (auto link = order.rbegin(); link != order.rend(); ++link) connection->Prefetch((*link)->object, flags);
+}
+
+void Crawler::WalkAhead(std::vector<AheadLink>& links, std::size_t from, std::vector<const AheadLink*>& order,
+                        std::unordered_set<std::string, HashNoCase, EqualNoCase>& seen) {
+  auto& connection = m_state.HttpConnection;
+  for (std::size_t i = from; i < links.size() && order.size() < kHints; ++i) {
     AheadLink& link = links[i];
     // A link already visited is not fetched again when its turn comes; once visited, always.
     if (link.object.empty() || link.visited) continue;
@@ -333,11 +382,39 @@ void Crawler::SendAhead(std::vector<AheadLink>& links, std::size_t from) {
       link.visited = true;
       continue;
     }
+    // Met earlier in the walk: visited by the time this turn comes.
+    if (!seen.insert(link.key).second) continue;
+    // Another server's link is fetched on another connection, and so is all it leads to.
     if (!EqualsNoCase(link.host, connection->ServerName()) || link.port != connection->Port() ||
         link.https != connection->Secure())
       continue;
-    connection->Prefetch(link.object, flags);
+    order.push_back(&link);
+    if (link.page && !link.peeked) PeekAhead(link);
+    if (!link.links.empty()) WalkAhead(link.links, 0, order, seen);
   }
+}
+
+// A page whose answer came in before its turn is scanned dry now, as it will be scanned then.
+void Crawler::PeekAhead(AheadLink& link) {
+  std::string contentType;
+  std::string body;
+  const std::uint32_t flags = inet::kFlagNoAutoRedirect | CacheFlags(m_state.ReloadFlag);
+  if (!m_state.HttpConnection->PeekAhead(link.object, flags, contentType, body)) return;
+  link.peeked = true;
+  if (!IsHtmlType(contentType) || link.depth >= kMaxPageNesting) return;
+  PageContext context;
+  context.scheme = link.https ? "https" : "http";
+  context.https = m_settings.Https != 0;
+  context.host = link.host;
+  context.port = link.port;
+  context.object = link.object;
+  context.depth = link.depth;
+  context.linkLayers = m_settings.LinkLayers;
+  link.links = DryScan(context, [&body](const std::function<void(std::string_view)>& each) {
+    for (std::size_t at = 0; at < body.size(); at += kChunk)
+      each(std::string_view(body).substr(at, kChunk));
+    return true;
+  });
 }
 
 }  // namespace tk

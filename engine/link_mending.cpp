@@ -54,6 +54,7 @@ void Crawler::Rescan(UrlRecord& record, int depth) {
   record.ScannedDepth = depth;
   // A copy: the walk below may reach pages that keep links of their own in the same table.
   const std::string links = record.PageLinks;
+  AheadScope ahead(*this, RescanLinksToSendAhead(links, depth));
   for (std::size_t at = 0; at < links.size() && !Cancelled();) {
     std::size_t end = links.find('\0', at);
     if (end == std::string::npos) break;
@@ -61,6 +62,7 @@ void Crawler::Rescan(UrlRecord& record, int depth) {
     const std::string url = links.substr(at + 1, end - at - 1);
     at = end + 1;
     if (how == 'h' && depth >= m_settings.LinkLayers) continue;
+    ahead.Next();
     FetchUrl(url, FETCH_PARSE_HTML, depth + 1);
   }
 }

@@ -52,11 +52,18 @@ class HttpConnectionImpl final : public HttpConnection {
   }
 
   void Prefetch(std::string_view object, std::uint32_t flags) override {
-    if (m_aheadOff || !(flags & kFlagReload) || m_multi->Session()->Closed()) return;
+    if (m_aheadOff || m_multi->Session()->Closed()) return;
     std::string wire = WireObject(object);
     Ahead* found = nullptr;
     for (auto& ahead : m_ahead)
       if (ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags) found = &ahead;
+    if (m_ahead.size() >= kMaxAhead && !found) {
+      // Full: a hint not yet sent gives way to this newer one, needed sooner; one sent stays.
+      auto oldest = m_ahead.end();
+      for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it)
+        if (!it->started && (oldest == m_ahead.end() || it->order < oldest->order)) oldest = it;
+      if (oldest != m_ahead.end()) m_ahead.erase(oldest);
+    }
     if (found) {
       found->order = ++m_order;  // asked for again: needed sooner than the older hints
     } else if (m_ahead.size() < kMaxAhead) {
@@ -68,7 +75,20 @@ class HttpConnectionImpl final : public HttpConnection {
                                                            std::string(object), flags, m_credentials),
                          ++m_order, false});
     }
+    // Sent when the connection next works (OpenRequest, PeekAhead): hints given together are
+    // then ranked among themselves before the first of them takes a free connection.
+  }
+
+  bool PeekAhead(std::string_view object, std::uint32_t flags, std::string& contentType,
+                 std::string& body) override {
+    if (m_ahead.empty() || m_aheadOff) return false;
     StartAheadRequests();
+    if (m_aheadMulti) m_aheadMulti->PerformOnce();
+    std::string wire = WireObject(object);
+    for (auto& ahead : m_ahead)
+      if (ahead.started && ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags)
+        return ahead.request->PeekAnswer(contentType, body);
+    return false;
   }
 
  private:
@@ -120,7 +140,8 @@ class HttpConnectionImpl final : public HttpConnection {
 
   // The request sent ahead for exactly this object and these flags, if it is still good to use.
   // A hint not yet sent is dropped, and so is a request sent with credentials that have changed
-  // since or a long answer paused for long: all are sent afresh.
+  // since, one built from a cache entry that has changed since, or a long answer paused for
+  // long: all are sent afresh.
   std::unique_ptr<HttpRequestImpl> TakeAhead(std::string_view object, std::uint32_t flags) {
     if (m_ahead.empty()) return nullptr;
     std::string wire = WireObject(object);
@@ -128,7 +149,9 @@ class HttpConnectionImpl final : public HttpConnection {
       if (it->request->WireObjectText() != wire || it->request->Flags() != flags) continue;
       Ahead ahead = std::move(*it);
       m_ahead.erase(it);
-      if (!ahead.started || !ahead.request->SentAsNow() || ahead.request->PausedTooLong()) return nullptr;
+      if (!ahead.started || !ahead.request->SentAsNow() || ahead.request->PausedTooLong() ||
+          !ahead.request->AheadEntryCurrent())
+        return nullptr;
       if (!ahead.request->AheadAnswerUsable(kAheadGrace)) {
         TurnAheadOff();
         return nullptr;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "inet/cache.h"
 #include "inet/http_headers.h"
 #include "inet/inet.h"
@@ -144,8 +146,13 @@ class HttpRequestImpl final : public HttpRequest {
     }
   }
 
-  // Sends the request ahead of its OpenRequest: started, not waited for.
+  // Sends the request ahead of its OpenRequest: started, not waited for. A request that may be
+  // answered from the cache goes as the conditional request the cache entry makes of it now.
   bool StartAhead(Error& err) {
+    if (!(m_flags & kFlagReload)) {
+      m_entry = cache::Lookup(m_cacheKey);
+      if (m_entry && m_entry->meta().etag.empty() && m_entry->meta().lastModified.empty()) m_entry.reset();
+    }
     if (!Start(err)) return false;
     m_multi->PerformOnce();
     return true;
@@ -160,6 +167,43 @@ class HttpRequestImpl final : public HttpRequest {
   bool PausedTooLong() const {
     constexpr auto kMaxPause = std::chrono::seconds(5);
     return m_paused && std::chrono::steady_clock::now() - m_pausedAt > kMaxPause;
+  }
+
+  // Whether the cache entry a request sent ahead was built from is still the one the cache holds:
+  // an entry replaced or removed since would make its answer (a 304 above all) speak of a body
+  // that is no longer the one served.
+  bool AheadEntryCurrent() const {
+    if (m_flags & kFlagReload) return true;
+    auto now = cache::Lookup(m_cacheKey);
+    if (now && now->meta().etag.empty() && now->meta().lastModified.empty()) now.reset();
+    if (!now || !m_entry) return !now && !m_entry;
+    const cache::Meta& a = m_entry->meta();
+    const cache::Meta& b = now->meta();
+    return a.complete == b.complete && a.length == b.length && a.etag == b.etag &&
+           a.lastModified == b.lastModified && a.body == b.body;
+  }
+
+  // The whole answer of a request sent ahead, when it is in and is a page's: a 200 with all its
+  // body held, or a 304 whose cached body stands in. The caller may look at the page before its
+  // turn; the same bytes are served when it comes.
+  bool PeekAnswer(std::string& contentType, std::string& body) {
+    if (!m_transfer.done || m_transfer.result != CURLE_OK || !m_headersDone || m_paused || m_pos != 0) return false;
+    const int status = ParseStatus();
+    if (status == 200) {
+      contentType = FindHeader(m_lines, "Content-Type");
+      body = m_buffer;
+      return true;
+    }
+    if (status != 304 || !m_entry || !m_entry->meta().complete || m_entry->meta().length > kMaxBuffered) return false;
+    body.resize(m_entry->meta().length);
+    std::size_t got = 0;
+    while (got < body.size()) {
+      ssize_t n = ::pread(m_entry->fd(), body.data() + got, body.size() - got, static_cast<off_t>(got));
+      if (n <= 0) return false;
+      got += static_cast<std::size_t>(n);
+    }
+    contentType = FindHeader(SplitHeaderLines(m_entry->meta().headers), "Content-Type");
+    return true;
   }
 
   // Takes up a request sent ahead: its status and headers, then the same decisions as Open.

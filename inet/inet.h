@@ -96,13 +96,26 @@ class HttpConnection {
   // A hint that OpenRequest(object, flags) is coming soon. The request may be sent at once on
   // another connection to the same server, so that the server works on it while the caller is
   // still busy with the answer before; OpenRequest then takes it up as if it were sent then. Its
-  // body waits, at most about 64 KiB of it, until it is read. Only requests with kFlagReload go
-  // ahead (what the cache answers depends on the moment it is asked), and only a few at a time.
-  // Give only hints that are surely followed: a request sent ahead and never opened is wasted on
-  // the server.
+  // body waits, at most about 64 KiB of it, until it is read. A request that may be answered from
+  // the cache goes as the conditional request its cache entry makes when it is sent; if the entry
+  // has changed by the time of OpenRequest, the request is sent afresh. Hints are sent when the
+  // connection next works (OpenRequest, PeekAhead), only a few at a time, the hint given last
+  // first. Give only hints that are surely followed: a request sent ahead and never opened is
+  // wasted on the server.
   virtual void Prefetch(std::string_view object, std::uint32_t flags) {
     (void)object;
     (void)flags;
+  }
+  // The answer to an earlier hint, when it is in whole and is a page's: a 200 with its body, or a
+  // 304 with the cached body that OpenRequest will serve. Lets the caller look at a page's links
+  // before its turn. False when there is no such answer (yet).
+  virtual bool PeekAhead(std::string_view object, std::uint32_t flags, std::string& contentType,
+                         std::string& body) {
+    (void)object;
+    (void)flags;
+    (void)contentType;
+    (void)body;
+    return false;
   }
 };
 

@@ -159,6 +159,62 @@ TEST_F(EndToEnd, LinksSentAheadKeepTheDepthFirstOrderAndAskForEachFileOnce) {
   EXPECT_EQ(ReadFile(save / "x.gif"), "GIF89a");
 }
 
+// Deeper sites, without the cache, filling it, and over a copy made before (every answer 304):
+// pages are looked at while they wait for their turn and their links sent ahead too, yet each
+// run asks for every file once, in the same order, saves the same bytes, and never holds more
+// than five connections to the server.
+TEST_F(EndToEnd, RequestsSentFarAheadKeepEveryRunTheSameAndTheConnectionsFew) {
+  std::string files;
+  for (int a = 0; a < 4; ++a) {
+    std::string page = "<html>";
+    for (int b = 0; b < 4; ++b) {
+      const std::string leaf = "b" + std::to_string(a) + std::to_string(b) + ".html";
+      page += "<a href=" + leaf + ">" + leaf + "</a>";
+      // A cross link to a page of the next branch, and one back to the top.
+      WriteFile(site / leaf, "<html><img src=i" + std::to_string(b) + ".gif><a href=a" + std::to_string((a + 1) % 4) +
+                                 ".html>next</a><a href=index.html>top</a><p>" + leaf + "</p></html>");
+    }
+    WriteFile(site / ("a" + std::to_string(a) + ".html"), page + "<img src=i" + std::to_string(a) + ".gif></html>");
+    WriteFile(site / ("i" + std::to_string(a) + ".gif"), "GIF89a" + std::to_string(a));
+    files += "<a href=a" + std::to_string(a) + ".html>" + std::to_string(a) + "</a>";
+  }
+  WriteFile(site / "index.html", "<html>" + files + "</html>");
+  const int kFiles = 1 + 4 + 16 + 4;
+  auto server = HttpTestServer::Start(site.Path());
+  settings.LinkLayers = 10;
+  settings.SameSiteOnly = 1;
+  settings.SaveFlat = 1;
+  host.startUrls = {server->Url("/index.html")};
+  struct Case {
+    const char* name;
+    int useCache;
+    int status;  // every answer's; 0: either (a run without the cache may leave entries)
+  };
+  std::string first;
+  for (const Case& c : {Case{"cache off", 0, 200}, Case{"filling the cache", 1, 0}, Case{"304s", 1, 304}}) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(save.Path());
+    std::filesystem::create_directories(save.Path());
+    server->Reset();
+    settings.UseCache = c.useCache;
+    std::string lines = Lines(Run());
+    if (first.empty()) first = lines;
+    EXPECT_EQ(lines, first);
+    EXPECT_EQ(counters.FilesDownloaded, kFiles);
+    HttpStats stats = server->Stats();
+    EXPECT_EQ(stats.requests, kFiles) << stats.json;
+    EXPECT_GT(stats.connections, 1) << "nothing was sent ahead: " << stats.json;
+    // Five at most, and the stats query's own, which may come before the server has seen the
+    // run's connections close.
+    EXPECT_LE(stats.mostOpen, 6) << stats.json;
+    if (c.status != 0) {
+      const std::string other = c.status == 200 ? "\"status\": 304" : "\"status\": 200";
+      EXPECT_EQ(stats.json.find(other), std::string::npos) << stats.json;
+    }
+    for (const std::string& name : SavedFiles()) EXPECT_EQ(ReadFile(save / name), ReadFile(site / name)) << name;
+  }
+}
+
 // The heap in use now: under the address sanitizer its own count, which leaves out the freed
 // blocks it keeps in quarantine.
 std::size_t HeapInUse() {

@@ -1,11 +1,16 @@
 // Requests sent ahead of their turn: taken up by OpenRequest as if sent then, each sent once,
-// only for reloads, dropped safely when never opened, and sent again when credentials changed.
+// revalidations as well as reloads, dropped safely when never opened, and sent again when the
+// credentials or the cache entry they were built from changed.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 #include "inet/errors.h"
 #include "inet/inet.h"
 #include "inet/options.h"
 #include "inet_test_util.h"
+#include "support/temp_dir.h"
 #include "support/test_servers.h"
 
 namespace tk::inet {
@@ -78,12 +83,63 @@ TEST_F(HttpAheadTest, RequestsSentAheadAreTakenUpInAnyOrderAndSentOnce) {
   EXPECT_EQ(RequestsFor(small), 2);
 }
 
-TEST_F(HttpAheadTest, HintsThatMayBeAnsweredFromTheCacheSendNothing) {
-  conn->Prefetch("/__/bytes?n=100&etag=%22e%22", kUseCache);
+// Revalidations go ahead like plain requests: each is the conditional request of the cache entry
+// as it stands, its 304 serves the cached body, and it is sent once.
+TEST_F(HttpAheadTest, RevalidationsSentAheadGet304AndServeTheCachedBody) {
+  std::vector<std::string> objects;
+  for (int i = 0; i < 5; ++i)
+    objects.push_back("/__/bytes?n=3000&seed=r" + std::to_string(i) + "&etag=%22r" + std::to_string(i) + "%22");
   Error err;
-  auto req = conn->OpenRequest("/__/bytes?n=10", kReload, err);
-  ASSERT_TRUE(req) << err.message;
-  EXPECT_EQ(server->Stats().requests, 1) << server->Stats().json;
+  for (const auto& object : objects) {
+    auto req = conn->OpenRequest(object, kUseCache, err);
+    ASSERT_TRUE(req) << err.message;
+    ASSERT_TRUE(ReadAll(*req, err)) << err.message;
+  }
+  server->Reset();
+  for (std::size_t i = 1; i < objects.size(); ++i) conn->Prefetch(objects[i], kUseCache);
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    auto req = conn->OpenRequest(objects[i], kUseCache, err);
+    ASSERT_TRUE(req) << err.message;
+    EXPECT_EQ(req->StatusCode(), 200);
+    auto body = ReadAll(*req, err);
+    ASSERT_TRUE(body) << err.message;
+    EXPECT_EQ(*body, BodyBytes(3000, "r" + std::to_string(i)));
+  }
+  test::HttpStats s = server->Stats();
+  EXPECT_EQ(s.requests, 5) << s.json;
+  EXPECT_GE(s.connections, 1) << "nothing was sent ahead: " << s.json;  // the one in turn was counted before
+  EXPECT_EQ(s.json.find("\"status\": 200"), std::string::npos) << "a revalidation got the body: " << s.json;
+}
+
+// A cache entry replaced between the hint and the turn: the answer sent ahead speaks of the old
+// entry, so the request goes again from the new one and serves the new body.
+TEST(HttpAheadCache, AnEntryChangedBetweenHintAndTurnIsNotServedFromTheStaleHint) {
+  test::ScopedCacheHome cacheHome;
+  test::TempDir site;
+  test::WriteFile(site / "page.html", "first version");
+  auto server = test::HttpTestServer::Start(site.Path());
+  Error err;
+  auto session = OpenSession("trawlkit-test", err);
+  ASSERT_TRUE(session) << err.message;
+  auto conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
+  ASSERT_TRUE(conn) << err.message;
+  auto fetch = [&](std::uint32_t flags) {
+    auto req = conn->OpenRequest("/page.html", flags, err);
+    EXPECT_TRUE(req) << err.message;
+    if (!req) return std::string();
+    return ReadAll(*req, err).value_or("");
+  };
+  ASSERT_EQ(fetch(kUseCache), "first version");
+  conn->Prefetch("/page.html", kUseCache);
+  // The answer sent ahead (a 304 for the first version) is in before the file changes.
+  std::string type, held;
+  for (int i = 0; i < 200 && !conn->PeekAhead("/page.html", kUseCache, type, held); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(held, "first version");
+  test::WriteFile(site / "page.html", "the second, longer version");
+  ASSERT_EQ(fetch(kReload), "the second, longer version");  // the cache now holds it
+  EXPECT_EQ(fetch(kUseCache), "the second, longer version");
+  EXPECT_EQ(server->Stats().requests, 4) << server->Stats().json;
 }
 
 TEST_F(HttpAheadTest, ManyHintsKeepABoundedNumberOfConnections) {

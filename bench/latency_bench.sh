@@ -1,0 +1,141 @@
+#!/bin/bash
+# The crawl over a server far away: every answer comes after a fixed delay (20 ms unless DELAY_MS
+# says otherwise), as across the internet. For the tree site and the cross-linked site of PAGES
+# pages (1,000 unless given), prints files per second of trawlkit-cli (cache off) and of
+# `wget -r -l inf -k`, their ratio, the most connections Trawlkit held open to the server at once,
+# whether its requests (method and path, sorted), its saved bytes and its run log (times left out)
+# are those of the same run without the delay, and the same for a second run with the cache on,
+# where every answer is 304 "not modified".
+#
+#   bench/latency_bench.sh [BUILD_DIR] [PAGES]        (BUILD_DIR: a Release tree, default build-rel)
+# DELAY_MS=N: the delay; KINDS="tree" or "cross": one site only; NO_WGET=1: Trawlkit only;
+# KEEP=1: leave the work folder (under /var/tmp) for a look afterwards.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build-rel}
+pages=${2:-1000}
+delay=${DELAY_MS:-20}
+. "$here/bench_lib.sh"
+# The cache lives on the disk, as a user's does; the work folder follows it there.
+work_disk=$(mktemp -d /var/tmp/trawlkit-latency-XXXXXX)
+server_pid=
+stop_server() {
+  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
+  server_pid=
+}
+trap 'stop_server; [ -n "${KEEP:-}" ] || rm -rf "$work_disk"; cleanup' EXIT
+
+ctl() { curl -s "http://127.0.0.1:$port/$1"; }
+
+# trawlkit-cli into $1 with the cache folder $2 and the extra option $3; prints its seconds.
+run_trawlkit() {
+  rm -rf "$1"
+  local secs rss
+  read -r secs rss < <(HOME="$work_disk/home" XDG_CACHE_HOME="$2" measure "$work_disk/t.time" \
+    "$cli" -q -u "http://127.0.0.1:$port/index.html" -d "$1" -l 10 --same-site --server-tree "$3" --no-confirm)
+  echo "$secs"
+}
+
+# What a run leaves to compare: the requests sorted, every saved file's digest, the run log
+# with its times and rates cut out. Prints nothing; writes $1.req, $1.files, $1.log.
+snapshot() {
+  local out=$1 dir=$2
+  ctl __stats > "$out.stats"
+  /usr/bin/python3 - "$out" "$dir" <<'PY'
+import hashlib, json, os, re, sys
+out, root = sys.argv[1], sys.argv[2]
+stats = json.load(open(out + ".stats"))
+open(out + ".req", "w").write("\n".join(sorted(stats["log"])) + "\n")
+files = []
+for base, _, names in os.walk(root):
+    for name in names:
+        path = os.path.join(base, name)
+        rel = os.path.relpath(path, root)
+        if rel == "Trawlkit.txt":
+            continue
+        files.append("%s %s" % (hashlib.sha1(open(path, "rb").read()).hexdigest(), rel))
+open(out + ".files", "w").write("\n".join(sorted(files)) + "\n")
+log = open(os.path.join(root, "Trawlkit.txt"), "rb").read().decode("utf-8", "replace")
+# Clock times, dates and durations or rates differ from run to run; the rest must not.
+log = re.sub(r"\d+(\.\d+)?", "#", log)
+open(out + ".log", "w").write(log)
+PY
+}
+
+same() {  # a b: "same" or "DIFFERENT (...)" for requests, bytes, log
+  local what res=""
+  for what in req files log; do
+    if cmp -s "$1.$what" "$2.$what"; then
+      res="$res $what=same"
+    else
+      res="$res $what=DIFFERENT($(diff "$1.$what" "$2.$what" | grep '^[<>]' | head -3 | tr '\n' ' '))"
+    fi
+  done
+  echo "$res"
+}
+
+most_open() { /usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["most_open"])' "$1.stats"; }
+count() { find "$1" -type f ! -name Trawlkit.txt | wc -l; }
+
+for kind in ${KINDS:-tree cross}; do
+  site="$work_disk/site-$kind"
+  mkdir -p "$site"
+  /usr/bin/python3 "$here/delay_server.py" "$site" "$work_disk/port" --delay 0 &
+  server_pid=$!
+  for _ in $(seq 50); do [ -s "$work_disk/port" ] && break; sleep 0.1; done
+  port=$(cat "$work_disk/port"); rm -f "$work_disk/port"
+  if [ "$kind" = cross ]; then
+    /usr/bin/python3 "$here/make_site.py" "$site" "$pages" cross "http://127.0.0.1:$port"
+  else
+    /usr/bin/python3 "$here/make_site.py" "$site" "$pages"
+  fi
+  s="$work_disk/snap-$kind"
+
+  # Without the delay: what every run below must match.
+  ctl "__delay?ms=0" >/dev/null; ctl __reset >/dev/null
+  run_trawlkit "$work_disk/t0" "$work_disk/nocache" --no-cache >/dev/null
+  snapshot "$s-off0" "$work_disk/t0"
+  rm -rf "$work_disk/cache"
+  ctl __reset >/dev/null
+  run_trawlkit "$work_disk/c0" "$work_disk/cache" --cache >/dev/null
+  snapshot "$s-fill" "$work_disk/c0"
+  ctl __reset >/dev/null
+  run_trawlkit "$work_disk/c0" "$work_disk/cache" --cache >/dev/null
+  snapshot "$s-on0" "$work_disk/c0"
+
+  # With it.
+  ctl "__delay?ms=$delay" >/dev/null; ctl __reset >/dev/null
+  t_off=$(run_trawlkit "$work_disk/t1" "$work_disk/nocache" --no-cache)
+  snapshot "$s-off1" "$work_disk/t1"
+  ctl __reset >/dev/null
+  t_on=$(run_trawlkit "$work_disk/c1" "$work_disk/cache" --cache)
+  snapshot "$s-on1" "$work_disk/c1"
+  files=$(count "$work_disk/t1"); files_on=$(count "$work_disk/c1")
+  ctl __reset >/dev/null
+  rm -rf "$work_disk/w"
+  w_secs=1e9; w_files=0
+  if [ -z "${NO_WGET:-}" ]; then
+    read -r w_secs _ < <(cd "$work_disk" && measure "$work_disk/w.time" wget -q -r -l inf -k -P "$work_disk/w" \
+      "http://127.0.0.1:$port/index.html")
+    w_files=$(count "$work_disk/w")
+  fi
+  ctl __stats > "$s-wget.stats"
+
+  /usr/bin/python3 - "$kind" "$pages" "$delay" "$files" "$t_off" "$files_on" "$t_on" "$w_files" "$w_secs" <<'PY'
+import sys
+kind, pages, delay = sys.argv[1:4]
+f, t, fo, to, wf, ws = int(sys.argv[4]), float(sys.argv[5]), int(sys.argv[6]), float(sys.argv[7]), int(sys.argv[8]), float(sys.argv[9])
+print("%s site, %s pages, every answer after %s ms" % (kind, pages, delay))
+print("  %-26s %6d files %8.2f s %9.1f files/s" % ("trawlkit, cache off", f, t, f / t))
+print("  %-26s %6d files %8.2f s %9.1f files/s" % ("trawlkit, cache on (304s)", fo, to, fo / to))
+if wf:
+    print("  %-26s %6d files %8.2f s %9.1f files/s" % ("wget -r -l inf -k", wf, ws, wf / ws))
+    print("  ratio files/s trawlkit/wget: %.2f (cache off), %.2f (cache on)" % ((f / t) / (wf / ws), (fo / to) / (wf / ws)))
+print("  cache on / cache off time: %.2f" % (to / t))
+PY
+  echo "  most connections at once: trawlkit $(most_open "$s-off1") (cache off), $(most_open "$s-on1") (cache on), wget $(most_open "$s-wget")"
+  echo "  cache off vs. no delay:$(same "$s-off0" "$s-off1")"
+  echo "  cache on  vs. no delay:$(same "$s-on0" "$s-on1")"
+  stop_server
+  [ -n "${KEEP:-}" ] || rm -rf "$site" "$work_disk/t0" "$work_disk/t1" "$work_disk/c0" "$work_disk/c1" "$work_disk/w" "$work_disk/cache" "$work_disk/nocache"
+done

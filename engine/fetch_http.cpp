@@ -228,21 +228,17 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
   record.ScannedDepth = depth;
   // A page on the first layer can be reached no higher, except as a start page, which is
   // scanned afresh then; below it, the page links are kept for a shorter way found later.
-  auto notePageLink = [&record, depth](char how, const std::string& url) {
-    if (depth == 0) return;
-    record.PageLinks += how;
-    record.PageLinks += url;
-    record.PageLinks += '\0';
-  };
-  context.fetchUrl = [this, &ahead, &asked, &notePageLink](const std::string& url, bool parseHtml,
-                                                           int linkDepth) {
+  UrlRecord* const linksOf = depth == 0 ? nullptr : &record;
+  context.fetchUrl = [this, &ahead, &asked, linksOf](const std::string& url, bool parseHtml, int linkDepth) {
     // While this link (and all it links to) is fetched, the server already has the next ones.
     SendAhead(ahead, ++asked);
-    if (parseHtml) notePageLink('f', url);
-    return FetchUrl(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth);
+    return FetchLink(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth, parseHtml ? linksOf : nullptr, nullptr);
   };
-  context.savedPath = [this, &notePageLink](const std::string& url) {
-    notePageLink('h', url);
+  context.savedPath = [this, linksOf](const std::string& url) {
+    if (linksOf) {
+      linksOf->PageLinks.push_back(PageLinkToText(linksOf->PageLinkText.size()));
+      (linksOf->PageLinkText += 'h').append(url) += '\0';
+    }
     return SavedPath(url);
   };
   std::uint64_t written = 0;
@@ -250,7 +246,7 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
     file.Write(std::string_view(data, len));
     written += len;
   };
-  context.writeLink = [&file, &written, &record](std::string_view text, const std::string& url, bool saved) {
+  context.writeLink = [this, &file, &written, &record](std::string_view text, const std::string& url, bool saved) {
     // A fragment after the URL (a style sheet's "#symbol") stays when the link is mended.
     if (!saved) NotePendingLink(record, written, std::min(text.find('#'), text.size()), url);
     file.Write(text);
@@ -274,6 +270,9 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
     });
     if (!file.Failed()) FinishHtml(context, scan);
   }
+  // Kept for the rest of the run: no room to grow.
+  record.PageLinks.shrink_to_fit();
+  record.PageLinkText.shrink_to_fit();
   // The page's OK line already stands; a page that did not reach the disk (or could not be read
   // back from its temporary file) adds an error below it.
   if (!file.Close() || !whole) {

@@ -37,10 +37,18 @@ bool WriteWhole(int fd, std::string_view data) {
 
 }  // namespace
 
-void NotePendingLink(UrlRecord& record, std::uint64_t offset, std::size_t length, const std::string& url) {
+void Crawler::NotePendingLink(UrlRecord& record, std::uint64_t offset, std::size_t length, const std::string& url) {
   auto parsed = inet::ParseUrl(url);
   if (!parsed) return;
-  record.PendingLinks.push_back(PendingLink{offset, static_cast<std::uint32_t>(length), VisitKey(*parsed)});
+  PendingLink& link = record.PendingLinks.emplace_back();
+  link.offset = offset;
+  link.length = static_cast<std::uint32_t>(length);
+  std::string key = VisitKey(*parsed);
+  auto target = m_state.VisitedUrls.find(key);
+  if (target != m_state.VisitedUrls.end())
+    link.target = &target->second;
+  else
+    link.key = std::move(key);
 }
 
 std::string Crawler::SavedPath(const std::string& url) const {
@@ -52,16 +60,27 @@ std::string Crawler::SavedPath(const std::string& url) const {
 
 void Crawler::Rescan(UrlRecord& record, int depth) {
   record.ScannedDepth = depth;
-  // A copy: the walk below may reach pages that keep links of their own in the same table.
-  const std::string links = record.PageLinks;
-  for (std::size_t at = 0; at < links.size() && !Cancelled();) {
-    std::size_t end = links.find('\0', at);
+  // The links noted so far, by index: the walk may reach this page again (rescanning it from a
+  // still higher layer), but only the page's own scan adds to them, and that waits below us.
+  const std::size_t count = record.PageLinks.size();
+  for (std::size_t i = 0; i < count && !Cancelled(); ++i) {
+    if (UrlRecord* target = PageLinkTarget(record.PageLinks[i])) {
+      // What FetchUrl would do with the URL its record was first asked for, short of parsing it.
+      if (!AnswersAgain(*target, FETCH_PARSE_HTML, depth + 1))
+        FetchUrl(std::string(target->Url), FETCH_PARSE_HTML, depth + 1);
+      continue;
+    }
+    const std::size_t at = PageLinkTextAt(record.PageLinks[i]);
+    const std::size_t end = record.PageLinkText.find('\0', at);
     if (end == std::string::npos) break;
-    const char how = links[at];
-    const std::string url = links.substr(at + 1, end - at - 1);
-    at = end + 1;
+    const char how = record.PageLinkText[at];
+    const std::string url = record.PageLinkText.substr(at + 1, end - at - 1);
     if (how == 'h' && depth >= m_settings.LinkLayers) continue;
-    FetchUrl(url, FETCH_PARSE_HTML, depth + 1);
+    UrlRecord* met = nullptr;
+    FetchLink(url, FETCH_PARSE_HTML, depth + 1, nullptr, &met);
+    // Followed once, a hyperlink is followed on every later rescan, each from a higher layer:
+    // spelled as its record spells it, it is that record from now on (its text stays unused).
+    if (met && met->Url == url) record.PageLinks[i] = PageLinkTo(met);
   }
 }
 
@@ -70,11 +89,15 @@ void Crawler::MendSavedPages() {
     if (record.PendingLinks.empty()) continue;
     std::vector<FileEdit> edits;
     for (const PendingLink& link : record.PendingLinks) {
-      auto target = m_state.VisitedUrls.find(link.key);
-      if (target == m_state.VisitedUrls.end() || target->second.LocalPath.empty()) continue;
+      const UrlRecord* target = link.target;
+      if (!target) {
+        auto found = m_state.VisitedUrls.find(link.key);
+        if (found != m_state.VisitedUrls.end()) target = &found->second;
+      }
+      if (!target || target->LocalPath.empty()) continue;
       // Fit for a style sheet's bare url() as well as for any HTML attribute.
       edits.push_back(FileEdit{link.offset, link.length,
-                               CssSafePath(MakeRelativeLocalPath(record.LocalPath, target->second.LocalPath))});
+                               CssSafePath(MakeRelativeLocalPath(record.LocalPath, target->LocalPath))});
     }
     record.PendingLinks.clear();
     record.PendingLinks.shrink_to_fit();

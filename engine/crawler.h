@@ -137,6 +137,14 @@ std::string WithTrailingSlash(std::string dir);
 // "%s(NG:%s(%d))\r\n" and friends, spelled once.
 std::string LogLine(std::string_view url, std::string_view outcome);
 
+// Notes a page link of `page` by its text: "f" for a link followed, "h" for one left beyond the layers.
+void NotePageLinkText(UrlRecord& page, char how, std::string_view url);
+
+// The page link at `index` of `page`, once its target has been fetched (or met visited) without
+// being dropped: the target's record answers it from then on however the page spelled it, as it
+// is never fetched again; its text is no longer needed.
+void SettlePageLink(UrlRecord& page, std::size_t index, UrlRecord* target);
+
 // Replaces byte ranges of a saved file, each [offset, offset + length) with its text, sorted
 // by offset. A file that does not grow is rewritten in place from the first range on; one that
 // grows is replaced whole (a new file renamed over it). False, and the file left as it was,

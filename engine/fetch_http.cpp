@@ -232,13 +232,15 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
   context.fetchUrl = [this, &ahead, &asked, linksOf](const std::string& url, bool parseHtml, int linkDepth) {
     // While this link (and all it links to) is fetched, the server already has the next ones.
     SendAhead(ahead, ++asked);
-    return FetchLink(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth, parseHtml ? linksOf : nullptr, nullptr);
+    if (!parseHtml || !linksOf) return FetchUrl(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth);
+    const std::size_t index = linksOf->PageLinks.size();
+    UrlRecord* met = nullptr;
+    std::string local = FetchLink(url, FETCH_PARSE_HTML, linkDepth, linksOf, &met);
+    SettlePageLink(*linksOf, index, met);
+    return local;
   };
   context.savedPath = [this, linksOf](const std::string& url) {
-    if (linksOf) {
-      linksOf->PageLinks.push_back(PageLinkToText(linksOf->PageLinkText.size()));
-      (linksOf->PageLinkText += 'h').append(url) += '\0';
-    }
+    if (linksOf) NotePageLinkText(*linksOf, 'h', url);
     return SavedPath(url);
   };
   std::uint64_t written = 0;
@@ -273,10 +275,13 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
   // Kept for the rest of the run: no room to grow.
   record.PageLinks.shrink_to_fit();
   record.PageLinkText.shrink_to_fit();
+  record.PendingLinks.shrink_to_fit();
+  record.PendingKeys.shrink_to_fit();
   // The page's OK line already stands; a page that did not reach the disk (or could not be read
   // back from its temporary file) adds an error below it.
   if (!file.Close() || !whole) {
     record.PendingLinks.clear();  // offsets into a file that is not what was written
+    record.PendingKeys.clear();
     if (Cancelled()) return;
     ++m_state.Errors;
     ++m_state.NgLines;

@@ -45,10 +45,35 @@ void Crawler::NotePendingLink(UrlRecord& record, std::uint64_t offset, std::size
   link.length = static_cast<std::uint32_t>(length);
   std::string key = VisitKey(*parsed);
   auto target = m_state.VisitedUrls.find(key);
-  if (target != m_state.VisitedUrls.end())
+  if (target != m_state.VisitedUrls.end()) {
     link.target = &target->second;
-  else
-    link.key = std::move(key);
+  } else {
+    link.keyAt = static_cast<std::uint32_t>(record.PendingKeys.size());
+    record.PendingKeys.append(key) += '\0';
+  }
+}
+
+namespace {
+
+// The "scheme://host:port" a URL starts with, or "" when it has no path after it.
+std::string_view OriginOf(std::string_view url) {
+  const std::size_t scheme = url.find("://");
+  if (scheme == std::string_view::npos) return {};
+  const std::size_t slash = url.find('/', scheme + 3);
+  return slash == std::string_view::npos ? std::string_view() : url.substr(0, slash);
+}
+
+}  // namespace
+
+void NotePageLinkText(UrlRecord& page, char how, std::string_view url) {
+  page.PageLinks.push_back(PageLinkToText(page.PageLinkText.size()));
+  // Most links of a page name its own server: its origin is not kept once per link.
+  const std::string_view origin = OriginOf(page.Url);
+  if (!origin.empty() && url.substr(0, origin.size()) == origin) {
+    how = how == 'f' ? 'F' : 'H';
+    url.remove_prefix(origin.size());
+  }
+  (page.PageLinkText += how).append(url) += '\0';
 }
 
 std::string Crawler::SavedPath(const std::string& url) const {
@@ -74,14 +99,27 @@ void Crawler::Rescan(UrlRecord& record, int depth) {
     const std::size_t end = record.PageLinkText.find('\0', at);
     if (end == std::string::npos) break;
     const char how = record.PageLinkText[at];
-    const std::string url = record.PageLinkText.substr(at + 1, end - at - 1);
-    if (how == 'h' && depth >= m_settings.LinkLayers) continue;
+    std::string url(how == 'F' || how == 'H' ? OriginOf(record.Url) : std::string_view());
+    url.append(record.PageLinkText, at + 1, end - at - 1);
+    if ((how == 'h' || how == 'H') && depth >= m_settings.LinkLayers) continue;
     UrlRecord* met = nullptr;
     FetchLink(url, FETCH_PARSE_HTML, depth + 1, nullptr, &met);
-    // Followed once, a hyperlink is followed on every later rescan, each from a higher layer:
-    // spelled as its record spells it, it is that record from now on (its text stays unused).
-    if (met && met->Url == url) record.PageLinks[i] = PageLinkTo(met);
+    // Followed once, a hyperlink is followed on every later rescan, each from a higher layer.
+    SettlePageLink(record, i, met);
   }
+}
+
+void SettlePageLink(UrlRecord& page, std::size_t index, UrlRecord* target) {
+  // A dropped target may be fetched afresh, by the URL as this page spells it.
+  if (!target || target->Dropped || index >= page.PageLinks.size()) return;
+  std::uintptr_t& link = page.PageLinks[index];
+  if (PageLinkTarget(link)) return;
+  const std::size_t at = PageLinkTextAt(link);
+  link = PageLinkTo(target);
+  // The text noted last is given back; one further in stays, unused, as the later ones are
+  // found by their offsets.
+  std::string& text = page.PageLinkText;
+  if (at < text.size() && text.find('\0', at) == text.size() - 1) text.resize(at);
 }
 
 void Crawler::MendSavedPages() {
@@ -91,7 +129,8 @@ void Crawler::MendSavedPages() {
     for (const PendingLink& link : record.PendingLinks) {
       const UrlRecord* target = link.target;
       if (!target) {
-        auto found = m_state.VisitedUrls.find(link.key);
+        const std::size_t end = record.PendingKeys.find('\0', link.keyAt);
+        auto found = m_state.VisitedUrls.find(record.PendingKeys.substr(link.keyAt, end - link.keyAt));
         if (found != m_state.VisitedUrls.end()) target = &found->second;
       }
       if (!target || target->LocalPath.empty()) continue;
@@ -101,6 +140,8 @@ void Crawler::MendSavedPages() {
     }
     record.PendingLinks.clear();
     record.PendingLinks.shrink_to_fit();
+    record.PendingKeys.clear();
+    record.PendingKeys.shrink_to_fit();
     // A page whose links all lead off the copy is not touched.
     if (!edits.empty() && !record.LocalPath.empty()) EditSavedFile(m_saveFolder / record.LocalPath, edits);
   }

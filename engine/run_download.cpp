@@ -189,8 +189,7 @@ std::string Crawler::FetchLink(const std::string& url, int flags, int depth, Url
     if (record.Url == url) {
       from->PageLinks.push_back(PageLinkTo(&record));
     } else {
-      from->PageLinks.push_back(PageLinkToText(from->PageLinkText.size()));
-      (from->PageLinkText += 'f').append(url) += '\0';
+      NotePageLinkText(*from, 'f', url);
     }
   }
   if (!inserted) {

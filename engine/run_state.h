@@ -38,12 +38,13 @@ struct UrlRecord;
 
 // A link a saved page holds as an absolute URL because its target was not saved when the page
 // was written: where the value stands in the page's file, and what it names: the target's
-// record, or, when the run had met no such URL yet, its visited-list key.
+// record, or, when the run had met no such URL yet, its visited-list key, kept in the page's
+// PendingKeys from `keyAt` to a NUL.
 struct PendingLink {
   std::uint64_t offset = 0;
   std::uint32_t length = 0;
+  std::uint32_t keyAt = 0;
   const UrlRecord* target = nullptr;
-  std::string key;  // only without a target
 };
 
 struct UrlRecord {
@@ -59,11 +60,13 @@ struct UrlRecord {
   // The page links it holds, in page order, kept only below the first layer. A link whose URL
   // is spelled as its target's record spells it is that record (see PageLinkTo), met again
   // without parsing or hashing; any other is where its text starts in PageLinkText: "f" and the
-  // URL for a link that was followed, "h" for a hyperlink left beyond the layers, ended by a NUL.
+  // URL for a link that was followed, "h" for a hyperlink left beyond the layers, ended by a NUL;
+  // "F" and "H" for a URL on the page's own origin, which is left out.
   // Records live in the visited list's nodes, which never move.
   std::vector<std::uintptr_t> PageLinks;
   std::string PageLinkText;
   std::vector<PendingLink> PendingLinks;
+  std::string PendingKeys;
 };
 
 // A page link is a record's address, or its text's offset shifted up and tagged with the low

@@ -77,9 +77,17 @@ class Crawler {
                  const std::string& name, bool sheet);
   // Where a link not followed is saved already, or "".
   std::string SavedPath(const std::string& url) const;
+  // FetchUrl for a page link: with `from`, the page being scanned, the link is noted among its
+  // links once its record is found, before anything is fetched; with `met`, that record is told.
+  std::string FetchLink(const std::string& url, int flags, int depth, UrlRecord* from, UrlRecord** met);
+  // A URL met again: true when its record answers the request (and a page reached on a higher
+  // layer than before has been rescanned from there); false when it is to be fetched afresh.
+  bool AnswersAgain(UrlRecord& record, int flags, int depth);
   // A scanned page reached on a higher layer than before: its page links are followed again
   // from there, without fetching the page itself again.
   void Rescan(UrlRecord& record, int depth);
+  // Remembers that `record`'s saved file holds, at `offset`, the absolute URL `url` as a link.
+  void NotePendingLink(UrlRecord& record, std::uint64_t offset, std::size_t length, const std::string& url);
   // At the end of a run: the links that saved pages hold as absolute URLs are made local where
   // their targets were saved after all.
   void MendSavedPages();
@@ -125,7 +133,7 @@ class Crawler {
   };
   std::vector<AheadLink> LinksToSendAhead(const PageContext& context, PageBuffer& page);
   // The links a rescan of a page asks for again, from its kept page links.
-  std::vector<AheadLink> RescanLinksToSendAhead(const std::string& pageLinks, int depth);
+  std::vector<AheadLink> RescanLinksToSendAhead(const UrlRecord& record, std::size_t count, int depth);
   AheadLink AheadLinkFor(const std::string& url, bool parseHtml, int depth);
   std::vector<AheadLink> DryScan(const PageContext& context,
                                  const std::function<bool(const std::function<void(std::string_view)>&)>& chunks);
@@ -171,8 +179,13 @@ std::string WithTrailingSlash(std::string dir);
 // "%s(NG:%s(%d))\r\n" and friends, spelled once.
 std::string LogLine(std::string_view url, std::string_view outcome);
 
-// Remembers that `record`'s saved file holds, at `offset`, the absolute URL `url` as a link.
-void NotePendingLink(UrlRecord& record, std::uint64_t offset, std::size_t length, const std::string& url);
+// Notes a page link of `page` by its text: "f" for a link followed, "h" for one left beyond the layers.
+void NotePageLinkText(UrlRecord& page, char how, std::string_view url);
+
+// The page link at `index` of `page`, once its target has been fetched (or met visited) without
+// being dropped: the target's record answers it from then on however the page spelled it, as it
+// is never fetched again; its text is no longer needed.
+void SettlePageLink(UrlRecord& page, std::size_t index, UrlRecord* target);
 
 // Replaces byte ranges of a saved file, each [offset, offset + length) with its text, sorted
 // by offset. A file that does not grow is rewritten in place from the first range on; one that

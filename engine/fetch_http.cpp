@@ -231,20 +231,19 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
   record.ScannedDepth = depth;
   // A page on the first layer can be reached no higher, except as a start page, which is
   // scanned afresh then; below it, the page links are kept for a shorter way found later.
-  auto notePageLink = [&record, depth](char how, const std::string& url) {
-    if (depth == 0) return;
-    record.PageLinks += how;
-    record.PageLinks += url;
-    record.PageLinks += '\0';
-  };
-  context.fetchUrl = [this, &ahead, &notePageLink](const std::string& url, bool parseHtml, int linkDepth) {
+  UrlRecord* const linksOf = depth == 0 ? nullptr : &record;
+  context.fetchUrl = [this, &ahead, linksOf](const std::string& url, bool parseHtml, int linkDepth) {
     // While this link (and all it links to) is fetched, the server already has the next ones.
     ahead.Next();
-    if (parseHtml) notePageLink('f', url);
-    return FetchUrl(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth);
+    if (!parseHtml || !linksOf) return FetchUrl(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth);
+    const std::size_t index = linksOf->PageLinks.size();
+    UrlRecord* met = nullptr;
+    std::string local = FetchLink(url, FETCH_PARSE_HTML, linkDepth, linksOf, &met);
+    SettlePageLink(*linksOf, index, met);
+    return local;
   };
-  context.savedPath = [this, &notePageLink](const std::string& url) {
-    notePageLink('h', url);
+  context.savedPath = [this, linksOf](const std::string& url) {
+    if (linksOf) NotePageLinkText(*linksOf, 'h', url);
     return SavedPath(url);
   };
   std::uint64_t written = 0;
@@ -252,7 +251,7 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
     file.Write(std::string_view(data, len));
     written += len;
   };
-  context.writeLink = [&file, &written, &record](std::string_view text, const std::string& url, bool saved) {
+  context.writeLink = [this, &file, &written, &record](std::string_view text, const std::string& url, bool saved) {
     // A fragment after the URL (a style sheet's "#symbol") stays when the link is mended.
     if (!saved) NotePendingLink(record, written, std::min(text.find('#'), text.size()), url);
     file.Write(text);
@@ -276,10 +275,16 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
     });
     if (!file.Failed()) FinishHtml(context, scan);
   }
+  // Kept for the rest of the run: no room to grow.
+  record.PageLinks.shrink_to_fit();
+  record.PageLinkText.shrink_to_fit();
+  record.PendingLinks.shrink_to_fit();
+  record.PendingKeys.shrink_to_fit();
   // The page's OK line already stands; a page that did not reach the disk (or could not be read
   // back from its temporary file) adds an error below it.
   if (!file.Close() || !whole) {
     record.PendingLinks.clear();  // offsets into a file that is not what was written
+    record.PendingKeys.clear();
     if (Cancelled()) return;
     ++m_state.Errors;
     ++m_state.NgLines;
@@ -334,25 +339,6 @@ Crawler::AheadLink Crawler::AheadLinkFor(const std::string& url, bool parseHtml,
   link.page = parseHtml;
   link.depth = depth;
   return link;
-}
-
-std::vector<Crawler::AheadLink> Crawler::RescanLinksToSendAhead(const std::string& pageLinks, int depth) {
-  std::vector<AheadLink> links;
-  if (!m_settings.SameSiteOnly || !m_state.HttpConnection) return links;
-  // The same walk over the kept links as the rescan's own.
-  for (std::size_t at = 0; at < pageLinks.size();) {
-    std::size_t end = pageLinks.find('\0', at);
-    if (end == std::string::npos) break;
-    const char how = pageLinks[at];
-    const std::string url = pageLinks.substr(at + 1, end - at - 1);
-    at = end + 1;
-    if (how == 'h' && depth >= m_settings.LinkLayers) continue;
-    links.push_back(AheadLinkFor(url, true, depth + 1));
-  }
-  std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
-  for (AheadLink& link : links)
-    if (!link.object.empty() && !seen.insert(link.key).second) link.object.clear();
-  return links;
 }
 
 // Hints the requests the crawl will make next, in the depth-first order their turns come in:

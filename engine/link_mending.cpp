@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <unordered_set>
 
 #include "engine/crawler.h"
 #include "links/css_links.h"
@@ -37,10 +38,78 @@ bool WriteWhole(int fd, std::string_view data) {
 
 }  // namespace
 
-void NotePendingLink(UrlRecord& record, std::uint64_t offset, std::size_t length, const std::string& url) {
+void Crawler::NotePendingLink(UrlRecord& record, std::uint64_t offset, std::size_t length, const std::string& url) {
   auto parsed = inet::ParseUrl(url);
   if (!parsed) return;
-  record.PendingLinks.push_back(PendingLink{offset, static_cast<std::uint32_t>(length), VisitKey(*parsed)});
+  PendingLink& link = record.PendingLinks.emplace_back();
+  link.offset = offset;
+  link.length = static_cast<std::uint32_t>(length);
+  std::string key = VisitKey(*parsed);
+  auto target = m_state.VisitedUrls.find(key);
+  if (target != m_state.VisitedUrls.end()) {
+    link.target = &target->second;
+  } else {
+    link.keyAt = static_cast<std::uint32_t>(record.PendingKeys.size());
+    record.PendingKeys.append(key) += '\0';
+  }
+}
+
+namespace {
+
+// The "scheme://host:port" a URL starts with, or "" when it has no path after it.
+std::string_view OriginOf(std::string_view url) {
+  const std::size_t scheme = url.find("://");
+  if (scheme == std::string_view::npos) return {};
+  const std::size_t slash = url.find('/', scheme + 3);
+  return slash == std::string_view::npos ? std::string_view() : url.substr(0, slash);
+}
+
+// A page link kept as text: its URL, and whether it is a hyperlink (followed only within the
+// layers). False for a text that NotePageLinkText did not write.
+bool TextLinkAt(const UrlRecord& page, std::uintptr_t link, std::string& url, bool& hyperlink) {
+  const std::size_t at = PageLinkTextAt(link);
+  const std::size_t end = page.PageLinkText.find('\0', at);
+  if (end == std::string::npos) return false;
+  const char how = page.PageLinkText[at];
+  url.assign(how == 'F' || how == 'H' ? OriginOf(page.Url) : std::string_view());
+  url.append(page.PageLinkText, at + 1, end - at - 1);
+  hyperlink = how == 'h' || how == 'H';
+  return true;
+}
+
+}  // namespace
+
+std::vector<Crawler::AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, std::size_t count,
+                                                                int depth) {
+  std::vector<AheadLink> links;
+  if (!m_settings.SameSiteOnly || !m_state.HttpConnection) return links;
+  // The same walk over the kept links as the rescan's own, one entry per link it asks for.
+  for (std::size_t i = 0; i < count; ++i) {
+    if (PageLinkTarget(record.PageLinks[i])) {
+      links.emplace_back();  // visited already: never sent ahead
+      continue;
+    }
+    std::string url;
+    bool hyperlink = false;
+    if (!TextLinkAt(record, record.PageLinks[i], url, hyperlink)) break;
+    if (hyperlink && depth >= m_settings.LinkLayers) continue;
+    links.push_back(AheadLinkFor(url, true, depth + 1));
+  }
+  std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
+  for (AheadLink& link : links)
+    if (!link.object.empty() && !seen.insert(link.key).second) link.object.clear();
+  return links;
+}
+
+void NotePageLinkText(UrlRecord& page, char how, std::string_view url) {
+  page.PageLinks.push_back(PageLinkToText(page.PageLinkText.size()));
+  // Most links of a page name its own server: its origin is not kept once per link.
+  const std::string_view origin = OriginOf(page.Url);
+  if (!origin.empty() && url.substr(0, origin.size()) == origin) {
+    how = how == 'f' ? 'F' : 'H';
+    url.remove_prefix(origin.size());
+  }
+  (page.PageLinkText += how).append(url) += '\0';
 }
 
 std::string Crawler::SavedPath(const std::string& url) const {
@@ -52,19 +121,41 @@ std::string Crawler::SavedPath(const std::string& url) const {
 
 void Crawler::Rescan(UrlRecord& record, int depth) {
   record.ScannedDepth = depth;
-  // A copy: the walk below may reach pages that keep links of their own in the same table.
-  const std::string links = record.PageLinks;
-  AheadScope ahead(*this, RescanLinksToSendAhead(links, depth));
-  for (std::size_t at = 0; at < links.size() && !Cancelled();) {
-    std::size_t end = links.find('\0', at);
-    if (end == std::string::npos) break;
-    const char how = links[at];
-    const std::string url = links.substr(at + 1, end - at - 1);
-    at = end + 1;
-    if (how == 'h' && depth >= m_settings.LinkLayers) continue;
+  // The links noted so far, by index: the walk may reach this page again (rescanning it from a
+  // still higher layer), but only the page's own scan adds to them, and that waits below us.
+  const std::size_t count = record.PageLinks.size();
+  AheadScope ahead(*this, RescanLinksToSendAhead(record, count, depth));
+  for (std::size_t i = 0; i < count && !Cancelled(); ++i) {
+    if (UrlRecord* target = PageLinkTarget(record.PageLinks[i])) {
+      ahead.Next();
+      // What FetchUrl would do with the URL its record was first asked for, short of parsing it.
+      if (!AnswersAgain(*target, FETCH_PARSE_HTML, depth + 1))
+        FetchUrl(std::string(target->Url), FETCH_PARSE_HTML, depth + 1);
+      continue;
+    }
+    std::string url;
+    bool hyperlink = false;
+    if (!TextLinkAt(record, record.PageLinks[i], url, hyperlink)) break;
+    if (hyperlink && depth >= m_settings.LinkLayers) continue;
     ahead.Next();
-    FetchUrl(url, FETCH_PARSE_HTML, depth + 1);
+    UrlRecord* met = nullptr;
+    FetchLink(url, FETCH_PARSE_HTML, depth + 1, nullptr, &met);
+    // Followed once, a hyperlink is followed on every later rescan, each from a higher layer.
+    SettlePageLink(record, i, met);
   }
+}
+
+void SettlePageLink(UrlRecord& page, std::size_t index, UrlRecord* target) {
+  // A dropped target may be fetched afresh, by the URL as this page spells it.
+  if (!target || target->Dropped || index >= page.PageLinks.size()) return;
+  std::uintptr_t& link = page.PageLinks[index];
+  if (PageLinkTarget(link)) return;
+  const std::size_t at = PageLinkTextAt(link);
+  link = PageLinkTo(target);
+  // The text noted last is given back; one further in stays, unused, as the later ones are
+  // found by their offsets.
+  std::string& text = page.PageLinkText;
+  if (at < text.size() && text.find('\0', at) == text.size() - 1) text.resize(at);
 }
 
 void Crawler::MendSavedPages() {
@@ -72,14 +163,21 @@ void Crawler::MendSavedPages() {
     if (record.PendingLinks.empty()) continue;
     std::vector<FileEdit> edits;
     for (const PendingLink& link : record.PendingLinks) {
-      auto target = m_state.VisitedUrls.find(link.key);
-      if (target == m_state.VisitedUrls.end() || target->second.LocalPath.empty()) continue;
+      const UrlRecord* target = link.target;
+      if (!target) {
+        const std::size_t end = record.PendingKeys.find('\0', link.keyAt);
+        auto found = m_state.VisitedUrls.find(record.PendingKeys.substr(link.keyAt, end - link.keyAt));
+        if (found != m_state.VisitedUrls.end()) target = &found->second;
+      }
+      if (!target || target->LocalPath.empty()) continue;
       // Fit for a style sheet's bare url() as well as for any HTML attribute.
       edits.push_back(FileEdit{link.offset, link.length,
-                               CssSafePath(MakeRelativeLocalPath(record.LocalPath, target->second.LocalPath))});
+                               CssSafePath(MakeRelativeLocalPath(record.LocalPath, target->LocalPath))});
     }
     record.PendingLinks.clear();
     record.PendingLinks.shrink_to_fit();
+    record.PendingKeys.clear();
+    record.PendingKeys.shrink_to_fit();
     // A page whose links all lead off the copy is not touched.
     if (!edits.empty() && !record.LocalPath.empty()) EditSavedFile(m_saveFolder / record.LocalPath, edits);
   }

@@ -171,6 +171,10 @@ std::string Crawler::RuleContext(int flags) const {
 }
 
 std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
+  return FetchLink(url, flags, depth, nullptr, nullptr);
+}
+
+std::string Crawler::FetchLink(const std::string& url, int flags, int depth, UrlRecord* from, UrlRecord** met) {
   // A cancelled run creates and empties no further file, whatever its pages still link to.
   if (Cancelled()) return {};
   auto parsed = inet::ParseUrl(url);
@@ -178,13 +182,18 @@ std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
   // by its canonical form, one file is fetched once however its links spell it.
   auto [it, inserted] = m_state.VisitedUrls.try_emplace(parsed ? VisitKey(*parsed) : url);
   UrlRecord& record = it->second;
-  if (inserted) {
-    record.Url = url;
-  } else {
-    if (!record.Dropped || record.DroppedContext == RuleContext(flags)) {
-      if ((flags & FETCH_PARSE_HTML) && record.ScannedDepth > depth) Rescan(record, depth);
-      return record.LocalPath;
+  if (inserted) record.Url = url;
+  if (met) *met = &record;
+  if (from) {
+    // Spelled as its record spells it, the link is the record; otherwise its own text.
+    if (record.Url == url) {
+      from->PageLinks.push_back(PageLinkTo(&record));
+    } else {
+      NotePageLinkText(*from, 'f', url);
     }
+  }
+  if (!inserted) {
+    if (AnswersAgain(record, flags, depth)) return record.LocalPath;
     record.Dropped = false;
   }
   if (parsed && (flags & FETCH_START_PAGE)) m_state.StartHosts = {parsed->host};
@@ -197,6 +206,12 @@ std::string Crawler::FetchUrl(const std::string& url, int flags, int depth) {
   ++m_state.NgLines;
   m_host.AppendLog(LogLine(url, "NG:Service not supported"));
   return {};
+}
+
+bool Crawler::AnswersAgain(UrlRecord& record, int flags, int depth) {
+  if (record.Dropped && record.DroppedContext != RuleContext(flags)) return false;
+  if ((flags & FETCH_PARSE_HTML) && record.ScannedDepth > depth) Rescan(record, depth);
+  return true;
 }
 
 std::string VisitKey(const inet::Url& url) {

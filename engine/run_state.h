@@ -41,12 +41,17 @@ struct EqualNoCase {
   bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCase(a, b); }
 };
 
+struct UrlRecord;
+
 // A link a saved page holds as an absolute URL because its target was not saved when the page
-// was written: where the value stands in the page's file, and the visited-list key it names.
+// was written: where the value stands in the page's file, and what it names: the target's
+// record, or, when the run had met no such URL yet, its visited-list key, kept in the page's
+// PendingKeys from `keyAt` to a NUL.
 struct PendingLink {
   std::uint64_t offset = 0;
   std::uint32_t length = 0;
-  std::string key;
+  std::uint32_t keyAt = 0;
+  const UrlRecord* target = nullptr;
 };
 
 struct UrlRecord {
@@ -59,11 +64,26 @@ struct UrlRecord {
   // A scanned page: the layer it was scanned at (-1: never scanned). When the run reaches it
   // again on a higher layer, its page links are followed again from there.
   int ScannedDepth = -1;
-  // The page links it holds, in page order, one per line: "f" and the URL for a link that was
-  // followed, "h" for a hyperlink left beyond the layers. Kept only below the first layer.
-  std::string PageLinks;
+  // The page links it holds, in page order, kept only below the first layer. A link whose URL
+  // is spelled as its target's record spells it is that record (see PageLinkTo), met again
+  // without parsing or hashing; any other is where its text starts in PageLinkText: "f" and the
+  // URL for a link that was followed, "h" for a hyperlink left beyond the layers, ended by a NUL;
+  // "F" and "H" for a URL on the page's own origin, which is left out.
+  // Records live in the visited list's nodes, which never move.
+  std::vector<std::uintptr_t> PageLinks;
+  std::string PageLinkText;
   std::vector<PendingLink> PendingLinks;
+  std::string PendingKeys;
 };
+
+// A page link is a record's address, or its text's offset shifted up and tagged with the low
+// bit, which no record's address has.
+inline std::uintptr_t PageLinkTo(UrlRecord* target) { return reinterpret_cast<std::uintptr_t>(target); }
+inline std::uintptr_t PageLinkToText(std::size_t offset) { return (static_cast<std::uintptr_t>(offset) << 1) | 1; }
+inline UrlRecord* PageLinkTarget(std::uintptr_t link) {
+  return (link & 1) ? nullptr : reinterpret_cast<UrlRecord*>(link);
+}
+inline std::size_t PageLinkTextAt(std::uintptr_t link) { return static_cast<std::size_t>(link >> 1); }
 
 // 64-bit throughout: a run may well pass 2 GiB.
 struct RunCounters {

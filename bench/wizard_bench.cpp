@@ -35,6 +35,7 @@
 
 #include "monitor/progress_display.h"
 #include "monitor/step2_pg.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "settings/project.h"
 #include "shell/plain_page.h"
@@ -179,7 +180,7 @@ int main(int argc, char** argv) {
   }
   QString expected = QString::fromStdString(ReadAll(save / "Trawlkit.txt"));
   expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  const auto* log = page->Get<QPlainTextEdit>(ProgressDisplay::kLogBox);
+  const auto* log = page->Get<QPlainTextEdit>(res::kDownloadLog);
   const bool same = log && log->toPlainText() == expected;
   const int lines = log ? log->blockCount() : 0;
   // What one drain costs once the box holds the whole run: a batch of lines like the run's own.

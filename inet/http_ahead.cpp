@@ -52,7 +52,7 @@ bool HttpRequestImpl::SentAsNow() const { return m_sentCredentials == CurrentCre
 
 bool HttpRequestImpl::PausedTooLong() const {
   constexpr auto kMaxPause = std::chrono::seconds(5);
-  return m_paused && std::chrono::steady_clock::now() - m_pausedAt > kMaxPause;
+  return m_body.Paused() && std::chrono::steady_clock::now() - m_body.PausedAt() > kMaxPause;
 }
 
 bool HttpRequestImpl::AheadEntryCurrent() const {
@@ -66,14 +66,17 @@ bool HttpRequestImpl::AheadEntryCurrent() const {
 }
 
 bool HttpRequestImpl::PeekAnswer(std::string& contentType, std::string& body) {
-  if (!m_transfer.done || m_transfer.result != CURLE_OK || !m_headersDone || m_paused || m_pos != 0) return false;
+  if (!m_transfer.done || m_transfer.result != CURLE_OK || !m_headersDone || m_body.Paused() ||
+      !m_body.Untouched())
+    return false;
   const int status = ParseStatus();
   if (status == 200) {
     contentType = FindHeader(m_lines, "Content-Type");
-    body = m_buffer;
+    body = m_body.Buffered();
     return true;
   }
-  if (status != 304 || !m_entry || !m_entry->meta().complete || m_entry->meta().length > kMaxBuffered) return false;
+  if (status != 304 || !m_entry || !m_entry->meta().complete || m_entry->meta().length > PullBody::kMaxBuffered)
+    return false;
   body.resize(m_entry->meta().length);
   std::size_t got = 0;
   while (got < body.size()) {

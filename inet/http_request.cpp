@@ -72,24 +72,8 @@ long HttpRequestImpl::Read(char* buf, std::size_t max, Error& err) {
   if (max == 0) return 0;
   if (m_prefixLeft > 0) return m_entry->ReadPrefix(buf, max, m_prefixLeft, err);
   if (m_source == Source::Cache) return 0;
-  for (;;) {
-    if (std::size_t n = TakeBuffered(m_buffer, m_pos, buf, max)) return static_cast<long>(n);
-    if (m_transfer.done) {
-      if (m_transfer.result != CURLE_OK) {
-        err = ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer, IsChunked());
-        FinishCache(false);
-        return -1;
-      }
-      FinishCache(true);
-      return 0;
-    }
-    if (m_paused) {
-      m_paused = false;
-      curl_easy_pause(m_transfer.easy, CURLPAUSE_CONT);
-    }
-    if (!m_multi->RunUntil([this] { return m_pos < m_buffer.size() || m_transfer.done; }, err))
-      return -1;
-  }
+  return m_body.Read(*m_multi, m_transfer, buf, max, err,
+                     [this] { return ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer, IsChunked()); });
 }
 
 std::string HttpRequestImpl::Header(std::string_view name) const {
@@ -119,9 +103,7 @@ bool HttpRequestImpl::Start(Error& err) {
   m_lines.clear();
   m_status = 0;
   m_headersDone = false;
-  m_buffer.clear();
-  m_pos = 0;
-  m_paused = false;
+  m_body.Clear();
   m_discard = false;
 
   // A parked handle carries the Digest state of earlier requests to this server. Every option
@@ -204,11 +186,12 @@ bool HttpRequestImpl::Settle(Error& err) {
   if (m_entry && !m_entry->meta().complete && m_status == 206 && RangeFits() && ValidatorMatches()) {
     m_source = Source::Resumed;
     m_prefixLeft = m_entry->meta().length;
+    std::unique_ptr<cache::Writer> writer;
     if (m_flags & kFlagCacheFile) {
-      m_writer = cache::Writer::Create(m_entry->meta());
-      if (m_writer && !m_writer->CopyFrom(*m_entry)) m_writer.reset();
+      writer = cache::Writer::Create(m_entry->meta());
+      if (writer && !writer->CopyFrom(*m_entry)) writer.reset();
     }
-    TakeBufferedIntoCache();
+    WriteCache(std::move(writer));
     return true;
   }
   if (m_entry && (m_status == 206 || m_status == 416 || m_status == 304)) {
@@ -236,8 +219,7 @@ void HttpRequestImpl::StartCacheWriter() {
   std::string length = FindHeader(m_lines, "Content-Length");
   meta.expected = length.empty() || IsChunked() ? -1 : ParseLength(length);
   // Written out on the cache's own thread when small, while the next request goes on.
-  if (!meta.etag.empty() || !meta.lastModified.empty()) m_writer = cache::Writer::Create(meta, true);
-  TakeBufferedIntoCache();
+  if (!meta.etag.empty() || !meta.lastModified.empty()) WriteCache(cache::Writer::Create(meta, true));
 }
 
 bool HttpRequestImpl::NoStore() const {
@@ -266,15 +248,9 @@ bool HttpRequestImpl::ValidatorMatches() const {
   return !meta.lastModified.empty() && FindHeader(m_lines, "Last-Modified") == meta.lastModified;
 }
 
-// Body bytes that arrived with the headers, before the writer existed.
-void HttpRequestImpl::TakeBufferedIntoCache() {
-  if (m_writer) m_writer->Append(m_buffer.data() + m_pos, m_buffer.size() - m_pos);
-  if (m_writer && m_transfer.done) FinishCache(m_transfer.result == CURLE_OK);
-}
-
-void HttpRequestImpl::FinishCache(bool complete) {
-  if (m_writer) m_writer->Finish(complete);
-  m_writer.reset();
+void HttpRequestImpl::WriteCache(std::unique_ptr<cache::Writer> writer) {
+  m_body.WriteTo(std::move(writer));
+  if (m_body.Writing() && m_transfer.done) m_body.FinishCache(m_transfer.result == CURLE_OK);
 }
 
 int HttpRequestImpl::ParseStatus() const {
@@ -289,22 +265,19 @@ void HttpRequestImpl::StopTransfer(bool drain) {
   if (!m_transfer.easy) return;
   if (drain && !m_transfer.done && SmallRemainder()) {
     m_discard = true;
-    m_buffer.clear();
-    m_pos = 0;
-    if (m_paused) {
-      m_paused = false;
-      curl_easy_pause(m_transfer.easy, CURLPAUSE_CONT);
-    }
+    m_body.Resume(m_transfer.easy);
+    m_body.Clear();
     Error ignored;
     m_drained = 0;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     m_multi->RunUntil(
         [&] {
-          return m_transfer.done || m_drained > kMaxBuffered || std::chrono::steady_clock::now() > deadline;
+          return m_transfer.done || m_drained > PullBody::kMaxBuffered ||
+                 std::chrono::steady_clock::now() > deadline;
         },
         ignored);
   }
-  if (m_writer) FinishCache(m_transfer.done && m_transfer.result == CURLE_OK);
+  m_body.FinishCache(m_transfer.done && m_transfer.result == CURLE_OK);
   if (m_transfer.done && m_transfer.result == CURLE_OK) {
     curl_easy_setopt(m_transfer.easy, CURLOPT_HTTPHEADER, nullptr);  // freed just below
     m_multi->Park(m_transfer);
@@ -323,7 +296,7 @@ bool HttpRequestImpl::SmallRemainder() const {
   if (length < 0) return false;
   curl_off_t received = 0;
   curl_easy_getinfo(m_transfer.easy, CURLINFO_SIZE_DOWNLOAD_T, &received);
-  return length - received <= static_cast<std::int64_t>(kMaxBuffered);
+  return length - received <= static_cast<std::int64_t>(PullBody::kMaxBuffered);
 }
 
 size_t HttpRequestImpl::OnHeader(char* data, size_t size, size_t count, void* user) {
@@ -364,14 +337,7 @@ size_t HttpRequestImpl::OnBody(char* data, size_t size, size_t count, void* user
     self->m_drained += n;
     return n;
   }
-  if (self->m_buffer.size() - self->m_pos >= kMaxBuffered) {
-    if (!self->m_paused) self->m_pausedAt = std::chrono::steady_clock::now();
-    self->m_paused = true;
-    return CURL_WRITEFUNC_PAUSE;
-  }
-  self->m_buffer.append(data, n);
-  if (self->m_writer) self->m_writer->Append(data, n);
-  return n;
+  return self->m_body.OnData(data, n);
 }
 
 unsigned long HttpRequestImpl::AuthMaskFor(const std::vector<std::string>& lines) {

@@ -1,8 +1,6 @@
 #pragma once
-// One HTTP request on libcurl's multi interface, pull-style: the write callback buffers at most
-// about 64 KiB and then pauses the transfer; Read hands out the buffer and un-pauses. So a body
-// is never held whole, and a caller that stops reading stops the download. Used by http.cpp and
-// the requests sent ahead (http_ahead.cpp) only.
+// One HTTP request on libcurl's multi interface, its body read pull-style (pull_body.h). Used by
+// http.cpp and the requests sent ahead (http_ahead.cpp) only.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -14,11 +12,10 @@
 
 #include "inet/cache.h"
 #include "inet/inet.h"
+#include "inet/pull_body.h"
 #include "inet/transfer.h"
 
 namespace tk::inet::detail {
-
-constexpr std::size_t kMaxBuffered = 64 * 1024;
 
 // Where the body handed to the caller comes from.
 enum class Source {
@@ -99,8 +96,8 @@ class HttpRequestImpl final : public HttpRequest {
   bool NoStore() const;
   bool RangeFits() const;
   bool ValidatorMatches() const;
-  void TakeBufferedIntoCache();
-  void FinishCache(bool complete);
+  // The cache entry written from here on, given the bytes that arrived with the headers.
+  void WriteCache(std::unique_ptr<cache::Writer> writer);
   int ParseStatus() const;
   void StopTransfer(bool drain);
   bool SmallRemainder() const;
@@ -125,17 +122,13 @@ class HttpRequestImpl final : public HttpRequest {
   bool m_headersDone = false;
   bool m_credentialsSent = false;
   std::optional<Credentials> m_sentCredentials;
-  std::string m_buffer;              // received, not yet read; bounded by kMaxBuffered + a chunk
-  std::size_t m_pos = 0;
-  bool m_paused = false;
-  std::chrono::steady_clock::time_point m_pausedAt;
-  bool m_discard = false;
+  PullBody m_body;
+  bool m_discard = false;  // the rest of the body is read only to keep the connection
   std::size_t m_drained = 0;
 
   Source m_source = Source::Network;
   std::unique_ptr<cache::Entry> m_entry;
   std::uint64_t m_prefixLeft = 0;
-  std::unique_ptr<cache::Writer> m_writer;
 };
 
 }  // namespace tk::inet::detail

@@ -11,6 +11,7 @@
 #include "inet/ftp_listing.h"
 #include "inet/http_headers.h"
 #include "inet/inet.h"
+#include "inet/pull_body.h"
 #include "inet/transfer.h"
 #include "inet/url.h"
 
@@ -18,10 +19,10 @@ namespace tk::inet {
 namespace {
 
 using detail::Multi;
+using detail::PullBody;
 using detail::SessionState;
 using detail::Transfer;
 
-constexpr std::size_t kMaxBuffered = 64 * 1024;
 constexpr std::size_t kMaxListing = 64 * 1024 * 1024;
 constexpr long kAcceptTimeoutMs = 15000;
 
@@ -81,10 +82,6 @@ class FtpFileImpl final : public FtpFile {
 
  private:
   bool Start(std::uint64_t resumeFrom, Error& err);
-  void FinishCache(bool complete) {
-    if (m_writer) m_writer->Finish(complete);
-    m_writer.reset();
-  }
   static size_t OnBody(char* data, size_t size, size_t count, void* user);
 
   FtpConnectionImpl& m_conn;
@@ -93,14 +90,10 @@ class FtpFileImpl final : public FtpFile {
   std::string m_cacheKey;
   std::uint32_t m_flags;
   Transfer m_transfer;
-  std::string m_buffer;
-  std::size_t m_pos = 0;
-  bool m_paused = false;
-  std::size_t m_received = 0;
+  PullBody m_body;
   std::unique_ptr<cache::Entry> m_entry;  // served first: the whole file, or its stored part
   std::uint64_t m_prefixLeft = 0;
   bool m_fromCacheOnly = false;
-  std::unique_ptr<cache::Writer> m_writer;
 };
 
 class FtpConnectionImpl final : public FtpConnection {
@@ -257,7 +250,7 @@ class FtpConnectionImpl final : public FtpConnection {
 };
 
 FtpFileImpl::~FtpFileImpl() {
-  if (m_writer) FinishCache(m_transfer.done && m_transfer.result == CURLE_OK);
+  m_body.FinishCache(m_transfer.done && m_transfer.result == CURLE_OK);
   if (m_multi) m_multi->Remove(m_transfer);
 }
 
@@ -298,8 +291,9 @@ bool FtpFileImpl::Open(Error& err) {
     resumeFrom = m_entry->meta().length;
   }
   if (writeCache && !meta.lastModified.empty()) {
-    m_writer = cache::Writer::Create(meta);
-    if (m_writer && m_entry && !m_writer->CopyFrom(*m_entry)) m_writer.reset();
+    auto writer = cache::Writer::Create(meta);
+    if (writer && m_entry && !writer->CopyFrom(*m_entry)) writer.reset();
+    m_body.WriteTo(std::move(writer));
   }
   return Start(resumeFrom, err);
 }
@@ -315,18 +309,17 @@ bool FtpFileImpl::Start(std::uint64_t resumeFrom, Error& err) {
     m_multi->Add(m_transfer);
     // Like opening the file for reading: wait until the data flows or the transfer ends, so that
     // a missing file or a refused data connection is reported by the open.
-    if (!m_multi->RunUntil([this] { return m_pos < m_buffer.size() || m_transfer.done; }, err))
+    if (!m_multi->RunUntil([this] { return m_body.HasUnread() || m_transfer.done; }, err))
       return false;
     if (m_transfer.done && IsDataConnectionFailure(m_transfer.result) && !m_conn.Passive() &&
-        attempt == 0 && m_received == 0) {
+        attempt == 0 && m_body.Received() == 0) {
       m_multi->Remove(m_transfer);
       m_conn.SetPassive();
       continue;
     }
-    if (m_transfer.done && m_transfer.result != CURLE_OK && m_received == 0) {
+    if (m_transfer.done && m_transfer.result != CURLE_OK && m_body.Received() == 0) {
       err = detail::ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer);
-      if (m_writer) m_writer->Finish(false);
-      m_writer.reset();
+      m_body.FinishCache(false);
       return false;
     }
     return true;
@@ -341,39 +334,16 @@ long FtpFileImpl::Read(char* buf, std::size_t max, Error& err) {
   if (max == 0) return 0;
   if (m_prefixLeft > 0) return m_entry->ReadPrefix(buf, max, m_prefixLeft, err);
   if (m_fromCacheOnly) return 0;
-  for (;;) {
-    if (std::size_t n = detail::TakeBuffered(m_buffer, m_pos, buf, max)) return static_cast<long>(n);
-    if (m_transfer.done) {
-      if (m_transfer.result != CURLE_OK) {
-        err = detail::ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer);
-        if (err.number == static_cast<int>(ErrorCode::BodyTooShort))
-          err = MakeError(ErrorCode::FtpTransferFailed, err.message);
-        FinishCache(false);
-        return -1;
-      }
-      FinishCache(true);
-      return 0;
-    }
-    if (m_paused) {
-      m_paused = false;
-      curl_easy_pause(m_transfer.easy, CURLPAUSE_CONT);
-    }
-    if (!m_multi->RunUntil([this] { return m_pos < m_buffer.size() || m_transfer.done; }, err))
-      return -1;
-  }
+  return m_body.Read(*m_multi, m_transfer, buf, max, err, [this] {
+    Error failed = detail::ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer);
+    if (failed.number == static_cast<int>(ErrorCode::BodyTooShort))
+      failed = MakeError(ErrorCode::FtpTransferFailed, failed.message);
+    return failed;
+  });
 }
 
 size_t FtpFileImpl::OnBody(char* data, size_t size, size_t count, void* user) {
-  auto* self = static_cast<FtpFileImpl*>(user);
-  std::size_t n = size * count;
-  if (self->m_buffer.size() - self->m_pos >= kMaxBuffered) {
-    self->m_paused = true;
-    return CURL_WRITEFUNC_PAUSE;
-  }
-  self->m_buffer.append(data, n);
-  self->m_received += n;
-  if (self->m_writer) self->m_writer->Append(data, n);
-  return n;
+  return static_cast<FtpFileImpl*>(user)->m_body.OnData(data, size * count);
 }
 
 }  // namespace

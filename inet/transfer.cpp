@@ -1,8 +1,6 @@
 #include "inet/transfer.h"
 
-#include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <string>
 
 #include "inet/options.h"
@@ -107,18 +105,6 @@ bool Multi::RunUntil(const std::function<bool()>& ready, Error& err) {
     // The time-out only bounds how late a lost wake-up could be noticed; Close wakes the poll.
     curl_multi_poll(m_multi, nullptr, 0, 250, nullptr);
   }
-}
-
-std::size_t TakeBuffered(std::string& buffer, std::size_t& pos, char* out, std::size_t max) {
-  if (pos >= buffer.size()) return 0;
-  const std::size_t n = std::min(max, buffer.size() - pos);
-  std::memcpy(out, buffer.data() + pos, n);
-  pos += n;
-  if (pos == buffer.size()) {
-    buffer.clear();
-    pos = 0;
-  }
-  return n;
 }
 
 Error ErrorFromCurl(CURLcode code, const char* errorBuffer, bool chunked) {

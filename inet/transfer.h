@@ -63,10 +63,6 @@ class Multi {
   std::weak_ptr<Multi> m_companion;
 };
 
-// Hands out up to `max` bytes of what a transfer has buffered ahead of the reader, from `pos`;
-// the buffer is emptied once read to its end. 0 when nothing is buffered.
-std::size_t TakeBuffered(std::string& buffer, std::size_t& pos, char* out, std::size_t max);
-
 // Maps a finished transfer's libcurl code onto the layer's table, with libcurl's own text as the
 // detail. `chunked`: the response used chunked transfer coding, so a cut-off body is a broken
 // chunked stream rather than a short one.

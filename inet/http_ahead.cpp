@@ -1,0 +1,197 @@
+// Requests sent ahead of their turn: the pool of a connection's hints, and what a single request
+// does differently when it is sent ahead or made beside requests sent ahead.
+#include "inet/http_ahead.h"
+
+#include <unistd.h>
+
+#include "inet/http_headers.h"
+#include "inet/url.h"
+
+namespace tk::inet::detail {
+
+bool HttpRequestImpl::AwaitHeadersUntil(std::chrono::steady_clock::time_point deadline, Error& err) {
+  return m_multi->RunUntil(
+      [this, deadline] {
+        return m_headersDone || m_transfer.done || std::chrono::steady_clock::now() >= deadline;
+      },
+      err);
+}
+
+bool HttpRequestImpl::OpenBesideAhead(Error& err, std::chrono::milliseconds grace,
+                                      const std::function<void()>& dropAhead) {
+  m_entry = LookupEntry();
+  if (!Start(err)) return false;
+  if (!AwaitHeadersUntil(std::chrono::steady_clock::now() + grace, err)) return false;
+  const bool slow = !m_headersDone && !m_transfer.done;
+  if (slow) dropAhead();
+  if (!AwaitHeaders(err)) return false;
+  if (!slow && IsOverloadStatus(ParseStatus())) {
+    dropAhead();
+    // The server may take a moment to see the other connections closed: a few tries, each
+    // after a longer pause, before its answer is taken as it is.
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+      StopTransfer(false);
+      const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(150 * attempt);
+      if (!m_multi->RunUntil([until] { return std::chrono::steady_clock::now() >= until; }, err))
+        return false;
+      if (!Send(err)) return false;
+      if (!IsOverloadStatus(ParseStatus())) break;
+    }
+  }
+  return Settle(err);
+}
+
+bool HttpRequestImpl::StartAhead(Error& err) {
+  if (!(m_flags & kFlagReload)) m_entry = LookupEntry();
+  if (!Start(err)) return false;
+  m_multi->PerformOnce();
+  return true;
+}
+
+bool HttpRequestImpl::SentAsNow() const { return m_sentCredentials == CurrentCredentials(); }
+
+bool HttpRequestImpl::PausedTooLong() const {
+  constexpr auto kMaxPause = std::chrono::seconds(5);
+  return m_body.Paused() && std::chrono::steady_clock::now() - m_body.PausedAt() > kMaxPause;
+}
+
+bool HttpRequestImpl::AheadEntryCurrent() const {
+  if (m_flags & kFlagReload) return true;
+  auto now = LookupEntry();
+  if (!now || !m_entry) return !now && !m_entry;
+  const cache::Meta& a = m_entry->meta();
+  const cache::Meta& b = now->meta();
+  return a.complete == b.complete && a.length == b.length && a.etag == b.etag &&
+         a.lastModified == b.lastModified && a.body == b.body;
+}
+
+bool HttpRequestImpl::PeekAnswer(std::string& contentType, std::string& body) {
+  if (!m_transfer.done || m_transfer.result != CURLE_OK || !m_headersDone || m_body.Paused() ||
+      !m_body.Untouched())
+    return false;
+  const int status = ParseStatus();
+  if (status == 200) {
+    contentType = FindHeader(m_lines, "Content-Type");
+    body = m_body.Buffered();
+    return true;
+  }
+  if (status != 304 || !m_entry || !m_entry->meta().complete || m_entry->meta().length > PullBody::kMaxBuffered)
+    return false;
+  body.resize(m_entry->meta().length);
+  std::size_t got = 0;
+  while (got < body.size()) {
+    ssize_t n = ::pread(m_entry->fd(), body.data() + got, body.size() - got, static_cast<off_t>(got));
+    if (n <= 0) return false;
+    got += static_cast<std::size_t>(n);
+  }
+  contentType = FindHeader(SplitHeaderLines(m_entry->meta().headers), "Content-Type");
+  return true;
+}
+
+bool HttpRequestImpl::OpenAhead(Error& err) { return AwaitHeaders(err) && Settle(err); }
+
+bool HttpRequestImpl::AheadAnswerUsable(std::chrono::milliseconds grace) {
+  Error err;
+  if (!AwaitHeadersUntil(std::chrono::steady_clock::now() + grace, err)) return false;
+  if (!m_headersDone) return false;
+  return !IsOverloadStatus(ParseStatus());
+}
+
+AheadPool::AheadPool(std::shared_ptr<Multi> multi, std::string host, int port, bool secure,
+                     std::optional<Credentials> credentials)
+    : m_multi(std::move(multi)),
+      m_host(std::move(host)),
+      m_port(port),
+      m_secure(secure),
+      m_credentials(std::move(credentials)) {}
+
+void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {
+  if (m_off || m_multi->Session()->Closed()) return;
+  std::string wire = WireObject(object);
+  Ahead* found = nullptr;
+  for (auto& ahead : m_ahead)
+    if (ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags) found = &ahead;
+  if (m_ahead.size() >= kMaxAhead && !found) DropOldestUnsent();
+  if (found) {
+    found->order = ++m_order;  // asked for again: needed sooner than the older hints
+  } else if (m_ahead.size() < kMaxAhead) {
+    if (!m_aheadMulti) {
+      m_aheadMulti = std::make_shared<Multi>(m_multi->Session());
+      m_multi->SetCompanion(m_aheadMulti);
+    }
+    m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_aheadMulti, m_host, m_port, m_secure,
+                                                         std::string(object), flags, m_credentials),
+                       ++m_order, false});
+  }
+  // Sent when the connection next works (OpenRequest, PeekAhead): hints given together are
+  // then ranked among themselves before the first of them takes a free connection.
+}
+
+// Full: a hint not yet sent gives way to a newer one, needed sooner; one sent stays.
+void AheadPool::DropOldestUnsent() {
+  auto oldest = m_ahead.end();
+  for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it)
+    if (!it->started && (oldest == m_ahead.end() || it->order < oldest->order)) oldest = it;
+  if (oldest != m_ahead.end()) m_ahead.erase(oldest);
+}
+
+bool AheadPool::Peek(std::string_view object, std::uint32_t flags, std::string& contentType, std::string& body) {
+  if (m_ahead.empty() || m_off) return false;
+  StartRequests();
+  if (m_aheadMulti) m_aheadMulti->PerformOnce();
+  std::string wire = WireObject(object);
+  for (auto& ahead : m_ahead)
+    if (ahead.started && ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags)
+      return ahead.request->PeekAnswer(contentType, body);
+  return false;
+}
+
+void AheadPool::TurnOff() {
+  m_off = true;
+  m_ahead.clear();
+  // Its pool goes with the last request that uses it, and the extra connections with the pool.
+  m_aheadMulti.reset();
+}
+
+void AheadPool::StartRequests() {
+  std::size_t inFlight = 0;
+  for (const auto& ahead : m_ahead)
+    if (ahead.started && !ahead.request->Done()) ++inFlight;
+  while (inFlight < kMaxAheadInFlight) {
+    auto next = m_ahead.end();
+    for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it)
+      if (!it->started && (next == m_ahead.end() || it->order > next->order)) next = it;
+    if (next == m_ahead.end()) return;
+    Error ignored;  // one that cannot start is simply sent when it is opened
+    if (!next->request->StartAhead(ignored)) {
+      m_ahead.erase(next);
+      continue;
+    }
+    next->started = true;
+    ++inFlight;
+  }
+}
+
+// A hint not yet sent is dropped, and so is a request sent with credentials that have changed
+// since, one built from a cache entry that has changed since, or a long answer paused for long:
+// all are sent afresh.
+std::unique_ptr<HttpRequestImpl> AheadPool::Take(std::string_view object, std::uint32_t flags) {
+  if (m_ahead.empty()) return nullptr;
+  std::string wire = WireObject(object);
+  for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it) {
+    if (it->request->WireObjectText() != wire || it->request->Flags() != flags) continue;
+    Ahead ahead = std::move(*it);
+    m_ahead.erase(it);
+    if (!ahead.started || !ahead.request->SentAsNow() || ahead.request->PausedTooLong() ||
+        !ahead.request->AheadEntryCurrent())
+      return nullptr;
+    if (!ahead.request->AheadAnswerUsable(kGrace)) {
+      TurnOff();
+      return nullptr;
+    }
+    return std::move(ahead.request);
+  }
+  return nullptr;
+}
+
+}  // namespace tk::inet::detail

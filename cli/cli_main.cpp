@@ -88,6 +88,7 @@ int Run(ProjectSettings& settings, const CliOptions& options, CliContext& c, Run
     }
   });
   crawler.RunDownload();
+  crawler.HandBackSettings(settings);
   {
     std::lock_guard lock(doneMutex);
     done = true;

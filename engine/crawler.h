@@ -1,6 +1,7 @@
 #pragma once
-// One download job: RunDownload drives it from the settings block to the summary; FetchUrl is
-// the entry point every URL passes through, also the links found in saved pages.
+// One download job: RunDownload drives it from the settings block to the summary (run_driver.cpp);
+// FetchUrl is the way every URL passes, also the links found in saved pages (fetch_url.cpp), on
+// to HTTP or FTP retrieval, which both end in SaveStream (save_stream.cpp).
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -25,8 +26,9 @@ struct PageContext;
 
 class Crawler {
  public:
-  // `settings` is read throughout the run; the overwrite question may change ConfirmOverwrite.
-  Crawler(ProjectSettings& settings, RunHost& host, InetBackend& backend = DefaultInetBackend(),
+  // The run works on its own copy of `settings`, so the caller's stays its own while the run
+  // goes on another thread; HandBackSettings returns what the run changed in it.
+  Crawler(const ProjectSettings& settings, RunHost& host, InetBackend& backend = DefaultInetBackend(),
           RunClock& clock = SystemClock(), std::string agent = "trawlkit");
   Crawler(const Crawler&) = delete;
   Crawler& operator=(const Crawler&) = delete;
@@ -34,6 +36,29 @@ class Crawler {
 
   // Runs the whole job on the calling thread.
   void RunDownload();
+  // Once RunDownload has returned, on the caller's thread: copies into `project` what the run
+  // changed in its settings, the save folder given its "/", a bare project file name placed in
+  // that folder, and the overwrite question's answer to all.
+  void HandBackSettings(ProjectSettings& project) const;
+
+  // Any thread: makes a network call in progress fail at once. The caller also raises the
+  // host's cancel flag, which the run polls.
+  void Interrupt();
+
+  const RunState& State() const { return m_state; }
+  // The absolute path of the first start page's copy, where a user opens the copy; empty when
+  // no start page was saved.
+  std::filesystem::path StartPageCopy() const;
+
+ private:
+  // The bytes read and scanned at a time.
+  static constexpr std::size_t kChunk = 1023;
+  // Frames, images and style sheets are followed whatever the layer count, so a chain of frames
+  // (or of @import) could nest page scans without end, each one a level of the machine stack.
+  // Deeper pages are saved as they come, their links not followed.
+  static constexpr int kMaxPageNesting = 64;
+  static std::string WithoutFragment(std::string_view object);
+
   // The local path (relative to the save folder) that `url` is stored at, or "" when nothing is.
   std::string FetchUrl(const std::string& url, int flags, int depth);
   // The log box, and the run log when it is open.
@@ -44,17 +69,6 @@ class Crawler {
   // True when `localPath` may be written.
   bool AskOverwrite(const std::string& localPath);
 
-  // Any thread: makes a network call in progress fail at once. The caller also raises the
-  // host's cancel flag, which the run polls.
-  void Interrupt();
-
-  const RunState& State() const { return m_state; }
-  const std::filesystem::path& SaveFolder() const { return m_saveFolder; }
-  // The absolute path of the first start page's copy, where a user opens the copy; empty when
-  // no start page was saved.
-  std::filesystem::path StartPageCopy() const;
-
- private:
   struct HttpTarget {
     std::string host;
     std::string object;
@@ -71,8 +85,8 @@ class Crawler {
                        UrlRecord& record, std::string& result);
   std::string SaveHttpBody(const HttpTarget& target, inet::HttpRequest& request, int flags, int depth,
                            UrlRecord& record);
-  bool ReceiveBody(inet::HttpRequest& request, LocalFile& file, PageBuffer* page, UrlRecord& record,
-                   const std::string& name, bool& failed);
+  // What the link scanner is told of a page at `host`:`port`, `object` without its fragment.
+  PageContext ScanContext(const std::string& host, int port, bool https, std::string object, int depth) const;
   void WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& file, int depth, UrlRecord& record,
                  const std::string& name, bool sheet);
   // Where a link not followed is saved already, or "".
@@ -147,6 +161,28 @@ class Crawler {
   void FetchFtpFile(const inet::FtpEntry& entry, const std::string& host, const std::string& path, int port,
                     UrlRecord& record, std::string& lastName);
 
+  // A remote file's bytes, as the save sequence reads them.
+  struct StreamSource {
+    std::string size;  // the length announced, for the display; "" when unknown
+    // Opens the transfer once the file is on the display; empty when it is open already.
+    std::function<bool(inet::Error&)> open;
+    // Up to `size` bytes into `buf`: how many, 0 at the end, below 0 on an error told in `err`.
+    std::function<long(char* buf, std::size_t size, inet::Error& err)> read;
+    // A cancel that comes with the last bytes in: true saves the file with its line (HTTP),
+    // false leaves it without a line or a count (FTP).
+    bool endBeatsCancel = true;
+  };
+  enum class SaveEnd {
+    Saved,      // its OK line written
+    Skipped,    // not to be overwritten: its SKIPPED line written
+    Failed,     // its NG line written
+    Cancelled,  // no line
+  };
+  // Saves `source` as `name` from the overwrite question to the outcome's line; `url` names it
+  // in the log. With `page`, the bytes are collected there and `file` is left open for the page.
+  SaveEnd SaveStream(const std::string& url, const std::string& name, UrlRecord& record,
+                     const StreamSource& source, LocalFile& file, PageBuffer* page);
+
   // The outcomes that end a file: a line, the counters, the display.
   std::string FinishFailure(const std::string& line, bool countError, std::string result);
   std::string FinishInternetError(const std::string& url, const inet::Error& err, std::string result);
@@ -159,7 +195,7 @@ class Crawler {
   void WriteSummary();
   void CloseNetwork();
 
-  ProjectSettings& m_settings;
+  ProjectSettings m_settings;
   RunHost& m_host;
   InetBackend& m_backend;
   RunClock& m_clock;

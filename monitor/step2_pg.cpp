@@ -57,16 +57,24 @@ CStep2Pg::CStep2Pg()
 CStep2Pg::~CStep2Pg() {
   m_animation.stop();
   m_drain.stop();
-  if (!m_worker.IsRunning()) return;
-  m_cancel.store(true);
-  if (m_crawler) m_crawler->Interrupt();
-  // The worker's questions and start-page reads wait on this thread, so it must go on serving
-  // them until the worker is out; the cancelled run ends within moments of the session's close.
-  while (m_worker.IsRunning()) {
-    QEventLoop loop;
-    QTimer::singleShot(CCancelWaitDlg::kPollPeriodMs / 10, &loop, &QEventLoop::quit);
-    loop.exec();
+  if (m_worker.IsRunning()) {
+    m_cancel.store(true);
+    if (m_crawler) m_crawler->Interrupt();
+    // The worker's questions and start-page reads wait on this thread, so it must go on serving
+    // them until the worker is out; the cancelled run ends within moments of the session's close.
+    while (m_worker.IsRunning()) {
+      QEventLoop loop;
+      QTimer::singleShot(CCancelWaitDlg::kPollPeriodMs / 10, &loop, &QEventLoop::quit);
+      loop.exec();
+    }
   }
+  TakeRunSettings();
+}
+
+void CStep2Pg::TakeRunSettings() {
+  if (m_settingsTaken || !m_crawler || m_worker.IsRunning()) return;
+  m_crawler->HandBackSettings(Project());
+  m_settingsTaken = true;
 }
 
 QCheckBox* CStep2Pg::SaveBox() const { return Get<QCheckBox>(res::kDownloadSaveProject); }
@@ -160,10 +168,12 @@ void CStep2Pg::StartRun() {
   m_cancel.store(false);
   ShowOpenCopy({});
   const QWidget* startPage = Sheet() ? Sheet()->Page(kStartPage) : nullptr;
+  TakeRunSettings();
   m_crawler.reset();
   m_pageHost = std::make_unique<PageRunHost>(*this, *m_clock, StartUrlsOf(startPage), m_cancel);
   m_workerHost = std::make_unique<MarshallingHost>(*m_pageHost, m_pageHost->Feed(), *m_clock, this, m_cancel);
   m_crawler = std::make_unique<Crawler>(Project(), *m_workerHost, *m_backend, *m_clock, AgentName());
+  m_settingsTaken = false;
   m_worker.Start([crawler = m_crawler.get()] { crawler->RunDownload(); });
   m_drain.start();
 }
@@ -196,6 +206,7 @@ void CStep2Pg::EndRunDisplay() {
   if (m_truck) m_truck->hide();
   ShowIcon(res::kDownloadComputer, res::kIconComputer);
   m_worker.Reap();
+  TakeRunSettings();
   const std::filesystem::path start = m_crawler ? m_crawler->StartPageCopy() : std::filesystem::path();
   ShowOpenCopy(start.empty() ? QUrl() : QUrl::fromLocalFile(FromUtf8(start.string())));
   if (CTrawlSheet* sheet = Sheet()) {
@@ -255,6 +266,7 @@ void CStep2Pg::OnCancel() {
   CCancelWaitDlg wait([this] { return m_worker.IsRunning(); }, window());
   wait.exec();
   m_worker.Reap();
+  TakeRunSettings();
   m_drain.stop();
   DrainDisplay(true);
 }

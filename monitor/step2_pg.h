@@ -73,6 +73,8 @@ class CStep2Pg : public CWizardPage {
   void AnimationFrame();
   void DrainDisplay(bool all);
   void EndRunDisplay();
+  // Once the worker has ended: the run's changes to the settings go into the project, once.
+  void TakeRunSettings();
   void ShowIcon(int control, int icon);
   bool SaveProjectAtFinish();
   QCheckBox* SaveBox() const;
@@ -95,6 +97,7 @@ class CStep2Pg : public CWizardPage {
   std::unique_ptr<PageRunHost> m_pageHost;
   std::unique_ptr<MarshallingHost> m_workerHost;
   std::unique_ptr<Crawler> m_crawler;
+  bool m_settingsTaken = true;  // m_crawler's changes to the settings are in the project
   WorkerThread m_worker;
 };
 

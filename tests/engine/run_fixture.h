@@ -28,6 +28,7 @@ class RunFixture : public ::testing::Test {
     header = Header();
     Crawler crawler(settings, host, net, clock, "trawlkit");
     crawler.RunDownload();
+    crawler.HandBackSettings(settings);
     counters = crawler.State();
     visited = crawler.State().VisitedUrls;
     return ReadFile(dir / "Trawlkit.txt");

@@ -1,0 +1,166 @@
+// The run driver: run log, settings block, start pages, summary.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "engine/crawler.h"
+#include "engine/local_file.h"
+#include "engine/log_texts.h"
+
+namespace tk {
+namespace {
+
+constexpr std::string_view kLogName = "Trawlkit.txt";
+
+std::string FormatTime(const std::tm& t) {
+  char buf[16];
+  std::strftime(buf, sizeof buf, "%H:%M:%S", &t);
+  return buf;
+}
+
+}  // namespace
+
+Crawler::Crawler(const ProjectSettings& settings, RunHost& host, InetBackend& backend, RunClock& clock,
+                 std::string agent)
+    : m_settings(settings), m_host(host), m_backend(backend), m_clock(clock), m_agent(std::move(agent)) {}
+
+Crawler::~Crawler() {
+  CloseNetwork();
+  if (m_state.LogFile) std::fclose(m_state.LogFile);
+}
+
+void Crawler::WriteLog(std::string_view text) {
+  m_host.AppendLog(text);
+  if (m_state.LogFile) {
+    std::fwrite(text.data(), 1, text.size(), m_state.LogFile);
+    // Flushed line by line: the log of a run that is killed still holds every line so far.
+    std::fflush(m_state.LogFile);
+  }
+}
+
+void Crawler::OpenRunLog() {
+  std::string& saveDir = m_settings.SaveDir;
+  saveDir = WithTrailingSlash(saveDir);
+  if (m_settings.ProjectPath.find('/') == std::string::npos)
+    m_settings.ProjectPath.insert(0, saveDir);
+  m_saveFolder = saveDir.empty() ? std::filesystem::path(".") : std::filesystem::path(saveDir);
+  // Appending keeps the earlier runs' text in front of this one.
+  // Never through a symlink planted at its place, and never a FIFO that would wait for a reader.
+  int fd = OpenBeneath(m_saveFolder, kLogName, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK);
+  struct stat st {};
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+                  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
+    ::close(fd);
+    fd = -1;
+  }
+  m_state.LogFile = fd >= 0 ? ::fdopen(fd, "ab") : nullptr;
+  if (fd >= 0 && !m_state.LogFile) ::close(fd);
+  // The log's own name is given out first, so no downloaded file can overwrite it.
+  m_state.UsedNames.insert(std::string(kLogName));
+}
+
+std::string SettingsBlock(const ProjectSettings& s, const std::tm& start) {
+  using namespace logtext;
+  const auto line = [](std::string_view label, std::string_view value) {
+    return std::string(label).append(value).append("\r\n");
+  };
+  std::string text = FormatTime(start) + std::string(kStart) + "\r\n";
+  text += line(kExcluding, s.ExcludeType);
+  text += line(kSavingTo, s.SaveDir);
+  text += line(kLinksToBrowse, s.LinkLayers == 0 ? std::string(kStartPagesOnly)
+                                                 : std::string(kStartPagesAnd) + std::to_string(s.LinkLayers) +
+                                                       std::string(kLayers));
+  text += line(kPagesAt, s.SameSiteOnly ? kSameSite : kAllSites);
+  text += line(kFilesSaved, s.SaveFlat ? kSavedFlat : kSavedAsServer);
+  text += line(kUsingCache, s.UseCache ? kYes : kNo);
+  text += line(kConfirmOverwrite, s.ConfirmOverwrite ? kYes : kNo);
+  return text;
+}
+
+std::string WithTrailingSlash(std::string dir) {
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  return dir;
+}
+
+void Crawler::WriteSummary() {
+  char buf[256];
+  std::string text = std::string(logtext::kSummary) + "\r\n";
+  std::snprintf(buf, sizeof buf, "\t%20s%20s%20s%20s\r\n", logtext::kFilesDownloaded.data(),
+                logtext::kErrors.data(), logtext::kFilesSkipped.data(), logtext::kBytesDownloaded.data());
+  text += buf;
+  std::snprintf(buf, sizeof buf, "\t%20" PRId64 "%20" PRId64 "%20" PRId64 "%20" PRId64 "\r\n",
+                m_state.FilesDownloaded, m_state.Errors, m_state.FilesSkipped, m_state.BytesDownloaded);
+  text += buf;
+  text += "\r\n" + FormatTime(m_clock.LocalTime()) + std::string(logtext::kEnd) + "\r\n";
+  WriteLog(text);
+}
+
+void Crawler::CloseNetwork() {
+  m_state.HttpConnection.reset();
+  m_state.FtpConnection.reset();
+  std::lock_guard lock(m_sessionMutex);
+  m_session.reset();
+}
+
+void Crawler::Interrupt() {
+  std::lock_guard lock(m_sessionMutex);
+  if (m_session) m_session->Close();
+}
+
+void Crawler::RunDownload() {
+  m_state = RunState{};
+  OpenRunLog();
+  m_host.ClearLog();
+  WriteLog(SettingsBlock(m_settings, m_clock.LocalTime()));
+  m_state.ReloadFlag = m_settings.UseCache ? 0 : inet::kFlagReload;
+
+  inet::Error err;
+  auto session = m_backend.OpenSession(m_agent, err);
+  if (!session) {
+    WriteLog(std::string(logtext::kNoSession) + err.message + "\r\n");
+  } else {
+    {
+      std::lock_guard lock(m_sessionMutex);
+      m_session = std::move(session);
+    }
+    for (std::size_t i = 0; !Cancelled() && i < m_host.StartUrlCount(); ++i)
+      NoteStartPage(FetchUrl(m_host.StartUrl(i), FETCH_START_PAGE | FETCH_PARSE_HTML, 0));
+    m_host.EndTransfers();
+    CloseNetwork();
+    // Also after a cancel: what was saved browses as well as it can.
+    MendSavedPages();
+  }
+  WriteSummary();
+  if (m_state.LogFile) std::fclose(m_state.LogFile);
+  m_state.LogFile = nullptr;
+
+  auto connection = m_backend.QueryConnectionState();
+  if (connection && *connection == inet::kConnectionModem && m_host.AskHangUp()) m_backend.HangUp();
+}
+
+void Crawler::HandBackSettings(ProjectSettings& project) const {
+  project.SaveDir = m_settings.SaveDir;
+  project.ProjectPath = m_settings.ProjectPath;
+  project.ConfirmOverwrite = m_settings.ConfirmOverwrite;
+}
+
+void Crawler::NoteStartPage(const std::string& localPath) {
+  // A start page that failed leaves nothing to open; one not overwritten, its earlier copy.
+  std::error_code ec;
+  // A symlink planted at its place is no copy to open, wherever it points.
+  if (m_state.StartPagePath.empty() && !localPath.empty() &&
+      std::filesystem::symlink_status(m_saveFolder / localPath, ec).type() == std::filesystem::file_type::regular)
+    m_state.StartPagePath = localPath;
+}
+
+std::filesystem::path Crawler::StartPageCopy() const {
+  if (m_state.StartPagePath.empty()) return {};
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::absolute(m_saveFolder / m_state.StartPagePath, ec);
+  return ec ? std::filesystem::path() : full.lexically_normal();
+}
+
+}  // namespace tk

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "inet/cache.h"
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   namespace cache = tk::inet::cache;
+  // The folder a session of the program would open, read once as the program reads it.
+  auto store = std::make_shared<cache::Cache>(cache::DefaultDirectory());
   const auto start = std::chrono::steady_clock::now();
   for (long i = 0; i < entries; ++i) {
     const std::string body = Body(static_cast<std::size_t>(bytes), i);
@@ -47,19 +50,19 @@ int main(int argc, char** argv) {
     meta.headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(bytes) +
                    "\r\nETag: " + meta.etag + "\r\nLast-Modified: " + meta.lastModified + "\r\n";
     // Held in memory and written on the cache's own thread, as a crawl writes small pages.
-    auto writer = cache::Writer::Create(meta, body.size() <= cache::Writer::kHeldInMemory);
+    auto writer = cache::Writer::Create(store, meta, body.size() <= cache::Writer::kHeldInMemory);
     if (!writer) {
-      std::fprintf(stderr, "cache_fill: %s cannot be written\n", cache::Directory().c_str());
+      std::fprintf(stderr, "cache_fill: %s cannot be written\n", store->Directory().c_str());
       return 1;
     }
     writer->Append(body.data(), body.size());
     writer->Finish(true);
   }
   // The last entry waits for its own write, and the writes go in order: all are in the folder.
-  const bool last = entries == 0 || std::filesystem::exists(cache::MetaPathFor(
+  const bool last = entries == 0 || std::filesystem::exists(store->MetaPathFor(
       "http://earlier-run.invalid:80/site" + std::to_string((entries - 1) / 1000) + "/page" +
       std::to_string(entries - 1) + ".html"));
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("%s %ld entries %.2f s\n", cache::Directory().c_str(), entries, seconds);
+  std::printf("%s %ld entries %.2f s\n", store->Directory().c_str(), entries, seconds);
   return last ? 0 : 1;
 }

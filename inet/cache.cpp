@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -15,15 +14,8 @@
 #include <vector>
 
 #include "inet/cache_commit.h"
-#include "inet/options.h"
 
 namespace tk::inet {
-namespace {
-std::atomic<std::uint64_t> g_sizeLimit{std::uint64_t{1} << 30};
-}  // namespace
-
-void SetCacheSizeLimit(std::uint64_t bytes) { g_sizeLimit = bytes; }
-
 namespace cache {
 namespace {
 
@@ -82,7 +74,7 @@ bool WriteAll(int fd, const char* data, std::size_t n) {
 // the folder has outgrown its cap without measuring it.
 class DirLock {
  public:
-  explicit DirLock(const fs::path& dir = Directory()) {
+  explicit DirLock(const fs::path& dir) {
     m_fd = ::open((dir / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_fd >= 0) ::flock(m_fd, LOCK_EX);
   }
@@ -332,8 +324,8 @@ void SwapIn(const fs::path& dir, const Meta& meta, const fs::path& tmp, std::int
 
 // Under the directory lock, after entries were swapped in: the recorded total grows by `grown`,
 // and the folder is measured again (evicting) when it has none or it has outgrown the cap.
-void KeepTotal(const fs::path& dir, const DirLock& lock, std::int64_t grown) {
-  const auto limit = static_cast<std::int64_t>(g_sizeLimit.load());
+void KeepTotal(const fs::path& dir, const DirLock& lock, std::int64_t grown, std::uint64_t sizeLimit) {
+  const auto limit = static_cast<std::int64_t>(sizeLimit);
   std::int64_t total = lock.Total();
   if (total >= 0) total += grown;
   if (total < 0 || total > limit) total = ScanAndEvict(dir, static_cast<std::uint64_t>(limit));
@@ -341,32 +333,41 @@ void KeepTotal(const fs::path& dir, const DirLock& lock, std::int64_t grown) {
 }
 
 // Publishes one entry whose body file is complete. Evicts when the cache has outgrown its cap.
-void Publish(const fs::path& dir, const Meta& meta) {
+void Publish(const fs::path& dir, const Meta& meta, std::uint64_t sizeLimit) {
   fs::path tmp;
   if (!WriteMetaTemp(dir, meta, tmp)) return;
   DirLock lock(dir);
   std::int64_t grown = 0;
   SwapIn(dir, meta, tmp, grown);
-  KeepTotal(dir, lock, grown);
+  KeepTotal(dir, lock, grown, sizeLimit);
 }
 
 }  // namespace
 
-fs::path Directory() {
-  const char* xdg = std::getenv("XDG_CACHE_HOME");
+fs::path DefaultDirectory() { return DirectoryFor(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")); }
+
+fs::path DirectoryFor(const char* xdg, const char* home) {
   fs::path base;
   if (xdg && *xdg == '/') {
     base = xdg;
   } else {
-    const char* home = std::getenv("HOME");
     base = fs::path(home && *home ? home : "/tmp") / ".cache";
   }
   return base / "trawlkit";
 }
 
-fs::path MetaPathFor(std::string_view url) {
-  detail::WaitFor(url);
-  return Directory() / (KeyOf(url) + ".meta");
+fs::path MetaPathIn(const fs::path& dir, std::string_view url) { return dir / (KeyOf(url) + ".meta"); }
+
+Cache::Cache(fs::path dir, std::uint64_t sizeLimit)
+    : m_dir(std::move(dir)),
+      m_sizeLimit(sizeLimit),
+      m_committer(std::make_unique<detail::Committer>(sizeLimit)) {}
+
+Cache::~Cache() = default;
+
+fs::path Cache::MetaPathFor(std::string_view url) {
+  m_committer->WaitFor(url);
+  return MetaPathIn(m_dir, url);
 }
 
 Entry::~Entry() {
@@ -391,11 +392,11 @@ long Entry::ReadPrefix(char* buf, std::size_t max, std::uint64_t& left, Error& e
   return n;
 }
 
-std::unique_ptr<Entry> Lookup(std::string_view url) {
+std::unique_ptr<Entry> Cache::Lookup(std::string_view url) {
   fs::path metaPath = MetaPathFor(url);
   Meta m;
   if (!ReadMetaFile(metaPath, m) || m.url != url) return nullptr;
-  int fd = ::open((Directory() / m.body).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open((m_dir / m.body).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   auto entry = std::make_unique<Entry>(m, fd);
   struct stat st {};
@@ -415,31 +416,30 @@ std::unique_ptr<Entry> Lookup(std::string_view url) {
   return entry;
 }
 
-void Remove(std::string_view url) {
+void Cache::Remove(std::string_view url) {
   fs::path metaPath = MetaPathFor(url);
-  DirLock lock;
+  DirLock lock(m_dir);
   Meta m;
   std::error_code ec;
-  if (ReadMetaFile(metaPath, m) && m.url == url && fs::remove(Directory() / m.body, ec)) {
+  if (ReadMetaFile(metaPath, m) && m.url == url && fs::remove(m_dir / m.body, ec)) {
     std::int64_t total = lock.Total();
     if (total >= 0) lock.SetTotal(total - static_cast<std::int64_t>(m.length));
   }
   fs::remove(metaPath, ec);
 }
 
-std::unique_ptr<Writer> Writer::Create(const Meta& meta, bool deferred) {
+std::unique_ptr<Writer> Writer::Create(std::shared_ptr<Cache> cache, const Meta& meta, bool deferred) {
   Meta m = meta;
   m.complete = false;
   m.length = 0;
   m.checksum = kFnvOffset;
   m.body = KeyOf(m.url) + "." + RandomSuffix() + ".body";
-  fs::path dir = Directory();
   int fd = -1;
   if (!deferred) {
-    fd = OpenBody(dir, m.body);
+    fd = OpenBody(cache->Directory(), m.body);
     if (fd < 0) return nullptr;
   }
-  return std::unique_ptr<Writer>(new Writer(std::move(m), std::move(dir), fd));
+  return std::unique_ptr<Writer>(new Writer(std::move(m), std::move(cache), fd));
 }
 
 Writer::~Writer() {
@@ -466,7 +466,7 @@ bool Writer::CopyFrom(Entry& entry) {
 }
 
 bool Writer::LeaveMemory() {
-  m_fd = OpenBody(m_dir, m_meta.body);
+  m_fd = OpenBody(m_cache->Directory(), m_meta.body);
   m_inMemory = false;
   bool ok = m_fd >= 0 && WriteAll(m_fd, m_held.data(), m_held.size());
   std::string().swap(m_held);
@@ -496,22 +496,22 @@ void Writer::Finish(bool complete) {
   bool keep = !m_failed && (m_meta.complete || (resumable && m_meta.length > 0));
   if (m_inMemory) {
     if (!keep) return;
-    detail::Defer({m_dir, m_meta, std::move(m_held)});
+    m_cache->m_committer->Push({m_cache->Directory(), m_meta, std::move(m_held)});
     return;
   }
   bool closedOk = m_fd < 0 || ::close(m_fd) == 0;
   m_fd = -1;
   if (!keep || !closedOk) {
     std::error_code ec;
-    fs::remove(m_dir / m_meta.body, ec);
+    fs::remove(m_cache->Directory() / m_meta.body, ec);
     return;
   }
-  Publish(m_dir, m_meta);
+  Publish(m_cache->Directory(), m_meta, m_cache->SizeLimit());
 }
 
 namespace detail {
 
-void WriteHeld(std::vector<Held>& batch) {
+void WriteHeld(std::vector<Held>& batch, std::uint64_t sizeLimit) {
   // Each entry's files are written first, then the whole batch is swapped in under one lock,
   // folder by folder (a batch almost always has one).
   std::vector<fs::path> temps(batch.size());
@@ -539,7 +539,7 @@ void WriteHeld(std::vector<Held>& batch) {
       SwapIn(dir, batch[i].meta, temps[i], grown);
       written[i] = false;
     }
-    KeepTotal(dir, lock, grown);
+    KeepTotal(dir, lock, grown, sizeLimit);
   }
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Trawlkit's own HTTP and FTP cache in $XDG_CACHE_HOME/trawlkit/ (default ~/.cache/trawlkit/).
+// Trawlkit's own HTTP and FTP cache, by default in $XDG_CACHE_HOME/trawlkit/ (~/.cache/trawlkit/).
 //
 // An entry is two files: "<key>.meta", a small text with the URL, the stored length, a checksum
 // of the stored bytes, the validators and the response headers; and the body file that the
@@ -20,7 +20,18 @@
 
 namespace tk::inet::cache {
 
-std::filesystem::path Directory();
+namespace detail {
+class Committer;
+}
+
+// The folder a session uses unless told otherwise: $XDG_CACHE_HOME/trawlkit when that is an
+// absolute path, else $HOME/.cache/trawlkit (/tmp/.cache/trawlkit without a HOME). Read once,
+// when the session opens.
+std::filesystem::path DefaultDirectory();
+// The same rule for given values of the two variables (nullptr when unset).
+std::filesystem::path DirectoryFor(const char* xdgCacheHome, const char* home);
+
+constexpr std::uint64_t kDefaultSizeLimit = std::uint64_t{1} << 30;
 
 struct Meta {
   std::string url;               // the entry's key text, "http://host:port/object"
@@ -31,7 +42,7 @@ struct Meta {
   std::string etag;
   std::string lastModified;
   std::string headers;           // the 200 response's raw headers (CR LF lines)
-  std::string body;              // the body file's name inside Directory()
+  std::string body;              // the body file's name inside the cache folder
 };
 
 // A verified entry, its body open for reading from the start.
@@ -55,11 +66,35 @@ class Entry {
   int m_fd;
 };
 
-// nullptr when there is no entry for the URL or it is damaged. Marks the entry as used.
-std::unique_ptr<Entry> Lookup(std::string_view url);
+class Writer;
 
-// Removes the entry for the URL, if any.
-void Remove(std::string_view url);
+// One cache folder with its size cap (in bytes of stored bodies; least-recently-used entries are
+// removed when a new entry takes the total past it) and the thread that writes out the entries
+// held in memory. Destroying it writes every entry still queued first: no finished entry is lost.
+class Cache {
+ public:
+  explicit Cache(std::filesystem::path dir, std::uint64_t sizeLimit = kDefaultSizeLimit);
+  ~Cache();
+  Cache(const Cache&) = delete;
+  Cache& operator=(const Cache&) = delete;
+
+  const std::filesystem::path& Directory() const { return m_dir; }
+  std::uint64_t SizeLimit() const { return m_sizeLimit; }
+
+  // nullptr when there is no entry for the URL or it is damaged. Marks the entry as used.
+  std::unique_ptr<Entry> Lookup(std::string_view url);
+  // Removes the entry for the URL, if any.
+  void Remove(std::string_view url);
+  // For tests and tools: the metadata file of the URL's entry, once any write of it that this
+  // object queued is done.
+  std::filesystem::path MetaPathFor(std::string_view url);
+
+ private:
+  friend class Writer;
+  std::filesystem::path m_dir;
+  std::uint64_t m_sizeLimit;
+  std::unique_ptr<detail::Committer> m_committer;
+};
 
 // Writes one entry as the body streams. Destroying an unfinished writer keeps what was written
 // as an incomplete entry (so that a later request can resume it).
@@ -68,9 +103,10 @@ class Writer {
   // `meta` gives url, expected, validators and headers. nullptr when the cache cannot be written.
   // `deferred`: the body is held in memory while it is small (kHeldInMemory), and such an entry is
   // written out on the cache's own thread once finished; a writer is then always returned, and a
-  // cache that cannot be written simply gets no entry. Lookup, Remove and MetaPathFor wait for
-  // such a write of their own URL, so this process always finds what it finished.
-  static std::unique_ptr<Writer> Create(const Meta& meta, bool deferred = false);
+  // cache that cannot be written simply gets no entry. The cache's Lookup, Remove and MetaPathFor
+  // wait for such a write of their own URL, so this process always finds what it finished.
+  static std::unique_ptr<Writer> Create(std::shared_ptr<Cache> cache, const Meta& meta,
+                                        bool deferred = false);
   static constexpr std::size_t kHeldInMemory = 64 * 1024;
   ~Writer();
   Writer(const Writer&) = delete;
@@ -85,11 +121,11 @@ class Writer {
   void Finish(bool complete);
 
  private:
-  Writer(Meta meta, std::filesystem::path dir, int fd)
-      : m_meta(std::move(meta)), m_dir(std::move(dir)), m_fd(fd), m_inMemory(fd < 0) {}
+  Writer(Meta meta, std::shared_ptr<Cache> cache, int fd)
+      : m_meta(std::move(meta)), m_cache(std::move(cache)), m_fd(fd), m_inMemory(fd < 0) {}
   bool LeaveMemory();
   Meta m_meta;
-  std::filesystem::path m_dir;  // the folder at creation: the environment may change before the end
+  std::shared_ptr<Cache> m_cache;  // kept alive until the entry is published or queued
   int m_fd;
   bool m_inMemory;     // the body so far is in m_held, not yet in a file
   std::string m_held;
@@ -97,7 +133,7 @@ class Writer {
   bool m_finished = false;
 };
 
-// For tests and tools: the metadata file and body file of the URL's entry.
-std::filesystem::path MetaPathFor(std::string_view url);
+// For tests and tools: the metadata file of the URL's entry in `dir`, as a finished run left it.
+std::filesystem::path MetaPathIn(const std::filesystem::path& dir, std::string_view url);
 
 }  // namespace tk::inet::cache

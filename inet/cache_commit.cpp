@@ -2,140 +2,96 @@
 
 #include <unistd.h>
 
-#include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
-#include <unordered_set>
-
 namespace tk::inet::cache::detail {
-namespace {
 
-class Committer {
- public:
-  ~Committer() {
-    // A forked child never had the thread: its copies are left alone.
-    if (m_thread && m_owner != ::getpid()) return;
-    if (m_thread) {
-      {
-        std::lock_guard lock(*m_mutex);
-        m_stop = true;
-      }
-      m_wake->notify_one();
-      m_thread->join();  // the queue is emptied first: no finished entry is lost at exit
-      delete m_thread;
-    }
-    delete m_idle;
-    delete m_wake;
-    delete m_mutex;
+Committer::~Committer() {
+  // A forked child never had the thread: its copies are left alone.
+  if (m_thread && m_owner != ::getpid()) return;
+  if (m_parents) {
+    // What a forked child took over from its parent stays reachable to the end, so that a leak
+    // check in the child does not report it.
+    static auto* kept = new std::vector<Parents*>;
+    static std::mutex keptMutex;
+    std::lock_guard lock(keptMutex);
+    kept->push_back(m_parents);
   }
-  Committer() = default;
-  Committer(const Committer&) = delete;
-  Committer& operator=(const Committer&) = delete;
-
-  void Push(Held entry) {
-    AdoptAfterFork();
+  if (m_thread) {
     {
-      std::unique_lock lock(*m_mutex);
-      // A disk slower than the network must not let the held bodies pile up in memory.
-      if (m_thread) m_idle->wait(lock, [this] { return m_pending.load() < kMaxPending; });
-      m_queuedUrls.insert(entry.meta.url);
-      m_jobs.push_back(std::move(entry));
-      ++m_pending;
-      if (!m_thread) {
-        m_owner = ::getpid();
-        m_thread = new std::thread([this] { Run(); });
-      }
+      std::lock_guard lock(*m_mutex);
+      m_stop = true;
     }
     m_wake->notify_one();
+    m_thread->join();  // the queue is emptied first: no finished entry is lost
+    delete m_thread;
   }
-
-  void Wait() {
-    AdoptAfterFork();
-    if (m_pending.load(std::memory_order_acquire) == 0) return;
-    std::unique_lock lock(*m_mutex);
-    m_idle->wait(lock, [this] { return m_pending.load() == 0; });
-  }
-
-  void WaitFor(std::string_view url) {
-    AdoptAfterFork();
-    if (m_pending.load(std::memory_order_acquire) == 0) return;
-    std::unique_lock lock(*m_mutex);
-    const std::string key(url);
-    m_idle->wait(lock, [&] { return m_queuedUrls.count(key) == 0; });
-  }
-
- private:
-  void Run() {
-    std::unique_lock lock(*m_mutex);
-    for (;;) {
-      m_wake->wait(lock, [this] { return m_stop || !m_jobs.empty(); });
-      if (m_jobs.empty()) return;  // stopping, and nothing left
-      std::vector<Held> batch(std::make_move_iterator(m_jobs.begin()), std::make_move_iterator(m_jobs.end()));
-      m_jobs.clear();
-      lock.unlock();
-      WriteHeld(batch);
-      lock.lock();
-      for (const Held& done : batch) m_queuedUrls.erase(m_queuedUrls.find(done.meta.url));
-      m_pending -= static_cast<int>(batch.size());
-      m_idle->notify_all();
-    }
-  }
-
-  // A child made by fork has the parent's queue but not its thread, and maybe a lock the thread
-  // held: it starts over with fresh ones and leaves the parent's jobs to the parent. The old
-  // objects are dropped unreleased, since they belong to a thread that does not exist here.
-  void AdoptAfterFork() {
-    if (!m_thread || m_owner == ::getpid()) return;
-    // Kept where they stay reachable, so that a leak check in the child does not report them.
-    m_parents = new Parents{m_thread, m_mutex, m_wake, m_idle, std::move(m_jobs), std::move(m_queuedUrls), m_parents};
-    m_jobs.clear();
-    m_queuedUrls.clear();
-    m_thread = nullptr;
-    m_mutex = new std::mutex;
-    m_wake = new std::condition_variable;
-    m_idle = new std::condition_variable;
-    m_pending = 0;
-    m_stop = false;
-  }
-
-  struct Parents {
-    std::thread* thread;
-    std::mutex* mutex;
-    std::condition_variable* wake;
-    std::condition_variable* idle;
-    std::deque<Held> jobs;
-    std::unordered_multiset<std::string> queuedUrls;
-    Parents* older;
-  };
-  Parents* m_parents = nullptr;
-
-  static constexpr int kMaxPending = 64;
-
-  // Held by pointer so that a forked child can replace them without touching the originals.
-  std::mutex* m_mutex = new std::mutex;
-  std::condition_variable* m_wake = new std::condition_variable;
-  std::condition_variable* m_idle = new std::condition_variable;
-  std::deque<Held> m_jobs;
-  std::unordered_multiset<std::string> m_queuedUrls;  // of the entries queued and not yet written
-  std::atomic<int> m_pending{0};
-  bool m_stop = false;
-  std::thread* m_thread = nullptr;
-  pid_t m_owner = 0;
-};
-
-Committer& TheCommitter() {
-  static Committer committer;
-  return committer;
+  delete m_idle;
+  delete m_wake;
+  delete m_mutex;
 }
 
-}  // namespace
+void Committer::Push(Held entry) {
+  AdoptAfterFork();
+  {
+    std::unique_lock lock(*m_mutex);
+    // A disk slower than the network must not let the held bodies pile up in memory.
+    if (m_thread) m_idle->wait(lock, [this] { return m_pending.load() < kMaxPending; });
+    m_queuedUrls.insert(entry.meta.url);
+    m_jobs.push_back(std::move(entry));
+    ++m_pending;
+    if (!m_thread) {
+      m_owner = ::getpid();
+      m_thread = new std::thread([this] { Run(); });
+    }
+  }
+  m_wake->notify_one();
+}
 
-void Defer(Held entry) { TheCommitter().Push(std::move(entry)); }
+void Committer::Wait() {
+  AdoptAfterFork();
+  if (m_pending.load(std::memory_order_acquire) == 0) return;
+  std::unique_lock lock(*m_mutex);
+  m_idle->wait(lock, [this] { return m_pending.load() == 0; });
+}
 
-void WaitFor(std::string_view url) { TheCommitter().WaitFor(url); }
+void Committer::WaitFor(std::string_view url) {
+  AdoptAfterFork();
+  if (m_pending.load(std::memory_order_acquire) == 0) return;
+  std::unique_lock lock(*m_mutex);
+  const std::string key(url);
+  m_idle->wait(lock, [&] { return m_queuedUrls.count(key) == 0; });
+}
 
-void WaitForDeferred() { TheCommitter().Wait(); }
+void Committer::Run() {
+  std::unique_lock lock(*m_mutex);
+  for (;;) {
+    m_wake->wait(lock, [this] { return m_stop || !m_jobs.empty(); });
+    if (m_jobs.empty()) return;  // stopping, and nothing left
+    std::vector<Held> batch(std::make_move_iterator(m_jobs.begin()), std::make_move_iterator(m_jobs.end()));
+    m_jobs.clear();
+    lock.unlock();
+    WriteHeld(batch, m_sizeLimit);
+    lock.lock();
+    for (const Held& done : batch) m_queuedUrls.erase(m_queuedUrls.find(done.meta.url));
+    m_pending -= static_cast<int>(batch.size());
+    m_idle->notify_all();
+  }
+}
+
+// A child made by fork has the parent's queue but not its thread, and maybe a lock the thread
+// held: it starts over with fresh ones and leaves the parent's jobs to the parent. The old
+// objects are dropped unreleased, since they belong to a thread that does not exist here.
+void Committer::AdoptAfterFork() {
+  if (!m_thread || m_owner == ::getpid()) return;
+  // Kept where they stay reachable, so that a leak check in the child does not report them.
+  m_parents = new Parents{m_thread, m_mutex, m_wake, m_idle, std::move(m_jobs), std::move(m_queuedUrls), m_parents};
+  m_jobs.clear();
+  m_queuedUrls.clear();
+  m_thread = nullptr;
+  m_mutex = new std::mutex;
+  m_wake = new std::condition_variable;
+  m_idle = new std::condition_variable;
+  m_pending = 0;
+  m_stop = false;
+}
 
 }  // namespace tk::inet::cache::detail

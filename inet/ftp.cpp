@@ -276,7 +276,7 @@ bool FtpFileImpl::Open(Error& err) {
     if (filetime >= 0) meta.lastModified = std::to_string(filetime);
   }
   if (useCache && !meta.lastModified.empty()) {
-    m_entry = cache::Lookup(m_cacheKey);
+    m_entry = m_conn.MultiHandle()->Session()->Cache()->Lookup(m_cacheKey);
     if (m_entry && (m_entry->meta().lastModified != meta.lastModified ||
                     m_entry->meta().expected != meta.expected))
       m_entry.reset();
@@ -291,7 +291,7 @@ bool FtpFileImpl::Open(Error& err) {
     resumeFrom = m_entry->meta().length;
   }
   if (writeCache && !meta.lastModified.empty()) {
-    auto writer = cache::Writer::Create(meta);
+    auto writer = cache::Writer::Create(m_conn.MultiHandle()->Session()->Cache(), meta);
     if (writer && m_entry && !writer->CopyFrom(*m_entry)) writer.reset();
     m_body.WriteTo(std::move(writer));
   }

@@ -35,7 +35,7 @@ bool HttpRequestImpl::Open(Error& err) {
 
 std::unique_ptr<cache::Entry> HttpRequestImpl::LookupEntry() const {
   if (m_flags & kFlagReload) return nullptr;
-  auto entry = cache::Lookup(m_cacheKey);
+  auto entry = m_multi->Session()->Cache()->Lookup(m_cacheKey);
   if (entry && entry->meta().etag.empty() && entry->meta().lastModified.empty()) entry.reset();
   return entry;
 }
@@ -188,7 +188,7 @@ bool HttpRequestImpl::Settle(Error& err) {
     m_prefixLeft = m_entry->meta().length;
     std::unique_ptr<cache::Writer> writer;
     if (m_flags & kFlagCacheFile) {
-      writer = cache::Writer::Create(m_entry->meta());
+      writer = cache::Writer::Create(m_multi->Session()->Cache(), m_entry->meta());
       if (writer && !writer->CopyFrom(*m_entry)) writer.reset();
     }
     WriteCache(std::move(writer));
@@ -196,7 +196,7 @@ bool HttpRequestImpl::Settle(Error& err) {
   }
   if (m_entry && (m_status == 206 || m_status == 416 || m_status == 304)) {
     // The entry no longer matches what the server has: ask again, plainly.
-    cache::Remove(m_cacheKey);
+    m_multi->Session()->Cache()->Remove(m_cacheKey);
     m_entry.reset();
     StopTransfer(true);
     if (!Send(err)) return false;
@@ -219,7 +219,8 @@ void HttpRequestImpl::StartCacheWriter() {
   std::string length = FindHeader(m_lines, "Content-Length");
   meta.expected = length.empty() || IsChunked() ? -1 : ParseLength(length);
   // Written out on the cache's own thread when small, while the next request goes on.
-  if (!meta.etag.empty() || !meta.lastModified.empty()) WriteCache(cache::Writer::Create(meta, true));
+  if (!meta.etag.empty() || !meta.lastModified.empty())
+    WriteCache(cache::Writer::Create(m_multi->Session()->Cache(), meta, true));
 }
 
 bool HttpRequestImpl::NoStore() const {

@@ -14,6 +14,10 @@
 
 namespace tk::inet {
 
+namespace cache {
+class Cache;
+}
+
 // ---- URLs -------------------------------------------------------------------------------------
 
 // Https is told apart so that callers decide whether to take it; file: and the rest are Other.
@@ -61,8 +65,12 @@ class Session {
   virtual bool IsClosed() const = 0;
 };
 
-// agent: the program's name, sent as User-Agent.
+// agent: the program's name, sent as User-Agent. The session's cache is the default folder
+// (cache::DefaultDirectory(), read here once) with the default size cap.
 std::unique_ptr<Session> OpenSession(std::string_view agent, Error& err);
+// The same with a given cache (its folder and cap), which the caller may keep to look into.
+std::unique_ptr<Session> OpenSession(std::string_view agent, std::shared_ptr<cache::Cache> cache,
+                                     Error& err);
 
 // ---- HTTP -------------------------------------------------------------------------------------
 

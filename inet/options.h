@@ -10,12 +10,3 @@ void SetTimeouts(std::chrono::seconds connect, std::chrono::seconds stall);
 
 }  // namespace tk::inet
 
-#include <cstdint>
-
-namespace tk::inet {
-
-// The cache's size cap in bytes of stored bodies (default 1 GiB); least-recently-used entries
-// are removed when a new entry takes the total past it.
-void SetCacheSizeLimit(std::uint64_t bytes);
-
-}  // namespace tk::inet

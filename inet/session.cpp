@@ -86,10 +86,15 @@ std::shared_ptr<SessionState> StateForConnect(Session& session, std::string_view
 }  // namespace detail
 
 std::unique_ptr<Session> OpenSession(std::string_view agent, Error& err) {
+  return OpenSession(agent, std::make_shared<cache::Cache>(cache::DefaultDirectory()), err);
+}
+
+std::unique_ptr<Session> OpenSession(std::string_view agent, std::shared_ptr<cache::Cache> cache,
+                                     Error& err) {
   detail::EnsureCurlInitialised();
   err = Error{};
-  return std::make_unique<detail::SessionImpl>(
-      std::make_shared<detail::SessionState>(std::string(agent), detail::TrustStoreFromEnvironment()));
+  return std::make_unique<detail::SessionImpl>(std::make_shared<detail::SessionState>(
+      std::string(agent), std::move(cache), detail::TrustStoreFromEnvironment()));
 }
 
 std::optional<std::uint32_t> QueryConnectionState() {

@@ -1,8 +1,8 @@
 #pragma once
-// What a session shares with its connections and requests: the agent, the closed flag that any
-// thread may raise, the libcurl multi handles to wake when it does, and the credentials learnt
-// during the session. Connections and requests hold it by shared_ptr, so closing or destroying the
-// Session object never leaves them with a dangling pointer.
+// What a session shares with its connections and requests: the agent, the cache, the closed flag
+// that any thread may raise, the libcurl multi handles to wake when it does, and the credentials
+// learnt during the session. Connections and requests hold it by shared_ptr, so closing or
+// destroying the Session object never leaves them with a dangling pointer.
 #include <curl/curl.h>
 
 #include <atomic>
@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "inet/cache.h"
 #include "inet/inet.h"
 
 namespace tk::inet::detail {
@@ -39,10 +40,12 @@ TrustStore TrustStoreFromEnvironment();
 
 class SessionState {
  public:
-  explicit SessionState(std::string agent, TrustStore trust = {})
-      : m_agent(std::move(agent)), m_trust(std::move(trust)) {}
+  SessionState(std::string agent, std::shared_ptr<cache::Cache> cache, TrustStore trust = {})
+      : m_agent(std::move(agent)), m_cache(std::move(cache)), m_trust(std::move(trust)) {}
 
   const std::string& Agent() const { return m_agent; }
+  // The cache every request and FTP file of the session reads and writes.
+  const std::shared_ptr<cache::Cache>& Cache() const { return m_cache; }
   const TrustStore& Trust() const { return m_trust; }
   bool Closed() const { return m_closed.load(std::memory_order_acquire); }
   // Any thread. Raises the flag, then wakes every multi handle so that a worker blocked in
@@ -61,6 +64,7 @@ class SessionState {
   static std::string Key(std::string_view host, int port);
 
   std::string m_agent;
+  std::shared_ptr<cache::Cache> m_cache;
   TrustStore m_trust;
   std::atomic<bool> m_closed{false};
   mutable std::mutex m_mutex;

@@ -116,7 +116,8 @@ TEST_F(HttpsEndToEnd, PasswordsAndResumingWorkOverTls) {
   const std::string object = "/__/flaky?n=300000&cut=100000&id=r&etag=%22e1%22";
   host.startUrls = {server->Url(object)};
   EXPECT_NE(Run().find("(NG:The response body ended before its Content-Length"), std::string::npos);
-  EXPECT_TRUE(std::filesystem::exists(inet::cache::MetaPathFor(server->Url(object))))
+  EXPECT_TRUE(
+      std::filesystem::exists(inet::cache::MetaPathIn(cache.Path() / "trawlkit", server->Url(object))))
       << "the entry is kept under its https URL";
   EXPECT_EQ(Run(), server->Url(object) + "(OK:Saved as[flaky.htm])\r\n");
   EXPECT_EQ(ReadFile(save / "flaky.htm"), Body(300000));

@@ -12,7 +12,6 @@
 #include "inet/cache.h"
 #include "inet/errors.h"
 #include "inet/inet.h"
-#include "inet/options.h"
 #include "support/test_servers.h"
 #include "inet_test_util.h"
 
@@ -30,11 +29,10 @@ class CacheTest : public ::testing::Test {
   void SetUp() override {
     server = test::HttpTestServer::Start();
     Error err;
-    session = OpenSession("trawlkit-test", err);
+    session = OpenSession("trawlkit-test", testCache.Get(), err);
     conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
     ASSERT_TRUE(conn);
   }
-  void TearDown() override { SetCacheSizeLimit(std::uint64_t{1} << 30); }
 
   std::optional<std::string> Fetch(const std::string& object, std::uint32_t flags, Error& err,
                                    int* status = nullptr, std::string* headers = nullptr) {
@@ -51,21 +49,36 @@ class CacheTest : public ::testing::Test {
 
   // The stored body file of an entry.
   std::filesystem::path BodyFile(const std::string& object) const {
-    std::ifstream in(cache::MetaPathFor(KeyOf(object)));
+    std::ifstream in(testCache->MetaPathFor(KeyOf(object)));
     std::string line;
     while (std::getline(in, line))
-      if (line.rfind("body ", 0) == 0) return cacheHome.CacheDir() / line.substr(5);
+      if (line.rfind("body ", 0) == 0) return testCache.CacheDir() / line.substr(5);
     return {};
   }
 
-  test::ScopedCacheHome cacheHome;
+  test::TestCache testCache;
   std::unique_ptr<test::HttpTestServer> server;
   std::unique_ptr<Session> session;
   std::unique_ptr<HttpConnection> conn;
 };
 
-TEST_F(CacheTest, CacheFolderFollowsXdgCacheHome) {
-  EXPECT_EQ(cache::Directory(), cacheHome.CacheDir());
+TEST(CacheFolder, FollowsXdgCacheHomeElseHome) {
+  struct Case {
+    const char* xdg;
+    const char* home;
+    const char* folder;
+  };
+  const Case cases[] = {
+      {"/x/cache", "/home/u", "/x/cache/trawlkit"},
+      {"relative", "/home/u", "/home/u/.cache/trawlkit"},  // only an absolute path counts
+      {"", "/home/u", "/home/u/.cache/trawlkit"},
+      {nullptr, "/home/u", "/home/u/.cache/trawlkit"},
+      {nullptr, nullptr, "/tmp/.cache/trawlkit"},
+      {nullptr, "", "/tmp/.cache/trawlkit"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(cache::DirectoryFor(c.xdg, c.home), c.folder)
+        << (c.xdg ? c.xdg : "-") << " " << (c.home ? c.home : "-");
 }
 
 TEST_F(CacheTest, InterruptedTransferResumesWhereItStopped) {
@@ -167,7 +180,7 @@ TEST_F(CacheTest, ReloadFetchesTheWholeBodyAndRefreshesTheEntry) {
   test::HttpStats s = server->Stats();
   EXPECT_EQ(s.bodyBytes, 8000);
   EXPECT_EQ(s.json.find("if-none-match"), std::string::npos) << s.json;
-  EXPECT_TRUE(cache::Lookup(KeyOf(object)));
+  EXPECT_TRUE(testCache->Lookup(KeyOf(object)));
 }
 
 TEST_F(CacheTest, ChangedResourceReplacesTheEntry) {
@@ -175,7 +188,7 @@ TEST_F(CacheTest, ChangedResourceReplacesTheEntry) {
   ASSERT_TRUE(Fetch("/__/bytes?n=100&etag=%22a%22&seed=one", kUseCache, err));
   // The resource changes on the server: the stored validator no longer matches, the server
   // answers 200 with the whole body, and that body replaces the entry.
-  std::filesystem::path meta = cache::MetaPathFor(KeyOf("/__/bytes?n=100&etag=%22a%22&seed=one"));
+  std::filesystem::path meta = testCache->MetaPathFor(KeyOf("/__/bytes?n=100&etag=%22a%22&seed=one"));
   std::string text = test::ReadFile(meta);
   auto at = text.find("etag \"a\"");
   ASSERT_NE(at, std::string::npos);
@@ -200,7 +213,7 @@ TEST_F(CacheTest, DamagedEntryIsNeverServed) {
   ASSERT_EQ(bytes.size(), 20000u);
   bytes[12345] ^= 0x20;
   test::WriteFile(body, bytes);
-  EXPECT_FALSE(cache::Lookup(KeyOf(object)));
+  EXPECT_FALSE(testCache->Lookup(KeyOf(object)));
 
   server->Reset();
   auto again = Fetch(object, kUseCache, err);
@@ -216,7 +229,7 @@ TEST_F(CacheTest, TruncatedEntryIsNeverServed) {
   Error err;
   ASSERT_TRUE(Fetch(object, kUseCache, err));
   std::filesystem::resize_file(BodyFile(object), 10000);
-  EXPECT_FALSE(cache::Lookup(KeyOf(object)));
+  EXPECT_FALSE(testCache->Lookup(KeyOf(object)));
   server->Reset();
   auto again = Fetch(object, kUseCache, err);
   ASSERT_TRUE(again);
@@ -228,8 +241,8 @@ TEST_F(CacheTest, GarbledMetadataIsIgnored) {
   const std::string object = "/__/bytes?n=500&etag=%22g%22";
   Error err;
   ASSERT_TRUE(Fetch(object, kUseCache, err));
-  test::WriteFile(cache::MetaPathFor(KeyOf(object)), "trawlkit-cache 1\nurl nonsense\n");
-  EXPECT_FALSE(cache::Lookup(KeyOf(object)));
+  test::WriteFile(testCache->MetaPathFor(KeyOf(object)), "trawlkit-cache 1\nurl nonsense\n");
+  EXPECT_FALSE(testCache->Lookup(KeyOf(object)));
   server->Reset();
   auto again = Fetch(object, kUseCache, err);
   ASSERT_TRUE(again);
@@ -239,16 +252,21 @@ TEST_F(CacheTest, GarbledMetadataIsIgnored) {
 TEST_F(CacheTest, ResponsesWithoutValidatorsOrWithoutCacheFlagAreNotStored) {
   Error err;
   ASSERT_TRUE(Fetch("/__/bytes?n=100", kUseCache, err));
-  EXPECT_FALSE(std::filesystem::exists(cache::MetaPathFor(KeyOf("/__/bytes?n=100"))));
+  EXPECT_FALSE(std::filesystem::exists(testCache->MetaPathFor(KeyOf("/__/bytes?n=100"))));
   ASSERT_TRUE(Fetch("/__/bytes?n=100&etag=%22n%22", kFlagNoAutoRedirect, err));
-  EXPECT_FALSE(std::filesystem::exists(cache::MetaPathFor(KeyOf("/__/bytes?n=100&etag=%22n%22"))));
+  EXPECT_FALSE(std::filesystem::exists(testCache->MetaPathFor(KeyOf("/__/bytes?n=100&etag=%22n%22"))));
   ASSERT_TRUE(Fetch("/__/status?code=404", kUseCache, err));
-  EXPECT_FALSE(std::filesystem::exists(cache::MetaPathFor(KeyOf("/__/status?code=404"))));
+  EXPECT_FALSE(std::filesystem::exists(testCache->MetaPathFor(KeyOf("/__/status?code=404"))));
 }
 
 TEST_F(CacheTest, SizeCapEvictsLeastRecentlyUsed) {
-  SetCacheSizeLimit(25000);
+  // A session of its own on the same folder, with a small cap.
+  auto small = std::make_shared<cache::Cache>(testCache.CacheDir(), 25000);
   Error err;
+  conn.reset();
+  session = OpenSession("trawlkit-test", small, err);
+  conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
+  ASSERT_TRUE(conn) << err.message;
   const std::string a = "/__/bytes?n=10000&etag=%22a%22";
   const std::string b = "/__/bytes?n=10000&etag=%22b%22";
   const std::string c = "/__/bytes?n=10000&etag=%22c%22";
@@ -259,9 +277,9 @@ TEST_F(CacheTest, SizeCapEvictsLeastRecentlyUsed) {
   ASSERT_TRUE(Fetch(a, kUseCache, err));  // a is used again: b is now the oldest
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_TRUE(Fetch(c, kUseCache, err));
-  EXPECT_TRUE(cache::Lookup(KeyOf(c)));  // c's commit, and the eviction it caused, are done
-  EXPECT_TRUE(cache::Lookup(KeyOf(a)));
-  EXPECT_FALSE(cache::Lookup(KeyOf(b)));
+  EXPECT_TRUE(small->Lookup(KeyOf(c)));  // c's commit, and the eviction it caused, are done
+  EXPECT_TRUE(small->Lookup(KeyOf(a)));
+  EXPECT_FALSE(small->Lookup(KeyOf(b)));
 }
 
 TEST_F(CacheTest, TwoWritersOfOneUrlLeaveOneGoodEntry) {
@@ -270,21 +288,21 @@ TEST_F(CacheTest, TwoWritersOfOneUrlLeaveOneGoodEntry) {
   meta.url = "http://example.invalid:80/two";
   meta.etag = "\"w\"";
   meta.expected = 6;
-  auto w1 = cache::Writer::Create(meta);
-  auto w2 = cache::Writer::Create(meta);
+  auto w1 = cache::Writer::Create(testCache.Get(), meta);
+  auto w2 = cache::Writer::Create(testCache.Get(), meta);
   ASSERT_TRUE(w1 && w2);
   w1->Append("aaa", 3);
   w2->Append("bbbbbb", 6);
   w1->Append("aaa", 3);
   w2->Finish(true);
   w1->Finish(true);
-  auto entry = cache::Lookup(meta.url);
+  auto entry = testCache->Lookup(meta.url);
   ASSERT_TRUE(entry);
   char buf[16];
   EXPECT_EQ(entry->Read(buf, sizeof buf), 6);
   EXPECT_EQ(std::string(buf, 6), "aaaaaa");
   int bodies = 0;
-  for (auto& e : std::filesystem::directory_iterator(cacheHome.CacheDir()))
+  for (auto& e : std::filesystem::directory_iterator(testCache.CacheDir()))
     if (e.path().extension() == ".body") ++bodies;
   EXPECT_EQ(bodies, 1);
 }
@@ -298,7 +316,7 @@ namespace {
 // Two processes write entries for one URL as fast as they can while this one reads: every
 // entry served is whole (one writer's bytes only, of that writer's length), never a mix.
 TEST(CacheProcesses, ConcurrentWritersAndReadersNeverSeeHalfAnEntry) {
-  test::ScopedCacheHome home;
+  test::TestCache testCache;
   const std::string url = "http://example.invalid:80/shared";
   auto writeLoop = [&](char fill, std::size_t length) {
     for (int i = 0; i < 60; ++i) {
@@ -306,7 +324,7 @@ TEST(CacheProcesses, ConcurrentWritersAndReadersNeverSeeHalfAnEntry) {
       meta.url = url;
       meta.etag = std::string("\"") + fill + "\"";
       meta.expected = static_cast<std::int64_t>(length);
-      auto w = cache::Writer::Create(meta);
+      auto w = cache::Writer::Create(testCache.Get(), meta);
       if (!w) _exit(2);
       std::string chunk(length / 4, fill);
       for (int k = 0; k < 4; ++k) w->Append(chunk.data(), chunk.size());
@@ -326,7 +344,7 @@ TEST(CacheProcesses, ConcurrentWritersAndReadersNeverSeeHalfAnEntry) {
   }
   int served = 0;
   for (int i = 0; i < 200; ++i) {
-    auto entry = cache::Lookup(url);
+    auto entry = testCache->Lookup(url);
     if (!entry) continue;
     std::string data(static_cast<std::size_t>(entry->meta().length), '\0');
     std::size_t got = 0;
@@ -345,10 +363,10 @@ TEST(CacheProcesses, ConcurrentWritersAndReadersNeverSeeHalfAnEntry) {
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
-  EXPECT_TRUE(cache::Lookup(url));
+  EXPECT_TRUE(testCache->Lookup(url));
   // One body file is left: every replaced one was removed by the writer that replaced it.
   int bodies = 0;
-  for (auto& e : std::filesystem::directory_iterator(home.CacheDir()))
+  for (auto& e : std::filesystem::directory_iterator(testCache.CacheDir()))
     if (e.path().extension() == ".body") ++bodies;
   EXPECT_EQ(bodies, 1);
   (void)served;

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include "inet/cache.h"
-#include "inet/options.h"
 #include "inet_test_util.h"
 #include "support/temp_dir.h"
 
@@ -24,12 +23,12 @@ namespace fs = std::filesystem;
 std::string UrlOf(const std::string& name) { return "http://example.invalid:80/" + name; }
 
 // A complete entry of `length` bytes with a validator, as a 200 response would leave it.
-void Store(const std::string& name, std::size_t length) {
+void Store(const test::TestCache& cache, const std::string& name, std::size_t length) {
   cache::Meta meta;
   meta.url = UrlOf(name);
   meta.etag = "\"" + name + "\"";
   meta.expected = static_cast<std::int64_t>(length);
-  auto writer = cache::Writer::Create(meta);
+  auto writer = cache::Writer::Create(cache.Get(), meta);
   ASSERT_TRUE(writer) << name;
   std::string body(length, 'x');
   writer->Append(body.data(), body.size());
@@ -41,18 +40,18 @@ void MakeOld(const fs::path& path) {
 }
 
 TEST(CacheUpkeep, AFolderRemovedDuringARunIsMadeAgain) {
-  test::ScopedCacheHome home;
-  Store("a", 100);
-  ASSERT_TRUE(cache::Lookup(UrlOf("a")));
+  test::TestCache home;
+  Store(home, "a", 100);
+  ASSERT_TRUE(home->Lookup(UrlOf("a")));
   fs::remove_all(home.CacheDir());
-  Store("b", 100);
-  EXPECT_TRUE(cache::Lookup(UrlOf("b")));
-  EXPECT_FALSE(cache::Lookup(UrlOf("a")));
+  Store(home, "b", 100);
+  EXPECT_TRUE(home->Lookup(UrlOf("b")));
+  EXPECT_FALSE(home->Lookup(UrlOf("a")));
 }
 
 TEST(CacheUpkeep, OnlyOrphanBodiesOlderThanAnHourAreSwept) {
-  test::ScopedCacheHome home;
-  Store("kept", 100);
+  test::TestCache home;
+  Store(home, "kept", 100);
   const fs::path dir = home.CacheDir();
   fs::path keptBody;
   for (auto& e : fs::directory_iterator(dir))
@@ -66,41 +65,39 @@ TEST(CacheUpkeep, OnlyOrphanBodiesOlderThanAnHourAreSwept) {
   MakeOld(oldOrphan);
   // A folder whose recorded total is lost is measured again by its next commit.
   fs::remove(dir / "lock");
-  Store("trigger", 10);
+  Store(home, "trigger", 10);
   EXPECT_FALSE(fs::exists(oldOrphan));
   EXPECT_TRUE(fs::exists(newOrphan));
   EXPECT_TRUE(fs::exists(keptBody));
-  EXPECT_TRUE(cache::Lookup(UrlOf("kept")));
+  EXPECT_TRUE(home->Lookup(UrlOf("kept")));
 }
 
 TEST(CacheUpkeep, EvictionLeavesRoomBelowTheCap) {
-  test::ScopedCacheHome home;
-  SetCacheSizeLimit(40000);
+  test::TestCache home(40000);
   for (const char* name : {"e1", "e2", "e3", "e4"}) {
-    Store(name, 10000);
+    Store(home, name, 10000);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   // 40,000 bytes: at the cap, nothing goes yet.
-  EXPECT_TRUE(fs::exists(cache::MetaPathFor(UrlOf("e1"))));
-  Store("e5", 10000);
+  EXPECT_TRUE(fs::exists(home->MetaPathFor(UrlOf("e1"))));
+  Store(home, "e5", 10000);
   // 50,000 bytes: the two least recently used go, so the next entries fit without a new scan.
-  EXPECT_FALSE(fs::exists(cache::MetaPathFor(UrlOf("e1"))));
-  EXPECT_FALSE(fs::exists(cache::MetaPathFor(UrlOf("e2"))));
-  for (const char* name : {"e3", "e4", "e5"}) EXPECT_TRUE(cache::Lookup(UrlOf(name))) << name;
-  Store("e6", 10000);  // 40,000 again: still nothing to evict
-  for (const char* name : {"e3", "e4", "e5", "e6"}) EXPECT_TRUE(cache::Lookup(UrlOf(name))) << name;
-  SetCacheSizeLimit(std::uint64_t{1} << 30);
+  EXPECT_FALSE(fs::exists(home->MetaPathFor(UrlOf("e1"))));
+  EXPECT_FALSE(fs::exists(home->MetaPathFor(UrlOf("e2"))));
+  for (const char* name : {"e3", "e4", "e5"}) EXPECT_TRUE(home->Lookup(UrlOf(name))) << name;
+  Store(home, "e6", 10000);  // 40,000 again: still nothing to evict
+  for (const char* name : {"e3", "e4", "e5", "e6"}) EXPECT_TRUE(home->Lookup(UrlOf(name))) << name;
 }
 
-std::unique_ptr<cache::Writer> Deferred(const std::string& name) {
+std::unique_ptr<cache::Writer> Deferred(const test::TestCache& home, const std::string& name) {
   cache::Meta meta;
   meta.url = UrlOf(name);
   meta.etag = "\"" + name + "\"";
-  return cache::Writer::Create(meta, true);
+  return cache::Writer::Create(home.Get(), meta, true);
 }
 
-std::string ReadEntry(const std::string& name) {
-  auto entry = cache::Lookup(UrlOf(name));
+std::string ReadEntry(const test::TestCache& home, const std::string& name) {
+  auto entry = home->Lookup(UrlOf(name));
   if (!entry) return "<none>";
   std::string data(static_cast<std::size_t>(entry->meta().length), '\0');
   std::size_t got = 0;
@@ -113,9 +110,9 @@ std::string ReadEntry(const std::string& name) {
 }
 
 TEST(CacheDeferred, AFinishedEntryIsFoundAtOnceByThisProcess) {
-  test::ScopedCacheHome home;
+  test::TestCache home;
   for (int i = 0; i < 20; ++i) {
-    auto writer = Deferred("d" + std::to_string(i));
+    auto writer = Deferred(home, "d" + std::to_string(i));
     ASSERT_TRUE(writer);
     std::string body = "body " + std::to_string(i);
     writer->Append(body.data(), 2);
@@ -123,13 +120,13 @@ TEST(CacheDeferred, AFinishedEntryIsFoundAtOnceByThisProcess) {
     writer->Finish(true);
   }
   // The metadata path waits for the writes as Lookup does.
-  EXPECT_TRUE(fs::exists(cache::MetaPathFor(UrlOf("d19"))));
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(ReadEntry("d" + std::to_string(i)), "body " + std::to_string(i));
+  EXPECT_TRUE(fs::exists(home->MetaPathFor(UrlOf("d19"))));
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(ReadEntry(home, "d" + std::to_string(i)), "body " + std::to_string(i));
 }
 
 TEST(CacheDeferred, ALongBodyGoesToItsFileAsItStreams) {
-  test::ScopedCacheHome home;
-  auto writer = Deferred("long");
+  test::TestCache home;
+  auto writer = Deferred(home, "long");
   std::string chunk(1000, 'L');
   std::size_t total = 0;
   while (total <= cache::Writer::kHeldInMemory) {
@@ -142,52 +139,56 @@ TEST(CacheDeferred, ALongBodyGoesToItsFileAsItStreams) {
   EXPECT_EQ(bodies, 1);
   writer->Append("end", 3);
   writer->Finish(true);
-  EXPECT_EQ(ReadEntry("long"), std::string(total, 'L') + "end");
+  EXPECT_EQ(ReadEntry(home, "long"), std::string(total, 'L') + "end");
 }
 
-TEST(CacheDeferred, AnEntryLandsInTheFolderItWasStartedIn) {
-  test::ScopedCacheHome home;
-  auto writer = Deferred("moved");
+TEST(CacheDeferred, AnEntryFinishedAfterItsSessionClosedStillLands) {
+  test::TestCache home;
+  auto writer = Deferred(home, "late");
   writer->Append("abc", 3);
-  {
-    test::ScopedCacheHome other;  // another folder by the time the entry is finished
-    writer->Finish(true);
-    EXPECT_EQ(ReadEntry("moved"), "<none>");
-  }
-  EXPECT_EQ(ReadEntry("moved"), "abc");
+  home.Reset();  // the session and its cache are gone; the writer keeps what it needs
+  writer->Finish(true);
+  writer.reset();  // the last hold on the cache: its thread writes the entry, then stops
+  cache::Cache again(home.CacheDir());
+  auto entry = again.Lookup(UrlOf("late"));
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->meta().length, 3u);
 }
 
 TEST(CacheDeferred, AnUnwritableFolderGetsNoEntryAndNoFailure) {
   test::TempDir dir;
   test::WriteFile(dir / "file", "not a folder");
-  std::string old = std::getenv("XDG_CACHE_HOME") ? std::getenv("XDG_CACHE_HOME") : "";
-  setenv("XDG_CACHE_HOME", (dir / "file").c_str(), 1);
-  auto writer = Deferred("nowhere");
+  auto nowhere = std::make_shared<cache::Cache>(dir / "file" / "trawlkit");
+  cache::Meta meta;
+  meta.url = UrlOf("nowhere");
+  meta.etag = "\"nowhere\"";
+  auto writer = cache::Writer::Create(nowhere, meta, true);
   ASSERT_TRUE(writer);  // not known yet: the folder is only touched when the entry is written
   writer->Append("abc", 3);
   writer->Finish(true);
-  EXPECT_EQ(ReadEntry("nowhere"), "<none>");
-  if (old.empty()) unsetenv("XDG_CACHE_HOME");
-  else setenv("XDG_CACHE_HOME", old.c_str(), 1);
+  EXPECT_FALSE(nowhere->Lookup(meta.url));
 }
 
 TEST(CacheDeferred, EntriesFinishedJustBeforeExitAreWritten) {
-  test::ScopedCacheHome home;
-  Store("before", 10);  // the parent's own writes, so a child is forked from a process that has them
+  test::TestCache home;
+  Store(home, "before", 10);  // the parent's own writes, so a child is forked from a process that has them
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     for (int i = 0; i < 30; ++i) {
-      auto writer = Deferred("exit" + std::to_string(i));
+      auto writer = Deferred(home, "exit" + std::to_string(i));
       writer->Append("bye", 3);
       writer->Finish(true);
     }
-    std::exit(0);  // a normal exit: whatever is still queued is written first
+    // The cache goes as a session's does at the end of a run: whatever is still queued is
+    // written first.
+    home.Reset();
+    std::exit(0);
   }
   int status = 0;
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  for (int i = 0; i < 30; ++i) EXPECT_EQ(ReadEntry("exit" + std::to_string(i)), "bye") << i;
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(ReadEntry(home, "exit" + std::to_string(i)), "bye") << i;
 }
 
 }  // namespace

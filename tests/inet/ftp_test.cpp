@@ -36,7 +36,7 @@ class FtpTest : public ::testing::Test {
     test::WriteFile(root / "pub" / "big.bin", BodyBytes(300000, "ftp"));
     test::WriteFile(root / "pub" / "sub" / "d.txt", "delta");
     Error err;
-    session = OpenSession("trawlkit-test", err);
+    session = OpenSession("trawlkit-test", testCache.Get(), err);
   }
 
   std::unique_ptr<FtpConnection> Connect(const test::FtpServerOptions& options = {}) {
@@ -56,7 +56,7 @@ class FtpTest : public ::testing::Test {
 
   std::string Log() const { return test::ReadFile(logFile); }
 
-  test::ScopedCacheHome cacheHome;
+  test::TestCache testCache;
   test::TempDir root;
   test::TempDir scratch;
   std::filesystem::path logFile = scratch / "ftp.log";

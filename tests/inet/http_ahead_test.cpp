@@ -27,7 +27,7 @@ class HttpAheadTest : public ::testing::Test {
   void SetUp() override {
     server = test::HttpTestServer::Start();
     Error err;
-    session = OpenSession("trawlkit-test", err);
+    session = OpenSession("trawlkit-test", testCache.Get(), err);
     ASSERT_TRUE(session) << err.message;
     conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
     ASSERT_TRUE(conn) << err.message;
@@ -53,7 +53,7 @@ class HttpAheadTest : public ::testing::Test {
     return count;
   }
 
-  test::ScopedCacheHome cacheHome;
+  test::TestCache testCache;
   std::unique_ptr<test::HttpTestServer> server;
   std::unique_ptr<Session> session;
   std::unique_ptr<HttpConnection> conn;
@@ -114,12 +114,12 @@ TEST_F(HttpAheadTest, RevalidationsSentAheadGet304AndServeTheCachedBody) {
 // A cache entry replaced between the hint and the turn: the answer sent ahead speaks of the old
 // entry, so the request goes again from the new one and serves the new body.
 TEST(HttpAheadCache, AnEntryChangedBetweenHintAndTurnIsNotServedFromTheStaleHint) {
-  test::ScopedCacheHome cacheHome;
+  test::TestCache testCache;
   test::TempDir site;
   test::WriteFile(site / "page.html", "first version");
   auto server = test::HttpTestServer::Start(site.Path());
   Error err;
-  auto session = OpenSession("trawlkit-test", err);
+  auto session = OpenSession("trawlkit-test", testCache.Get(), err);
   ASSERT_TRUE(session) << err.message;
   auto conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
   ASSERT_TRUE(conn) << err.message;
@@ -193,14 +193,14 @@ TEST_F(HttpAheadTest, AClosedSessionSendsNothingAhead) {
 // the extra connection, one that refuses them answers 503. Either way every object must still
 // come back whole with its own status, the request in turn taking the place of the one ahead.
 TEST(HttpAheadLimits, ServersThatServeOneConnectionStillAnswerEveryRequest) {
-  test::ScopedCacheHome cacheHome;
+  test::TestCache testCache;
   // A stalled request would fail after this instead of hanging the test for a minute.
   SetTimeouts(std::chrono::seconds(10), std::chrono::seconds(5));
   for (const std::string mode : {"queue", "refuse"}) {
     SCOPED_TRACE(mode);
     auto server = test::HttpTestServer::Start({}, mode);
     Error err;
-    auto session = OpenSession("trawlkit-test", err);
+    auto session = OpenSession("trawlkit-test", testCache.Get(), err);
     ASSERT_TRUE(session) << err.message;
     auto conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
     ASSERT_TRUE(conn) << err.message;

@@ -24,7 +24,7 @@ class HttpTest : public ::testing::Test {
   void SetUp() override {
     server = test::HttpTestServer::Start();
     Error err;
-    session = OpenSession("trawlkit-test", err);
+    session = OpenSession("trawlkit-test", testCache.Get(), err);
     ASSERT_TRUE(session) << err.message;
     conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
     ASSERT_TRUE(conn) << err.message;
@@ -37,7 +37,7 @@ class HttpTest : public ::testing::Test {
     return req;
   }
 
-  test::ScopedCacheHome cacheHome;
+  test::TestCache testCache;
   std::unique_ptr<test::HttpTestServer> server;
   std::unique_ptr<Session> session;
   std::unique_ptr<HttpConnection> conn;

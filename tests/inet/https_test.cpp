@@ -38,7 +38,7 @@ class HttpsTest : public ::testing::Test {
 
   // One GET of `object` on a fresh session, which reads the environment as it is now.
   std::optional<std::string> Get(const std::string& host, const std::string& object, Error& err) {
-    auto session = OpenSession("trawlkit-test", err);
+    auto session = OpenSession("trawlkit-test", testCache.Get(), err);
     auto conn = ConnectHttps(*session, host, server->Port(), err);
     if (!conn) return std::nullopt;
     EXPECT_TRUE(conn->Secure());
@@ -49,7 +49,7 @@ class HttpsTest : public ::testing::Test {
     return ReadAll(*req, err);
   }
 
-  test::ScopedCacheHome cacheHome;
+  test::TestCache testCache;
   test::TempDir tls;
   std::unique_ptr<test::HttpsTestServer> server;
   std::map<std::string, std::string> saved;  // the variables as the test found them

@@ -1,10 +1,14 @@
 #pragma once
 // Shared pieces of the internet layer's tests: the server's deterministic bodies, reading a
 // whole body, and a cache folder of the test's own.
+#include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "inet/cache.h"
 #include "inet/inet.h"
 #include "support/temp_dir.h"
 
@@ -37,24 +41,20 @@ std::optional<std::string> ReadAll(Readable& r, inet::Error& err) {
   }
 }
 
-// Points XDG_CACHE_HOME at a fresh folder for the lifetime of the object.
-class ScopedCacheHome {
+// A cache in a fresh folder, to open a session with.
+class TestCache {
  public:
-  ScopedCacheHome() {
-    if (const char* old = std::getenv("XDG_CACHE_HOME")) m_old = old;
-    setenv("XDG_CACHE_HOME", m_dir.Path().c_str(), 1);
-  }
-  ~ScopedCacheHome() {
-    if (m_old.empty())
-      unsetenv("XDG_CACHE_HOME");
-    else
-      setenv("XDG_CACHE_HOME", m_old.c_str(), 1);
-  }
+  explicit TestCache(std::uint64_t sizeLimit = inet::cache::kDefaultSizeLimit)
+      : m_cache(std::make_shared<inet::cache::Cache>(CacheDir(), sizeLimit)) {}
   std::filesystem::path CacheDir() const { return m_dir.Path() / "trawlkit"; }
+  const std::shared_ptr<inet::cache::Cache>& Get() const { return m_cache; }
+  inet::cache::Cache* operator->() const { return m_cache.get(); }
+  // Ends this cache object, writing what it still holds: a later one may take the same folder.
+  void Reset() { m_cache.reset(); }
 
  private:
   TempDir m_dir;
-  std::string m_old;
+  std::shared_ptr<inet::cache::Cache> m_cache;
 };
 
 }  // namespace tk::test

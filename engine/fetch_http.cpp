@@ -44,7 +44,7 @@ std::unique_ptr<inet::HttpRequest> Crawler::SendRequest(const HttpTarget& target
                               : m_backend.ConnectHttp(*m_session, target.host, target.port, err);
     if (!connection) return nullptr;
   }
-  std::uint32_t flags = inet::kFlagNoAutoRedirect | CacheFlags(m_state.ReloadFlag);
+  std::uint32_t flags = HttpRequestFlags(m_state.ReloadFlag);
   return connection->OpenRequest(WithoutFragment(target.object), flags, err);
 }
 

@@ -25,6 +25,12 @@ inline constexpr std::uint32_t CacheFlags(std::uint32_t reloadFlag) {
   return reloadFlag ? reloadFlag : inet::kFlagCacheFile;
 }
 
+// The flags of every HTTP request, spelled once: a request sent ahead is taken up only when its
+// flags are those of the request made in its turn.
+inline constexpr std::uint32_t HttpRequestFlags(std::uint32_t reloadFlag) {
+  return inet::kFlagNoAutoRedirect | CacheFlags(reloadFlag);
+}
+
 // Hash and equality that fold ASCII case, for the run's lookup tables: a crawl asks them once or
 // more per link, and a tree of case-insensitive string compares cost more than the hashing.
 struct HashNoCase {

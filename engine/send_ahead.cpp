@@ -76,7 +76,7 @@ void Crawler::SendAhead() {
   order.reserve(kHints);
   for (auto frame = m_aheadFrames.rbegin(); frame != m_aheadFrames.rend() && order.size() < kHints; ++frame)
     WalkAhead((*frame)->links, (*frame)->next, order, seen);
-  const std::uint32_t flags = inet::kFlagNoAutoRedirect | CacheFlags(m_state.ReloadFlag);
+  const std::uint32_t flags = HttpRequestFlags(m_state.ReloadFlag);
   for (auto link = order.rbegin(); link != order.rend(); ++link) connection->Prefetch((*link)->object, flags);
 }
 
@@ -107,7 +107,7 @@ void Crawler::WalkAhead(std::vector<AheadLink>& links, std::size_t from, std::ve
 void Crawler::PeekAhead(AheadLink& link) {
   std::string contentType;
   std::string body;
-  const std::uint32_t flags = inet::kFlagNoAutoRedirect | CacheFlags(m_state.ReloadFlag);
+  const std::uint32_t flags = HttpRequestFlags(m_state.ReloadFlag);
   if (!m_state.HttpConnection->PeekAhead(link.object, flags, contentType, body)) return;
   link.peeked = true;
   if (!IsHtmlType(contentType) || link.depth >= kMaxPageNesting) return;

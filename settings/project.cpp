@@ -1,5 +1,9 @@
 #include "settings/project.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
 #include "settings/app_ini.h"
 #include "settings/history.h"
 #include "settings/ini_file.h"
@@ -11,6 +15,46 @@ namespace {
 constexpr std::string_view kSetting = "SETTING";
 constexpr std::string_view kUrl = "URL";
 constexpr std::string_view kRegister = "REGISTER";
+constexpr std::string_view kInclude = "INCLUDE";
+constexpr std::string_view kExclude = "EXCLUDE";
+
+// Decimal texts ("0.5") read as the C locale writes them; anything else keeps the default.
+double GetDecimal(const IniDocument& doc, std::string_view key, double def) {
+  const std::optional<std::string> text = doc.Get(kSetting, key);
+  if (!text || text->empty()) return def;
+  double value = 0;
+  const char* end = text->data() + text->size();
+  auto [ptr, ec] = std::from_chars(text->data(), end, value);
+  return ec == std::errc() && ptr == end && std::isfinite(value) && value >= 0 ? value : def;
+}
+
+long long GetSize(const IniDocument& doc, std::string_view key) {
+  const std::optional<std::string> text = doc.Get(kSetting, key);
+  long long value = 0;
+  if (!text) return 0;
+  auto [ptr, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
+  return ec == std::errc() && value > 0 ? value : 0;
+}
+
+std::string DecimalText(double value) {
+  char buffer[64];
+  auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return ec == std::errc() ? std::string(buffer, ptr) : "0";
+}
+
+std::vector<std::string> ListLines(std::string_view prefix, const std::vector<std::string>& items) {
+  std::vector<std::string> lines;
+  lines.reserve(items.size());
+  for (size_t i = 0; i < items.size(); ++i) lines.push_back(NumberedLine(prefix, i, items[i]));
+  return lines;
+}
+
+std::vector<std::string> ListValues(const IniDocument& doc, std::string_view section) {
+  std::vector<std::string> values;
+  for (auto& [key, value] : doc.Entries(section))
+    if (!value.empty()) values.push_back(std::move(value));
+  return values;
+}
 
 // "/home/u/Web/" loads as "/home/u/Web", while "/" stays "/": the trailing separator goes only
 // when another one stands before it.
@@ -52,6 +96,21 @@ void LoadProject(ProjectSettings& settings, std::string_view name) {
   if (settings.LinkLayers > 10) settings.LinkLayers = 0;
   if (settings.LinkLayers < 0) settings.LinkLayers = 0;
   settings.Https = doc.GetInt(kSetting, "Https", 0) != 0 ? 1 : 0;
+  const ProjectSettings defaults;
+  settings.Robots = doc.GetInt(kSetting, "Robots", defaults.Robots) != 0 ? 1 : 0;
+  settings.WaitSeconds = GetDecimal(doc, "Wait", defaults.WaitSeconds);
+  settings.LimitRate = GetSize(doc, "LimitRate");
+  settings.Connections = std::clamp(doc.GetInt(kSetting, "Connections", kMaxConnections), 1, kMaxConnections);
+  settings.UserAgent = doc.GetString(kSetting, "UserAgent", "");
+  settings.LoadCookies = doc.GetString(kSetting, "LoadCookies", "");
+  settings.MaxSize = GetSize(doc, "MaxSize");
+  settings.UnlimitedLayers = doc.GetInt(kSetting, "LinkUnlimited", 0) != 0 ? 1 : 0;
+  if (settings.UnlimitedLayers) settings.LinkLayers = 10;
+  settings.TimeoutSeconds = GetDecimal(doc, "Timeout", defaults.TimeoutSeconds);
+  if (settings.TimeoutSeconds <= 0) settings.TimeoutSeconds = defaults.TimeoutSeconds;
+  settings.Tries = std::clamp(doc.GetInt(kSetting, "Tries", defaults.Tries), 1, kMaxTries);
+  settings.IncludeUrls = ListValues(doc, kInclude);
+  settings.ExcludeUrls = ListValues(doc, kExclude);
   for (auto& [key, url] : doc.Entries(kUrl))
     if (!url.empty()) settings.StartUrls.push_back(std::move(url));
   settings.ProjectPath = std::string(name);
@@ -60,10 +119,7 @@ void LoadProject(ProjectSettings& settings, std::string_view name) {
 void LoadProject(std::string_view name) { LoadProject(Project(), name); }
 
 bool SaveProject(const ProjectSettings& settings, const std::string& path) {
-  std::vector<std::string> urlLines;
-  urlLines.reserve(settings.StartUrls.size());
-  for (size_t i = 0; i < settings.StartUrls.size(); ++i)
-    urlLines.push_back(NumberedLine("URL", i, settings.StartUrls[i]));
+  const std::vector<std::string> urlLines = ListLines("URL", settings.StartUrls);
 
   // One rewrite for the whole project; the keys keep the order in which they are written one by
   // one, and every other line of the file stays as it was.
@@ -74,9 +130,23 @@ bool SaveProject(const ProjectSettings& settings, const std::string& path) {
     doc.Set(kSetting, "Cashe", std::to_string(settings.UseCache));
     doc.Set(kSetting, "Save", std::to_string(settings.SaveFlat));
     doc.Set(kSetting, "Confirm", std::to_string(settings.ConfirmOverwrite));
-    doc.Set(kSetting, "Link", std::to_string(settings.LinkLayers));
+    doc.Set(kSetting, "Link", std::to_string(settings.UnlimitedLayers ? 10 : settings.LinkLayers));
     doc.Set(kSetting, "Https", std::to_string(settings.Https ? 1 : 0));
     doc.ReplaceSection(kUrl, urlLines);
+    // Written after the keys an earlier build knows, which it reads as before and whose values
+    // it keeps; it ignores these.
+    doc.Set(kSetting, "Robots", settings.Robots ? "1" : "0");
+    doc.Set(kSetting, "Wait", DecimalText(settings.WaitSeconds));
+    doc.Set(kSetting, "LimitRate", std::to_string(settings.LimitRate));
+    doc.Set(kSetting, "Connections", std::to_string(settings.Connections));
+    doc.Set(kSetting, "UserAgent", settings.UserAgent);
+    doc.Set(kSetting, "LoadCookies", settings.LoadCookies);
+    doc.Set(kSetting, "MaxSize", std::to_string(settings.MaxSize));
+    doc.Set(kSetting, "LinkUnlimited", settings.UnlimitedLayers ? "1" : "0");
+    doc.Set(kSetting, "Timeout", DecimalText(settings.TimeoutSeconds));
+    doc.Set(kSetting, "Tries", std::to_string(settings.Tries));
+    doc.ReplaceSection(kInclude, ListLines("Include", settings.IncludeUrls));
+    doc.ReplaceSection(kExclude, ListLines("Exclude", settings.ExcludeUrls));
   });
   AddProjectHistory(path);
   SaveProjectHistory();

@@ -22,7 +22,28 @@ struct ProjectSettings {
   int ConfirmOverwrite = 0;
   // Non-zero: https:// URLs are fetched like http:// ones; 0: refused as an unsupported service.
   int Https = 0;
+
+  // What a user sets in the advanced-settings dialog or with the CLI's wget-style options. A
+  // project written before these existed loads with these defaults, which are the behaviour of
+  // those builds except that robots.txt is honoured and a failed request is tried 3 times.
+  int Robots = 1;               // honour robots.txt and <meta name="robots" content="nofollow">
+  double WaitSeconds = 0;       // pause between the end of one request and the start of the next
+  long long LimitRate = 0;      // bytes per second over the whole run, 0 = no limit
+  int Connections = 5;          // 1..5 at once to one server
+  std::string UserAgent;        // empty: the program's own name
+  std::string LoadCookies;      // a Netscape cookies.txt read at the start of a run, empty = none
+  std::vector<std::string> IncludeUrls;  // globs on path and query; when any, a link must match one
+  std::vector<std::string> ExcludeUrls;  // globs on path and query; an exclude wins over an include
+  long long MaxSize = 0;        // bytes; a larger file is not saved; 0 = no limit
+  // Follow links however deep. LinkLayers then still holds 10, which is what a build that does not
+  // know this key reads.
+  int UnlimitedLayers = 0;
+  double TimeoutSeconds = 60;   // to connect, and for a transfer that receives nothing
+  int Tries = 3;                // attempts for answers a retry may pass (reset, time-out, 429, 5xx)
 };
+
+inline constexpr int kMaxConnections = 5;
+inline constexpr int kMaxTries = 100;
 
 // The one record the wizard edits and a run reads.
 ProjectSettings& Project();

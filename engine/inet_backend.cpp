@@ -10,6 +10,9 @@ class LibraryBackend final : public InetBackend {
   std::unique_ptr<inet::Session> OpenSession(std::string_view agent, inet::Error& err) override {
     return inet::OpenSession(agent, err);
   }
+  std::unique_ptr<inet::Session> OpenSession(const inet::SessionOptions& options, inet::Error& err) override {
+    return inet::OpenSession(options, err);
+  }
   std::unique_ptr<inet::HttpConnection> ConnectHttp(inet::Session& session, std::string_view host, int port,
                                                     inet::Error& err) override {
     return inet::ConnectHttp(session, host, port, err);

@@ -13,6 +13,11 @@ class InetBackend {
  public:
   virtual ~InetBackend() = default;
   virtual std::unique_ptr<inet::Session> OpenSession(std::string_view agent, inet::Error& err) = 0;
+  // With every option of the run. A backend that does not care for the options (the tests'
+  // fakes) opens its session by the agent alone.
+  virtual std::unique_ptr<inet::Session> OpenSession(const inet::SessionOptions& options, inet::Error& err) {
+    return OpenSession(options.agent, err);
+  }
   virtual std::unique_ptr<inet::HttpConnection> ConnectHttp(inet::Session& session, std::string_view host,
                                                              int port, inet::Error& err) = 0;
   // Over TLS. A backend that knows only plain HTTP leaves this as it is: every https fetch then

@@ -9,6 +9,7 @@
 #include "engine/crawler.h"
 #include "engine/local_file.h"
 #include "engine/log_texts.h"
+#include "engine/session_options.h"
 
 namespace tk {
 namespace {
@@ -118,7 +119,7 @@ void Crawler::RunDownload() {
   m_state.ReloadFlag = m_settings.UseCache ? 0 : inet::kFlagReload;
 
   inet::Error err;
-  auto session = m_backend.OpenSession(m_agent, err);
+  auto session = m_backend.OpenSession(SessionOptionsFor(m_settings, m_agent), err);
   if (!session) {
     WriteLog(std::string(logtext::kNoSession) + err.message + "\r\n");
   } else {

@@ -65,11 +65,21 @@ class Session {
   virtual bool IsClosed() const = 0;
 };
 
+// What a run sets once for every transfer of its session. Each field's default is the session a
+// run had before the field existed.
+struct SessionOptions {
+  std::string agent;  // sent as User-Agent
+};
+
 // agent: the program's name, sent as User-Agent. The session's cache is the default folder
 // (cache::DefaultDirectory(), read here once) with the default size cap.
 std::unique_ptr<Session> OpenSession(std::string_view agent, Error& err);
 // The same with a given cache (its folder and cap), which the caller may keep to look into.
 std::unique_ptr<Session> OpenSession(std::string_view agent, std::shared_ptr<cache::Cache> cache,
+                                     Error& err);
+// The same with every option of the run.
+std::unique_ptr<Session> OpenSession(const SessionOptions& options, Error& err);
+std::unique_ptr<Session> OpenSession(const SessionOptions& options, std::shared_ptr<cache::Cache> cache,
                                      Error& err);
 
 // ---- HTTP -------------------------------------------------------------------------------------

@@ -91,10 +91,21 @@ std::unique_ptr<Session> OpenSession(std::string_view agent, Error& err) {
 
 std::unique_ptr<Session> OpenSession(std::string_view agent, std::shared_ptr<cache::Cache> cache,
                                      Error& err) {
+  SessionOptions options;
+  options.agent = std::string(agent);
+  return OpenSession(options, std::move(cache), err);
+}
+
+std::unique_ptr<Session> OpenSession(const SessionOptions& options, Error& err) {
+  return OpenSession(options, std::make_shared<cache::Cache>(cache::DefaultDirectory()), err);
+}
+
+std::unique_ptr<Session> OpenSession(const SessionOptions& options, std::shared_ptr<cache::Cache> cache,
+                                     Error& err) {
   detail::EnsureCurlInitialised();
   err = Error{};
   return std::make_unique<detail::SessionImpl>(std::make_shared<detail::SessionState>(
-      std::string(agent), std::move(cache), detail::TrustStoreFromEnvironment()));
+      options, std::move(cache), detail::TrustStoreFromEnvironment()));
 }
 
 std::optional<std::uint32_t> QueryConnectionState() {

@@ -40,10 +40,13 @@ TrustStore TrustStoreFromEnvironment();
 
 class SessionState {
  public:
+  SessionState(SessionOptions options, std::shared_ptr<cache::Cache> cache, TrustStore trust = {})
+      : m_options(std::move(options)), m_cache(std::move(cache)), m_trust(std::move(trust)) {}
   SessionState(std::string agent, std::shared_ptr<cache::Cache> cache, TrustStore trust = {})
-      : m_agent(std::move(agent)), m_cache(std::move(cache)), m_trust(std::move(trust)) {}
+      : SessionState(SessionOptions{std::move(agent)}, std::move(cache), std::move(trust)) {}
 
-  const std::string& Agent() const { return m_agent; }
+  const SessionOptions& Options() const { return m_options; }
+  const std::string& Agent() const { return m_options.agent; }
   // The cache every request and FTP file of the session reads and writes.
   const std::shared_ptr<cache::Cache>& Cache() const { return m_cache; }
   const TrustStore& Trust() const { return m_trust; }
@@ -63,7 +66,7 @@ class SessionState {
  private:
   static std::string Key(std::string_view host, int port);
 
-  std::string m_agent;
+  SessionOptions m_options;
   std::shared_ptr<cache::Cache> m_cache;
   TrustStore m_trust;
   std::atomic<bool> m_closed{false};

@@ -145,8 +145,11 @@ bool SaveProject(const ProjectSettings& settings, const std::string& path) {
     doc.Set(kSetting, "LinkUnlimited", settings.UnlimitedLayers ? "1" : "0");
     doc.Set(kSetting, "Timeout", DecimalText(settings.TimeoutSeconds));
     doc.Set(kSetting, "Tries", std::to_string(settings.Tries));
-    doc.ReplaceSection(kInclude, ListLines("Include", settings.IncludeUrls));
-    doc.ReplaceSection(kExclude, ListLines("Exclude", settings.ExcludeUrls));
+    // A project without URL filters gets no empty sections for them.
+    if (!settings.IncludeUrls.empty() || doc.HasSection(kInclude))
+      doc.ReplaceSection(kInclude, ListLines("Include", settings.IncludeUrls));
+    if (!settings.ExcludeUrls.empty() || doc.HasSection(kExclude))
+      doc.ReplaceSection(kExclude, ListLines("Exclude", settings.ExcludeUrls));
   });
   AddProjectHistory(path);
   SaveProjectHistory();

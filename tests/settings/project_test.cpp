@@ -113,7 +113,9 @@ TEST_F(ProjectTest, SaveWritesKeysInOrderAndQuotedUrls) {
   ASSERT_TRUE(SaveProject(s, file.string()));
   EXPECT_EQ(ReadFile(file),
             "[SETTING]\nSaveDir=/home/u/Web\nExcludeType=.gif.jpg\nPage=0\nCashe=1\nSave=1\n"
-            "Confirm=-1\nLink=2\nHttps=0\n[URL]\nURL0=\"http://a/\"\nURL1=\"ftp://b/c d\"\n");
+            "Confirm=-1\nLink=2\nHttps=0\nRobots=1\nWait=0\nLimitRate=0\nConnections=5\nUserAgent=\n"
+            "LoadCookies=\nMaxSize=0\nLinkUnlimited=0\nTimeout=60\nTries=3\n"
+            "[URL]\nURL0=\"http://a/\"\nURL1=\"ftp://b/c d\"\n");
   EXPECT_EQ(s.ProjectPath, "無題.tkp") << "saving does not change the project path";
   EXPECT_EQ(ProjectHistory().Entries().front(), file.string());
 

@@ -15,13 +15,14 @@ the links of saved pages to relative local paths so that the copy browses
 from disk, and logs one line per URL.
 
 It honours robots.txt, can pause between requests and limit its rate and
-connections, resumes cut downloads from its cache, and keeps each job as a
-.tkp project file. trawlkit-cli runs the same job from a terminal.]=])
+connections, resumes cut downloads from its cache, and keeps each job as
+a project file (.tkp). trawlkit-cli runs the same job from a terminal.]=])
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 # The package's paths are those of an install with the prefix /usr, staged under DESTDIR, so that
 # install rules that look at the prefix see /usr.
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

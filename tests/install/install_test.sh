@@ -36,8 +36,12 @@ for page in "$root"/usr/share/man/man*/*.gz; do
   MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q '^NAME' || fail "$(basename "$page") has no NAME section"
 done
 
-# Each option a program's --help lists is in its page.
-options_of() { grep -oE '(^|[ ,[(])--?[A-Za-z][A-Za-z-]*' | sed 's/^[ ,[(]//' | sort -u; }
+# Each option a program's --help lists is in its page: the words that begin an indented line of
+# the help, up to the first that is no option ("  -u, --url URL   add a start URL").
+options_of() {
+  awk '/^ +-/ { for (i = 1; i <= NF; i++) { t = $i; sub(/[,=].*$/, "", t); if (t !~ /^-./) break; print t } }' |
+    sort -u
+}
 check_options() {
   local program=$1 page=$2 source
   source=$(gzip -dc "$page" | sed 's/\\-/-/g')

@@ -6,6 +6,9 @@
 #   install_test.sh BUILD ROOT EXPECTED
 set -uo pipefail
 build=$1 root=$2 expected=$3
+# A locale that every Debian system has: man complains on standard error about one that is not
+# generated, and that would read as a warning of the page.
+export LC_ALL=C.UTF-8
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 

@@ -17,7 +17,7 @@ for tool in man desktop-file-validate appstreamcli update-mime-database; do
 done
 
 rm -rf "$root"
-if ! DESTDIR=$root cmake --install "$build" --prefix /usr >"$root.log" 2>&1; then
+if ! DESTDIR=$root "${CMAKE:-cmake}" --install "$build" --prefix /usr >"$root.log" 2>&1; then
   cat "$root.log"
   echo "FAIL: cmake --install"
   exit 1

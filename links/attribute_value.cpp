@@ -102,6 +102,12 @@ std::size_t DecodeReference(std::string_view s, std::size_t amp, std::string& ou
   for (int d; i < rest.size() && (d = DigitValue(rest[i], base)) >= 0; ++i)
     cp = cp > 0x10FFFF ? cp : cp * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
   if (i == digitsStart) return 0;
+  // Browsers read 128..159 as the Windows-1252 characters older pages meant by them.
+  static constexpr std::uint16_t kWindows1252[32] = {
+      0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+  if (cp >= 0x80 && cp <= 0x9F) cp = kWindows1252[cp - 0x80];
   AppendUtf8(out, cp);
   // Browsers take a numeric reference without its ";" too.
   if (i < rest.size() && rest[i] == ';') ++i;

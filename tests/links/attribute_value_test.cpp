@@ -84,6 +84,7 @@ TEST(DecodeLinkValue, Rows) {
       {"?a=1&amp=2&ampx&copy=3", "?a=1&amp=2&ampx&copy=3"},
       {"?p=1&#038;replytocom=5", "?p=1&replytocom=5"},
       {"caf&#233;.html", "caf\xC3\xA9.html"},
+      {"a&#150;b&#x80;", "a\xE2\x80\x93" "b\xE2\x82\xAC"},  // as Windows-1252 meant them
       {"&#x2F;dir&#x2F;f.html", "/dir/f.html"},
       {"a&nbsp;b&NBSP;&sol;&quest;x&equals;1&num;frag", "a\xC2\xA0" "b&NBSP;/?x=1"},
       {"a&b=1", "a&b=1"},

@@ -95,6 +95,8 @@ int Run(ProjectSettings& settings, const CliOptions& options, CliContext& c, Run
   }
   doneSignal.notify_all();
   watcher.join();
+  // Said where it is seen whatever -q or a redirected output does with the log.
+  if (!crawler.CacheRefusal().empty()) *c.err << "trawlkit-cli: " << crawler.CacheRefusal() << "\n";
   // The start page "/" is saved as ~TrawlDlFile_0.htm: say which file the copy starts from.
   const std::filesystem::path start = crawler.StartPageCopy();
   if (!start.empty()) *c.err << "open: " << start.string() << "\n";

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "settings/ini_file.h"
 #include "settings/text.h"
 
 namespace tk::cli {
@@ -39,6 +40,11 @@ std::optional<Credentials> NetrcLookup(std::string_view text, std::string_view h
     }
   }
   return match ? match : fallback;
+}
+
+std::string ReadNetrcFile(const std::filesystem::path& path) {
+  std::optional<std::string> text = ReadRegularFile(path, kMaxNetrcBytes);
+  return text ? std::move(*text) : std::string();
 }
 
 }  // namespace tk::cli

@@ -37,13 +37,6 @@ class EchoOff {
   termios m_saved{};
 };
 
-std::string ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 }  // namespace
 
 TerminalHost::TerminalHost(CliContext& context, RunClock& clock, std::vector<std::string> startUrls, bool quiet)
@@ -126,7 +119,7 @@ OverwriteAnswer TerminalHost::AskOverwrite(const std::string& localPath) {
 std::optional<Credentials> TerminalHost::AskPassword(const std::string& url, const std::string& host) {
   // The netrc entry is offered once per host: a second 401 means the server refused it.
   if (m_netrcTried[AsciiLower(host)]++ == 0 && !m_context.home.empty()) {
-    std::string text = ReadWholeFile(std::filesystem::path(m_context.home) / ".netrc");
+    std::string text = ReadNetrcFile(std::filesystem::path(m_context.home) / ".netrc");
     if (auto found = NetrcLookup(text, host)) return found;
   }
   Credentials c;

@@ -46,6 +46,8 @@ class Crawler {
   void Interrupt();
 
   const RunState& State() const { return m_state; }
+  // The run log's line (without its line end) when the cache was refused for the run, else "".
+  const std::string& CacheRefusal() const { return m_cacheRefusal; }
   // The absolute path of the first start page's copy, where a user opens the copy; empty when
   // no start page was saved.
   std::filesystem::path StartPageCopy() const;
@@ -202,6 +204,7 @@ class Crawler {
   std::string m_agent;
   RunState m_state;
   std::filesystem::path m_saveFolder;
+  std::string m_cacheRefusal;
   std::mutex m_sessionMutex;  // guards m_session against Interrupt from another thread
   std::unique_ptr<inet::Session> m_session;
   // The pages being scanned, outermost first: whose links come next, in depth-first order.

@@ -79,8 +79,10 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
       result = FinishFailure(LogLine(record.Url, logtext::kNoNewLocation), true, {});
       return false;
     }
-    auto url = inet::ParseUrl(
-        ResolveLocation(target.host, target.port, target.object, location, target.https ? "https" : "http"));
+    // An empty location names no URL; resolved, it would be the request itself, again and again.
+    auto url = location.empty() ? std::nullopt
+                                : inet::ParseUrl(ResolveLocation(target.host, target.port, target.object, location,
+                                                                 target.https ? "https" : "http"));
     if (!url) {
       result = FinishFailure(LogLine(record.Url, logtext::RedirectUnparsed(location)), true, {});
       return false;

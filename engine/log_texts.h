@@ -32,6 +32,8 @@ inline constexpr std::string_view kNo = "No";
 
 // A run whose network could not be opened: then the message.
 inline constexpr std::string_view kNoSession = "Failed in createing internet session:";
+// A cache folder that is not the user's own is not used: then why.
+inline constexpr std::string_view kCacheRefused = "Cache off for this run:";
 
 // The summary that closes a run.
 inline constexpr std::string_view kSummary = "Summary:";

@@ -10,6 +10,7 @@
 #include "engine/local_file.h"
 #include "engine/log_texts.h"
 #include "engine/session_options.h"
+#include "inet/url.h"
 
 namespace tk {
 namespace {
@@ -113,6 +114,7 @@ void Crawler::Interrupt() {
 
 void Crawler::RunDownload() {
   m_state = RunState{};
+  m_cacheRefusal.clear();
   OpenRunLog();
   m_host.ClearLog();
   WriteLog(SettingsBlock(m_settings, m_clock.LocalTime()));
@@ -121,8 +123,18 @@ void Crawler::RunDownload() {
   inet::Error err;
   auto session = m_backend.OpenSession(SessionOptionsFor(m_settings, m_agent), err);
   if (!session) {
+    // A run that could fetch nothing has failed, although the line changes no counter.
+    ++m_state.NgLines;
     WriteLog(std::string(logtext::kNoSession) + err.message + "\r\n");
   } else {
+    // A cache another user could change would serve their bytes into this copy.
+    if (m_settings.UseCache) {
+      std::string refusal = session->OpenCache();
+      if (!refusal.empty()) {
+        m_cacheRefusal = std::string(logtext::kCacheRefused) + inet::EncodeControls(refusal);
+        WriteLog(m_cacheRefusal + "\r\n");
+      }
+    }
     {
       std::lock_guard lock(m_sessionMutex);
       m_session = std::move(session);

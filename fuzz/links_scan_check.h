@@ -10,8 +10,8 @@ namespace tk::fuzz {
 
 // `data`: four bytes that seed the chunking, then the page. Returns "" when every property
 // holds, otherwise what went wrong:
-// - with no link saved, the output is the page itself, less the text of a tag left open at the
-//   end (at most a buffer's worth, after a "<", holding no ">");
+// - with no link saved, the output is the page itself, every byte of it, a tag left open at the
+//   end included;
 // - with some links saved, the page fed in random chunks gives the same output and the same
 //   fetches, in the same order, as the page fed whole;
 // - every fetch is of an http or ftp URL, one level below the page.

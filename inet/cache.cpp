@@ -1,9 +1,12 @@
 #include "inet/cache.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,7 +29,10 @@ constexpr std::uint64_t kFnvPrime = 1099511628211ull;
 constexpr const char* kMagic = "trawlkit-cache 1";
 // A body file that no metadata names is left by a crashed writer, or is being written right now
 // by another process; only one this old is surely the former.
-constexpr auto kOrphanAge = std::chrono::hours(1);
+constexpr std::int64_t kOrphanAgeNs = 3600LL * 1000000000LL;
+// Every file of the folder is opened through its descriptor, never through a link planted in
+// its place, and never waits on a FIFO.
+constexpr int kNoFollow = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
 
 std::uint64_t Fnv(std::uint64_t h, const char* data, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
@@ -74,8 +80,13 @@ bool WriteAll(int fd, const char* data, std::size_t n) {
 // the folder has outgrown its cap without measuring it.
 class DirLock {
  public:
-  explicit DirLock(const fs::path& dir) {
-    m_fd = ::open((dir / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  explicit DirLock(int dir) {
+    m_fd = ::openat(dir, "lock", O_RDWR | O_CREAT | kNoFollow, 0600);
+    struct stat st {};
+    if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+      ::close(m_fd);
+      m_fd = -1;
+    }
     if (m_fd >= 0) ::flock(m_fd, LOCK_EX);
   }
   ~DirLock() {
@@ -161,75 +172,108 @@ bool ParseMeta(const std::string& text, Meta& m) {
   return true;
 }
 
-bool ReadMetaFile(const fs::path& path, Meta& m) {
-  // Plain reads: every commit asks for the old metadata, and most of the time there is none.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// A regular file of at most `max` bytes in the folder, read whole; false for anything else (a
+// link, a FIFO, a device, a file too large).
+bool ReadSmallFile(int dir, const std::string& name, std::uint64_t max, std::string& text) {
+  int fd = ::openat(dir, name.c_str(), O_RDONLY | kNoFollow);
   if (fd < 0) return false;
-  std::string text;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= max;
   char buf[4096];
-  for (;;) {
+  while (ok) {
     ssize_t r = ::read(fd, buf, sizeof buf);
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0) {
-      ::close(fd);
-      return false;
+    if (r <= 0) {
+      ok = r == 0;
+      break;
     }
-    if (r == 0) break;
-    text.append(buf, static_cast<std::size_t>(r));
+    if (text.size() + static_cast<std::size_t>(r) > max) ok = false;
+    else text.append(buf, static_cast<std::size_t>(r));
   }
   ::close(fd);
-  return ParseMeta(text, m);
+  return ok;
 }
+
+bool ReadMetaFile(int dir, const std::string& name, Meta& m) {
+  // Plain reads: every commit asks for the old metadata, and most of the time there is none.
+  std::string text;
+  return ReadSmallFile(dir, name, kMaxMetaBytes, text) && ParseMeta(text, m);
+}
+
+std::int64_t Nanoseconds(const struct timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+// The status of a name in the folder itself, a link not followed.
+bool StatIn(int dir, const std::string& name, struct stat& st) {
+  return ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+void RemoveIn(int dir, const std::string& name) { ::unlinkat(dir, name.c_str(), 0); }
 
 // An entry met by a scan of the folder.
 struct Scanned {
-  fs::file_time_type used;
-  std::string meta;  // file names inside the folder
+  std::int64_t used;  // the metadata's modification time, in nanoseconds
+  std::string meta;   // file names inside the folder
   std::string body;
   std::uint64_t size;
   bool operator<(const Scanned& o) const { return used < o.used; }
 };
 
 // Whether a body file is named by the metadata of its key: "<key>.<random>.body".
-bool Named(const fs::path& dir, const std::string& body) {
+bool Named(int dir, const std::string& body) {
   Meta m;
   std::size_t dot = body.find('.');
-  return dot != std::string::npos && ReadMetaFile(dir / (body.substr(0, dot) + ".meta"), m) && m.body == body;
+  return dot != std::string::npos && ReadMetaFile(dir, body.substr(0, dot) + ".meta", m) && m.body == body;
+}
+
+bool EndsWith(const std::string& name, std::string_view suffix) {
+  return name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The names of entries' files in the folder, read through a descriptor of its own.
+std::vector<std::string> NamesIn(int dir) {
+  std::vector<std::string> names;
+  int fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* d = fd >= 0 ? ::fdopendir(fd) : nullptr;
+  if (!d) {
+    if (fd >= 0) ::close(fd);
+    return names;
+  }
+  while (const dirent* e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (EndsWith(name, ".body") || EndsWith(name, ".meta")) names.push_back(std::move(name));
+  }
+  ::closedir(d);
+  return names;
 }
 
 // One pass over the folder: drops unreadable metadata, metadata whose body is gone and orphan
 // bodies; returns the stored total and keeps the `keep` least recently used entries in `oldest`
 // (a heap with the most recent of them on top), so that memory stays the same however many
 // entries the folder holds.
-std::uint64_t ScanOnce(const fs::path& dir, std::size_t keep, std::vector<Scanned>& oldest) {
-  std::error_code ec;
+std::uint64_t ScanOnce(int dir, std::size_t keep, std::vector<Scanned>& oldest) {
   std::uint64_t total = 0;
-  const auto now = fs::file_time_type::clock::now();
-  for (auto& e : fs::directory_iterator(dir, ec)) {
-    const fs::path& p = e.path();
-    const std::string ext = p.extension().string();
-    if (ext == ".body") {
-      // Bodies are looked at only once old: one being written is not yet named by anything.
-      std::string name = p.filename().string();
-      if (now - e.last_write_time(ec) > kOrphanAge && !ec && !Named(dir, name)) fs::remove(p, ec);
-      ec.clear();
-      continue;
-    }
-    if (ext != ".meta") continue;
-    Meta m;
-    if (!ReadMetaFile(p, m)) {
-      fs::remove(p, ec);
-      continue;
-    }
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  for (const std::string& name : NamesIn(dir)) {
     struct stat st {};
-    if (::stat((dir / m.body).c_str(), &st) != 0) {
-      fs::remove(p, ec);
+    if (EndsWith(name, ".body")) {
+      // Bodies are looked at only once old: one being written is not yet named by anything.
+      if (StatIn(dir, name, st) && Nanoseconds(now) - Nanoseconds(st.st_mtim) > kOrphanAgeNs && !Named(dir, name))
+        RemoveIn(dir, name);
+      continue;
+    }
+    Meta m;
+    struct stat metaStat {};
+    if (!StatIn(dir, name, metaStat) || !ReadMetaFile(dir, name, m) || !StatIn(dir, m.body, st) ||
+        !S_ISREG(st.st_mode)) {
+      RemoveIn(dir, name);
       continue;
     }
     const auto size = static_cast<std::uint64_t>(st.st_size);
     total += size;
-    Scanned s{e.last_write_time(ec), p.filename().string(), std::move(m.body), size};
-    if (ec) continue;
+    Scanned s{Nanoseconds(metaStat.st_mtim), name, std::move(m.body), size};
     if (oldest.size() < keep) {
       oldest.push_back(std::move(s));
       std::push_heap(oldest.begin(), oldest.end());
@@ -245,7 +289,7 @@ std::uint64_t ScanOnce(const fs::path& dir, std::size_t keep, std::vector<Scanne
 // Under the directory lock: measures every entry, drops orphan bodies, evicts the least recently
 // used entries until the total fits the cap, and returns the new total. Rare: only when the
 // recorded total is missing or over the cap.
-std::int64_t ScanAndEvict(const fs::path& dir, std::uint64_t limit) {
+std::int64_t ScanAndEvict(int dir, std::uint64_t limit) {
   constexpr std::size_t kOldestPerPass = 1024;
   std::uint64_t target = 0;
   for (int pass = 0;; ++pass) {
@@ -257,11 +301,10 @@ std::int64_t ScanAndEvict(const fs::path& dir, std::uint64_t limit) {
     if (pass == 0) target = total > limit ? limit - limit / 8 : limit;
     if (total <= target) return static_cast<std::int64_t>(total);
     std::sort_heap(oldest.begin(), oldest.end());
-    std::error_code ec;
     for (const Scanned& s : oldest) {
       if (total <= target) break;
-      fs::remove(dir / s.meta, ec);
-      fs::remove(dir / s.body, ec);
+      RemoveIn(dir, s.meta);
+      RemoveIn(dir, s.body);
       total -= s.size;
     }
     // More to evict than one pass held: the next pass finds the next oldest.
@@ -269,62 +312,47 @@ std::int64_t ScanAndEvict(const fs::path& dir, std::uint64_t limit) {
   }
 }
 
-// Creates a body file; the folder is made only when it is missing, not checked for every entry.
-int OpenBody(const fs::path& dir, const std::string& name) {
-  const fs::path path = dir / name;
-  constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
-  int fd = ::open(path.c_str(), kCreate, 0600);
-  if (fd < 0 && errno == ENOENT) {
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    fd = ::open(path.c_str(), kCreate, 0600);
-  }
-  return fd;
+// Creates a body file in the folder.
+int OpenBody(int dir, const std::string& name) {
+  return ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
 }
 
 // Writes the metadata of an entry whose body file is complete under a temporary name, to be
 // swapped in. False (and the body removed) when it cannot be written.
-bool WriteMetaTemp(const fs::path& dir, const Meta& meta, fs::path& tmp) {
-  std::error_code ec;
-  tmp = dir / (KeyOf(meta.url) + ".meta");
-  // Appended piece by piece: GCC 12 misreads the one-expression form at -O2 (-Wrestrict).
-  tmp += ".";
-  tmp += RandomSuffix();
-  tmp += ".tmp";
+bool WriteMetaTemp(int dir, const Meta& meta, std::string& tmp) {
+  tmp = KeyOf(meta.url) + ".meta." + RandomSuffix() + ".tmp";
   std::string text = SerializeMeta(meta);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  int fd = ::openat(dir, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   bool ok = fd >= 0 && WriteAll(fd, text.data(), text.size());
   if (fd >= 0 && ::close(fd) != 0) ok = false;
   if (!ok) {
-    fs::remove(tmp, ec);
-    fs::remove(dir / meta.body, ec);
+    RemoveIn(dir, tmp);
+    RemoveIn(dir, meta.body);
   }
   return ok;
 }
 
 // Under the directory lock: the rename of the metadata over the old one publishes the entry.
 // Adds to `grown` the bytes the folder gained.
-void SwapIn(const fs::path& dir, const Meta& meta, const fs::path& tmp, std::int64_t& grown) {
-  std::error_code ec;
-  const fs::path metaPath = dir / (KeyOf(meta.url) + ".meta");
+void SwapIn(int dir, const Meta& meta, const std::string& tmp, std::int64_t& grown) {
+  const std::string metaName = KeyOf(meta.url) + ".meta";
   Meta old;
-  bool hadOld = ReadMetaFile(metaPath, old) && old.body != meta.body;
-  fs::rename(tmp, metaPath, ec);
-  if (ec) {
-    fs::remove(tmp, ec);
-    fs::remove(dir / meta.body, ec);
+  bool hadOld = ReadMetaFile(dir, metaName, old) && old.body != meta.body;
+  if (::renameat(dir, tmp.c_str(), dir, metaName.c_str()) != 0) {
+    RemoveIn(dir, tmp);
+    RemoveIn(dir, meta.body);
     return;
   }
   grown += static_cast<std::int64_t>(meta.length);
   if (hadOld) {
-    fs::remove(dir / old.body, ec);
+    RemoveIn(dir, old.body);
     grown -= static_cast<std::int64_t>(old.length);
   }
 }
 
 // Under the directory lock, after entries were swapped in: the recorded total grows by `grown`,
 // and the folder is measured again (evicting) when it has none or it has outgrown the cap.
-void KeepTotal(const fs::path& dir, const DirLock& lock, std::int64_t grown, std::uint64_t sizeLimit) {
+void KeepTotal(int dir, const DirLock& lock, std::int64_t grown, std::uint64_t sizeLimit) {
   const auto limit = static_cast<std::int64_t>(sizeLimit);
   std::int64_t total = lock.Total();
   if (total >= 0) total += grown;
@@ -333,8 +361,8 @@ void KeepTotal(const fs::path& dir, const DirLock& lock, std::int64_t grown, std
 }
 
 // Publishes one entry whose body file is complete. Evicts when the cache has outgrown its cap.
-void Publish(const fs::path& dir, const Meta& meta, std::uint64_t sizeLimit) {
-  fs::path tmp;
+void Publish(int dir, const Meta& meta, std::uint64_t sizeLimit) {
+  std::string tmp;
   if (!WriteMetaTemp(dir, meta, tmp)) return;
   DirLock lock(dir);
   std::int64_t grown = 0;
@@ -342,18 +370,69 @@ void Publish(const fs::path& dir, const Meta& meta, std::uint64_t sizeLimit) {
   KeepTotal(dir, lock, grown, sizeLimit);
 }
 
+// Makes each missing folder of `dir` for this user only.
+void MakeFolders(const fs::path& dir) {
+  fs::path made;
+  for (const fs::path& part : dir) {
+    made /= part;
+    if (made == made.root_path()) continue;
+    ::mkdir(made.c_str(), 0700);
+  }
+}
+
+bool PrivateTo(const struct stat& st) {
+  return st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// Opens the cache folder, made when missing, and checks that no other user can change what it
+// holds. -1 with `why` filled when it cannot be used.
+int OpenPrivateFolder(const fs::path& dir, std::string& why) {
+  if (dir.empty() || !dir.is_absolute()) {
+    why = "no home folder to keep it in";
+    return -1;
+  }
+  MakeFolders(dir);
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    if (fd >= 0) ::close(fd);
+    why = dir.string() + " is not a folder";
+    return -1;
+  }
+  if (!S_ISDIR(st.st_mode) || !PrivateTo(st)) {
+    ::close(fd);
+    why = dir.string() + " is not a folder of this user alone";
+    return -1;
+  }
+  if (StatIn(fd, "lock", st) && (!S_ISREG(st.st_mode) || !PrivateTo(st))) {
+    ::close(fd);
+    why = (dir / "lock").string() + " is not a file of this user alone";
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
+
+std::string PasswordHome() {
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buf(size > 0 ? static_cast<std::size_t>(size) : 16384);
+  struct passwd pw {};
+  struct passwd* found = nullptr;
+  while (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &found) == ERANGE && buf.size() < (1u << 20))
+    buf.resize(buf.size() * 2);
+  return found && found->pw_dir ? std::string(found->pw_dir) : std::string();
+}
 
 fs::path DefaultDirectory() { return DirectoryFor(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")); }
 
 fs::path DirectoryFor(const char* xdg, const char* home) {
-  fs::path base;
-  if (xdg && *xdg == '/') {
-    base = xdg;
-  } else {
-    base = fs::path(home && *home ? home : "/tmp") / ".cache";
-  }
-  return base / "trawlkit";
+  if (xdg && *xdg == '/') return fs::path(xdg) / "trawlkit";
+  // Without a HOME the user's own home is still known; a shared folder such as /tmp never is
+  // the cache's: another user could plant entries there, or links.
+  const std::string base = home && *home ? std::string(home) : PasswordHome();
+  if (base.empty() || base[0] != '/') return {};
+  return fs::path(base) / ".cache" / "trawlkit";
 }
 
 fs::path MetaPathIn(const fs::path& dir, std::string_view url) { return dir / (KeyOf(url) + ".meta"); }
@@ -363,7 +442,36 @@ Cache::Cache(fs::path dir, std::uint64_t sizeLimit)
       m_sizeLimit(sizeLimit),
       m_committer(std::make_unique<detail::Committer>(sizeLimit)) {}
 
-Cache::~Cache() = default;
+Cache::~Cache() {
+  // Whatever is still queued is written before the folder goes.
+  m_committer.reset();
+}
+
+namespace detail {
+FolderFd::~FolderFd() { ::close(fd); }
+}  // namespace detail
+
+std::string Cache::Open() {
+  Folder();
+  std::lock_guard lock(m_folderMutex);
+  return m_refusal;
+}
+
+std::shared_ptr<const detail::FolderFd> Cache::Folder(bool again) {
+  std::lock_guard lock(m_folderMutex);
+  // A refused folder stays refused for the cache's life: the run goes on without it.
+  if (m_opened && (!again || !m_refusal.empty())) return m_folder;
+  m_opened = true;
+  std::string why;
+  int fd = OpenPrivateFolder(m_dir, why);
+  if (fd >= 0) {
+    m_folder = std::make_shared<const detail::FolderFd>(fd);
+  } else if (!again) {
+    m_refusal = why;
+    m_folder.reset();
+  }
+  return m_folder;
+}
 
 fs::path Cache::MetaPathFor(std::string_view url) {
   m_committer->WaitFor(url);
@@ -393,14 +501,18 @@ long Entry::ReadPrefix(char* buf, std::size_t max, std::uint64_t& left, Error& e
 }
 
 std::unique_ptr<Entry> Cache::Lookup(std::string_view url) {
-  fs::path metaPath = MetaPathFor(url);
+  const std::string metaName = MetaPathFor(url).filename().string();
+  const auto folder = Folder();
+  if (!folder) return nullptr;
+  const int dir = folder->fd;
   Meta m;
-  if (!ReadMetaFile(metaPath, m) || m.url != url) return nullptr;
-  int fd = ::open((m_dir / m.body).c_str(), O_RDONLY | O_CLOEXEC);
+  if (!ReadMetaFile(dir, metaName, m) || m.url != url) return nullptr;
+  int fd = ::openat(dir, m.body.c_str(), O_RDONLY | kNoFollow);
   if (fd < 0) return nullptr;
   auto entry = std::make_unique<Entry>(m, fd);
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != m.length) return nullptr;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) != m.length)
+    return nullptr;
   // The whole stored body is checked before a byte of it is served: a damaged entry must never
   // reach a saved file.
   std::uint64_t h = kFnvOffset;
@@ -412,20 +524,22 @@ std::unique_ptr<Entry> Cache::Lookup(std::string_view url) {
     h = Fnv(h, buf.data(), static_cast<std::size_t>(r));
   }
   if (h != m.checksum || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
-  ::utimensat(AT_FDCWD, metaPath.c_str(), nullptr, 0);  // least recently used goes first
+  ::utimensat(dir, metaName.c_str(), nullptr, AT_SYMLINK_NOFOLLOW);  // least recently used goes first
   return entry;
 }
 
 void Cache::Remove(std::string_view url) {
-  fs::path metaPath = MetaPathFor(url);
-  DirLock lock(m_dir);
+  const std::string metaName = MetaPathFor(url).filename().string();
+  const auto folder = Folder();
+  if (!folder) return;
+  const int dir = folder->fd;
+  DirLock lock(dir);
   Meta m;
-  std::error_code ec;
-  if (ReadMetaFile(metaPath, m) && m.url == url && fs::remove(m_dir / m.body, ec)) {
+  if (ReadMetaFile(dir, metaName, m) && m.url == url && ::unlinkat(dir, m.body.c_str(), 0) == 0) {
     std::int64_t total = lock.Total();
     if (total >= 0) lock.SetTotal(total - static_cast<std::int64_t>(m.length));
   }
-  fs::remove(metaPath, ec);
+  RemoveIn(dir, metaName);
 }
 
 std::unique_ptr<Writer> Writer::Create(std::shared_ptr<Cache> cache, const Meta& meta, bool deferred) {
@@ -434,12 +548,14 @@ std::unique_ptr<Writer> Writer::Create(std::shared_ptr<Cache> cache, const Meta&
   m.length = 0;
   m.checksum = kFnvOffset;
   m.body = KeyOf(m.url) + "." + RandomSuffix() + ".body";
-  int fd = -1;
-  if (!deferred) {
-    fd = OpenBody(cache->Directory(), m.body);
-    if (fd < 0) return nullptr;
-  }
-  return std::unique_ptr<Writer>(new Writer(std::move(m), std::move(cache), fd));
+  if (deferred) return std::unique_ptr<Writer>(new Writer(std::move(m), std::move(cache), -1, nullptr));
+  auto folder = cache->Folder();
+  if (!folder) return nullptr;
+  int fd = OpenBody(folder->fd, m.body);
+  // A folder removed during the run is made again.
+  if (fd < 0 && errno == ENOENT && (folder = cache->Folder(true))) fd = OpenBody(folder->fd, m.body);
+  if (fd < 0) return nullptr;
+  return std::unique_ptr<Writer>(new Writer(std::move(m), std::move(cache), fd, std::move(folder)));
 }
 
 Writer::~Writer() {
@@ -466,7 +582,8 @@ bool Writer::CopyFrom(Entry& entry) {
 }
 
 bool Writer::LeaveMemory() {
-  m_fd = OpenBody(m_cache->Directory(), m_meta.body);
+  m_folder = m_cache->Folder();
+  m_fd = m_folder ? OpenBody(m_folder->fd, m_meta.body) : -1;
   m_inMemory = false;
   bool ok = m_fd >= 0 && WriteAll(m_fd, m_held.data(), m_held.size());
   std::string().swap(m_held);
@@ -496,17 +613,18 @@ void Writer::Finish(bool complete) {
   bool keep = !m_failed && (m_meta.complete || (resumable && m_meta.length > 0));
   if (m_inMemory) {
     if (!keep) return;
-    m_cache->m_committer->Push({m_cache->Directory(), m_meta, std::move(m_held)});
+    // A folder refused or gone: the entry is simply not kept.
+    if (auto folder = m_cache->Folder()) m_cache->m_committer->Push({std::move(folder), m_meta, std::move(m_held)});
     return;
   }
   bool closedOk = m_fd < 0 || ::close(m_fd) == 0;
   m_fd = -1;
+  if (!m_folder) return;
   if (!keep || !closedOk) {
-    std::error_code ec;
-    fs::remove(m_cache->Directory() / m_meta.body, ec);
+    RemoveIn(m_folder->fd, m_meta.body);
     return;
   }
-  Publish(m_cache->Directory(), m_meta, m_cache->SizeLimit());
+  Publish(m_folder->fd, m_meta, m_cache->SizeLimit());
 }
 
 namespace detail {
@@ -514,32 +632,32 @@ namespace detail {
 void WriteHeld(std::vector<Held>& batch, std::uint64_t sizeLimit) {
   // Each entry's files are written first, then the whole batch is swapped in under one lock,
   // folder by folder (a batch almost always has one).
-  std::vector<fs::path> temps(batch.size());
+  std::vector<std::string> temps(batch.size());
   std::vector<bool> written(batch.size(), false);
   for (std::size_t i = 0; i < batch.size(); ++i) {
     const Held& h = batch[i];
-    int fd = OpenBody(h.dir, h.meta.body);
+    const int dir = h.folder->fd;
+    int fd = OpenBody(dir, h.meta.body);
     if (fd < 0) continue;
     bool ok = WriteAll(fd, h.body.data(), h.body.size());
     if (::close(fd) != 0) ok = false;
     if (!ok) {
-      std::error_code ec;
-      fs::remove(h.dir / h.meta.body, ec);
+      RemoveIn(dir, h.meta.body);
       continue;
     }
-    written[i] = WriteMetaTemp(h.dir, h.meta, temps[i]);
+    written[i] = WriteMetaTemp(dir, h.meta, temps[i]);
   }
   for (std::size_t first = 0; first < batch.size(); ++first) {
     if (!written[first]) continue;
-    const fs::path dir = batch[first].dir;
-    DirLock lock(dir);
+    const auto folder = batch[first].folder;
+    DirLock lock(folder->fd);
     std::int64_t grown = 0;
     for (std::size_t i = first; i < batch.size(); ++i) {
-      if (!written[i] || batch[i].dir != dir) continue;
-      SwapIn(dir, batch[i].meta, temps[i], grown);
+      if (!written[i] || batch[i].folder != folder) continue;
+      SwapIn(folder->fd, batch[i].meta, temps[i], grown);
       written[i] = false;
     }
-    KeepTotal(dir, lock, grown, sizeLimit);
+    KeepTotal(folder->fd, lock, grown, sizeLimit);
   }
 }
 

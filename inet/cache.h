@@ -10,9 +10,15 @@
 // folder's running total of stored bytes, so that a commit knows when to evict without measuring
 // the folder; the folder is measured only when that total is missing or over the cap. A metadata
 // file that does not parse, or a body whose length or checksum differs from it, is never served.
+//
+// The folder holds what later runs are served, so it must be the user's own: it is made 0700,
+// and one that is not a folder owned by the user with no write bit for others (or whose lock is
+// not such a plain file) is refused, and the cache is off. Every file in it is opened through the
+// folder's descriptor without following links, and only regular files of a bounded size are read.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -22,14 +28,29 @@ namespace tk::inet::cache {
 
 namespace detail {
 class Committer;
-}
+
+// An open cache folder; closed when the last user lets go.
+struct FolderFd {
+  explicit FolderFd(int fd) : fd(fd) {}
+  ~FolderFd();
+  FolderFd(const FolderFd&) = delete;
+  FolderFd& operator=(const FolderFd&) = delete;
+  const int fd;
+};
+}  // namespace detail
 
 // The folder a session uses unless told otherwise: $XDG_CACHE_HOME/trawlkit when that is an
-// absolute path, else $HOME/.cache/trawlkit (/tmp/.cache/trawlkit without a HOME). Read once,
-// when the session opens.
+// absolute path, else ~/.cache/trawlkit, home being $HOME or, when that is unset or empty, the
+// user's home in the password database (never a folder shared with other users). Empty when no
+// home is known. Read once, when the session opens.
 std::filesystem::path DefaultDirectory();
 // The same rule for given values of the two variables (nullptr when unset).
 std::filesystem::path DirectoryFor(const char* xdgCacheHome, const char* home);
+// The user's home folder in the password database, or "".
+std::string PasswordHome();
+
+// A metadata file is a few headers long; one past this is damaged, and is not read.
+constexpr std::uint64_t kMaxMetaBytes = 4u << 20;
 
 constexpr std::uint64_t kDefaultSizeLimit = std::uint64_t{1} << 30;
 
@@ -81,6 +102,13 @@ class Cache {
   const std::filesystem::path& Directory() const { return m_dir; }
   std::uint64_t SizeLimit() const { return m_sizeLimit; }
 
+  // Makes the folder when it is missing and checks it, once: "" when it is usable, else why the
+  // cache is off. Every other call opens it on first use as well.
+  std::string Open();
+  // The open folder; nullptr when it is refused. `again`: the folder was removed meanwhile, and
+  // is made and checked anew.
+  std::shared_ptr<const detail::FolderFd> Folder(bool again = false);
+
   // nullptr when there is no entry for the URL or it is damaged. Marks the entry as used.
   std::unique_ptr<Entry> Lookup(std::string_view url);
   // Removes the entry for the URL, if any.
@@ -93,6 +121,10 @@ class Cache {
   friend class Writer;
   std::filesystem::path m_dir;
   std::uint64_t m_sizeLimit;
+  std::mutex m_folderMutex;
+  bool m_opened = false;
+  std::string m_refusal;
+  std::shared_ptr<const detail::FolderFd> m_folder;
   std::unique_ptr<detail::Committer> m_committer;
 };
 
@@ -121,13 +153,14 @@ class Writer {
   void Finish(bool complete);
 
  private:
-  Writer(Meta meta, std::shared_ptr<Cache> cache, int fd)
-      : m_meta(std::move(meta)), m_cache(std::move(cache)), m_fd(fd), m_inMemory(fd < 0) {}
+  Writer(Meta meta, std::shared_ptr<Cache> cache, int fd, std::shared_ptr<const detail::FolderFd> folder)
+      : m_meta(std::move(meta)), m_cache(std::move(cache)), m_fd(fd), m_inMemory(fd < 0), m_folder(std::move(folder)) {}
   bool LeaveMemory();
   Meta m_meta;
   std::shared_ptr<Cache> m_cache;  // kept alive until the entry is published or queued
   int m_fd;
   bool m_inMemory;     // the body so far is in m_held, not yet in a file
+  std::shared_ptr<const detail::FolderFd> m_folder;  // where the body file is, once there is one
   std::string m_held;
   bool m_failed = false;
   bool m_finished = false;

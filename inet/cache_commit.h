@@ -20,9 +20,9 @@
 
 namespace tk::inet::cache::detail {
 
-// A finished entry whose body is still in memory, bound for `dir`.
+// A finished entry whose body is still in memory, bound for `folder`.
 struct Held {
-  std::filesystem::path dir;
+  std::shared_ptr<const FolderFd> folder;
   Meta meta;
   std::string body;
 };

@@ -63,6 +63,9 @@ class Session {
   // this session or its connections fails.
   virtual void Close() = 0;
   virtual bool IsClosed() const = 0;
+  // Opens the session's cache folder (made when missing) and checks that it is the user's own:
+  // "" when the cache can be used, else why it is off for the session.
+  virtual std::string OpenCache() { return {}; }
 };
 
 // What a run sets once for every transfer of its session. Each field's default is the session a

@@ -81,6 +81,7 @@ class SessionImpl final : public Session {
   ~SessionImpl() override { m_state->Close(); }
   void Close() override { m_state->Close(); }
   bool IsClosed() const override { return m_state->Closed(); }
+  std::string OpenCache() override { return m_state->Cache()->Open(); }
   const std::shared_ptr<SessionState>& State() const { return m_state; }
 
  private:

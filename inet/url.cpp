@@ -226,7 +226,11 @@ std::optional<Url> ParseUrl(std::string_view text) {
   url.object = RemoveDotSegments(path);
   // Query and fragment keep their text, but never a byte that could drive a terminal or forge a
   // log line.
-  url.object += EncodeControls(tail.substr(pathEnd));
+  std::string_view after = tail.substr(pathEnd);
+  // An empty query asks for nothing more than no query does ("font.eot?#iefix" is font.eot):
+  // one file, one request, one name.
+  if (after.size() >= 1 && after[0] == '?' && (after.size() == 1 || after[1] == '#')) after.remove_prefix(1);
+  url.object += EncodeControls(after);
   return url;
 }
 

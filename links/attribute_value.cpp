@@ -45,22 +45,52 @@ int DigitValue(char c, int base) {
   return v < base ? v : -1;
 }
 
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+struct NamedReference {
+  std::string_view name;  // without "&" and ";"
+  std::string_view text;  // UTF-8
+  bool legacy;            // browsers take it without its ";" too
+};
+
+// The names a link is ever spelled with: the markup characters, the blank, and the punctuation
+// of paths and queries that newer pages write by name.
+constexpr NamedReference kNamed[] = {
+    {"amp", "&", true},     {"AMP", "&", true},     {"lt", "<", true},      {"LT", "<", true},
+    {"gt", ">", true},      {"GT", ">", true},      {"quot", "\"", true},   {"QUOT", "\"", true},
+    {"apos", "'", false},   {"nbsp", "\xC2\xA0", true}, {"copy", "\xC2\xA9", true}, {"reg", "\xC2\xAE", true},
+    {"num", "#", false},    {"sol", "/", false},    {"colon", ":", false},  {"quest", "?", false},
+    {"equals", "=", false}, {"percnt", "%", false}, {"period", ".", false}, {"lowbar", "_", false},
+    {"commat", "@", false}, {"plus", "+", false},   {"comma", ",", false},  {"semi", ";", false},
+    {"excl", "!", false},   {"dollar", "$", false}, {"ast", "*", false},    {"lpar", "(", false},
+    {"rpar", ")", false},   {"tilde", "~", false},  {"hyphen", "-", false}, {"dash", "-", false},
+};
+
 // Decodes the reference whose "&" is at `amp`. Returns the length consumed, or 0 when the text
 // there is not a reference we know, in which case the "&" stands for itself.
 std::size_t DecodeReference(std::string_view s, std::size_t amp, std::string& out) {
-  static constexpr struct {
-    std::string_view name;
-    char ch;
-  } kNamed[] = {{"amp;", '&'}, {"lt;", '<'},   {"gt;", '>'},   {"quot;", '"'}, {"apos;", '\''},
-                {"AMP;", '&'}, {"LT;", '<'},   {"GT;", '>'},   {"QUOT;", '"'}};
   const std::string_view rest = s.substr(amp + 1);
-  for (const auto& n : kNamed) {
-    if (rest.starts_with(n.name)) {
-      out += n.ch;
-      return 1 + n.name.size();
+  if (!rest.starts_with('#')) {
+    std::size_t n = 0;
+    while (n < rest.size() && IsAsciiAlnum(rest[n])) ++n;
+    const std::string_view name = rest.substr(0, n);
+    const bool semicolon = n < rest.size() && rest[n] == ';';
+    for (const NamedReference& named : kNamed) {
+      if (named.name == name && semicolon) {
+        out += named.text;
+        return 2 + n;
+      }
+      // Without its ";" an old name counts only where no name or value could go on: in an
+      // attribute, "&copy=2" is text.
+      if (named.legacy && named.name == name && (n == rest.size() || rest[n] != '=')) {
+        out += named.text;
+        return 1 + n;
+      }
     }
+    return 0;
   }
-  if (!rest.starts_with('#')) return 0;
   std::size_t i = 1;
   int base = 10;
   if (i < rest.size() && (rest[i] == 'x' || rest[i] == 'X')) {
@@ -72,6 +102,12 @@ std::size_t DecodeReference(std::string_view s, std::size_t amp, std::string& ou
   for (int d; i < rest.size() && (d = DigitValue(rest[i], base)) >= 0; ++i)
     cp = cp > 0x10FFFF ? cp : cp * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
   if (i == digitsStart) return 0;
+  // Browsers read 128..159 as the Windows-1252 characters older pages meant by them.
+  static constexpr std::uint16_t kWindows1252[32] = {
+      0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+  if (cp >= 0x80 && cp <= 0x9F) cp = kWindows1252[cp - 0x80];
   AppendUtf8(out, cp);
   // Browsers take a numeric reference without its ";" too.
   if (i < rest.size() && rest[i] == ';') ++i;
@@ -100,11 +136,29 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
 }
 
 
+std::size_t LinkPartLength(std::string_view raw) {
+  std::string decoded;
+  for (std::size_t i = 0; i < raw.size();) {
+    if (raw[i] == '#') return i;
+    if (raw[i] == '&') {
+      decoded.clear();
+      const std::size_t used = DecodeReference(raw, i, decoded);
+      // "&#038;" is a character of the link; "&#35;" is the "#" a fragment starts with.
+      if (used > 0 && decoded == "#") return i;
+      if (used > 0) {
+        i += used;
+        continue;
+      }
+    }
+    ++i;
+  }
+  return raw.size();
+}
+
 AttributeValue FindAttributeValue(std::string_view attribute, std::string_view tag) {
   AttributeValue value = FindWholeAttributeValue(attribute, tag);
   if (!value.found()) return value;
-  const std::size_t hash = tag.substr(static_cast<std::size_t>(value.start), value.length).find('#');
-  if (hash != std::string_view::npos) value.length = hash;
+  value.length = LinkPartLength(tag.substr(static_cast<std::size_t>(value.start), value.length));
   return value;
 }
 
@@ -149,6 +203,19 @@ std::string DecodeLinkValue(std::string_view raw) {
     }
     if (c != '\t' && c != '\r' && c != '\n') out += c;
     ++i;
+  }
+  return out;
+}
+
+std::string HtmlAttributeText(std::string_view url) {
+  std::string out;
+  out.reserve(url.size() + 8);
+  for (std::size_t i = 0; i < url.size(); ++i) {
+    out += url[i];
+    if (url[i] != '&') continue;
+    std::size_t n = i + 1;
+    while (n < url.size() && IsAsciiAlnum(url[n])) ++n;
+    if (n == i + 1 || n == url.size() || url[n] != '=') out += "amp;";
   }
   return out;
 }

@@ -83,7 +83,8 @@ bool RewriteValue(const PageContext& page, ScanState& state, std::string_view ta
   rewrite.start = start;
   rewrite.length = length;
   rewrite.saved = !local.empty();
-  rewrite.text = rewrite.saved ? MakeRelativeLocalPath(page.pageLocalPath, local) : AbsoluteLinkText(url);
+  rewrite.text = rewrite.saved ? MakeRelativeLocalPath(page.pageLocalPath, local)
+                               : HtmlAttributeText(AbsoluteLinkText(url));
   rewrite.url = std::move(url);
   return true;
 }
@@ -92,25 +93,32 @@ std::string_view ValueText(std::string_view tag, const AttributeValue& value) {
   return value.found() ? tag.substr(static_cast<std::size_t>(value.start), value.length) : std::string_view();
 }
 
+bool IsNonGetForm(std::string_view method) {
+  return EqualsAsciiNoCase(method, "post") || EqualsAsciiNoCase(method, "dialog");
+}
+
 void ScanSrcset(const PageContext& page, ScanState& state, std::string_view tag, const AttributeValue& value) {
   if (!value.found()) return;
   const auto at = static_cast<std::size_t>(value.start);
   for (const SrcsetCandidate& candidate : ParseSrcset(ValueText(tag, value))) {
     // A fragment stays behind the new path, as in any other value.
     const std::string_view url = tag.substr(at + candidate.start, candidate.length);
-    RewriteValue(page, state, tag, at + candidate.start, std::min(url.find('#'), url.size()), false, true);
+    RewriteValue(page, state, tag, at + candidate.start, LinkPartLength(url), false, true);
   }
 }
 
 // Where the URL stands in a refresh's content ("5; url='next.html'"), read as browsers read it:
 // a delay, a ";" or ",", an optional "url=", optional quotes. Ends before a fragment, which
-// stays behind the new path; {0, 0} when the value names no URL.
-std::pair<std::size_t, std::size_t> RefreshUrlSpan(std::string_view content) {
+// stays behind the new path; {0, 0} when the value names no URL. `delayed`: the delay's whole
+// seconds are not 0 ("0.5" sends the browser on at once).
+std::pair<std::size_t, std::size_t> RefreshUrlSpan(std::string_view content, bool& delayed) {
   std::size_t at = 0;
   auto skipBlanks = [&] {
     while (at < content.size() && IsBlank(content[at])) ++at;
   };
   skipBlanks();
+  delayed = false;
+  while (at < content.size() && content[at] >= '0' && content[at] <= '9') delayed |= content[at++] != '0';
   while (at < content.size() && ((content[at] >= '0' && content[at] <= '9') || content[at] == '.')) ++at;
   skipBlanks();
   if (at < content.size() && (content[at] == ';' || content[at] == ',')) ++at;
@@ -129,8 +137,8 @@ std::pair<std::size_t, std::size_t> RefreshUrlSpan(std::string_view content) {
     end = std::min(end, content.find(quote, at));
   }
   while (end > at && IsBlank(content[end - 1])) --end;
-  end = std::min(end, content.find('#', at));
-  return {at, end > at ? end - at : 0};
+  end = at + LinkPartLength(content.substr(at, end - at));
+  return {at, end - at};
 }
 
 // <base href>: later relative links start from it. The copy's links are all relative to the
@@ -229,10 +237,14 @@ void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow
   // A tag's first row names the attribute it nearly always has; the later ones are rare.
   if (!firstRow && !MayHoldAttribute(tag, row.attribute)) return;
   switch (row.kind) {
+    case LinkValueKind::FormAction:
+      // Browsers send a form with GET unless it names another method they know.
+      if (IsNonGetForm(ValueText(tag, FindWholeAttributeValue("METHOD", tag)))) break;
+      [[fallthrough]];
     case LinkValueKind::Url:
     case LinkValueKind::Hyperlink: {
       // Hyperlinks beyond the layers are not fetched, but still point at a copy the run has made.
-      const bool hyperlink = index == kRowAnchor || row.kind == LinkValueKind::Hyperlink;
+      const bool hyperlink = index == kRowAnchor || row.kind != LinkValueKind::Url;
       const bool follow = !(hyperlink && page.depth >= page.linkLayers);
       const AttributeValue value = FindAttributeValue(row.attribute, tag);
       if (value.found())
@@ -264,8 +276,10 @@ void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow
       if (!EqualsAsciiNoCase(ValueText(tag, FindWholeAttributeValue("HTTP-EQUIV", tag)), "refresh")) break;
       const AttributeValue value = FindWholeAttributeValue(row.attribute, tag);
       if (!value.found()) break;
-      const auto [at, length] = RefreshUrlSpan(ValueText(tag, value));
-      RewriteValue(page, state, tag, static_cast<std::size_t>(value.start) + at, length, row.pageLink, true);
+      bool delayed = false;
+      const auto [at, length] = RefreshUrlSpan(ValueText(tag, value), delayed);
+      const bool follow = !delayed || page.depth < page.linkLayers;
+      RewriteValue(page, state, tag, static_cast<std::size_t>(value.start) + at, length, row.pageLink, follow);
       break;
     }
     case LinkValueKind::StyleBlock:
@@ -395,6 +409,14 @@ ScanState::ScanState(ScanState&&) noexcept = default;
 ScanState& ScanState::operator=(ScanState&&) noexcept = default;
 
 void FinishHtml(const PageContext& page, ScanState& state) {
+  if (state.mode() == kModeInTag) {
+    // A tag, comment or attribute the page never closed is no tag to a browser either: its
+    // text is the page's last, and goes out as it came.
+    Write(page, state.tagBuffer.get(), state.tagLength);
+    state.tagLength = 0;
+    SetMode(state, kModeText);
+    return;
+  }
   if (state.mode() != kModeStyle || !state.style) return;
   const PageContext based = BasedPage(page, state);
   ScanCssChunk(based, std::string_view(state.tagBuffer.get(), state.styleEndMatched), *state.style);

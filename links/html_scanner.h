@@ -94,11 +94,12 @@ struct ScanState {
   bool inHtml() const { return (word & kInHtmlFlag) != 0; }
 };
 
-// Processes one chunk of any size. The text of a tag still open after the page's last chunk
-// never reaches the output (the "<" before it does).
+// Processes one chunk of any size. The text of a tag still open at the chunk's end waits for
+// the next chunk, or for FinishHtml.
 void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& state);
 
-// After the page's last chunk: a style sheet still open (a page cut short) goes out whole.
+// After the page's last chunk: a tag still open or a style sheet still open (a page cut short)
+// goes out whole, so that every byte of the page is saved.
 void FinishHtml(const PageContext& page, ScanState& state);
 
 // Handles one complete tag (its text without "<" and ">"): switches the HTML region, or fetches

@@ -16,6 +16,7 @@ enum class LinkValueKind : unsigned char {
   Base,        // <base href>: where the page's relative links start from
   StyleBlock,  // <style>: the text up to </style> is a style sheet
   Refresh,     // <meta http-equiv=refresh content="5; url=...">: the URL after the delay
+  FormAction,  // <form action>: a hyperlink, but only for a form sent with GET
   Region,      // <html>, </html>: open and close the region where links are taken
 };
 
@@ -54,10 +55,12 @@ inline constexpr LinkTagRow LinkTagTable[] = {
     {"INPUT", "SRC", false, LinkValueKind::ImageInput},
     {"BASE", "HREF", false, LinkValueKind::Base},
     {"STYLE", "", false, LinkValueKind::StyleBlock},
-    // A page that sends the browser on shows its target: fetched at any layer, as a frame.
+    // A page that sends the browser on at once shows its target: fetched at any layer, as a
+    // frame. One that waits first is a page the user may stay on: a hyperlink.
     {"META", "CONTENT", true, LinkValueKind::Refresh},
     // Where a form (a documentation site's search box) takes the user: a page, as an <a> is.
-    {"FORM", "ACTION", true, LinkValueKind::Hyperlink},
+    // A form that posts changes something on the server; fetching its action would too.
+    {"FORM", "ACTION", true, LinkValueKind::FormAction},
 };
 
 // For each row, the next row of the same tag, or -1: the rows that also apply once a tag's

@@ -8,9 +8,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <unordered_set>
 
 #include "settings/text.h"
 
@@ -76,55 +73,100 @@ IniDocument::IniDocument(std::string text) {
     if (DecodeCp932(text, decoded)) text = std::move(decoded);
     // Neither UTF-8 nor CP932: keep the bytes as they are, so that a write returns them intact.
   }
-  size_t pos = 0;
-  while (pos < text.size()) {
-    const size_t brk = text.find_first_of("\r\n", pos);
-    if (brk == std::string::npos) {
-      m_lines.push_back({text.substr(pos), ""});
-      break;
+  m_text = std::move(text);
+}
+
+std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, std::uintmax_t maxBytes) {
+  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  std::optional<std::string> text;
+  if (::fstat(fd, &st) != 0) {
+    // errno as fstat left it
+  } else if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+  } else if (static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+    errno = EFBIG;
+  } else {
+    text.emplace();
+    text->reserve(static_cast<size_t>(st.st_size));
+    char buffer[65536];
+    while (true) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n == 0) break;
+      if (n < 0 && errno == EINTR) continue;
+      // A file that grows past the bound while it is read is refused as one that was too large.
+      if (n < 0 || text->size() + static_cast<size_t>(n) > maxBytes) {
+        if (n > 0) errno = EFBIG;
+        text.reset();
+        break;
+      }
+      text->append(buffer, static_cast<size_t>(n));
     }
-    const size_t eolLen = (text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n') ? 2 : 1;
-    m_lines.push_back({text.substr(pos, brk - pos), text.substr(brk, eolLen)});
-    pos = brk + eolLen;
   }
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return text;
 }
 
 IniDocument IniDocument::Load(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return IniDocument();
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  if (in.bad()) return IniDocument();
-  return IniDocument(buf.str());
+  std::optional<std::string> text = ReadRegularFile(file, kMaxIniBytes);
+  return text ? IniDocument(std::move(*text)) : IniDocument();
 }
 
-std::optional<IniDocument::SectionSpan> IniDocument::FindSection(std::string_view section) const {
+IniDocument::LineSpan IniDocument::LineAt(size_t pos) const {
+  const size_t brk = m_text.find_first_of("\r\n", pos);
+  if (brk == std::string::npos) return {pos, m_text.size(), m_text.size()};
+  const size_t eolLen = (m_text[brk] == '\r' && brk + 1 < m_text.size() && m_text[brk + 1] == '\n') ? 2 : 1;
+  return {pos, brk, brk + eolLen};
+}
+
+size_t IniDocument::FindSection(std::string_view section) const {
   const std::string_view want = Trim(section);
-  for (size_t i = 0; i < m_lines.size(); ++i) {
-    const auto name = SectionName(m_lines[i].text);
-    if (!name || !EqualsNoCase(*name, want)) continue;
-    size_t end = i + 1;
-    while (end < m_lines.size() && !SectionName(m_lines[end].text)) ++end;
-    return SectionSpan{i, end};
+  for (size_t pos = 0; pos < m_text.size();) {
+    const LineSpan line = LineAt(pos);
+    const auto name = SectionName(std::string_view(m_text).substr(line.begin, line.end - line.begin));
+    if (name && EqualsNoCase(*name, want)) return line.begin;
+    pos = line.next;
+  }
+  return std::string::npos;
+}
+
+std::optional<IniDocument::LineSpan> IniDocument::FindKey(size_t header, std::string_view key) const {
+  const std::string_view want = Trim(key);
+  const std::string_view text(m_text);
+  for (size_t pos = LineAt(header).next; pos < m_text.size();) {
+    const LineSpan line = LineAt(pos);
+    const std::string_view body = text.substr(line.begin, line.end - line.begin);
+    if (SectionName(body)) break;
+    const auto kv = SplitKeyValue(body);
+    if (kv && EqualsNoCase(kv->key, want)) return line;
+    pos = line.next;
   }
   return std::nullopt;
 }
 
-std::optional<size_t> IniDocument::FindKey(const SectionSpan& span, std::string_view key) const {
-  const std::string_view want = Trim(key);
-  for (size_t i = span.header + 1; i < span.end; ++i) {
-    const auto kv = SplitKeyValue(m_lines[i].text);
-    if (kv && EqualsNoCase(kv->key, want)) return i;
+size_t IniDocument::EndOfLastFilledLine(size_t header) const {
+  const std::string_view text(m_text);
+  size_t end = LineAt(header).next;
+  for (size_t pos = end; pos < m_text.size();) {
+    const LineSpan line = LineAt(pos);
+    const std::string_view body = text.substr(line.begin, line.end - line.begin);
+    if (SectionName(body)) break;
+    if (!Trim(body).empty()) end = line.next;
+    pos = line.next;
   }
-  return std::nullopt;
+  return end;
 }
 
 std::optional<std::string> IniDocument::Get(std::string_view section, std::string_view key) const {
-  const auto span = FindSection(section);
-  if (!span) return std::nullopt;
-  const auto line = FindKey(*span, key);
+  const size_t header = FindSection(section);
+  if (header == std::string::npos) return std::nullopt;
+  const auto line = FindKey(header, key);
   if (!line) return std::nullopt;
-  return Unquote(SplitKeyValue(m_lines[*line].text)->value);
+  return Unquote(SplitKeyValue(std::string_view(m_text).substr(line->begin, line->end - line->begin))->value);
 }
 
 std::string IniDocument::GetString(std::string_view section, std::string_view key,
@@ -140,100 +182,143 @@ int IniDocument::GetInt(std::string_view section, std::string_view key, int def)
 
 std::vector<std::string> IniDocument::KeyNames(std::string_view section) const {
   std::vector<std::string> names;
-  for (auto& [key, value] : Entries(section)) names.push_back(std::move(key));
+  ForEachEntry(section, [&](std::string_view key, std::string_view) { names.emplace_back(key); });
   return names;
 }
 
 std::vector<std::pair<std::string, std::string>> IniDocument::Entries(std::string_view section) const {
   std::vector<std::pair<std::string, std::string>> entries;
-  const auto span = FindSection(section);
-  if (!span) return entries;
-  // One pass with an index of the names seen: a list of 100,000 keys loads in linear time.
-  struct FoldedHash {
-    size_t operator()(std::string_view s) const {
-      size_t h = 14695981039346656037ull;
-      for (char c : s) h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ull;
-      return h;
-    }
-  };
-  struct FoldedEqual {
-    bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCase(a, b); }
-  };
-  std::unordered_set<std::string_view, FoldedHash, FoldedEqual> seen;
-  seen.reserve(span->end - span->header);
-  entries.reserve(span->end - span->header);
-  for (size_t i = span->header + 1; i < span->end; ++i) {
-    const auto kv = SplitKeyValue(m_lines[i].text);
-    if (!kv || !seen.insert(kv->key).second) continue;
-    entries.emplace_back(std::string(kv->key), Unquote(kv->value));
-  }
+  ForEachEntry(section, [&](std::string_view key, std::string_view value) { entries.emplace_back(key, value); });
   return entries;
 }
 
-bool IniDocument::HasSection(std::string_view section) const { return FindSection(section).has_value(); }
+std::vector<std::string> IniDocument::NonEmptyValues(std::string_view section) const {
+  // Counted first, so that the list is made at its size: a long list costs its strings and no
+  // spare room.
+  size_t count = 0;
+  ForEachEntry(section, [&](std::string_view, std::string_view value) { count += value.empty() ? 0 : 1; });
+  std::vector<std::string> values;
+  values.reserve(count);
+  ForEachEntry(section, [&](std::string_view, std::string_view value) {
+    if (!value.empty()) values.emplace_back(value);
+  });
+  return values;
+}
+
+void IniDocument::ForEachEntry(std::string_view section,
+                               const std::function<void(std::string_view, std::string_view)>& entry) const {
+  const size_t header = FindSection(section);
+  if (header == std::string::npos) return;
+  const std::string_view text(m_text);
+  const size_t first = LineAt(header).next;
+  // The names seen so far, in an open-addressed table of where their lines start (relative to
+  // the section, plus one; 0 is free): a list of 100,000 keys loads in linear time, and each key
+  // costs a few bytes beyond its line.
+  std::vector<std::uint32_t> seen(64, 0);
+  size_t used = 0;
+  const auto hashOf = [](std::string_view key) {
+    size_t h = 14695981039346656037ull;
+    for (char c : key) h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ull;
+    return h;
+  };
+  const auto keyAt = [&](std::uint32_t slot) {
+    const LineSpan line = LineAt(first + slot - 1);
+    return SplitKeyValue(text.substr(line.begin, line.end - line.begin))->key;
+  };
+  const auto insert = [&](std::vector<std::uint32_t>& table, std::string_view key, std::uint32_t slot) {
+    for (size_t i = hashOf(key) & (table.size() - 1);; i = (i + 1) & (table.size() - 1)) {
+      if (table[i] == 0) {
+        table[i] = slot;
+        return true;
+      }
+      if (EqualsNoCase(keyAt(table[i]), key)) return false;
+    }
+  };
+  for (size_t pos = first; pos < m_text.size();) {
+    const LineSpan line = LineAt(pos);
+    pos = line.next;
+    const std::string_view body = text.substr(line.begin, line.end - line.begin);
+    if (SectionName(body)) break;
+    const auto kv = SplitKeyValue(body);
+    if (!kv) continue;
+    // Sections past 4 GiB cannot be indexed; no settings file comes near (kMaxIniBytes).
+    if (line.begin - first >= UINT32_MAX) break;
+    if (!insert(seen, kv->key, static_cast<std::uint32_t>(line.begin - first + 1))) continue;
+    if (++used * 4 >= seen.size() * 3) {
+      std::vector<std::uint32_t> bigger(seen.size() * 2, 0);
+      for (std::uint32_t slot : seen)
+        if (slot != 0) insert(bigger, keyAt(slot), slot);
+      seen.swap(bigger);
+    }
+    std::string_view value = kv->value;
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    entry(kv->key, value);
+  }
+}
+
+bool IniDocument::HasSection(std::string_view section) const {
+  return FindSection(section) != std::string::npos;
+}
 
 std::string IniDocument::NewLineEnd() const {
-  for (const auto& l : m_lines)
-    if (!l.eol.empty()) return l.eol;
-  return "\n";
+  const size_t brk = m_text.find_first_of("\r\n");
+  if (brk == std::string::npos) return "\n";
+  if (m_text[brk] == '\n') return "\n";
+  return brk + 1 < m_text.size() && m_text[brk + 1] == '\n' ? "\r\n" : "\r";
 }
 
 void IniDocument::EnsureLastLineEnds() {
-  if (!m_lines.empty() && m_lines.back().eol.empty()) m_lines.back().eol = NewLineEnd();
+  if (!m_text.empty() && m_text.back() != '\n' && m_text.back() != '\r') m_text += NewLineEnd();
 }
 
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   const std::string line = OneLine(Trim(key)) + "=" + OneLine(value);
   const std::string eol = NewLineEnd();
-  const auto span = FindSection(section);
-  if (!span) {
+  const size_t header = FindSection(section);
+  if (header == std::string::npos) {
     EnsureLastLineEnds();
-    m_lines.push_back({"[" + OneLine(Trim(section)) + "]", eol});
-    m_lines.push_back({line, eol});
+    m_text.append("[").append(OneLine(Trim(section))).append("]").append(eol).append(line).append(eol);
     return;
   }
-  if (const auto at = FindKey(*span, key)) {
-    m_lines[*at].text = line;
+  if (const auto at = FindKey(header, key)) {
+    m_text.replace(at->begin, at->end - at->begin, line);
     return;
   }
   // After the section's last non-blank line, so that a blank line between sections stays there.
-  size_t insert = span->end;
-  while (insert > span->header + 1 && Trim(m_lines[insert - 1].text).empty()) --insert;
-  if (insert == m_lines.size()) EnsureLastLineEnds();
-  m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insert), Line{line, eol});
+  size_t insert = EndOfLastFilledLine(header);
+  if (insert == m_text.size()) {
+    EnsureLastLineEnds();
+    insert = m_text.size();
+  }
+  m_text.insert(insert, line + eol);
 }
 
 void IniDocument::ReplaceSection(std::string_view section, const std::vector<std::string>& lines) {
   const std::string eol = NewLineEnd();
-  std::vector<Line> body;
-  body.reserve(lines.size());
-  for (const auto& l : lines) body.push_back({OneLine(l), eol});
+  std::string body;
+  size_t size = 0;
+  for (const auto& l : lines) size += l.size() + eol.size();
+  body.reserve(size);
+  for (const auto& l : lines) body.append(OneLine(l)).append(eol);
 
-  const auto span = FindSection(section);
-  if (!span) {
+  const size_t header = FindSection(section);
+  if (header == std::string::npos) {
     EnsureLastLineEnds();
-    m_lines.push_back({"[" + OneLine(Trim(section)) + "]", eol});
-    m_lines.insert(m_lines.end(), body.begin(), body.end());
+    m_text.append("[").append(OneLine(Trim(section))).append("]").append(eol).append(body);
     return;
   }
   // Keep the blank lines that separate this section from the next one.
-  size_t keepFrom = span->end;
-  while (keepFrom > span->header + 1 && Trim(m_lines[keepFrom - 1].text).empty()) --keepFrom;
-  m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(span->header + 1),
-                m_lines.begin() + static_cast<std::ptrdiff_t>(keepFrom));
-  if (m_lines[span->header].eol.empty()) m_lines[span->header].eol = eol;
-  m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(span->header + 1), body.begin(),
-                 body.end());
+  const size_t keepFrom = EndOfLastFilledLine(header);
+  LineSpan head = LineAt(header);
+  m_text.erase(head.next, keepFrom - head.next);
+  if (head.end == head.next) {
+    m_text.insert(head.end, eol);
+    head.next += eol.size();
+  }
+  m_text.insert(head.next, body);
 }
 
-std::string IniDocument::Text() const {
-  std::string out = m_bom;
-  for (const auto& l : m_lines) {
-    out += l.text;
-    out += l.eol;
-  }
-  return out;
-}
+std::string IniDocument::Text() const { return m_bom + m_text; }
 
 int ParseLeadingInt(std::string_view value) {
   value = Trim(value);
@@ -275,19 +360,13 @@ namespace {
 
 // A file that exists but cannot be read must not be replaced by one holding only the new key.
 bool LoadForEdit(const std::filesystem::path& file, IniDocument& doc) {
-  std::error_code ec;
-  const auto st = std::filesystem::status(file, ec);
-  if (ec || st.type() == std::filesystem::file_type::not_found) {
+  std::optional<std::string> text = ReadRegularFile(file, kMaxIniBytes);
+  if (!text) {
+    if (errno != ENOENT) return false;
     doc = IniDocument();
     return true;
   }
-  if (st.type() != std::filesystem::file_type::regular) return false;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  if (in.bad()) return false;
-  doc = IniDocument(buf.str());
+  doc = IniDocument(std::move(*text));
   return true;
 }
 

@@ -49,13 +49,6 @@ std::vector<std::string> ListLines(std::string_view prefix, const std::vector<st
   return lines;
 }
 
-std::vector<std::string> ListValues(const IniDocument& doc, std::string_view section) {
-  std::vector<std::string> values;
-  for (auto& [key, value] : doc.Entries(section))
-    if (!value.empty()) values.push_back(std::move(value));
-  return values;
-}
-
 // "/home/u/Web/" loads as "/home/u/Web", while "/" stays "/": the trailing separator goes only
 // when another one stands before it.
 std::string DropTrailingSeparator(std::string dir) {
@@ -109,10 +102,9 @@ void LoadProject(ProjectSettings& settings, std::string_view name) {
   settings.TimeoutSeconds = GetDecimal(doc, "Timeout", defaults.TimeoutSeconds);
   if (settings.TimeoutSeconds <= 0) settings.TimeoutSeconds = defaults.TimeoutSeconds;
   settings.Tries = std::clamp(doc.GetInt(kSetting, "Tries", defaults.Tries), 1, kMaxTries);
-  settings.IncludeUrls = ListValues(doc, kInclude);
-  settings.ExcludeUrls = ListValues(doc, kExclude);
-  for (auto& [key, url] : doc.Entries(kUrl))
-    if (!url.empty()) settings.StartUrls.push_back(std::move(url));
+  settings.IncludeUrls = doc.NonEmptyValues(kInclude);
+  settings.ExcludeUrls = doc.NonEmptyValues(kExclude);
+  settings.StartUrls = doc.NonEmptyValues(kUrl);
   settings.ProjectPath = std::string(name);
 }
 

@@ -1,6 +1,8 @@
 // trawlkit-cli run in-process: options, the checks before a run, the run, exit statuses.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sstream>
 
 #include "cli/cli_main.h"
@@ -216,15 +218,18 @@ TEST_F(Cli, AnNgLineThatChangesNoCounterStillEndsWithStatusOne) {
     std::vector<std::string> args;
     bool ftpDown;
     std::string line;
+    bool noSession = false;
   } rows[] = {
       {{"-u", "ftp://down/x"}, true, "ftp://down/x(NG:"},
       {{"-u", "ftp://f/missing.bin"}, false, "ftp://f/missing.bin(NG:Not found)\r\n"},
       {{"-u", "http://h/to-ftp"}, true, "http://h/to-ftp(NG:"},
       {{file}, false, "https://secure/(NG:Service not supported)\r\n"},
+      {{"-u", "http://h/a.htm"}, false, "Failed in createing internet session:", true},
   };
   for (Row& row : rows) {
     SCOPED_TRACE(row.line);
     net.failFtpConnect = row.ftpDown;
+    net.failSession = row.noSession;
     row.args.insert(row.args.end(), {"-d", Save()});
     EXPECT_EQ(Run(row.args), 1);
     EXPECT_NE(out.str().find(row.line), std::string::npos) << out.str();
@@ -309,6 +314,15 @@ TEST_F(Cli, PasswordsComeFromNetrcThenTheTerminal) {
   EXPECT_EQ(Run(args), 1);
 }
 
+TEST_F(Cli, ACacheFolderRefusedIsSaidOnStandardError) {
+  net.Page("h:80/a.htm", "abc");
+  net.cacheRefusal = "/x/trawlkit is not a folder of this user alone";
+  EXPECT_EQ(Run({"-u", "http://h/a.htm", "-d", Save(), "-q"}), 0);
+  EXPECT_EQ(err.str(), "trawlkit-cli: Cache off for this run:/x/trawlkit is not a folder of this user alone\nopen: " +
+                           (save.Path() / "out" / "a.htm").string() + "\n");
+  EXPECT_NE(ReadFile(save / "out" / "Trawlkit.txt").find("Cache off for this run:/x/trawlkit"), std::string::npos);
+}
+
 TEST_F(Cli, ProgressLineOnlyOnATerminal) {
   net.Page("h:80/big.bin", std::string(5000, 'x'), "application/octet-stream");
   context.progress = true;
@@ -316,6 +330,20 @@ TEST_F(Cli, ProgressLineOnlyOnATerminal) {
   EXPECT_NE(err.str().find("big.bin      "), std::string::npos);
   EXPECT_NE(err.str().find("/5000"), std::string::npos);
   EXPECT_NE(err.str().find("[1 files, 0 errors, 0 skipped, 5000 bytes]"), std::string::npos);
+}
+
+TEST(Netrc, OnlyAPlainFileWithinTheBoundIsRead) {
+  TempDir dir;
+  WriteFile(dir / "plain", "machine h login u password p\n");
+  EXPECT_EQ(ReadNetrcFile(dir / "plain"), "machine h login u password p\n");
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_EQ(ReadNetrcFile(dir / "fifo"), "");  // returns at once: no writer is waited for
+  std::filesystem::create_symlink("/dev/zero", dir / "zero");
+  EXPECT_EQ(ReadNetrcFile(dir / "zero"), "");
+  WriteFile(dir / "big", "machine h login u password p\n");
+  std::filesystem::resize_file(dir / "big", kMaxNetrcBytes + 1);
+  EXPECT_EQ(ReadNetrcFile(dir / "big"), "");
+  EXPECT_EQ(ReadNetrcFile(dir / "missing"), "");
 }
 
 TEST(Netrc, MachineDefaultAndMacros) {

@@ -301,12 +301,15 @@ TEST_F(EndToEnd, RedirectsSameSiteOtherHostFtpAndCycles) {
   std::string o = server->Origin();
   std::string ftpUrl = "ftp://127.0.0.1:" + std::to_string(ftp->Port()) + "/pub/file.txt";
   std::string other = "http://localhost:" + std::to_string(server->Port()) + "/page.html";
+  // The third lands on a redirect with an empty location, which names no URL; the fourth
+  // redirects to itself.
   host.startUrls = {o + "/__/redirect?to=/page.html",  // same site, relative location
-                    o + "/__/redirect?to=" + ftpUrl, o + "/__/redirect?to=%3Fto%3D"};
+                    o + "/__/redirect?to=" + ftpUrl, o + "/__/redirect?to=%3Fto%3D", o + "/__/loop?same=1"};
   std::string log = Run();
   EXPECT_EQ(Lines(log), o + "/__/redirect?to=/page.html(OK:Saved as[page.html])\r\n" +
                             "ftp://127.0.0.1/pub/file.txt(OK:Saved as[file.txt])\r\n" + o +
-                            "/__/redirect?to=%3Fto%3D(NG:Too many redirects)\r\n");
+                            "/__/redirect?to=%3Fto%3D(NG:The redirected URL could not be parsed())\r\n" + o +
+                            "/__/loop?same=1(NG:Too many redirects)\r\n");
   EXPECT_EQ(ReadFile(save / "file.txt"), "ftp data");
 
   // A start page that lands on another host is its own site, a link that does is not.

@@ -10,11 +10,18 @@ constexpr int kResetNumber = 12030;
 
 class FakeSession final : public inet::Session {
  public:
+  explicit FakeSession(std::string cacheRefusal) : m_cacheRefusal(std::move(cacheRefusal)) {}
   void Close() override { m_closed = true; }
   bool IsClosed() const override { return m_closed; }
+  std::string OpenCache() override {
+    ++m_cacheOpened;
+    return m_cacheRefusal;
+  }
+  int m_cacheOpened = 0;
 
  private:
   bool m_closed = false;
+  std::string m_cacheRefusal;
 };
 
 // Hands out `data` in pieces of at most `max`, then 0 or an error.
@@ -169,7 +176,7 @@ std::unique_ptr<inet::Session> FakeNet::OpenSession(std::string_view agentName, 
     err = {12001, "No more handles could be generated at this time"};
     return nullptr;
   }
-  return std::make_unique<FakeSession>();
+  return std::make_unique<FakeSession>(cacheRefusal);
 }
 
 std::unique_ptr<inet::HttpConnection> FakeNet::ConnectHttp(inet::Session&, std::string_view host, int port,

@@ -38,6 +38,7 @@ class FakeNet : public InetBackend {
   int httpConnects = 0;
   int ftpConnects = 0;
   bool failSession = false;
+  std::string cacheRefusal;  // what the session's cache folder check answers
   bool failFtpConnect = false;
   std::optional<std::uint32_t> connectionState;
   int hangUps = 0;

@@ -94,9 +94,11 @@ TEST_F(FetchHttp, ExcludedTypesSpareStartPagesAndAreCheckedAgainOnTheName) {
 
 TEST_F(FetchHttp, FailuresOfTheOutcomeTable) {
   host.startUrls = {"http://h/404.htm", "http://h/noloc.htm", "http://h/badloc.htm", "http://h/https.htm",
-                    "http://h/down.htm", "http://h/auth.htm", "http://h/500.htm"};
+                    "http://h/down.htm", "http://h/auth.htm", "http://h/500.htm", "http://h/emptyloc.htm"};
   net.http["h:80/404.htm"].status = 404;
   net.http["h:80/noloc.htm"].status = 302;
+  net.http["h:80/emptyloc.htm"].status = 301;
+  net.http["h:80/emptyloc.htm"].extraHeaders = "Location: \r\n";
   net.Redirect("h:80/badloc.htm", "http://h:99999/");
   net.Redirect("h:80/https.htm", "https://h/secure.htm", 301);
   net.http["h:80/down.htm"].failOpen = true;
@@ -110,9 +112,12 @@ TEST_F(FetchHttp, FailuresOfTheOutcomeTable) {
                      "http://h/https.htm(NG:The redirected URL does not reference a HTTP resource(https://h/secure.htm))\r\n"
                      "http://h/down.htm(NG:The server name or address could not be resolved(12007))\r\n"
                      "http://h/auth.htm(NG:Cancelled by user)\r\n"
-                     "http://h/500.htm(NG:Bad Status(500))\r\n" +
-                     Summary(7, 7, 0, 0));
+                     "http://h/500.htm(NG:Bad Status(500))\r\n"
+                     "http://h/emptyloc.htm(NG:The redirected URL could not be parsed())\r\n" +
+                     Summary(8, 8, 0, 0));
   EXPECT_TRUE(SavedFiles().empty());
+  // An empty location is asked for once, not followed back to itself.
+  EXPECT_EQ(std::count(net.requests.begin(), net.requests.end(), "GET h:80/emptyloc.htm"), 1);
 }
 
 TEST_F(FetchHttp, RedirectsAreFollowedResolvedAndBounded) {
@@ -216,6 +221,40 @@ TEST_F(FetchHttp, AfterCancelNoFurtherFileIsCreated) {
   host.onBeginFile = [&](const std::string&) { host.cancel = true; };
   Run();
   EXPECT_EQ(Saved("old.bin"), "earlier copy");
+}
+
+// Links as a browser reads them: an empty query is no query, character references are the
+// link's characters, and a form that posts or a refresh that waits is no link to follow here.
+TEST_F(FetchHttp, LinksAreTheUrlsABrowserWouldAskFor) {
+  host.startUrls = {"http://h/index.htm"};
+  net.Page("h:80/index.htm",
+           Html("<img src=\"f.gif?#iefix\"><img src=f.gif><a href=\"/?p=1&#038;replytocom=5#respond\">c</a>"
+                "<a href='caf&#233;.htm'>e</a><a href=&#x2F;dir&#x2F;f.htm>d</a>"
+                "<form method=post action=/cgi/delete.cgi?id=7><form action=list.htm>"
+                "<meta http-equiv=refresh content=\"5; url=later.htm\">"));
+  net.Page("h:80/f.gif", "GIF", "image/gif");
+  net.Page("h:80/?p=1&replytocom=5", Html("<meta http-equiv=refresh content=\"5;url=deep.htm\">"
+                                          "<meta http-equiv=refresh content=\"0;url=now.htm\">"));
+  net.Page("h:80/caf%C3%A9.htm", "e");
+  net.Page("h:80/dir/f.htm", "d");
+  net.Page("h:80/list.htm", "l");
+  net.Page("h:80/later.htm", Html("<a href=deep.htm>x</a>"));
+  net.Page("h:80/now.htm", Html("<a href=deep.htm>x</a><img src=\"/?p=1&amp;replytocom=5\">"));
+  net.Page("h:80/cgi/delete.cgi?id=7", "deleted");
+  net.Page("h:80/deep.htm", "too deep");
+  Run();
+  EXPECT_EQ(net.requests, (std::vector<std::string>{"GET h:80/index.htm", "GET h:80/f.gif",
+                                                    "GET h:80/?p=1&replytocom=5", "GET h:80/now.htm",
+                                                    "GET h:80/caf%C3%A9.htm", "GET h:80/dir/f.htm",
+                                                    "GET h:80/list.htm", "GET h:80/later.htm"}));
+  const std::string page = Saved("index.htm");
+  EXPECT_NE(page.find("<img src=\"f.gif#iefix\"><img src=f.gif>"), std::string::npos) << page;
+  EXPECT_NE(page.find("<a href='caf%C3%A9.htm'>e</a><a href=f.htm>d</a>"), std::string::npos) << page;
+  EXPECT_NE(page.find("<form method=post action=/cgi/delete.cgi?id=7><form action=list.htm>"), std::string::npos)
+      << page;
+  EXPECT_EQ(SavedFiles().count("f(1).gif"), 0u);
+  // Beyond the layers the delayed refresh is not followed; its absolute URL reads back as itself.
+  EXPECT_NE(Saved("now.htm").find("<a href=http://h/deep.htm>"), std::string::npos) << Saved("now.htm");
 }
 
 TEST_F(FetchHttp, ADroppedUrlGetsItsChanceInAnotherContextOnly) {

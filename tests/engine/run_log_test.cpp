@@ -56,6 +56,21 @@ TEST_F(RunLog, ASessionThatCannotOpenEndsAtTheSummary) {
   EXPECT_TRUE(net.requests.empty());
 }
 
+TEST_F(RunLog, ACacheFolderRefusedIsSaidBelowTheSettingsAndTheRunGoesOn) {
+  net.cacheRefusal = "/x/trawlkit is not a folder of this user alone";
+  host.startUrls = {"http://h/a.htm"};
+  net.Page("h:80/a.htm", "abc");
+  std::string log = Run();
+  EXPECT_EQ(log, header + "Cache off for this run:/x/trawlkit is not a folder of this user alone\r\n" +
+                     "http://h/a.htm(OK:Saved as[a.htm])\r\n" + Summary(1, 0, 0, 3));
+  // A run that uses no cache does not look at the folder.
+  settings.UseCache = 0;
+  std::filesystem::remove(dir / "Trawlkit.txt");
+  std::filesystem::remove(dir / "a.htm");
+  log = Run();
+  EXPECT_EQ(log, header + "http://h/a.htm(OK:Saved as[a.htm])\r\n" + Summary(1, 0, 0, 3));
+}
+
 TEST_F(RunLog, ALogThatCannotOpenLeavesTheBoxRunning) {
   std::filesystem::create_directory(dir / "Trawlkit.txt");  // a folder in the log's place
   host.startUrls = {"http://h/a.htm"};

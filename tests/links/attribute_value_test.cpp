@@ -80,7 +80,13 @@ TEST(DecodeLinkValue, Rows) {
       {"&#0;", "\xEF\xBF\xBD"},
       {"&#xD800;", "\xEF\xBF\xBD"},
       {"&#99999999999999999999;", "\xEF\xBF\xBD"},
-      {"a&amp", "a&amp"},
+      {"a&amp", "a&"},  // an old name is taken without its ";" where nothing goes on
+      {"?a=1&amp=2&ampx&copy=3", "?a=1&amp=2&ampx&copy=3"},
+      {"?p=1&#038;replytocom=5", "?p=1&replytocom=5"},
+      {"caf&#233;.html", "caf\xC3\xA9.html"},
+      {"a&#150;b&#x80;", "a\xE2\x80\x93" "b\xE2\x82\xAC"},  // as Windows-1252 meant them
+      {"&#x2F;dir&#x2F;f.html", "/dir/f.html"},
+      {"a&nbsp;b&NBSP;&sol;&quest;x&equals;1&num;frag", "a\xC2\xA0" "b&NBSP;/?x=1"},
       {"a&b=1", "a&b=1"},
       {"&unknown;", "&unknown;"},
       {"a&#;b", "a&"},  // not a reference: the "#" starts a fragment, as in a browser
@@ -92,6 +98,32 @@ TEST(DecodeLinkValue, Rows) {
       {"&amp;amp;", "&amp;"},
   };
   for (const auto& r : rows) EXPECT_EQ(DecodeLinkValue(r.raw), r.decoded) << r.raw;
+}
+
+TEST(LinkPartLength, AFragmentStartsAtAHashThatIsNoReference) {
+  const struct {
+    const char* raw;
+    std::size_t length;
+  } rows[] = {
+      {"/?p=1&#038;replytocom=5", 23}, {"caf&#233;.html#x", 14}, {"&#x2F;dir&#x2F;f.html", 21},
+      {"a#b&#038;", 1},                {"a&#35;b", 1},           {"a&num;b", 1},
+      {"a&#;b", 2},                    {"", 0},                  {"#top", 0},
+  };
+  for (const auto& r : rows) EXPECT_EQ(LinkPartLength(r.raw), r.length) << r.raw;
+}
+
+TEST(HtmlAttributeText, AnAmpersandAParserWouldReadAsAReferenceIsEscaped) {
+  const struct {
+    const char* url;
+    const char* text;
+  } rows[] = {
+      {"http://h/?a=1&b=2", "http://h/?a=1&b=2"},
+      {"http://h/?a=1&lt;", "http://h/?a=1&amp;lt;"},
+      {"http://h/?a&#38;b&", "http://h/?a&amp;#38;b&amp;"},
+      {"http://h/?x=&&amp=1", "http://h/?x=&amp;&amp=1"},
+      {"http://h/?p=1&amp;q", "http://h/?p=1&amp;amp;q"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(HtmlAttributeText(r.url), r.text) << r.url;
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ TEST(Chunking, WholePageReference) {
             "<body background=../bg.gif>a < b, <<A HREF=no.html> x<3 y\n"
             "<!-- <a href=hidden.html> --> <a class=\"nav\" href=\"list.htm#p\">list</a>\n"
             "<IMG SRC='img/a%20b.gif' alt=\"A\"><a href=\"mailto:me@h\">me</a><iframe src=http://h/dir/f.htm></iframe>\n"
-            "<a href=y.html#top>y</a>\n</HTML><img src=after.gif> tail<");
+            "<a href=y.html#top>y</a>\n</HTML><img src=after.gif> tail<a href=open.html");
   EXPECT_EQ(whole.calls, (std::vector<FetchCall>{{"http://h/dir/s.js", false, 1},
                                                  {"http://h/dir/bg.gif", false, 1},
                                                  {"http://h/dir/list.php?a=1&b=2", true, 1},

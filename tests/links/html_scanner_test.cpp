@@ -82,9 +82,17 @@ TEST(HtmlScanner, RowsFlagsAndDepth) {
        {}, 1},
       {"within the layers it is fetched as a page", "<html><form action=y.html>", {{kY, "h/dir/y.html"}},
        "<html><form action=y.html>", {{kY, true, 1}}},
+      {"only a form sent with GET leads anywhere: a missing or unknown method is GET",
+       "<html><form method=\"post\" action=\"/cgi/delete.cgi?id=7\"><FORM METHOD=POST ACTION=x.cgi>"
+       "<form action=d.html method=Dialog><form method=GeT action=y.html><form method=put action=sub/b.html>",
+       {},
+       "<html><form method=\"post\" action=\"/cgi/delete.cgi?id=7\"><FORM METHOD=POST ACTION=x.cgi>"
+       "<form action=d.html method=Dialog><form method=GeT action=http://h/dir/y.html>"
+       "<form method=put action=http://h/dir/sub/b.html>",
+       {{kY, true, 1}, {kB, true, 1}}},
       {"frames are fetched at any depth", "<html><frame src=f.htm>", {{"http://h/dir/f.htm", "h/dir/f.htm"}},
        "<html><frame src=f.htm>", {{"http://h/dir/f.htm", true, 3}}, 2},
-      {"a refresh's URL is a page fetched at any depth, the delay and the fragment kept",
+      {"a refresh at once is a page fetched at any depth; after a delay, a hyperlink held to the layers",
        "<html><meta http-equiv=\"Refresh\" content=\"0; URL=sub/b.html#top\">"
        "<META HTTP-EQUIV=refresh CONTENT='5;url=\"y.html\" '><meta http-equiv=refresh content=30>"
        "<meta name=x content=\"0; url=z.html\"><meta http-equiv=refresh content=\"1,http://o/p.html\">",
@@ -92,7 +100,13 @@ TEST(HtmlScanner, RowsFlagsAndDepth) {
        "<html><meta http-equiv=\"Refresh\" content=\"0; URL=../flat/b(1).htm#top\">"
        "<META HTTP-EQUIV=refresh CONTENT='5;url=\"http://h/dir/y.html\" '><meta http-equiv=refresh content=30>"
        "<meta name=x content=\"0; url=z.html\"><meta http-equiv=refresh content=\"1,http://o/p.html\">",
-       {{kB, true, 3}, {kY, true, 3}, {"http://o/p.html", true, 3}}, 2},
+       {{kB, true, 3}}, 2},
+      {"within the layers a delayed refresh is fetched, the delay and the fragment kept",
+       "<html><meta http-equiv=refresh content=\"5; url=y.html#a\"><meta http-equiv=refresh content=\"0.5;url=sub/b.html\">",
+       {{kY, "h/dir/y2.html"}},
+       "<html><meta http-equiv=refresh content=\"5; url=y2.html#a\">"
+       "<meta http-equiv=refresh content=\"0.5;url=http://h/dir/sub/b.html\">",
+       {{kY, true, 1}, {kB, true, 1}}},
   });
 }
 
@@ -107,6 +121,17 @@ TEST(HtmlScanner, AttributeReading) {
       {"character references decoded before fetching",
        "<html><a href=\"list.php?a=1&amp;b=2\">", {{"http://h/dir/list.php?a=1&b=2", "h/dir/l.htm"}},
        "<html><a href=\"l.htm\">", {{"http://h/dir/list.php?a=1&b=2", true, 1}}},
+      {"numeric references are characters of the link, not its fragment; the whole value is replaced",
+       "<html><a href=\"/?p=1&#038;replytocom=5#respond\"><a href='caf&#233;.html'><a href=&#x2F;dir&#x2F;f.html>",
+       {{"http://h/?p=1&replytocom=5", "h/p1.htm"}, {"http://h/dir/caf\xC3\xA9.html", "h/dir/caf\xC3\xA9.html"},
+        {"http://h/dir/f.html", "h/dir/f.html"}},
+       "<html><a href=\"../p1.htm#respond\"><a href='caf%C3%A9.html'><a href=f.html>",
+       {{"http://h/?p=1&replytocom=5", true, 1}, {"http://h/dir/caf\xC3\xA9.html", true, 1},
+        {"http://h/dir/f.html", true, 1}}},
+      {"a link not saved reads back as the same URL",
+       "<html><a href=\"/?p=1&#038;c=5\"><a href=\"/?a=1&amp;lt=2&amp;x\"><img src=\"i.php?a=1&amp;b=2\">", {},
+       "<html><a href=\"http://h/?p=1&c=5\"><a href=\"http://h/?a=1&lt=2&amp;x\"><img src=\"http://h/dir/i.php?a=1&b=2\">",
+       {{"http://h/?p=1&c=5", true, 1}, {"http://h/?a=1&lt=2&x", true, 1}, {"http://h/dir/i.php?a=1&b=2", false, 1}}},
       {"empty and missing values", "<html><a href=\"\"><a href><a name=top><a href=#top>", {},
        "<html><a href=\"\"><a href><a name=top><a href=#top>", {}},
       {"a link not saved becomes its absolute URL, fragment kept",
@@ -146,8 +171,12 @@ TEST(HtmlScanner, TagBoundaries) {
        "<html><!-- <a href=x.html> --> <a href=y2.html>", {{kY, true, 1}}},
       {"a > inside quotes ends the tag", "<html><a href=\"y.html>\">", {{kY, "h/dir/z.htm"}},
        "<html><a href=\"z.htm>\">", {{kY, true, 1}}},
-      {"an unclosed last tag is dropped, its < is not", "<html>text<a href=y.html", {},
-       "<html>text<", {}},
+      {"an unclosed last tag is kept as text, not fetched", "<html><body>text<a href=\"x.html", {},
+       "<html><body>text<a href=\"x.html", {}},
+      {"so is an unclosed comment or attribute", "<html><!-- <a href=y.html", {}, "<html><!-- <a href=y.html",
+       {}},
+      {"an unclosed tag after a link", "<html><a href=y.html>y</a><img alt='>", {{kY, "h/dir/z.htm"}},
+       "<html><a href=z.htm>y</a><img alt='>", {{kY, true, 1}}},
       {"a < at the very end stays", "<html>x<", {}, "<html>x<", {}},
       {"blanks inside a tag", "<html><a\r\n\thref = \"y.html\" >", {{kY, "h/dir/w.htm"}},
        "<html><a\r\n\thref = \"w.htm\" >", {{kY, true, 1}}},

@@ -246,6 +246,37 @@ TEST(IniFile, AFolderWhereTheFileShouldBe) {
   EXPECT_TRUE(std::filesystem::is_directory(file));
 }
 
+TEST(IniFile, SpecialFilesReadAsMissingWithoutWaitingAndAreNeverReplaced) {
+  TempDir dir;
+  struct Row {
+    const char* name;
+    void (*make)(const std::filesystem::path& file);
+  } rows[] = {
+      {"a FIFO", [](const std::filesystem::path& f) { ASSERT_EQ(mkfifo(f.c_str(), 0600), 0); }},
+      {"a link to /dev/zero", [](const std::filesystem::path& f) { std::filesystem::create_symlink("/dev/zero", f); }},
+      {"a file past the bound",
+       [](const std::filesystem::path& f) {
+         WriteFile(f, "[A]\nk=1\n");
+         std::filesystem::resize_file(f, kMaxIniBytes + 1);  // sparse: no disk is used
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto file = dir / "Trawlkit.ini";
+    std::filesystem::remove(file);
+    row.make(file);
+    EXPECT_EQ(IniReadString(file, "A", "k", "def"), "def");
+    EXPECT_TRUE(IniReadKeyNames(file, "A").empty());
+    EXPECT_FALSE(IniWriteString(file, "A", "k", "v"));
+    EXPECT_EQ(std::filesystem::symlink_status(file).type() == std::filesystem::file_type::regular,
+              std::string(row.name) == "a file past the bound");
+  }
+  // Within the bound a file reads whole.
+  WriteFile(dir / "ok.ini", "[A]\nk=1\n");
+  EXPECT_EQ(ReadRegularFile(dir / "ok.ini", 8), std::optional<std::string>("[A]\nk=1\n"));
+  EXPECT_FALSE(ReadRegularFile(dir / "ok.ini", 7));
+}
+
 TEST(IniFile, WritesLeaveNoTemporaryFilesBehind) {
   TempDir dir;
   const auto file = dir / "p.tkp";

@@ -89,7 +89,8 @@ int RunCli(const std::vector<std::string>& args, CliContext& c) {
   if (!options.project.empty()) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(options.project, ec))
-      return Fail(c, "trawlkit-cli: " + Shown(options.project) + ": no such project file");
+      return Fail(c, "trawlkit-cli: " + Shown(options.project) +
+                         ": no such project file (--save-project makes one from the options)");
     LoadProject(settings, options.project);
     // A Ctrl-C while a large project loads ends the program there, before anything is made.
     if (c.cancel && *c.cancel) return kExitCancelled;

@@ -141,7 +141,7 @@ TEST_F(CliOptionsTest, EachRefusalNamesTheInputAndTheWayOutWithStatusTwo) {
       {{"www.example.com"}, "trawlkit-cli: 'www.example.com' is neither a URL (use -u) nor a .tkp project" + help},
       {{"notes.txt"}, "trawlkit-cli: 'notes.txt' is neither a URL (use -u) nor a .tkp project" + help},
       {{"a.tkp", "b.tkp"}, "trawlkit-cli: only one project file may be given: b.tkp" + help},
-      {{"missing.tkp"}, "trawlkit-cli: missing.tkp: no such project file\n"},
+      {{"missing.tkp"}, "trawlkit-cli: missing.tkp: no such project file (--save-project makes one from the options)\n"},
       {{"--bogus"}, "trawlkit-cli: unknown option: --bogus" + help},
       {{"-qz"}, "trawlkit-cli: unknown option: -z (in -qz)" + help},
       {{"--dry-run=yes"}, "trawlkit-cli: option takes no value: --dry-run=yes" + help},

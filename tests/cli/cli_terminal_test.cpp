@@ -26,14 +26,6 @@ TEST(TerminalText, ControlsEncodedLineEndsAndTabsKept) {
   for (const Row& r : rows) EXPECT_EQ(TerminalSafe(r.in), r.out) << r.out;
 }
 
-TEST(TerminalText, PasswordsHidden) {
-  EXPECT_EQ(HidePassword("http://me:secret@h/x"), "http://me:***@h/x");
-  EXPECT_EQ(HidePassword("ftp://me:p@ss@h:21/"), "ftp://me:***@h:21/");
-  EXPECT_EQ(HidePassword("http://me@h/"), "http://me@h/");
-  EXPECT_EQ(HidePassword("http://h/a@b:c"), "http://h/a@b:c");
-  EXPECT_EQ(HidePassword("not a url"), "not a url");
-}
-
 TEST(TerminalText, NamesShortenedInTheMiddleByColumns) {
   struct Row {
     std::string in;

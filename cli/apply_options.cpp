@@ -21,7 +21,9 @@ std::string Refused(std::string_view option, std::string_view value, std::string
 
 // The URL to fetch for `typed`, or why it cannot be one.
 std::optional<std::string> StartUrl(const std::string& typed, bool https, std::string& url) {
-  url = WithDefaultScheme(typed);
+  // Blanks around a pasted URL are no part of it.
+  const std::size_t first = typed.find_first_not_of(" \t"), last = typed.find_last_not_of(" \t");
+  url = WithDefaultScheme(first == std::string::npos ? "" : typed.substr(first, last - first + 1));
   const auto parsed = inet::ParseUrl(url);
   const std::string shown = Shown(HidePassword(typed));
   if (parsed && parsed->service == inet::Service::Https && !https) return shown + " needs --https";

@@ -106,6 +106,7 @@ TEST_F(CliOptionsTest, SpellingsIntoSettings) {
       {{"-u", "ftp.gnu.org/pub/"}, kUrls, "http://x/|ftp://ftp.gnu.org/pub/|"},
       {{"-u", "me@FTP.example.org/a"}, kUrls, "http://x/|ftp://me@FTP.example.org/a|"},
       {{"-u", "localhost:8080/x"}, kUrls, "http://x/|http://localhost:8080/x|"},
+      {{"-u", " example.com/\t"}, kUrls, "http://x/|http://example.com/|"},
       {{"-u", "ftp/x"}, kUrls, "http://x/|http://ftp/x|"},
       {{"-uHTTP://h/"}, kUrls, "http://x/|HTTP://h/|"},
       {{"--https", "-u", "https://h/"}, kUrls, "http://x/|https://h/|"},

@@ -13,7 +13,7 @@ using Store = std::function<void(CliOptions&, const std::string&)>;
 
 // One option: its letter (0 for none), its long name, and what it stores. An option without a
 // value stores its fixed effect and is given an empty text.
-struct OptionSpec {
+struct OptionEntry {
   char letter;
   std::string_view name;
   bool takesValue;
@@ -33,8 +33,8 @@ Store Raise(bool CliOptions::*field) {
   return [field](CliOptions& o, const std::string&) { o.*field = true; };
 }
 
-const std::vector<OptionSpec>& Options() {
-  static const std::vector<OptionSpec> options = {
+const std::vector<OptionEntry>& Options() {
+  static const std::vector<OptionEntry> options = {
       {'u', "url", true, [](CliOptions& o, const std::string& v) { o.urls.push_back({false, v}); }},
       {'i', "input-file", true, [](CliOptions& o, const std::string& v) { o.urls.push_back({true, v}); }},
       {'d', "dir", true, Set(&CliOptions::dir)},
@@ -71,15 +71,15 @@ const std::vector<OptionSpec>& Options() {
   return options;
 }
 
-const OptionSpec* FindLong(std::string_view name) {
-  for (const OptionSpec& spec : Options())
-    if (spec.name == name) return &spec;
+const OptionEntry* FindLong(std::string_view name) {
+  for (const OptionEntry& entry : Options())
+    if (entry.name == name) return &entry;
   return nullptr;
 }
 
-const OptionSpec* FindShort(char letter) {
-  for (const OptionSpec& spec : Options())
-    if (spec.letter == letter) return &spec;
+const OptionEntry* FindShort(char letter) {
+  for (const OptionEntry& entry : Options())
+    if (entry.letter == letter) return &entry;
   return nullptr;
 }
 
@@ -124,17 +124,17 @@ class Parser {
   bool Long(const std::string& arg) {
     const std::size_t eq = arg.find('=');
     const std::string name = arg.substr(0, eq);
-    const OptionSpec* spec = FindLong(std::string_view(name).substr(2));
-    if (!spec) return Fail("unknown option: " + Shown(name));
+    const OptionEntry* entry = FindLong(std::string_view(name).substr(2));
+    if (!entry) return Fail("unknown option: " + Shown(name));
     std::string value;
-    if (!spec->takesValue && eq != std::string::npos) return Fail("option takes no value: " + Shown(arg));
-    if (spec->takesValue) {
+    if (!entry->takesValue && eq != std::string::npos) return Fail("option takes no value: " + Shown(arg));
+    if (entry->takesValue) {
       if (eq != std::string::npos)
         value = arg.substr(eq + 1);
       else if (!NextValue(name, value))
         return false;
     }
-    spec->store(m_o, value);
+    entry->store(m_o, value);
     return true;
   }
 
@@ -142,16 +142,16 @@ class Parser {
   // the argument, or the next argument when nothing is left.
   bool Bundle(const std::string& arg) {
     for (std::size_t k = 1; k < arg.size(); ++k) {
-      const OptionSpec* spec = FindShort(arg[k]);
+      const OptionEntry* entry = FindShort(arg[k]);
       const std::string spelled = std::string("-") + arg[k];
-      if (!spec) return Fail("unknown option: " + Shown(spelled) + (arg.size() > 2 ? " (in " + Shown(arg) + ")" : ""));
-      if (!spec->takesValue) {
-        spec->store(m_o, {});
+      if (!entry) return Fail("unknown option: " + Shown(spelled) + (arg.size() > 2 ? " (in " + Shown(arg) + ")" : ""));
+      if (!entry->takesValue) {
+        entry->store(m_o, {});
         continue;
       }
       std::string value = arg.substr(k + 1);
       if (value.empty() && !NextValue(spelled, value)) return false;
-      spec->store(m_o, value);
+      entry->store(m_o, value);
       return true;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "cli/apply_options.h"
 
 #include <filesystem>
+#include <fstream>
 #include <istream>
 
 #include "cli/option_values.h"
@@ -33,17 +34,31 @@ std::optional<std::string> StartUrl(const std::string& typed, bool https, std::s
   return std::nullopt;
 }
 
-std::optional<std::vector<std::string>> ReadStandardInput(std::istream* in, std::string& error) {
+// A stream read to its end, with the bound a list file has.
+std::optional<std::vector<std::string>> ReadListStream(std::istream* in, const std::string& name, std::string& error) {
   std::string text;
   char buffer[65536];
   while (in && (in->read(buffer, sizeof buffer) || in->gcount() > 0)) {
     text.append(buffer, static_cast<std::size_t>(in->gcount()));
     if (text.size() > kMaxUrlListBytes) {
-      error = "standard input: larger than 16 MiB";
+      error = name + ": larger than 16 MiB";
       return std::nullopt;
     }
   }
   return ParseUrlList(text);
+}
+
+std::optional<std::vector<std::string>> ReadList(const std::string& typed, const CliContext& c, std::string& error) {
+  if (typed == "-") return ReadListStream(c.input, "standard input", error);
+  const std::string path = TypedPath(typed, c.home);
+  std::error_code ec;
+  // A pipe named on purpose, as the shell's "-i <(grep ...)" names one, is read like standard
+  // input; any other file that is not a plain one is refused by the reader.
+  if (std::filesystem::is_fifo(path, ec)) {
+    std::ifstream in(path, std::ios::binary);
+    return ReadListStream(&in, typed, error);
+  }
+  return ReadUrlListFile(path, error);
 }
 
 std::optional<std::string> AddStartUrls(const CliOptions& o, ProjectSettings& s, const CliContext& c) {
@@ -52,7 +67,7 @@ std::optional<std::string> AddStartUrls(const CliOptions& o, ProjectSettings& s,
     std::vector<std::string> typed{arg.text};
     std::string from;
     if (arg.listFile) {
-      auto listed = arg.text == "-" ? ReadStandardInput(c.input, error) : ReadUrlListFile(TypedPath(arg.text, c.home), error);
+      auto listed = ReadList(arg.text, c, error);
       if (!listed) return std::string(kMe) + "--input-file " + Shown(error);
       typed = std::move(*listed);
       from = (arg.text == "-" ? std::string("standard input") : Shown(arg.text)) + ": ";

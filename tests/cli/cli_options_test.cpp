@@ -2,7 +2,12 @@
 // messages that name the input and the way out, and every setting through a project and back.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <functional>
+#include <thread>
 
 #include "cli/apply_options.h"
 #include "cli/cli_options.h"
@@ -121,6 +126,29 @@ TEST_F(CliOptionsTest, SpellingsIntoSettings) {
     EXPECT_FALSE(refused) << r.args.front() << ": " << *refused;
     EXPECT_EQ(r.field(settings), r.expected) << r.args.front() << " " << r.args.back();
   }
+}
+
+// "-i <(grep ... urls.txt)": the shell names a pipe, which is read to its end like standard input.
+TEST_F(CliOptionsTest, AListFromAPipeIsReadLikeStandardInput) {
+  const std::filesystem::path fifo = save / "list.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&fifo] {
+    // Opens once the reader has; bounded, so a reader that never comes fails the test, never hangs it.
+    for (int i = 0; i < 500; ++i) {
+      const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0) {
+        EXPECT_EQ(write(fd, "example.com/\n", 13), 13);
+        close(fd);
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+  ProjectSettings settings;
+  const auto refused = Apply({"-i", fifo.string()}, settings);
+  writer.join();
+  EXPECT_FALSE(refused) << *refused;
+  EXPECT_EQ(settings.StartUrls, (std::vector<std::string>{"http://example.com/"}));
 }
 
 TEST_F(CliOptionsTest, EachRefusalNamesTheInputAndTheWayOutWithStatusTwo) {

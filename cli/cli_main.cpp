@@ -9,64 +9,31 @@
 #include <thread>
 #include <unistd.h>
 
+#include "cli/apply_options.h"
 #include "cli/cli_options.h"
+#include "cli/dry_run.h"
 #include "cli/terminal_host.h"
+#include "cli/terminal_text.h"
+#include "cli/version_text.h"
 #include "engine/crawler.h"
 #include "engine/default_save_dir.h"
-#include "engine/local_names.h"
-#include "engine/save_folder.h"
 #include "settings/project.h"
-#include "settings/text.h"
 
 namespace tk::cli {
 namespace {
 
-constexpr const char* kNoStartUrl = "スタートページリスト(URL)を追加してください！";
-constexpr const char* kBadUrl = "有効なURL(HTTP/FTP)ファイルを入力してください！";
-constexpr const char* kBadLayers = "リンク層数を「10」以内にしてください！";
-constexpr const char* kNotProject = "プロジェクトファイルではありません！";
-constexpr const char* kNoSaveFolder = "ファイル保存ディレクトリ作成失敗！";
-
 int Fail(CliContext& c, const std::string& message) {
-  *c.err << message << "\n";
+  *c.err << TerminalSafe(message) << "\n";
   return kExitBadInput;
 }
 
-bool IsHttpOrFtp(const std::string& text, bool https) {
-  auto url = inet::ParseUrl(text);
-  return url && (url->service == inet::Service::Http || url->service == inet::Service::Ftp ||
-                 (https && url->service == inet::Service::Https));
-}
-
-// A message when the value is refused: one that is no number at all is told so.
-std::optional<std::string> ParseLayers(const std::string& text, int& layers) {
-  const std::size_t digits = text.starts_with('-') ? 1 : 0;
-  if (text.size() == digits || text.find_first_not_of("0123456789", digits) != std::string::npos)
-    return "trawlkit-cli: number of layers is not a number: " + text;
-  if (digits || text.size() > 3 || std::stoi(text) > 10) return std::string(kBadLayers);
-  layers = std::stoi(text);
-  return std::nullopt;
-}
-
-// Applies the options to `s`; a message when one of them is refused.
-std::optional<std::string> ApplyOptions(const CliOptions& o, ProjectSettings& s) {
-  // First: whether an https URL given below is taken depends on it.
-  if (o.https) s.Https = *o.https;
-  for (const std::string& url : o.urls) {
-    if (!IsHttpOrFtp(url, s.Https != 0)) return kBadUrl;
-    s.StartUrls.push_back(url);
-  }
-  if (o.layers)
-    if (auto refused = ParseLayers(*o.layers, s.LinkLayers)) return refused;
-  if (o.saveProject && !IsProjectFileName(*o.saveProject)) return kNotProject;
-  if (o.dir) s.SaveDir = *o.dir;
-  if (o.sameSite) s.SameSiteOnly = *o.sameSite;
-  if (o.flat) s.SaveFlat = *o.flat;
-  if (o.cache) s.UseCache = *o.cache;
-  if (o.confirm) s.ConfirmOverwrite = *o.confirm;
-  if (o.exclude) s.ExcludeType = AsciiLower(*o.exclude);
-  if (s.StartUrls.empty()) return kNoStartUrl;
-  return std::nullopt;
+// Makes the save folder; a message naming it and the reason when that fails.
+std::optional<std::string> MakeSaveFolder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (!ec && std::filesystem::is_directory(folder, ec)) return std::nullopt;
+  const std::string reason = ec ? ec.message() : "not a folder";
+  return "trawlkit-cli: cannot make the save folder " + Shown(folder) + ": " + reason + "; give another with -d DIR";
 }
 
 int Run(ProjectSettings& settings, const CliOptions& options, CliContext& c, RunClock& clock) {
@@ -99,7 +66,7 @@ int Run(ProjectSettings& settings, const CliOptions& options, CliContext& c, Run
   if (!crawler.CacheRefusal().empty()) *c.err << "trawlkit-cli: " << crawler.CacheRefusal() << "\n";
   // The start page "/" is saved as ~TrawlDlFile_0.htm: say which file the copy starts from.
   const std::filesystem::path start = crawler.StartPageCopy();
-  if (!start.empty()) *c.err << "open: " << start.string() << "\n";
+  if (!start.empty()) *c.err << "open: " << TerminalSafe(start.string()) << "\n";
   if (host.CancelRequested()) return kExitCancelled;
   // Also an NG line that changed no counter (an FTP server not reached) is a run that failed.
   return crawler.State().Errors > 0 || crawler.State().NgLines > 0 ? kExitRunErrors : kExitOk;
@@ -117,46 +84,32 @@ int RunCli(const std::vector<std::string>& args, CliContext& c) {
     return kExitOk;
   }
   if (options.version) {
-    *c.out << "trawlkit-cli " << TRAWLKIT_VERSION << "\n";
+    *c.out << TerminalSafe(VersionText());
     return kExitOk;
   }
   ProjectSettings settings;
   if (!options.project.empty()) {
-    if (!IsProjectFileName(options.project)) return Fail(c, kNotProject);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(options.project, ec))
-      return Fail(c, "trawlkit-cli: " + options.project + ": no such project file");
+      return Fail(c, "trawlkit-cli: " + Shown(options.project) +
+                         ": no such project file (--save-project makes one from the options)");
     LoadProject(settings, options.project);
     // A Ctrl-C while a large project loads ends the program there, before anything is made.
     if (c.cancel && *c.cancel) return kExitCancelled;
   }
-  if (auto refused = ApplyOptions(options, settings)) return Fail(c, *refused);
-
-  // A folder typed here is the folder the shell would mean; a project's must already be one.
-  if (options.dir) {
-    std::error_code ec;
-    auto folder = ResolveSaveFolder(*options.dir, c.home, std::filesystem::current_path(ec));
-    if (!folder) return Fail(c, kNoSaveFolder);
-    settings.SaveDir = *folder;
-  }
+  if (auto refused = ApplyOptions(options, settings, c)) return Fail(c, *refused);
   RunClock& clock = c.clock ? *c.clock : SystemClock();
-  if (settings.SaveDir.empty()) settings.SaveDir = DefaultSaveDir(c.home, clock.LocalTime());
-  if (!IsAbsoluteSaveFolder(settings.SaveDir)) return Fail(c, kNoSaveFolder);
+  if (auto refused = SettleSaveFolder(options, settings, c, clock.LocalTime())) return Fail(c, *refused);
+  const std::string projectFile = options.saveProject ? TypedPath(*options.saveProject, c.home) : "";
   if (options.dryRun) {
-    *c.out << "dry run: nothing is fetched\n";
-    ProjectSettings shown = settings;
-    shown.SaveDir = WithTrailingSlash(shown.SaveDir);
-    *c.out << SettingsBlock(shown, clock.LocalTime());
-    // Not part of the run log's settings block, whose lines stay as they are.
-    *c.out << "Using HTTPS:" << (settings.Https ? "Yes" : "No") << "\r\n";
-    for (const std::string& url : settings.StartUrls) *c.out << url << "\n";
+    *c.out << TerminalSafe(DryRunText(settings, projectFile, clock.LocalTime()));
     return kExitOk;
   }
-  if (MakeDirs(settings.SaveDir) != 0) return Fail(c, kNoSaveFolder);
-  if (options.saveProject) {
-    settings.ProjectPath = *options.saveProject;
-    if (!SaveProject(settings, *options.saveProject))
-      return Fail(c, "trawlkit-cli: " + *options.saveProject + ": cannot be written");
+  if (auto refused = MakeSaveFolder(settings.SaveDir)) return Fail(c, *refused);
+  if (!projectFile.empty()) {
+    settings.ProjectPath = projectFile;
+    if (!SaveProject(settings, projectFile))
+      return Fail(c, "trawlkit-cli: " + Shown(projectFile) + ": cannot be written; give another name with --save-project");
   }
   return Run(settings, options, c, clock);
 }
@@ -180,8 +133,10 @@ int CliMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
   c.err = &err;
   bool terminalIn = isatty(STDIN_FILENO) != 0;
   c.in = terminalIn ? &std::cin : nullptr;
+  c.input = &std::cin;
   c.passwordEchoOff = terminalIn;
   c.progress = isatty(STDERR_FILENO) != 0;
+  c.logOnTerminal = isatty(STDOUT_FILENO) != 0;
   c.home = HomeFolder();
   c.cancel = &g_cancel;
   struct sigaction action {};

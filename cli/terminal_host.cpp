@@ -1,5 +1,6 @@
 #include "cli/terminal_host.h"
 
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -9,14 +10,22 @@
 #include <sstream>
 
 #include "cli/netrc.h"
-#include "inet/url.h"
+#include "cli/progress_line.h"
+#include "cli/terminal_text.h"
 #include "settings/text.h"
 
 namespace tk::cli {
 namespace {
 
 constexpr std::uint32_t kDrawPeriodMs = 200;
-constexpr std::size_t kLineWidth = 79;
+constexpr std::size_t kDefaultColumns = 80;
+
+// The terminal's width now: a window resized during the run gets lines that fit it.
+std::size_t TerminalColumns() {
+  winsize size{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return kDefaultColumns;
+}
 
 // Turns the terminal's echo off for as long as it lives.
 class EchoOff {
@@ -40,47 +49,58 @@ class EchoOff {
 }  // namespace
 
 TerminalHost::TerminalHost(CliContext& context, RunClock& clock, std::vector<std::string> startUrls, bool quiet)
-    : m_context(context), m_clock(clock), m_startUrls(std::move(startUrls)), m_quiet(quiet) {}
+    : m_context(context),
+      m_clock(clock),
+      m_startUrls(std::move(startUrls)),
+      m_quiet(quiet),
+      m_runStart(clock.TickMs()) {}
+
+void TerminalHost::ClearLog() { m_runStart = m_clock.TickMs(); }
 
 void TerminalHost::AppendLog(std::string_view text) {
   if (m_quiet) return;
-  ClearProgress();
-  m_context.out->write(text.data(), static_cast<std::streamsize>(text.size()));
+  // A log that goes to a file or a pipe leaves the progress line where it is.
+  if (m_context.logOnTerminal) ClearProgress();
+  // A project's values and a server's names reach these lines: none may drive the terminal.
+  const std::string safe = TerminalSafe(text);
+  m_context.out->write(safe.data(), static_cast<std::streamsize>(safe.size()));
   m_context.out->flush();
 }
 
 void TerminalHost::BeginFile(const std::string&, const std::string& localName, const std::string& sizeText) {
-  // What a terminal shows never holds a byte that would drive it.
-  m_fileName = inet::EncodeControls(localName);
+  if (m_context.progress) m_fileName = TerminalSafe(localName);
   m_file.Begin(sizeText, m_clock.TickMs());
-  DrawProgress(true);
+  DrawProgress();
 }
 
 void TerminalHost::AddBytes(std::int64_t count) {
   m_file.Add(count);
-  DrawProgress(false);
+  DrawProgress();
 }
 
 void TerminalHost::ShowCounts(const RunCounters& counts) {
   m_counts = counts;
-  DrawProgress(true);
+  // The file just counted is in the run's bytes now, no longer in transfer.
+  m_file.Begin({}, m_clock.TickMs());
+  m_fileName.clear();
+  DrawProgress();
 }
 
-void TerminalHost::EndTransfers() { ClearProgress(); }
+void TerminalHost::EndTransfers() {
+  // The run's last lines follow on a clean line, and nothing draws over them.
+  ClearProgress();
+  m_ended = true;
+}
 
-void TerminalHost::DrawProgress(bool force) {
-  if (!m_context.progress || m_quiet) return;
-  std::uint32_t now = m_clock.TickMs();
-  if (!force && m_drawn && now - m_lastDraw < kDrawPeriodMs) return;
+void TerminalHost::DrawProgress() {
+  if (!m_context.progress || m_quiet || m_ended) return;
+  const std::uint32_t now = m_clock.TickMs();
+  // Redrawn at once after a log line erased it; otherwise a few times a second at most.
+  if (m_drawn && now - m_lastDraw < kDrawPeriodMs) return;
   m_lastDraw = now;
-  std::string rate = m_file.RateText(now);
-  std::string line = m_fileName + " " + m_file.ByteText() + (rate.empty() ? "" : " " + rate) + " [" +
-                     std::to_string(m_counts.FilesDownloaded) + " files, " + std::to_string(m_counts.Errors) +
-                     " errors, " + std::to_string(m_counts.FilesSkipped) + " skipped, " +
-                     std::to_string(m_counts.BytesDownloaded) + " bytes]";
-  // Keep the line's tail (the numbers) when a long name would wrap it.
-  if (line.size() > kLineWidth) line = "..." + line.substr(line.size() - (kLineWidth - 3));
-  *m_context.err << "\r\x1b[K" << line << std::flush;
+  RunProgress progress{m_counts, m_file.Bytes(), m_file.Total(), now - m_runStart, m_fileName};
+  const std::size_t columns = m_context.columns ? m_context.columns : TerminalColumns();
+  *m_context.err << "\r\x1b[K" << ProgressLine(progress, columns) << std::flush;
   m_drawn = true;
 }
 
@@ -102,7 +122,7 @@ bool TerminalHost::Ask(const std::string& prompt, std::string& answer, bool hidd
 
 OverwriteAnswer TerminalHost::AskOverwrite(const std::string& localPath) {
   std::string answer;
-  const std::string prompt = inet::EncodeControls(localPath) + "\n既に存在しています。上書きしますか？ "
+  const std::string prompt = TerminalSafe(localPath) + "\n既に存在しています。上書きしますか？ "
                              "[o]上書き [s]スキップ [a]全て上書き [k]全てスキップ: ";
   // Like Escape in the dialog: no terminal, or no answer, skips the file. An answer the prompt
   // does not offer is asked again rather than taken for one the user may not have meant.
@@ -123,7 +143,7 @@ std::optional<Credentials> TerminalHost::AskPassword(const std::string& url, con
     if (auto found = NetrcLookup(text, host)) return found;
   }
   Credentials c;
-  if (!Ask(inet::EncodeControls(url) + "\nユーザー名: ", c.User) || c.User.empty()) return std::nullopt;
+  if (!Ask(TerminalSafe(HidePassword(url)) + "\nユーザー名: ", c.User) || c.User.empty()) return std::nullopt;
   if (!Ask("パスワード: ", c.Password, true)) return std::nullopt;
   return c;
 }

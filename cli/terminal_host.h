@@ -15,7 +15,7 @@ class TerminalHost final : public RunHost {
  public:
   TerminalHost(CliContext& context, RunClock& clock, std::vector<std::string> startUrls, bool quiet);
 
-  void ClearLog() override {}
+  void ClearLog() override;
   void AppendLog(std::string_view text) override;
   void BeginFile(const std::string& url, const std::string& localName, const std::string& sizeText) override;
   void AddBytes(std::int64_t count) override;
@@ -29,7 +29,7 @@ class TerminalHost final : public RunHost {
   bool CancelRequested() override { return m_context.cancel && m_context.cancel->load(); }
 
  private:
-  void DrawProgress(bool force);
+  void DrawProgress();
   void ClearProgress();
   bool Ask(const std::string& prompt, std::string& answer, bool hidden = false);
 
@@ -40,8 +40,10 @@ class TerminalHost final : public RunHost {
   FileProgress m_file;
   std::string m_fileName;
   RunCounters m_counts;
+  std::uint32_t m_runStart = 0;
   std::uint32_t m_lastDraw = 0;
   bool m_drawn = false;
+  bool m_ended = false;
   std::map<std::string, int> m_netrcTried;  // hosts whose netrc entry was already offered
 };
 

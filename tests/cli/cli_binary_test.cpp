@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -20,16 +23,21 @@ namespace {
 
 class Program {
  public:
-  explicit Program(std::vector<std::string> args, const std::filesystem::path& outDir) {
+  // Standard input from `in`; standard error to `errTo` when given (a terminal), else to a file.
+  explicit Program(std::vector<std::string> args, const std::filesystem::path& outDir,
+                   const std::filesystem::path& in = "/dev/null", const std::string& errTo = "") {
     args.insert(args.begin(), TRAWLKIT_CLI_PATH);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, (outDir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, (outDir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (errTo.empty())
+      posix_spawn_file_actions_addopen(&actions, 2, (outDir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    else
+      posix_spawn_file_actions_addopen(&actions, 2, errTo.c_str(), O_RDWR | O_NOCTTY, 0);
     if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
     posix_spawn_file_actions_destroy(&actions);
   }
@@ -41,18 +49,19 @@ class Program {
   }
   bool Started() const { return m_pid > 0; }
   void Signal(int sig) { kill(m_pid, sig); }
-  // The exit status, or -1 when the program has not ended within the time.
+  // The exit status, or -1 when the program has not ended within the time (0: a look only).
   int Wait(std::chrono::seconds limit) {
     auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
+    while (true) {
       int status = 0;
+      if (m_status) return *m_status;
       if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
         m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         return *m_status;
       }
+      if (std::chrono::steady_clock::now() >= deadline) return -1;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return -1;
   }
 
  private:
@@ -75,10 +84,73 @@ TEST_F(CliProgram, ChecksAndTheirExitStatus) {
   Program noUrl({"-d", (save / "x").string()}, home.Path());
   ASSERT_TRUE(noUrl.Started());
   EXPECT_EQ(noUrl.Wait(std::chrono::seconds(20)), 2);
-  EXPECT_EQ(ReadFile(home / "stderr"), "スタートページリスト(URL)を追加してください！\n");
+  EXPECT_EQ(ReadFile(home / "stderr"),
+            "trawlkit-cli: no start URL: give one with -u URL or -i FILE, or a .tkp project that has some\n");
+  Program bare({"www.example.com/docs/"}, home.Path());
+  EXPECT_EQ(bare.Wait(std::chrono::seconds(20)), 2);
+  EXPECT_EQ(ReadFile(home / "stderr"), "trawlkit-cli: 'www.example.com/docs/' is neither a URL (use -u) nor a .tkp "
+                                       "project\nTry 'trawlkit-cli --help'.\n");
   Program version({"--version"}, home.Path());
   EXPECT_EQ(version.Wait(std::chrono::seconds(20)), 0);
-  EXPECT_EQ(ReadFile(home / "stdout"), "trawlkit-cli " TRAWLKIT_VERSION "\n");
+  const std::string shown = ReadFile(home / "stdout");
+  EXPECT_EQ(shown.rfind("trawlkit-cli " TRAWLKIT_VERSION "\nlibcurl ", 0), 0u) << shown;
+  EXPECT_NE(shown.find(", TLS: "), std::string::npos) << shown;
+}
+
+TEST_F(CliProgram, StartUrlsFromStandardInput) {
+  WriteFile(home / "list", "# mirrors\n127.0.0.1:9/a/\n\nftp.example.org/pub/\n");
+  Program run({"-qi", "-", "-d", save.Path().string(), "--dry-run"}, home.Path(), home / "list");
+  EXPECT_EQ(run.Wait(std::chrono::seconds(20)), 0) << ReadFile(home / "stderr");
+  EXPECT_NE(ReadFile(home / "stdout").find("\nhttp://127.0.0.1:9/a/\nftp://ftp.example.org/pub/\n"), std::string::npos)
+      << ReadFile(home / "stdout");
+}
+
+// The progress line lives on the terminal only: drawn there, and erased before the last lines.
+TEST_F(CliProgram, TheProgressLineOnAPseudoTerminalAndNothingOfItInAFile) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  winsize size{};
+  size.ws_col = 70;
+  size.ws_row = 24;
+  ioctl(master, TIOCSWINSZ, &size);
+  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+  auto server = HttpTestServer::Start();
+  Program run({"-u", server->Url("/__/slow?n=100000&chunk=2000&delay=20"), "-d", save.Path().string(), "--no-cache"},
+              home.Path(), "/dev/null", ptsname(master));
+  ASSERT_TRUE(run.Started());
+  std::string screen;
+  char buffer[4096];
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  int status = -1;
+  while (std::chrono::steady_clock::now() < deadline) {
+    pollfd p{master, POLLIN, 0};
+    poll(&p, 1, 50);
+    ssize_t n = 0;
+    while ((n = read(master, buffer, sizeof buffer)) > 0) screen.append(buffer, static_cast<std::size_t>(n));
+    if (status < 0) status = run.Wait(std::chrono::seconds(0));
+    // Once the program has ended, what it wrote is read to the end (EIO when the terminal closed).
+    if (status >= 0 && n <= 0 && errno != EAGAIN) break;
+  }
+  close(master);
+  EXPECT_EQ(status, 0) << screen;
+  const std::string erase = "\r\x1b[K";
+  const std::size_t last = screen.rfind(erase);
+  ASSERT_NE(last, std::string::npos) << screen;
+  EXPECT_NE(screen.find("0 files, "), std::string::npos) << screen;
+  EXPECT_NE(screen.find("  slow.htm "), std::string::npos) << screen;
+  // After the last erase, only whole lines: the run's last lines on a clean line.
+  const std::string tail = screen.substr(last + erase.size());
+  EXPECT_NE(tail.find("open: " + (save / "slow.htm").string() + "\r\n"), std::string::npos) << screen;
+  EXPECT_TRUE(tail.ends_with("\r\n")) << tail;
+  for (std::size_t at = screen.find(erase); at != last; at = screen.find(erase, at + 1)) {
+    const std::size_t next = screen.find(erase, at + 1);
+    EXPECT_LT(next - at - erase.size(), 70u) << screen.substr(at, next - at);
+  }
+  const std::string out = ReadFile(home / "stdout");
+  EXPECT_EQ(out.find('\x1b'), std::string::npos);
+  EXPECT_NE(out.find("(OK:Saved as[slow.htm])"), std::string::npos) << out;
 }
 
 TEST_F(CliProgram, SigtermWindsTheRunDownAndStillWritesTheSummary) {
@@ -112,7 +184,7 @@ TEST_F(CliProgram, CopiesALocalHttpsSiteThatTheTrustedAuthorityVouchesFor) {
   setenv("SSL_CERT_FILE", (home / "tls/ca.pem").c_str(), 1);
   Program refused({"-u", server->Url("/"), "-d", save.Path().string()}, home.Path());
   EXPECT_EQ(refused.Wait(std::chrono::seconds(20)), 2);
-  EXPECT_EQ(ReadFile(home / "stderr"), "有効なURL(HTTP/FTP)ファイルを入力してください！\n");
+  EXPECT_EQ(ReadFile(home / "stderr"), "trawlkit-cli: " + server->Url("/") + " needs --https\n");
   Program run({"--https", "-u", server->Url("/"), "-d", save.Path().string(), "-l", "1"}, home.Path());
   EXPECT_EQ(run.Wait(std::chrono::seconds(60)), 0) << ReadFile(home / "stderr");
   unsetenv("SSL_CERT_FILE");

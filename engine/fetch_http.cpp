@@ -99,8 +99,12 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
       return false;
     }
     target = HttpTarget{url->host, url->object, url->port, url->service == inet::Service::Https};
+    if (!RobotsAllow(target, flags, record)) {
+      result = Drop(record, flags);
+      return false;
+    }
     inet::Error err;
-    request = SendRequest(target, err);
+    request = RequestWithRetries(target, err);
     if (!request) {
       result = Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
       return false;
@@ -115,9 +119,10 @@ bool Crawler::IsHttpService(inet::Service service) const {
 
 std::string Crawler::FetchHttp(const HttpTarget& start, int flags, int depth, UrlRecord& record) {
   if (!IsSiteAllowed(start.host, flags) || !IsTypeAllowed(start.object, flags)) return Drop(record, flags);
+  if (!RobotsAllow(start, flags, record)) return Drop(record, flags);
   HttpTarget target = start;
   inet::Error err;
-  auto request = SendRequest(target, err);
+  auto request = RequestWithRetries(target, err);
   if (!request) return Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
   std::string result;
   if (!Authenticate(*request, record, start.host, result)) return result;
@@ -173,6 +178,7 @@ PageContext Crawler::ScanContext(const std::string& host, int port, bool https, 
   context.object = std::move(object);
   context.depth = depth;
   context.linkLayers = m_settings.LinkLayers;
+  context.robots = m_settings.Robots != 0;
   return context;
 }
 

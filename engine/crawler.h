@@ -97,8 +97,9 @@ class Crawler {
   bool Authenticate(inet::HttpRequest& request, UrlRecord& record, const std::string& host, std::string& result);
   bool FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequest>& request, int flags,
                        UrlRecord& record, std::string& result);
-  std::string SaveHttpBody(const HttpTarget& target, inet::HttpRequest& request, int flags, int depth,
-                           UrlRecord& record);
+  // Takes the request: it is let go once the body is in, before the page's links are fetched.
+  std::string SaveHttpBody(const HttpTarget& target, std::unique_ptr<inet::HttpRequest> request, int flags,
+                           int depth, UrlRecord& record);
   // What the link scanner is told of a page at `host`:`port`, `object` without its fragment.
   PageContext ScanContext(const std::string& host, int port, bool https, std::string object, int depth) const;
   void WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& file, int depth, UrlRecord& record,

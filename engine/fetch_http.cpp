@@ -131,12 +131,12 @@ std::string Crawler::FetchHttp(const HttpTarget& start, int flags, int depth, Ur
   if ((flags & FETCH_START_PAGE) && !EqualsNoCase(target.host, start.host)) m_state.StartHosts.push_back(target.host);
   if (request->StatusCode() != 200)
     return FinishFailure(LogLine(record.Url, logtext::BadStatus(request->StatusCode())), true, {});
-  return SaveHttpBody(target, *request, flags, depth, record);
+  return SaveHttpBody(target, std::move(request), flags, depth, record);
 }
 
-std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& request, int flags, int depth,
-                                  UrlRecord& record) {
-  std::string contentType = request.ContentType();
+std::string Crawler::SaveHttpBody(const HttpTarget& target, std::unique_ptr<inet::HttpRequest> request, int flags,
+                                  int depth, UrlRecord& record) {
+  std::string contentType = request->ContentType();
   std::string name = MakeLocalName(m_state, WithoutFragment(target.object), contentType);
   if (!IsTypeAllowed(name, flags)) return Drop(record, flags);
   // Named for the browser only after the type rule, which judges the server's own extension.
@@ -149,8 +149,8 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   const bool tooDeep = parse && depth >= kMaxPageNesting;
   if (tooDeep) parse = false;
   StreamSource source;
-  source.size = request.ContentLength();
-  source.read = [&request](char* buf, std::size_t size, inet::Error& err) { return request.Read(buf, size, err); };
+  source.size = request->ContentLength();
+  source.read = [&request](char* buf, std::size_t size, inet::Error& err) { return request->Read(buf, size, err); };
   LocalFile file;
   // A page to be scanned is collected first: its links are fetched while it is written out.
   PageBuffer page(m_saveFolder, m_state.PageMemoryHeld);
@@ -163,6 +163,9 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
     case SaveEnd::Failed:
       return name;
   }
+  // The body is in whole. Held on, the request would keep its connection open the whole time
+  // the scan below spends on other servers, and the next request here would open another one.
+  request.reset();
   if (tooDeep) WriteLog(LogLine(record.Url, logtext::NestedTooDeep(depth)));
   if (parse) WritePage(target, page, file, depth, record, name, sheet);
   return Cancelled() ? std::string() : name;

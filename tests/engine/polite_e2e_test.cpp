@@ -241,6 +241,30 @@ TEST_F(Polite, PacingBindsWhatTheServerSees) {
   }
 }
 
+TEST_F(Polite, OneConnectionToEachServerWhileTheCrawlHopsBetweenThem) {
+  // a1 -> b1 -> a2 -> b2 ... : each page's scan goes on to the other server and back, while the
+  // pages above it wait for their scans to end.
+  TempDir otherSite;
+  auto a = HttpTestServer::Start(site.Path());
+  auto b = HttpTestServer::Start(otherSite.Path());
+  constexpr int kHops = 5;
+  for (int i = 1; i <= kHops; ++i) {
+    const std::string n = std::to_string(i);
+    WriteFile(site / ("a" + n + ".html"), "<html><a href=\"" + b->Url("/b" + n + ".html") + "\">b</a></html>");
+    WriteFile(otherSite / ("b" + n + ".html"),
+              "<html><a href=\"" + a->Url("/a" + std::to_string(i + 1) + ".html") + "\">a</a></html>");
+  }
+  settings.SameSiteOnly = 0;
+  settings.LinkLayers = 10;
+  settings.Connections = 1;
+  startUrls = {a->Url("/a1.html")};
+  const std::string lines = Run();
+  EXPECT_EQ(state.FilesDownloaded, 2 * kHops + 1) << lines;  // a6.html is missing: its NG line
+  // One for the run, one closing as the run comes back, and the stats query's own.
+  EXPECT_LE(a->Stats().mostOpen, 3) << a->Stats().json;
+  EXPECT_LE(b->Stats().mostOpen, 3) << b->Stats().json;
+}
+
 TEST_F(Polite, ARateLimitHoldsOverTheWholeRun) {
   std::string index = "<html>";
   for (int i = 0; i < 4; ++i) index += "<a href=\"/__/bytes/g" + std::to_string(i) + ".bin?n=25000\">g</a>";

@@ -187,7 +187,8 @@ CURL* NewEasy(const SessionState& session, Transfer& transfer, CURL* reuse) {
   curl_easy_setopt(easy, CURLOPT_USERAGENT, session.Agent().c_str());
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
   const SessionOptions& options = session.Options();
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max<long long>(options.connectTimeout.count(), 1)));
+  const long connectMs = static_cast<long>(std::max<long long>(options.connectTimeout.count(), 1));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
   // "Receives nothing for N seconds": below 1 byte/s over the whole window, which libcurl counts
   // in whole seconds. A paused transfer (the caller not reading) is exempt in libcurl, so a slow
   // reader never times out.
@@ -198,7 +199,8 @@ CURL* NewEasy(const SessionState& session, Transfer& transfer, CURL* reuse) {
   curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(std::max<long long>(stallSeconds, 1)));
   // The engine makes one transfer at a time while a rate is set, so each one's cap is the run's;
   // the session's pacer holds back the next start for what a short transfer took too fast.
-  curl_easy_setopt(easy, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(std::max<std::int64_t>(options.limitRate, 0)));
+  const auto rate = static_cast<curl_off_t>(std::max<std::int64_t>(options.limitRate, 0));
+  curl_easy_setopt(easy, CURLOPT_MAX_RECV_SPEED_LARGE, rate);
   curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
   return easy;
 }

@@ -152,8 +152,8 @@ TEST_F(Polite, EachServerIsAskedForItsRobotsTxtOnce) {
   WriteFile(other / "b2.html", "two");
   WriteFile(other / "b3.html", "three");
   auto b = HttpTestServer::Start(other.Path());
-  WriteFile(site / "index.html", "<html><a href=\"" + b->Url("/b1.html") + "\">b</a><a href=\"a.html\">a</a><a href=\"" +
-                                     b->Url("/b2.html") + "\">b2</a></html>");
+  WriteFile(site / "index.html", "<html><a href=\"" + b->Url("/b1.html") + "\">b</a><a href=\"a.html\">a</a>" +
+                                     "<a href=\"" + b->Url("/b2.html") + "\">b2</a></html>");
   WriteFile(site / "a.html", "<html><a href=\"" + b->Url("/b3.html") + "\">b3</a></html>");
   auto a = HttpTestServer::Start(site.Path());
   settings.SameSiteOnly = 0;
@@ -205,7 +205,8 @@ TEST_F(Polite, ARobotsMetaNofollowStopsThePagesLinksButNotWhatItShows) {
 TEST_F(Polite, PacingBindsWhatTheServerSees) {
   // Slow answers, so that requests sent ahead of their turn would overlap.
   std::string index = "<html>";
-  for (int i = 0; i < 6; ++i) index += "<a href=\"/__/slow/f" + std::to_string(i) + ".bin?n=3000&chunk=1000&delay=20\">f</a>";
+  for (int i = 0; i < 6; ++i)
+    index += "<a href=\"/__/slow/f" + std::to_string(i) + ".bin?n=3000&chunk=1000&delay=20\">f</a>";
   WriteFile(site / "index.html", index + "</html>");
   auto server = HttpTestServer::Start(site.Path());
   struct Row {

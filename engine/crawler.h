@@ -3,6 +3,7 @@
 // FetchUrl is the way every URL passes, also the links found in saved pages (fetch_url.cpp), on
 // to HTTP or FTP retrieval, which both end in SaveStream (save_stream.cpp).
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -78,6 +79,19 @@ class Crawler {
     bool https = false;
   };
 
+  // robots.txt (robots_txt.cpp). True when the crawl may request `target`; a refusal is logged
+  // here. The server's rules are fetched first when the run has none for it yet.
+  bool RobotsAllow(const HttpTarget& target, int flags, UrlRecord& record);
+  const RobotsRules& RobotsFor(const HttpTarget& target);
+  // The rules of a server the run has read them for, or nullptr.
+  const RobotsRules* KnownRobots(const std::string& host, int port, bool https) const;
+  RobotsRules FetchRobots(HttpTarget target);
+  // SendRequest, tried again after a pause while its failure is one another try may pass and
+  // the project's tries last (retry.cpp). Only the last try's outcome reaches the log.
+  std::unique_ptr<inet::HttpRequest> RequestWithRetries(const HttpTarget& target, inet::Error& err);
+  // Waits `delay`; false, at once, when the run is cancelled meanwhile.
+  bool Pause(std::chrono::milliseconds delay);
+
   // Http, and Https when the project turns it on: the services HTTP retrieval takes.
   bool IsHttpService(inet::Service service) const;
   std::string FetchHttp(const HttpTarget& target, int flags, int depth, UrlRecord& record);
@@ -85,8 +99,9 @@ class Crawler {
   bool Authenticate(inet::HttpRequest& request, UrlRecord& record, const std::string& host, std::string& result);
   bool FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequest>& request, int flags,
                        UrlRecord& record, std::string& result);
-  std::string SaveHttpBody(const HttpTarget& target, inet::HttpRequest& request, int flags, int depth,
-                           UrlRecord& record);
+  // Takes the request: it is let go once the body is in, before the page's links are fetched.
+  std::string SaveHttpBody(const HttpTarget& target, std::unique_ptr<inet::HttpRequest> request, int flags,
+                           int depth, UrlRecord& record);
   // What the link scanner is told of a page at `host`:`port`, `object` without its fragment.
   PageContext ScanContext(const std::string& host, int port, bool https, std::string object, int depth) const;
   void WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& file, int depth, UrlRecord& record,
@@ -207,6 +222,9 @@ class Crawler {
   std::string m_cacheRefusal;
   std::mutex m_sessionMutex;  // guards m_session against Interrupt from another thread
   std::unique_ptr<inet::Session> m_session;
+  // Whether the run's pacing (a wait, a rate, one connection) leaves room for requests sent
+  // ahead of their turn; the internet layer holds them back too, this only spares the looking.
+  bool m_sendsAhead = true;
   // The pages being scanned, outermost first: whose links come next, in depth-first order.
   std::vector<AheadFrame*> m_aheadFrames;
 };

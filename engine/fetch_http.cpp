@@ -101,8 +101,12 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
       return false;
     }
     target = HttpTarget{url->host, url->object, url->port, url->service == inet::Service::Https};
+    if (!RobotsAllow(target, flags, record)) {
+      result = Drop(record, flags);
+      return false;
+    }
     inet::Error err;
-    request = SendRequest(target, err);
+    request = RequestWithRetries(target, err);
     if (!request) {
       result = Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
       return false;
@@ -117,9 +121,10 @@ bool Crawler::IsHttpService(inet::Service service) const {
 
 std::string Crawler::FetchHttp(const HttpTarget& start, int flags, int depth, UrlRecord& record) {
   if (!IsSiteAllowed(start.host, flags) || !IsTypeAllowed(start.object, flags)) return Drop(record, flags);
+  if (!RobotsAllow(start, flags, record)) return Drop(record, flags);
   HttpTarget target = start;
   inet::Error err;
-  auto request = SendRequest(target, err);
+  auto request = RequestWithRetries(target, err);
   if (!request) return Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
   std::string result;
   if (!Authenticate(*request, record, start.host, result)) return result;
@@ -128,12 +133,12 @@ std::string Crawler::FetchHttp(const HttpTarget& start, int flags, int depth, Ur
   if ((flags & FETCH_START_PAGE) && !EqualsNoCase(target.host, start.host)) m_state.StartHosts.push_back(target.host);
   if (request->StatusCode() != 200)
     return FinishFailure(LogLine(record.Url, logtext::BadStatus(request->StatusCode())), true, {});
-  return SaveHttpBody(target, *request, flags, depth, record);
+  return SaveHttpBody(target, std::move(request), flags, depth, record);
 }
 
-std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& request, int flags, int depth,
-                                  UrlRecord& record) {
-  std::string contentType = request.ContentType();
+std::string Crawler::SaveHttpBody(const HttpTarget& target, std::unique_ptr<inet::HttpRequest> request, int flags,
+                                  int depth, UrlRecord& record) {
+  std::string contentType = request->ContentType();
   std::string name = MakeLocalName(m_state, WithoutFragment(target.object), contentType);
   if (!IsTypeAllowed(name, flags)) return Drop(record, flags);
   // Named for the browser only after the type rule, which judges the server's own extension.
@@ -146,8 +151,8 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
   const bool tooDeep = parse && depth >= kMaxPageNesting;
   if (tooDeep) parse = false;
   StreamSource source;
-  source.size = request.ContentLength();
-  source.read = [&request](char* buf, std::size_t size, inet::Error& err) { return request.Read(buf, size, err); };
+  source.size = request->ContentLength();
+  source.read = [&request](char* buf, std::size_t size, inet::Error& err) { return request->Read(buf, size, err); };
   LocalFile file;
   // A page to be scanned is collected first: its links are fetched while it is written out.
   PageBuffer page(m_saveFolder, m_state.PageMemoryHeld);
@@ -160,6 +165,9 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, inet::HttpRequest& r
     case SaveEnd::Failed:
       return name;
   }
+  // The body is in whole. Held on, the request would keep its connection open the whole time
+  // the scan below spends on other servers, and the next request here would open another one.
+  request.reset();
   if (tooDeep) WriteLog(LogLine(record.Url, logtext::NestedTooDeep(depth)));
   if (parse) WritePage(target, page, file, depth, record, name, sheet);
   return Cancelled() ? std::string() : name;
@@ -175,6 +183,7 @@ PageContext Crawler::ScanContext(const std::string& host, int port, bool https, 
   context.object = std::move(object);
   context.depth = depth;
   context.linkLayers = m_settings.LinkLayers;
+  context.robots = m_settings.Robots != 0;
   return context;
 }
 

@@ -63,6 +63,8 @@ inline std::string RedirectNotHttp(std::string_view location) {
 }
 inline std::string BadStatus(int status) { return "NG:Bad Status(" + std::to_string(status) + ")"; }
 inline constexpr std::string_view kNotFound = "NG:Not found";
+// A link the server's robots.txt keeps the crawl from: never requested, and no counter changes.
+inline constexpr std::string_view kRobotsDisallowed = "SKIPPED:Disallowed by robots.txt";
 inline constexpr std::string_view kServiceNotSupported = "NG:Service not supported";
 inline std::string NestedTooDeep(int depth) {
   return "NOTE:Nested " + std::to_string(depth) + " pages deep, its links not followed";

@@ -121,7 +121,10 @@ void Crawler::RunDownload() {
   m_state.ReloadFlag = m_settings.UseCache ? 0 : inet::kFlagReload;
 
   inet::Error err;
-  auto session = m_backend.OpenSession(SessionOptionsFor(m_settings, m_agent), err);
+  const inet::SessionOptions options = SessionOptionsFor(m_settings, m_agent);
+  m_state.RobotsAgent = ProductToken(options.agent);
+  m_sendsAhead = options.wait.count() == 0 && options.limitRate == 0 && options.connections > 1;
+  auto session = m_backend.OpenSession(options, err);
   if (!session) {
     // A run that could fetch nothing has failed, although the line changes no counter.
     ++m_state.NgLines;

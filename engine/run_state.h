@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/robots.h"
 #include "inet/inet.h"
 #include "settings/text.h"
 
@@ -116,6 +117,10 @@ struct RunState : RunCounters {
   std::vector<std::string> StartHosts;
   // Where the copy starts: the local path of the first start page that was saved.
   std::string StartPagePath;
+  // Each server's robots.txt rules, once read, by "scheme://host:port"; and the product token
+  // of the user agent the run sends, whose group the rules are taken from.
+  std::unordered_map<std::string, RobotsRules, HashNoCase, EqualNoCase> Robots;
+  std::string RobotsAgent;
   int UnnamedCount = 0;
   std::uint32_t ReloadFlag = 0;
   std::unique_ptr<inet::HttpConnection> HttpConnection;

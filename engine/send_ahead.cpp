@@ -19,7 +19,7 @@ constexpr std::size_t kHints = 16;
 std::vector<Crawler::AheadLink> Crawler::LinksToSendAhead(const PageContext& context, PageBuffer& page) {
   // Only where every hint is surely followed by its request: a crawl held to its start site,
   // whose connection then serves the page's whole subtree.
-  if (!m_settings.SameSiteOnly || !m_state.HttpConnection) return {};
+  if (!m_settings.SameSiteOnly || !m_state.HttpConnection || !m_sendsAhead) return {};
   return DryScan(context, [&page](const std::function<void(std::string_view)>& each) {
     return page.ForEachChunk(kChunk, each);
   });
@@ -54,11 +54,18 @@ Crawler::AheadLink Crawler::AheadLinkFor(const std::string& url, bool parseHtml,
   if (!parsed || !IsHttpService(parsed->service) || !IsSiteAllowed(parsed->host, flags) ||
       !IsTypeAllowed(parsed->object, flags))
     return link;
+  const bool https = parsed->service == inet::Service::Https;
+  // A link robots.txt refuses is never requested; one on a server whose rules are not read yet
+  // is on another connection anyway.
+  if (m_settings.Robots) {
+    const RobotsRules* rules = KnownRobots(parsed->host, parsed->port, https);
+    if (!rules || !rules->Allows(WithoutFragment(parsed->object))) return link;
+  }
   link.key = VisitKey(*parsed);
   link.object = WithoutFragment(parsed->object);
   link.host = parsed->host;
   link.port = parsed->port;
-  link.https = parsed->service == inet::Service::Https;
+  link.https = https;
   link.page = parseHtml;
   link.depth = depth;
   return link;
@@ -70,7 +77,7 @@ Crawler::AheadLink Crawler::AheadLinkFor(const std::string& url, bool parseHtml,
 // hinted last, so that it goes first.
 void Crawler::SendAhead() {
   auto& connection = m_state.HttpConnection;
-  if (!connection || Cancelled() || m_aheadFrames.empty()) return;
+  if (!connection || !m_sendsAhead || Cancelled() || m_aheadFrames.empty()) return;
   std::vector<const AheadLink*> order;
   std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
   order.reserve(kHints);

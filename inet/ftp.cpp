@@ -129,8 +129,6 @@ class FtpConnectionImpl final : public FtpConnection {
     }
     curl_easy_setopt(easy, CURLOPT_FTPPORT, m_passive ? nullptr : "-");
     curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, kAcceptTimeoutMs);
-    // Control-channel answers fall under the same stall rule as data.
-    curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, detail::StallTimeoutSeconds());
     curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, 0L);  // binary (image) mode, always
     return easy;
   }

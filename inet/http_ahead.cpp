@@ -106,7 +106,7 @@ AheadPool::AheadPool(std::shared_ptr<Multi> multi, std::string host, int port, b
       m_credentials(std::move(credentials)) {}
 
 void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {
-  if (m_off || m_multi->Session()->Closed()) return;
+  if (m_off || m_multi->Session()->Closed() || MaxInFlight() == 0) return;
   std::string wire = WireObject(object);
   Ahead* found = nullptr;
   for (auto& ahead : m_ahead)
@@ -157,7 +157,7 @@ void AheadPool::StartRequests() {
   std::size_t inFlight = 0;
   for (const auto& ahead : m_ahead)
     if (ahead.started && !ahead.request->Done()) ++inFlight;
-  while (inFlight < kMaxAheadInFlight) {
+  while (inFlight < MaxInFlight()) {
     auto next = m_ahead.end();
     for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it)
       if (!it->started && (next == m_ahead.end() || it->order > next->order)) next = it;

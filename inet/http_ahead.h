@@ -43,6 +43,9 @@ class AheadPool {
   // number of extra connections to the server; an answer that is in holds only its bytes.
   static constexpr std::size_t kMaxAhead = 32;
   static constexpr std::size_t kMaxAheadInFlight = 4;
+  // The bound the session's pacing leaves: the connection of the requests made in turn counts
+  // against the connections allowed to one server.
+  std::size_t MaxInFlight() const { return m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight); }
 
   struct Ahead {
     std::unique_ptr<HttpRequestImpl> request;

@@ -5,6 +5,7 @@
 //
 // Errors are values: a failing call returns false / nullptr / -1 and fills an Error with the
 // layer's own stable number and an English text (see inet/errors.h for the table).
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -72,6 +73,13 @@ class Session {
 // run had before the field existed.
 struct SessionOptions {
   std::string agent;  // sent as User-Agent
+  // Pacing: what one server sees of the run.
+  std::chrono::milliseconds wait{0};  // from the end of one transfer to the start of the next
+  std::int64_t limitRate = 0;         // bytes per second over the session; 0: no limit
+  int connections = 5;                // at once to one server, the requests sent ahead included
+  // Patience: to connect, and for a transfer that receives nothing.
+  std::chrono::milliseconds connectTimeout{60000};
+  std::chrono::milliseconds stallTimeout{60000};
 };
 
 // agent: the program's name, sent as User-Agent. The session's cache is the default folder

@@ -1,5 +1,6 @@
 #include "inet/session_state.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "inet/errors.h"
@@ -39,6 +40,11 @@ void SessionState::Register(CURLM* multi) {
 void SessionState::Unregister(CURLM* multi) {
   std::lock_guard lock(m_mutex);
   m_multis.erase(multi);
+}
+
+std::size_t SessionState::MaxAheadInFlight(std::size_t cap) const {
+  if (m_options.wait.count() > 0 || m_options.limitRate > 0 || m_options.connections <= 1) return 0;
+  return std::min(cap, static_cast<std::size_t>(m_options.connections - 1));
 }
 
 std::string SessionState::Key(std::string_view host, int port) {

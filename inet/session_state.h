@@ -16,6 +16,7 @@
 
 #include "inet/cache.h"
 #include "inet/inet.h"
+#include "inet/pacer.h"
 
 namespace tk::inet::detail {
 
@@ -41,7 +42,10 @@ TrustStore TrustStoreFromEnvironment();
 class SessionState {
  public:
   SessionState(SessionOptions options, std::shared_ptr<cache::Cache> cache, TrustStore trust = {})
-      : m_options(std::move(options)), m_cache(std::move(cache)), m_trust(std::move(trust)) {}
+      : m_options(std::move(options)),
+        m_cache(std::move(cache)),
+        m_trust(std::move(trust)),
+        m_pacer(m_options.wait, m_options.limitRate) {}
   SessionState(std::string agent, std::shared_ptr<cache::Cache> cache, TrustStore trust = {})
       : SessionState(SessionOptions{std::move(agent)}, std::move(cache), std::move(trust)) {}
 
@@ -50,6 +54,11 @@ class SessionState {
   // The cache every request and FTP file of the session reads and writes.
   const std::shared_ptr<cache::Cache>& Cache() const { return m_cache; }
   const TrustStore& Trust() const { return m_trust; }
+  // The gap kept between transfers, across every connection of the session.
+  Pacer& Pacing() { return m_pacer; }
+  // How many requests a connection may send ahead of their turn at once: none while the run is
+  // paced (a wait, a rate), else what the bound on connections to one server leaves.
+  std::size_t MaxAheadInFlight(std::size_t cap) const;
   bool Closed() const { return m_closed.load(std::memory_order_acquire); }
   // Any thread. Raises the flag, then wakes every multi handle so that a worker blocked in
   // curl_multi_poll sees the flag at once.
@@ -69,6 +78,7 @@ class SessionState {
   SessionOptions m_options;
   std::shared_ptr<cache::Cache> m_cache;
   TrustStore m_trust;
+  Pacer m_pacer;
   std::atomic<bool> m_closed{false};
   mutable std::mutex m_mutex;
   std::set<CURLM*> m_multis;

@@ -1,25 +1,22 @@
 #include "inet/transfer.h"
 
-#include <atomic>
+#include <algorithm>
 #include <string>
 
-#include "inet/options.h"
-
 namespace tk::inet {
+namespace detail {
 namespace {
-std::atomic<long> g_connectSeconds{60};
-std::atomic<long> g_stallSeconds{60};
-}  // namespace
 
-void SetTimeouts(std::chrono::seconds connect, std::chrono::seconds stall) {
-  g_connectSeconds = static_cast<long>(connect.count());
-  g_stallSeconds = static_cast<long>(stall.count());
+// What a transfer has taken from the network so far: its headers and its body.
+std::uint64_t BytesReceived(CURL* easy) {
+  curl_off_t body = 0;
+  long headers = 0;
+  curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &body);
+  curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &headers);
+  return static_cast<std::uint64_t>(std::max<curl_off_t>(body, 0)) + static_cast<std::uint64_t>(std::max(headers, 0L));
 }
 
-namespace detail {
-
-long ConnectTimeoutSeconds() { return g_connectSeconds.load(); }
-long StallTimeoutSeconds() { return g_stallSeconds.load(); }
+}  // namespace
 
 Multi::Multi(std::shared_ptr<SessionState> session) : m_session(std::move(session)) {
   EnsureCurlInitialised();
@@ -34,6 +31,11 @@ Multi::~Multi() {
 }
 
 void Multi::Add(Transfer& transfer) {
+  // A closed session's wait ends at once; the transfer then fails in RunUntil like any other.
+  if (m_session->Pacing().Active()) {
+    WaitUntil(m_session->Pacing().NextStart());
+    m_session->Pacing().NoteStart();
+  }
   curl_easy_setopt(transfer.easy, CURLOPT_PRIVATE, &transfer);
   transfer.done = false;
   transfer.result = CURLE_OK;
@@ -42,6 +44,7 @@ void Multi::Add(Transfer& transfer) {
 
 void Multi::Remove(Transfer& transfer) {
   if (!transfer.easy) return;
+  if (!transfer.done) m_session->Pacing().NoteEnd(BytesReceived(transfer.easy));  // given up: it ends here
   curl_multi_remove_handle(m_multi, transfer.easy);
   curl_easy_cleanup(transfer.easy);
   transfer.easy = nullptr;
@@ -76,6 +79,17 @@ void Multi::CollectDone() {
     if (!transfer) continue;
     transfer->done = true;
     transfer->result = msg->data.result;
+    m_session->Pacing().NoteEnd(BytesReceived(msg->easy_handle));
+  }
+}
+
+void Multi::WaitUntil(std::chrono::steady_clock::time_point until) {
+  using namespace std::chrono;
+  for (;;) {
+    const auto left = duration_cast<milliseconds>(until - steady_clock::now()).count() + 1;
+    if (left <= 1 || m_session->Closed()) return;
+    // Close wakes the poll; the cap only bounds how late a lost wake-up could be noticed.
+    curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(std::min<long long>(left, 250)), nullptr);
   }
 }
 
@@ -172,11 +186,21 @@ CURL* NewEasy(const SessionState& session, Transfer& transfer, CURL* reuse) {
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_USERAGENT, session.Agent().c_str());
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, ConnectTimeoutSeconds());
-  // "Receives nothing for N seconds": below 1 byte/s over the whole window. A paused transfer
-  // (the caller not reading) is exempt in libcurl, so a slow reader never times out.
+  const SessionOptions& options = session.Options();
+  const long connectMs = static_cast<long>(std::max<long long>(options.connectTimeout.count(), 1));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+  // "Receives nothing for N seconds": below 1 byte/s over the whole window, which libcurl counts
+  // in whole seconds. A paused transfer (the caller not reading) is exempt in libcurl, so a slow
+  // reader never times out.
+  const long long stallSeconds = (options.stallTimeout.count() + 999) / 1000;
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, StallTimeoutSeconds());
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::max<long long>(stallSeconds, 1)));
+  // FTP: control-channel answers fall under the same stall rule as data.
+  curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(std::max<long long>(stallSeconds, 1)));
+  // The engine makes one transfer at a time while a rate is set, so each one's cap is the run's;
+  // the session's pacer holds back the next start for what a short transfer took too fast.
+  const auto rate = static_cast<curl_off_t>(std::max<std::int64_t>(options.limitRate, 0));
+  curl_easy_setopt(easy, CURLOPT_MAX_RECV_SPEED_LARGE, rate);
   curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
   return easy;
 }

@@ -3,6 +3,7 @@
 // driven on the worker thread until a condition holds, and woken by SessionState::Close.
 #include <curl/curl.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,10 +13,6 @@
 #include "inet/session_state.h"
 
 namespace tk::inet::detail {
-
-// Process-wide time-outs (see inet/options.h); read when a transfer is set up.
-long ConnectTimeoutSeconds();
-long StallTimeoutSeconds();
 
 // One easy handle's outcome, filled in when the multi handle reports it done.
 struct Transfer {
@@ -34,8 +31,11 @@ class Multi {
 
   const std::shared_ptr<SessionState>& Session() const { return m_session; }
 
-  // The transfer's easy handle gets CURLOPT_PRIVATE = transfer and joins the multi handle.
+  // The transfer's easy handle gets CURLOPT_PRIVATE = transfer and joins the multi handle, once
+  // the session's pacing lets a transfer start.
   void Add(Transfer& transfer);
+  // Waits until `until`, or until the session closes.
+  void WaitUntil(std::chrono::steady_clock::time_point until);
   // Leaves the multi handle (a transfer not done loses its connection) and frees the easy handle.
   void Remove(Transfer& transfer);
   // Leaves the multi handle and keeps the easy handle for a later transfer to the same server:
@@ -68,7 +68,7 @@ class Multi {
 // chunked stream rather than a short one.
 Error ErrorFromCurl(CURLcode code, const char* errorBuffer, bool chunked = false);
 
-// An easy handle with what every transfer shares: agent, time-outs, no signals, no redirects.
+// An easy handle with what every transfer shares: agent, time-outs, rate, no signals, no redirects.
 // `reuse`: a parked handle to set up again instead of a new one.
 CURL* NewEasy(const SessionState& session, Transfer& transfer, CURL* reuse = nullptr);
 

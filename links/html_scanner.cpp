@@ -232,6 +232,25 @@ void ScanStyleAttribute(const PageContext& page, ScanState& state, std::string_v
   }
 }
 
+// "nofollow" or "none" among the comma-separated words of a robots <meta>'s content.
+bool SaysNoFollow(std::string_view content) {
+  while (!content.empty()) {
+    const std::size_t end = std::min(content.find(','), content.size());
+    std::string_view word = content.substr(0, end);
+    content.remove_prefix(std::min(end + 1, content.size()));
+    while (!word.empty() && (word.front() == ' ' || word.front() == '\t')) word.remove_prefix(1);
+    while (!word.empty() && (word.back() == ' ' || word.back() == '\t')) word.remove_suffix(1);
+    if (EqualsAsciiNoCase(word, "nofollow") || EqualsAsciiNoCase(word, "none")) return true;
+  }
+  return false;
+}
+
+void ScanRobotsMeta(const PageContext& page, ScanState& state, std::string_view tag) {
+  if (page.robots && EqualsAsciiNoCase(ValueText(tag, FindWholeAttributeValue("NAME", tag)), "robots") &&
+      SaysNoFollow(ValueText(tag, FindWholeAttributeValue("CONTENT", tag))))
+    state.noFollow = true;
+}
+
 void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow, std::string_view tag) {
   const LinkTagRow& row = LinkTagTable[index];
   // A tag's first row names the attribute it nearly always has; the later ones are rare.
@@ -245,7 +264,7 @@ void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow
     case LinkValueKind::Hyperlink: {
       // Hyperlinks beyond the layers are not fetched, but still point at a copy the run has made.
       const bool hyperlink = index == kRowAnchor || row.kind != LinkValueKind::Url;
-      const bool follow = !(hyperlink && page.depth >= page.linkLayers);
+      const bool follow = !(hyperlink && (page.depth >= page.linkLayers || state.noFollow));
       const AttributeValue value = FindAttributeValue(row.attribute, tag);
       if (value.found())
         RewriteValue(page, state, tag, static_cast<std::size_t>(value.start), value.length, row.pageLink, follow);
@@ -259,7 +278,7 @@ void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow
       if (!value.found()) break;
       // Style sheets, icons and the like are the page's own; any other <link> names a page.
       const bool requisite = IsRequisiteRel(ValueText(tag, FindWholeAttributeValue("REL", tag)));
-      const bool follow = requisite || page.depth < page.linkLayers;
+      const bool follow = requisite || (page.depth < page.linkLayers && !state.noFollow);
       RewriteValue(page, state, tag, static_cast<std::size_t>(value.start), value.length, !requisite, follow);
       break;
     }
@@ -273,6 +292,7 @@ void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow
       ScanBase(page, state, tag);
       break;
     case LinkValueKind::Refresh: {
+      ScanRobotsMeta(page, state, tag);
       if (!EqualsAsciiNoCase(ValueText(tag, FindWholeAttributeValue("HTTP-EQUIV", tag)), "refresh")) break;
       const AttributeValue value = FindWholeAttributeValue(row.attribute, tag);
       if (!value.found()) break;

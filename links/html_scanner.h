@@ -29,6 +29,7 @@ struct PageContext {
   std::function<void(const char* data, std::size_t len)> write;
   std::string scheme = "http";      // the page's: relative links keep it
   bool https = false;               // absolute https links are followed too
+  bool robots = false;              // <meta name="robots" content="nofollow"> is obeyed
   // For a hyperlink beyond the layers, which is not fetched: the local path the run has already
   // saved it at, or "". Unset: nothing is known to be saved.
   std::function<std::string(const std::string& url)> savedPath = nullptr;
@@ -84,6 +85,9 @@ struct ScanState {
   // In kModeStyle: the sheet's scan, and how many bytes of "</style" the text ends with.
   std::unique_ptr<CssLinkState> style;
   std::uint8_t styleEndMatched = 0;
+  // The page asked robots not to follow its links: from there on its hyperlinks are treated as
+  // beyond the layers; what the page itself shows (images, style sheets, frames) still comes.
+  bool noFollow = false;
 
   ScanState();
   ~ScanState();

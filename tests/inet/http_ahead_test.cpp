@@ -8,7 +8,6 @@
 
 #include "inet/errors.h"
 #include "inet/inet.h"
-#include "inet/options.h"
 #include "inet_test_util.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
@@ -195,12 +194,15 @@ TEST_F(HttpAheadTest, AClosedSessionSendsNothingAhead) {
 TEST(HttpAheadLimits, ServersThatServeOneConnectionStillAnswerEveryRequest) {
   test::TestCache testCache;
   // A stalled request would fail after this instead of hanging the test for a minute.
-  SetTimeouts(std::chrono::seconds(10), std::chrono::seconds(5));
+  SessionOptions options;
+  options.agent = "trawlkit-test";
+  options.connectTimeout = std::chrono::seconds(10);
+  options.stallTimeout = std::chrono::seconds(5);
   for (const std::string mode : {"queue", "refuse"}) {
     SCOPED_TRACE(mode);
     auto server = test::HttpTestServer::Start({}, mode);
     Error err;
-    auto session = OpenSession("trawlkit-test", testCache.Get(), err);
+    auto session = OpenSession(options, testCache.Get(), err);
     ASSERT_TRUE(session) << err.message;
     auto conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
     ASSERT_TRUE(conn) << err.message;
@@ -218,7 +220,6 @@ TEST(HttpAheadLimits, ServersThatServeOneConnectionStillAnswerEveryRequest) {
       if (i + 1 < objects.size()) conn->Prefetch(objects[i + 1], kReload);
     }
   }
-  SetTimeouts(std::chrono::seconds(60), std::chrono::seconds(60));
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include "inet/errors.h"
 #include "inet/inet.h"
-#include "inet/options.h"
 #include "support/test_servers.h"
 #include "inet_test_util.h"
 
@@ -251,12 +250,18 @@ TEST_F(HttpTest, ClosingTheSessionObjectKeepsConnectionsSafe) {
 }
 
 TEST_F(HttpTest, StalledTransferTimesOut) {
-  SetTimeouts(std::chrono::seconds(60), std::chrono::seconds(1));
+  // The session's own stall time, not the default minute.
+  SessionOptions options;
+  options.agent = "trawlkit-test";
+  options.stallTimeout = std::chrono::seconds(1);
+  Error err;
+  session = OpenSession(options, testCache.Get(), err);
+  ASSERT_TRUE(session) << err.message;
+  conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
+  ASSERT_TRUE(conn) << err.message;
   auto req = Get("/__/stall?n=1000&after=10&secs=15");
-  SetTimeouts(std::chrono::seconds(60), std::chrono::seconds(60));
   ASSERT_TRUE(req);
   auto start = std::chrono::steady_clock::now();
-  Error err;
   EXPECT_FALSE(ReadAll(*req, err));
   EXPECT_EQ(err.number, static_cast<int>(ErrorCode::Timeout)) << err.message;
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));

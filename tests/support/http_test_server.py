@@ -11,7 +11,7 @@ client that refuses the certificate just ends its connection; the server carries
 --watch-stdin also when its standard input closes (so a test that dies takes its server along).
 
 Every answer is HTTP/1.1 with keep-alive unless a route says otherwise. Counters and a log of
-requests are kept for the test to query; the /__ control routes are not counted.
+requests are kept for the test to query; the /__ control routes (/__stats, /__reset, /__robots) are not counted.
 
 Control routes
   GET /__stats   JSON: {"connections": accepted TCP connections, "most_open": the most open at
@@ -19,6 +19,13 @@ Control routes
                  "body_bytes": body bytes sent, "log": [{"connection", "method", "path",
                  "headers": {lower-case name: value}, "status", "body_bytes"}, ...]}
   GET /__reset   zeroes the counters and the log; answers "ok".
+  GET /__robots[status, body, to]   how /robots.txt answers from now on (until /__reset): the
+                 status (default 200), the text body, or with `to` a 302 there. Without this,
+                 /robots.txt is a static file like any other (404 when missing).
+
+Each log entry also has "start" and "end": the server's monotonic clock in seconds when the
+request line came in and when its answer was sent; "most_busy" is the most requests being
+answered at once.
 
 Scripted routes (query parameters in brackets; n = body length, bodies are the deterministic
 bytes of Body(n, seed): the repeated text "<seed>:<offset>|" cut to n bytes)
@@ -52,6 +59,9 @@ bytes of Body(n, seed): the repeated text "<seed>:<offset>|" cut to n bytes)
         those credentials; then 200 with the body "welcome <user>".
   /__/digest[user, pw, realm]   the same with Digest (MD5, qop=auth).
   /__/headers   200, the request's headers as the text body, one "name: value" per line.
+  /__/unavailable[id, times, code, retry, n, seed]   the first `times` (default 1) requests of
+        each id answer `code` (default 503; 0 closes the connection without an answer), with
+        "Retry-After: <retry>" when given; later ones 200 with n bytes.
 
 A scripted route also answers below its own path (/__/bytes/caf%E9.png?ct=image/png), so that a
 test can choose the name a URL ends in, any bytes included.
@@ -84,7 +94,9 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 LOCK = threading.Lock()
-STATS = {"connections": 0, "requests": 0, "body_bytes": 0, "most_open": 0, "log": []}
+STATS = {"connections": 0, "requests": 0, "body_bytes": 0, "most_open": 0, "most_busy": 0, "log": []}
+ROBOTS = {}  # how /robots.txt answers, when a test has set it (/__robots)
+UNAVAILABLE_SEEN = {}
 OPEN = [0]  # connections open now, the control routes' own included
 FLAKY_SEEN = set()
 NEXT_CONNECTION = [0]
@@ -132,7 +144,7 @@ class Handler(BaseHTTPRequestHandler):
     # ---- bookkeeping -------------------------------------------------------------------
 
     def record(self, status, sent):
-        if self.path.startswith("/__stats") or self.path.startswith("/__reset"):
+        if self.path.startswith(("/__stats", "/__reset", "/__robots")):
             return
         with LOCK:
             IN_FLIGHT[0] -= 1
@@ -149,6 +161,8 @@ class Handler(BaseHTTPRequestHandler):
                 "headers": {k.lower(): v for k, v in self.headers.items()},
                 "status": status,
                 "body_bytes": sent,
+                "start": getattr(self, "started_at", 0.0),
+                "end": time.monotonic(),
             })
 
     def write_body(self, data):
@@ -247,11 +261,23 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/__reset":
             with LOCK:
                 SETTLED.wait_for(lambda: IN_FLIGHT[0] <= 0, timeout=2.0)
-                STATS.update({"connections": 0, "requests": 0, "body_bytes": 0, "most_open": OPEN[0], "log": []})
+                STATS.update({"connections": 0, "requests": 0, "body_bytes": 0, "most_open": OPEN[0],
+                              "most_busy": 0, "log": []})
                 FLAKY_SEEN.clear()
+                ROBOTS.clear()
+                UNAVAILABLE_SEEN.clear()
             return self.answer(200, b"ok")
+        if path == "/__robots":
+            with LOCK:
+                ROBOTS.clear()
+                ROBOTS.update(q)
+            return self.answer(200, b"ok")
+        self.started_at = time.monotonic()
         with LOCK:
             IN_FLIGHT[0] += 1
+            STATS["most_busy"] = max(STATS["most_busy"], IN_FLIGHT[0])
+        if path == "/robots.txt" and ROBOTS:
+            return self.serve_robots()
         route = getattr(self, "route_" + path[4:].split("/")[0].replace("-", "_"), None) \
             if path.startswith("/__/") else None
         if route:
@@ -369,7 +395,7 @@ class Handler(BaseHTTPRequestHandler):
         sent = 0
         for i in range(0, n, size):
             sent += self.write_body(data[i:i + size])
-            if self.close_connection or STOP.wait(delay):
+            if self.close_connection or i + size >= n or STOP.wait(delay):
                 break
         self.record(200, sent)
 
@@ -430,6 +456,28 @@ class Handler(BaseHTTPRequestHandler):
     def route_status(self, q, n, seed):
         code = int(q.get("code", "404"))
         self.answer(code, ("status %d" % code).encode())
+
+    def serve_robots(self):
+        with LOCK:
+            robots = dict(ROBOTS)
+        if "to" in robots:
+            return self.answer(302, b"moved", [("Location", robots["to"])])
+        self.answer(int(robots.get("status", "200")), robots.get("body", "").encode())
+
+    def route_unavailable(self, q, n, seed):
+        key = q.get("id", "")
+        with LOCK:
+            seen = UNAVAILABLE_SEEN.get(key, 0)
+            UNAVAILABLE_SEEN[key] = seen + 1
+        if seen >= int(q.get("times", "1")):
+            return self.answer(200, body_bytes(n, seed), ctype="application/octet-stream")
+        code = int(q.get("code", "503"))
+        if code == 0:
+            self.record(0, 0)
+            self.close_connection = True
+            return
+        headers = [("Retry-After", q["retry"])] if "retry" in q else []
+        self.answer(code, ("status %d" % code).encode(), headers)
 
     def route_headers(self, q, n, seed):
         text = "".join("%s: %s\n" % (k, v) for k, v in self.headers.items())

@@ -171,8 +171,33 @@ struct HttpStats {
   int mostOpen = 0;  // connections open at once, at the most (the stats query's own included)
   int requests = 0;
   long long bodyBytes = 0;
+  int mostBusy = 0;  // requests being answered at once, at the most
   std::string json;  // the whole /__stats answer, with the request log
 };
+
+// One request of the /__stats log: its path and query, the connection it came on, and the
+// server's clock (seconds) when it came in and when its answer had gone out.
+struct HttpLogEntry {
+  std::string path;
+  int connection = 0;
+  int status = 0;
+  double start = 0;
+  double end = 0;
+};
+
+inline std::vector<HttpLogEntry> RequestLog(const HttpStats& stats) {
+  std::vector<HttpLogEntry> out;
+  static const std::regex kEntry(
+      "\\{\"connection\": (\\d+), \"method\": \"[A-Z]+\", \"path\": \"([^\"]*)\".*?\"status\": (\\d+), "
+      "\"body_bytes\": \\d+, \"start\": ([0-9.e+-]+), \"end\": ([0-9.e+-]+)\\}");
+  for (auto it = std::sregex_iterator(stats.json.begin(), stats.json.end(), kEntry); it != std::sregex_iterator();
+       ++it) {
+    const std::smatch& m = *it;
+    out.push_back({m[2].str(), std::stoi(m[1].str()), std::stoi(m[3].str()), std::stod(m[4].str()),
+                   std::stod(m[5].str())});
+  }
+  return out;
+}
 
 class HttpTestServer {
  public:
@@ -214,6 +239,7 @@ class HttpTestServer {
     if (std::regex_search(*body, m, std::regex("\"most_open\": (\\d+)"))) s.mostOpen = std::stoi(m[1]);
     if (std::regex_search(*body, m, std::regex("\"body_bytes\": (\\d+)")))
       s.bodyBytes = std::stoll(m[1]);
+    if (std::regex_search(*body, m, std::regex("\"most_busy\": (\\d+)"))) s.mostBusy = std::stoi(m[1]);
     return s;
   }
 

@@ -224,6 +224,7 @@ class FtpConnectionImpl final : public FtpConnection {
     if (dir.empty() || dir.back() != '/') dir += '/';
     return ListDirectory(dir, "*", true, entries, err);
   }
+
   std::unique_ptr<FtpFile> OpenFile(std::string_view path, std::uint32_t flags,
                                     Error& err) override {
     err = Error{};

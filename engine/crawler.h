@@ -97,15 +97,16 @@ class Crawler {
   std::string FetchHttp(const HttpTarget& target, int flags, int depth, UrlRecord& record);
   std::unique_ptr<inet::HttpRequest> SendRequest(const HttpTarget& target, inet::Error& err);
   bool Authenticate(inet::HttpRequest& request, UrlRecord& record, const std::string& host, std::string& result);
-  bool FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequest>& request, int flags,
+  bool FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequest>& request, int flags, int depth,
                        UrlRecord& record, std::string& result);
   // Takes the request: it is let go once the body is in, before the page's links are fetched.
   std::string SaveHttpBody(const HttpTarget& target, std::unique_ptr<inet::HttpRequest> request, int flags,
                            int depth, UrlRecord& record);
   // What the link scanner is told of a page at `host`:`port`, `object` without its fragment.
   PageContext ScanContext(const std::string& host, int port, bool https, std::string object, int depth) const;
+  // `linkFlags` go with every link the page's scan fetches.
   void WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& file, int depth, UrlRecord& record,
-                 const std::string& name, bool sheet);
+                 const std::string& name, bool sheet, int linkFlags = 0);
   // Where a link not followed is saved already, or "".
   std::string SavedPath(const std::string& url) const;
   // FetchUrl for a page link: with `from`, the page being scanned, the link is noted among its
@@ -173,10 +174,12 @@ class Crawler {
                  std::unordered_set<std::string, HashNoCase, EqualNoCase>& seen);
   void PeekAhead(AheadLink& link);
 
-  std::string FetchFtp(const std::string& host, const std::string& path, int port, UrlRecord& record);
-  bool ConnectFtp(const std::string& host, int port, inet::Error& err);
-  void FetchFtpFile(const inet::FtpEntry& entry, const std::string& host, const std::string& path, int port,
-                    UrlRecord& record, std::string& lastName);
+  // An FTP URL: one file, the files a "*" pattern matches, or (ending in "/") a folder.
+  std::string FetchFtp(const inet::Url& url, int flags, int depth, UrlRecord& record);
+  bool ConnectFtp(const inet::Url& url, inet::Error& err);
+  bool FindFtpFiles(const inet::Url& url, bool exact, std::vector<inet::FtpEntry>& entries, inet::Error& err);
+  std::string FetchFtpFolder(const inet::Url& url, int flags, int depth, UrlRecord& record);
+  void FetchFtpFile(const inet::FtpEntry& entry, const inet::Url& url, UrlRecord& record, std::string& lastName);
 
   // A remote file's bytes, as the save sequence reads them.
   struct StreamSource {
@@ -235,6 +238,8 @@ std::string WithTrailingSlash(std::string dir);
 
 // "%s(NG:%s(%d))\r\n" and friends, spelled once.
 std::string LogLine(std::string_view url, std::string_view outcome);
+// The URL without the password of its user:password@, as the log and the display show it.
+std::string WithoutPassword(std::string_view url);
 
 // Notes a page link of `page` by its text: "f" for a link followed, "h" for one left beyond the layers.
 void NotePageLinkText(UrlRecord& page, char how, std::string_view url);

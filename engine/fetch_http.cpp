@@ -68,7 +68,7 @@ bool Crawler::Authenticate(inet::HttpRequest& request, UrlRecord& record, const 
 // Follows 301/302/303 answers until another status comes. False when the fetch has ended
 // (`result` then holds its return value).
 bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequest>& request, int flags,
-                              UrlRecord& record, std::string& result) {
+                              int depth, UrlRecord& record, std::string& result) {
   for (int hops = 0; IsRedirect(request->StatusCode()); ++hops) {
     if (hops == kMaxRedirects) {
       result = FinishFailure(LogLine(record.Url, logtext::kTooManyRedirects), true, {});
@@ -89,7 +89,7 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
     }
     request.reset();
     if (url->service == inet::Service::Ftp) {
-      result = FetchFtp(url->host, url->object, url->port, record);
+      result = FetchFtp(*url, flags, depth, record);
       return false;
     }
     if (!IsHttpService(url->service)) {
@@ -128,7 +128,7 @@ std::string Crawler::FetchHttp(const HttpTarget& start, int flags, int depth, Ur
   if (!request) return Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
   std::string result;
   if (!Authenticate(*request, record, start.host, result)) return result;
-  if (!FollowRedirects(target, request, flags, record, result)) return result;
+  if (!FollowRedirects(target, request, flags, depth, record, result)) return result;
   // The host a start page lands on is its site as much as the one it was asked for.
   if ((flags & FETCH_START_PAGE) && !EqualsNoCase(target.host, start.host)) m_state.StartHosts.push_back(target.host);
   if (request->StatusCode() != 200)
@@ -189,8 +189,9 @@ PageContext Crawler::ScanContext(const std::string& host, int port, bool https, 
 
 // The one place a saved page passes through the link scanner on its way to disk.
 void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& file, int depth, UrlRecord& record,
-                        const std::string& name, bool sheet) {
+                        const std::string& name, bool sheet, int linkFlags) {
   PageContext context = ScanContext(target.host, target.port, target.https, WithoutFragment(target.object), depth);
+  if (record.Folder) context.scheme = "ftp";
   context.pageLocalPath = name;
   // While the page is scanned, its links and those of the pages it leads to go ahead of their turn.
   AheadScope ahead(*this, sheet ? std::vector<AheadLink>() : LinksToSendAhead(context, page));
@@ -198,13 +199,13 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
   // A page on the first layer can be reached no higher, except as a start page, which is
   // scanned afresh then; below it, the page links are kept for a shorter way found later.
   UrlRecord* const linksOf = depth == 0 ? nullptr : &record;
-  context.fetchUrl = [this, &ahead, linksOf](const std::string& url, bool parseHtml, int linkDepth) {
+  context.fetchUrl = [this, &ahead, linksOf, linkFlags](const std::string& url, bool parseHtml, int linkDepth) {
     // While this link (and all it links to) is fetched, the server already has the next ones.
     ahead.Next();
-    if (!parseHtml || !linksOf) return FetchUrl(url, parseHtml ? FETCH_PARSE_HTML : 0, linkDepth);
+    if (!parseHtml || !linksOf) return FetchUrl(url, (parseHtml ? FETCH_PARSE_HTML : 0) | linkFlags, linkDepth);
     const std::size_t index = linksOf->PageLinks.size();
     UrlRecord* met = nullptr;
-    std::string local = FetchLink(url, FETCH_PARSE_HTML, linkDepth, linksOf, &met);
+    std::string local = FetchLink(url, FETCH_PARSE_HTML | linkFlags, linkDepth, linksOf, &met);
     SettlePageLink(*linksOf, index, met);
     return local;
   };

@@ -14,8 +14,9 @@ std::string Crawler::RuleContext(int flags) const {
   // The site and type rules depend only on these, so a URL dropped under one context is
   // dropped again under it, and gets another chance under any other.
   if (flags & FETCH_START_PAGE) return "*";
-  if (!m_settings.SameSiteOnly) return {};
-  std::string context;
+  // An FTP file is held to the rules only as a folder's entry.
+  std::string context = (flags & FETCH_LISTED) ? "+" : "";
+  if (!m_settings.SameSiteOnly) return context;
   for (const std::string& host : m_state.StartHosts) context += AsciiLower(host) + " ";
   return context;
 }
@@ -50,8 +51,7 @@ std::string Crawler::FetchLink(const std::string& url, int flags, int depth, Url
   if (parsed && IsHttpService(parsed->service))
     return FetchHttp({parsed->host, parsed->object, parsed->port, parsed->service == inet::Service::Https}, flags,
                      depth, record);
-  if (parsed && parsed->service == inet::Service::Ftp)
-    return FetchFtp(parsed->host, parsed->object, parsed->port, record);
+  if (parsed && parsed->service == inet::Service::Ftp) return FetchFtp(*parsed, flags, depth, record);
   // The log box only: the run log records what was attempted, and this never was.
   ++m_state.NgLines;
   m_host.AppendLog(LogLine(url, logtext::kServiceNotSupported));
@@ -118,10 +118,24 @@ bool Crawler::AskOverwrite(const std::string& localPath) {
   return false;
 }
 
+std::string WithoutPassword(std::string_view url) {
+  const std::size_t scheme = url.find("://");
+  if (scheme == std::string_view::npos) return std::string(url);
+  const std::size_t start = scheme + 3;
+  const std::size_t end = std::min(url.find_first_of("/?#", start), url.size());
+  const std::size_t at = url.substr(0, end).rfind('@');
+  if (at == std::string_view::npos || at < start) return std::string(url);
+  const std::size_t colon = url.substr(0, at).find(':', start);
+  if (colon == std::string_view::npos) return std::string(url);
+  // The user name stays: it tells which login the line is about.
+  return std::string(url.substr(0, colon)).append(url.substr(at));
+}
+
 std::string LogLine(std::string_view url, std::string_view outcome) {
   // A URL, a redirect's Location or an FTP name may hold bytes that would drive the terminal
-  // showing the log or forge lines in it: they are written percent-encoded.
-  std::string line = inet::EncodeControls(url);
+  // showing the log or forge lines in it: they are written percent-encoded. A password given
+  // in the URL is never written.
+  std::string line = inet::EncodeControls(WithoutPassword(url));
   line += '(';
   line += inet::EncodeControls(outcome);
   line += ")\r\n";

@@ -25,6 +25,11 @@ class LibraryBackend final : public InetBackend {
                                                   inet::Error& err) override {
     return inet::ConnectFtp(session, host, port, err);
   }
+  std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& session, std::string_view host, int port,
+                                                  std::string_view user, std::string_view password,
+                                                  inet::Error& err) override {
+    return inet::ConnectFtp(session, host, port, user, password, err);
+  }
   std::optional<std::uint32_t> QueryConnectionState() override { return inet::QueryConnectionState(); }
   bool HangUp() override { return inet::HangUp(); }
 };
@@ -34,6 +39,14 @@ class LibraryBackend final : public InetBackend {
 std::unique_ptr<inet::HttpConnection> InetBackend::ConnectHttps(inet::Session&, std::string_view, int,
                                                                 inet::Error& err) {
   err = inet::MakeError(inet::ErrorCode::UnsupportedScheme, "https");
+  return nullptr;
+}
+
+std::unique_ptr<inet::FtpConnection> InetBackend::ConnectFtp(inet::Session& session, std::string_view host,
+                                                             int port, std::string_view user, std::string_view,
+                                                             inet::Error& err) {
+  if (user.empty()) return ConnectFtp(session, host, port, err);
+  err = inet::MakeError(inet::ErrorCode::FtpLoginFailed, "no login through this connection");
   return nullptr;
 }
 

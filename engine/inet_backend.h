@@ -26,6 +26,11 @@ class InetBackend {
                                                               int port, inet::Error& err);
   virtual std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& session, std::string_view host,
                                                           int port, inet::Error& err) = 0;
+  // With the login of a URL's user:password@. A backend without logins refuses any but the
+  // anonymous one (an empty user), which it hands to the call above.
+  virtual std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& session, std::string_view host,
+                                                          int port, std::string_view user,
+                                                          std::string_view password, inet::Error& err);
   virtual std::optional<std::uint32_t> QueryConnectionState() = 0;
   virtual bool HangUp() = 0;
 };

@@ -124,13 +124,13 @@ void Crawler::Rescan(UrlRecord& record, int depth) {
   // The links noted so far, by index: the walk may reach this page again (rescanning it from a
   // still higher layer), but only the page's own scan adds to them, and that waits below us.
   const std::size_t count = record.PageLinks.size();
+  const int flags = FETCH_PARSE_HTML | (record.Folder ? FETCH_LISTED : 0);
   AheadScope ahead(*this, RescanLinksToSendAhead(record, count, depth));
   for (std::size_t i = 0; i < count && !Cancelled(); ++i) {
     if (UrlRecord* target = PageLinkTarget(record.PageLinks[i])) {
       ahead.Next();
       // What FetchUrl would do with the URL its record was first asked for, short of parsing it.
-      if (!AnswersAgain(*target, FETCH_PARSE_HTML, depth + 1))
-        FetchUrl(std::string(target->Url), FETCH_PARSE_HTML, depth + 1);
+      if (!AnswersAgain(*target, flags, depth + 1)) FetchUrl(std::string(target->Url), flags, depth + 1);
       continue;
     }
     std::string url;
@@ -139,7 +139,7 @@ void Crawler::Rescan(UrlRecord& record, int depth) {
     if (hyperlink && depth >= m_settings.LinkLayers) continue;
     ahead.Next();
     UrlRecord* met = nullptr;
-    FetchLink(url, FETCH_PARSE_HTML, depth + 1, nullptr, &met);
+    FetchLink(url, flags, depth + 1, nullptr, &met);
     // Followed once, a hyperlink is followed on every later rescan, each from a higher layer.
     SettlePageLink(record, i, met);
   }

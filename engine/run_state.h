@@ -18,6 +18,9 @@ namespace tk {
 // FetchUrl flag bits.
 inline constexpr int FETCH_START_PAGE = 2;  // its hosts become StartHosts; no site or type rule
 inline constexpr int FETCH_PARSE_HTML = 4;  // an HTML answer is scanned for links while saved
+// An entry of an FTP folder's listing: the site and type rules hold for it as for a page's link
+// over HTTP, where an FTP file named by a link of its own is taken whatever its site and type.
+inline constexpr int FETCH_LISTED = 8;
 
 // The cache flags of a request. With the cache off (the reload flag set) the run keeps no cache
 // copy either: the copy would only serve a later run with the cache on, and the option's promise
@@ -67,6 +70,8 @@ struct UrlRecord {
   // A URL dropped by the same-site or type rule remembers the context it was dropped in, so
   // that a later request whose rules would let it through is not answered from this record.
   bool Dropped = false;
+  // An FTP folder, saved as a generated index page whose links are its entries (FETCH_LISTED).
+  bool Folder = false;
   std::string DroppedContext;
   // A scanned page: the layer it was scanned at (-1: never scanned). When the run reaches it
   // again on a higher layer, its page links are followed again from there.
@@ -125,6 +130,17 @@ struct RunState : RunCounters {
   std::uint32_t ReloadFlag = 0;
   std::unique_ptr<inet::HttpConnection> HttpConnection;
   std::unique_ptr<inet::FtpConnection> FtpConnection;
+  std::string FtpConnectionUser;  // its login; "" for anonymous
+  // The login a URL gave for an FTP server ("host:port"), used by its URLs that give none (a
+  // folder's entries), for the run only.
+  struct FtpLogin {
+    std::string user;
+    std::string password;
+  };
+  std::unordered_map<std::string, FtpLogin, HashNoCase, EqualNoCase> FtpLogins;
+  // The listings of the FTP folders whose index pages are being scanned ("host:port/dir/"), so
+  // that each entry is found in its folder's listing instead of listing the folder again.
+  std::unordered_map<std::string, std::vector<inet::FtpEntry>> FtpListings;
   std::FILE* LogFile = nullptr;
 };
 

@@ -26,9 +26,41 @@ using detail::Transfer;
 constexpr std::size_t kMaxListing = 64 * 1024 * 1024;
 constexpr long kAcceptTimeoutMs = 15000;
 
-bool IsDataConnectionFailure(CURLcode code) {
+// The server's answers on the control connection, which libcurl hands to the header callback a
+// line at a time. The last one is the server's reason when a command is refused; libcurl's own
+// error text is the first message of the transfer, often about something else entirely (a local
+// address it could not print while setting up active mode).
+struct Replies {
+  std::string last;  // "550 No such file or directory."
+  int code = 0;
+};
+
+constexpr std::size_t kMaxReply = 512;
+
+size_t KeepReply(char* data, size_t size, size_t count, void* user) {
+  auto* replies = static_cast<Replies*>(user);
+  std::string_view line(data, size * count);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  // Only a reply's final line ("550 text"); continuation lines ("550-text") and the header-like
+  // lines libcurl makes up for a NOBODY transfer are not replies of their own.
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (line.size() >= 4 && digit(line[0]) && digit(line[1]) && digit(line[2]) && line[3] == ' ') {
+    replies->code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+    replies->last.assign(line.substr(0, kMaxReply));
+  }
+  return size * count;
+}
+
+// A failed transfer's error: a refusal names the server's own reason.
+Error FtpError(CURLcode code, const Replies& replies, const char* errorBuffer) {
+  return detail::ErrorFromCurl(code, replies.code >= 400 ? replies.last.c_str() : errorBuffer);
+}
+
+// The active data connection could not be made: refused at PORT, never accepted, or (as vsftpd
+// does when it cannot reach the client) the transfer command answered with 425.
+bool IsDataConnectionFailure(CURLcode code, int reply) {
   return code == CURLE_FTP_PORT_FAILED || code == CURLE_FTP_ACCEPT_FAILED ||
-         code == CURLE_FTP_ACCEPT_TIMEOUT;
+         code == CURLE_FTP_ACCEPT_TIMEOUT || (code != CURLE_OK && reply == 425);
 }
 
 // A server path in URL form: the unsafe bytes and the URL delimiters "?" and "#" encoded,
@@ -90,6 +122,7 @@ class FtpFileImpl final : public FtpFile {
   std::string m_cacheKey;
   std::uint32_t m_flags;
   Transfer m_transfer;
+  Replies m_replies;
   PullBody m_body;
   std::unique_ptr<cache::Entry> m_entry;  // served first: the whole file, or its stored part
   std::uint64_t m_prefixLeft = 0;
@@ -135,15 +168,19 @@ class FtpConnectionImpl final : public FtpConnection {
 
   // One whole transfer: setup adds options, `after` reads infos before the handle goes. Returns
   // libcurl's code; CURLE_ABORTED_BY_CALLBACK with err set when the session closed. Falls back
-  // to passive mode once when the active data connection fails.
+  // to passive mode once when the active data connection fails. `reply` gets the server's last
+  // reply code.
   CURLcode RunToEnd(const std::string& url, const std::function<void(CURL*)>& setup,
-                    std::string* out, Error& err, const std::function<void(CURL*)>& after = {}) {
+                    std::string* out, Error& err, const std::function<void(CURL*)>& after = {},
+                    int* reply = nullptr) {
     for (int attempt = 0;; ++attempt) {
       if (out) out->clear();
       Transfer t;
+      Replies replies;
       CURL* easy = NewFtpEasy(t, url);
       // libcurl reports MDTM and SIZE of a NOBODY transfer as header text: never to stdout.
-      curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Discard);
+      curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &KeepReply);
+      curl_easy_setopt(easy, CURLOPT_HEADERDATA, &replies);
       if (out) {
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CollectBody);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, out);
@@ -156,11 +193,12 @@ class FtpConnectionImpl final : public FtpConnection {
       if (ran && after) after(easy);
       m_multi->Remove(t);
       if (!ran) return CURLE_ABORTED_BY_CALLBACK;
-      if (IsDataConnectionFailure(t.result) && !m_passive && attempt == 0) {
+      if (IsDataConnectionFailure(t.result, replies.code) && !m_passive && attempt == 0) {
         m_passive = true;
         continue;
       }
-      if (t.result != CURLE_OK) err = detail::ErrorFromCurl(t.result, t.errorBuffer);
+      if (reply) *reply = replies.code;
+      if (t.result != CURLE_OK) err = FtpError(t.result, replies, t.errorBuffer);
       return t.result;
     }
   }
@@ -168,52 +206,21 @@ class FtpConnectionImpl final : public FtpConnection {
   bool List(std::string_view pattern, std::vector<FtpEntry>& entries, Error& err) override {
     entries.clear();
     err = Error{};
-    if (m_multi->Session()->Closed()) {
-      err = MakeError(ErrorCode::SessionClosed);
-      return false;
-    }
-    if (pattern.empty() || pattern.back() == '/') return true;
+    if (pattern.empty() || pattern.back() == '/') return !Closed(err);
     std::size_t slash = pattern.rfind('/');
     std::string dir = slash == std::string_view::npos ? "/" : std::string(pattern.substr(0, slash + 1));
     std::string_view namePattern =
         slash == std::string_view::npos ? pattern : pattern.substr(slash + 1);
-    if (dir.front() != '/') dir.insert(dir.begin(), '/');
+    // A directory that is not there holds no matching file, which is no error.
+    return ListDirectory(dir, namePattern, false, entries, err);
+  }
 
-    std::string url = Base() + FtpWirePath(dir);
-    std::string text;
-    bool mlsd = m_mlsd;
-    CURLcode code = RunToEnd(url, [&](CURL* easy) {
-      if (mlsd) curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, "MLSD");
-    }, &text, err);
-    if (mlsd && code != CURLE_OK && code != CURLE_ABORTED_BY_CALLBACK &&
-        !IsDirectoryMissing(code) && !IsDataConnectionFailure(code)) {
-      // The server does not know MLSD: LIST from now on.
-      m_mlsd = mlsd = false;
-      err = Error{};
-      code = RunToEnd(url, nullptr, &text, err);
-    }
-    if (code == CURLE_ABORTED_BY_CALLBACK) return false;
-    if (IsDirectoryMissing(code)) {  // no such directory: nothing matches, which is no error
-      err = Error{};
-      return true;
-    }
-    if (code != CURLE_OK) {
-      if (err.number == static_cast<int>(ErrorCode::Internal))
-        err = MakeError(ErrorCode::FtpListingFailed, err.message);
-      return false;
-    }
-    for (auto& line : ParseListing(text, mlsd)) {
-      std::string encoded = EncodeName(line.name);
-      if (!MatchesPattern(namePattern, encoded)) continue;
-      FtpEntry e;
-      e.name = line.name;
-      e.path = dir + encoded;
-      e.size = line.size;
-      e.directory = line.directory;
-      e.url = "ftp://" + m_host + e.path;
-      entries.push_back(std::move(e));
-    }
-    return true;
+  bool ListFolder(std::string_view path, std::vector<FtpEntry>& entries, Error& err) override {
+    entries.clear();
+    err = Error{};
+    std::string dir(path);
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return ListDirectory(dir, "*", true, entries, err);
   }
 
   std::unique_ptr<FtpFile> OpenFile(std::string_view path, std::uint32_t flags,
@@ -234,6 +241,59 @@ class FtpConnectionImpl final : public FtpConnection {
   void SetPassive() { m_passive = true; }
 
  private:
+  bool Closed(Error& err) const {
+    if (!m_multi->Session()->Closed()) return false;
+    err = MakeError(ErrorCode::SessionClosed);
+    return true;
+  }
+
+  // The entries of `dir` (ending in "/") whose names match `namePattern`. A directory the
+  // server refuses to enter is an error with its reason when `mustExist`, else an empty result.
+  bool ListDirectory(std::string dir, std::string_view namePattern, bool mustExist,
+                     std::vector<FtpEntry>& entries, Error& err) {
+    if (Closed(err)) return false;
+    if (dir.front() != '/') dir.insert(dir.begin(), '/');
+    std::string url = Base() + FtpWirePath(dir);
+    std::string text;
+    bool mlsd = m_mlsd;
+    int reply = 0;
+    CURLcode code = RunToEnd(url, [&](CURL* easy) {
+      if (mlsd) curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, "MLSD");
+    }, &text, err, {}, &reply);
+    if (mlsd && code != CURLE_OK && code != CURLE_ABORTED_BY_CALLBACK &&
+        !IsDirectoryMissing(code) && !IsDataConnectionFailure(code, reply)) {
+      // The server does not know MLSD: LIST from now on.
+      m_mlsd = mlsd = false;
+      err = Error{};
+      code = RunToEnd(url, nullptr, &text, err);
+    }
+    if (code == CURLE_ABORTED_BY_CALLBACK) return false;
+    if (IsDirectoryMissing(code) && !mustExist) {
+      err = Error{};
+      return true;
+    }
+    if (code != CURLE_OK) {
+      if (err.number == static_cast<int>(ErrorCode::Internal))
+        err = MakeError(ErrorCode::FtpListingFailed, err.message);
+      return false;
+    }
+    const std::string origin = "ftp://" + m_host + (m_port == 21 ? "" : ":" + std::to_string(m_port));
+    for (auto& line : ParseListing(text, mlsd)) {
+      // No directory's entry has a "/" in its name: one that does would name another place.
+      if (line.name.find('/') != std::string::npos) continue;
+      std::string encoded = EncodeName(line.name);
+      if (!MatchesPattern(namePattern, encoded)) continue;
+      FtpEntry e;
+      e.name = line.name;
+      e.path = dir + encoded;
+      e.size = line.size;
+      e.directory = line.directory;
+      e.url = origin + e.path;
+      entries.push_back(std::move(e));
+    }
+    return true;
+  }
+
   static bool IsDirectoryMissing(CURLcode code) {
     return code == CURLE_REMOTE_ACCESS_DENIED || code == CURLE_REMOTE_FILE_NOT_FOUND;
   }
@@ -298,8 +358,10 @@ bool FtpFileImpl::Open(Error& err) {
 
 bool FtpFileImpl::Start(std::uint64_t resumeFrom, Error& err) {
   for (int attempt = 0;; ++attempt) {
+    m_replies = Replies{};
     CURL* easy = m_conn.NewFtpEasy(m_transfer, m_url);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Discard);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &KeepReply);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &m_replies);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &FtpFileImpl::OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     if (resumeFrom > 0)
@@ -309,14 +371,14 @@ bool FtpFileImpl::Start(std::uint64_t resumeFrom, Error& err) {
     // a missing file or a refused data connection is reported by the open.
     if (!m_multi->RunUntil([this] { return m_body.HasUnread() || m_transfer.done; }, err))
       return false;
-    if (m_transfer.done && IsDataConnectionFailure(m_transfer.result) && !m_conn.Passive() &&
+    if (m_transfer.done && IsDataConnectionFailure(m_transfer.result, m_replies.code) && !m_conn.Passive() &&
         attempt == 0 && m_body.Received() == 0) {
       m_multi->Remove(m_transfer);
       m_conn.SetPassive();
       continue;
     }
     if (m_transfer.done && m_transfer.result != CURLE_OK && m_body.Received() == 0) {
-      err = detail::ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer);
+      err = FtpError(m_transfer.result, m_replies, m_transfer.errorBuffer);
       m_body.FinishCache(false);
       return false;
     }
@@ -333,7 +395,7 @@ long FtpFileImpl::Read(char* buf, std::size_t max, Error& err) {
   if (m_prefixLeft > 0) return m_entry->ReadPrefix(buf, max, m_prefixLeft, err);
   if (m_fromCacheOnly) return 0;
   return m_body.Read(*m_multi, m_transfer, buf, max, err, [this] {
-    Error failed = detail::ErrorFromCurl(m_transfer.result, m_transfer.errorBuffer);
+    Error failed = FtpError(m_transfer.result, m_replies, m_transfer.errorBuffer);
     if (failed.number == static_cast<int>(ErrorCode::BodyTooShort))
       failed = MakeError(ErrorCode::FtpTransferFailed, failed.message);
     return failed;

@@ -171,7 +171,7 @@ struct FtpEntry {
   std::string path;        // full path on the server, "/pub/a.txt"
   std::uint64_t size = 0;
   bool directory = false;
-  std::string url;         // "ftp://" + host + path (no port)
+  std::string url;         // "ftp://" + host + path, ":port" after the host when it is not 21
 };
 
 class FtpFile {
@@ -190,6 +190,13 @@ class FtpConnection {
   // ("*" matches any run of characters), in server order. A pattern ending in "/" lists nothing.
   // An empty result is not an error.
   virtual bool List(std::string_view pattern, std::vector<FtpEntry>& entries, Error& err) = 0;
+  // Every entry of the folder `path` ("/pub/"), files and subfolders, in server order. Unlike
+  // List, a folder the server will not open is an error, with the server's reason.
+  virtual bool ListFolder(std::string_view path, std::vector<FtpEntry>& entries, Error& err) {
+    std::string pattern(path);
+    if (pattern.empty() || pattern.back() != '/') pattern += '/';
+    return List(pattern + "*", entries, err);
+  }
   // flags: kFlagBinaryTransfer | kFlagCacheFile, plus kFlagReload when the cache is not used.
   virtual std::unique_ptr<FtpFile> OpenFile(std::string_view path, std::uint32_t flags, Error& err) = 0;
 };

@@ -148,7 +148,7 @@ class FakeFtpConnection final : public inet::FtpConnection {
       e.path = std::string(path);
       e.size = f.content.size();
       e.directory = isDir;
-      e.url = "ftp://" + m_host + e.path;
+      e.url = "ftp://" + m_host + (m_port == 21 ? "" : ":" + std::to_string(m_port)) + e.path;
       entries.push_back(e);
     }
     return true;

@@ -6,7 +6,9 @@ namespace {
 
 using FetchFtp = RunFixture;
 
-TEST_F(FetchFtp, ErrorsOutsideAFileAreNotCountedErrorsOnAFileAre) {
+// Every NG line counts an error and a file, as over HTTP: a failed transfer, a server that
+// cannot be reached, a file that is not there.
+TEST_F(FetchFtp, EveryNgLineCountsAnError) {
   host.startUrls = {"ftp://f/*"};
   net.ftp["f:21"] = {{"/a.bin", std::string(2000, 'a')}, {"/b.bin", "bb"}};
   net.ftp["f:21"][0].failRead = true;
@@ -14,12 +16,16 @@ TEST_F(FetchFtp, ErrorsOutsideAFileAreNotCountedErrorsOnAFileAre) {
   EXPECT_EQ(log, header + "ftp://f/a.bin(NG:The connection with the server was reset(12030))\r\n" +
                      "ftp://f/b.bin(OK:Saved as[b.bin])\r\n" + Summary(2, 1, 0, 2));
 
+  host.startUrls = {"ftp://f/missing.bin"};
+  std::filesystem::remove(dir / "Trawlkit.txt");
+  EXPECT_EQ(Run(), header + "ftp://f/missing.bin(NG:Not found)\r\n" + Summary(1, 1, 0, 0));
+
   net.failFtpConnect = true;
   host.startUrls = {"ftp://down/x"};
   std::filesystem::remove(dir / "Trawlkit.txt");
   std::string down = Run();
   EXPECT_EQ(down, header + "ftp://down/x(NG:The server name or address could not be resolved(12007))\r\n" +
-                      Summary(0, 0, 0, 0));
+                      Summary(1, 1, 0, 0));
 }
 
 TEST_F(FetchFtp, ListingNamesNeverLeadOutOfTheSaveFolder) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -79,7 +80,8 @@ TEST_F(FtpTest, ListsWithPatterns) {
     if (e.name == "ab.txt") {
       EXPECT_EQ(e.size, 10u);
       EXPECT_EQ(e.path, "/pub/ab.txt");
-      EXPECT_EQ(e.url, "ftp://127.0.0.1/pub/ab.txt");  // no port
+      // The port names the server as much as the host does.
+      EXPECT_EQ(e.url, "ftp://127.0.0.1:" + std::to_string(server->Port()) + "/pub/ab.txt");
     }
     if (e.name == "name with space.txt") {
       EXPECT_EQ(e.path, "/pub/name%20with%20space.txt");
@@ -210,6 +212,66 @@ TEST_F(FtpTest, FallsBackToPassiveWhenActiveFails) {
   std::string log = Log();
   EXPECT_TRUE(log.find("EPRT") != std::string::npos || log.find("PORT") != std::string::npos);
   EXPECT_TRUE(log.find("EPSV") != std::string::npos || log.find("PASV") != std::string::npos);
+}
+
+// A server that takes PORT but cannot reach the client answers the transfer with 425 (vsftpd
+// behind a firewall). That is a failed data connection like a refused PORT: passive mode from
+// then on, and the same entries and bytes as from a server that can connect back, with or
+// without MLSD.
+TEST_F(FtpTest, FallsBackToPassiveWhenTheServerCannotConnectBack) {
+  for (bool mlsd : {true, false}) {
+    SCOPED_TRACE(mlsd ? "MLSD" : "LIST");
+    test::FtpServerOptions options;
+    options.connectBack = false;
+    options.mlsd = mlsd;
+    std::filesystem::remove(logFile);
+    options.log = logFile;
+    auto conn = Connect(options);
+    ASSERT_TRUE(conn);
+    std::vector<FtpEntry> entries;
+    Error err;
+    ASSERT_TRUE(conn->List("/pub/a*", entries, err)) << err.number << err.message;
+    EXPECT_EQ(Names(entries), (std::vector<std::string>{"a.txt", "ab.txt"}));
+    auto file = conn->OpenFile("/pub/ab.txt", kFileReload, err);
+    ASSERT_TRUE(file) << err.message;
+    EXPECT_EQ(*ReadAll(*file, err), "alpha beta");
+    ASSERT_TRUE(conn->ListFolder("/pub/sub/", entries, err)) << err.number << err.message;
+    EXPECT_EQ(Names(entries), (std::vector<std::string>{"d.txt"}));
+    std::string log = Log();
+    EXPECT_TRUE(log.find("EPSV") != std::string::npos || log.find("PASV") != std::string::npos) << log;
+  }
+}
+
+// A folder is listed whole, subfolders included; one that is not there, or is a file, is an
+// error that carries the server's own reason, as is a missing file.
+TEST_F(FtpTest, FoldersAndRefusalsWithTheServersReason) {
+  auto conn = Connect();
+  ASSERT_TRUE(conn);
+  std::vector<FtpEntry> entries;
+  Error err;
+  ASSERT_TRUE(conn->ListFolder("/pub/", entries, err)) << err.message;
+  EXPECT_EQ(Names(entries), (std::vector<std::string>{"a.txt", "ab.txt", "b.txt", "big.bin",
+                                                      "name with space.txt", "sub"}));
+  ASSERT_TRUE(conn->ListFolder("/empty/", entries, err)) << err.message;
+  EXPECT_TRUE(entries.empty());
+  struct Row {
+    const char* what;
+    std::function<bool()> call;
+  };
+  const Row rows[] = {
+      {"missing folder", [&] { return conn->ListFolder("/missing/", entries, err); }},
+      {"a file as a folder", [&] { return conn->ListFolder("/pub/a.txt/", entries, err); }},
+      {"missing file", [&] { return conn->OpenFile("/pub/nope.txt", kFileReload, err) != nullptr; }},
+      {"missing file, cached", [&] { return conn->OpenFile("/pub/nope.txt", kFileCache, err) != nullptr; }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    err = Error{};
+    EXPECT_FALSE(row.call());
+    EXPECT_EQ(err.number, static_cast<int>(ErrorCode::FtpFileNotFound));
+    EXPECT_NE(err.message.find(": 550 "), std::string::npos) << err.message;
+    EXPECT_EQ(err.message.find("errno"), std::string::npos) << err.message;
+  }
 }
 
 TEST_F(FtpTest, LoginWithCredentialsAndRefusedLogin) {

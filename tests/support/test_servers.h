@@ -300,6 +300,7 @@ class HttpsTestServer {
 
 struct FtpServerOptions {
   bool active = true;   // accept PORT / EPRT
+  bool connectBack = true;  // false: PORT / EPRT taken, but the transfer after it fails with 425
   bool passive = true;  // accept PASV / EPSV
   bool mlsd = true;     // offer MLSD / MLST
   std::filesystem::path log;  // when set, the commands received are appended there
@@ -312,6 +313,7 @@ class FtpTestServer {
     std::vector<std::string> argv{"/usr/bin/python3", SupportDir() + "/ftp_test_server.py",
                                   "--watch-stdin", "--root", root.string()};
     if (!options.active) argv.push_back("--no-active");
+    if (!options.connectBack) argv.push_back("--no-connect-back");
     if (!options.passive) argv.push_back("--no-passive");
     if (!options.mlsd) argv.push_back("--no-mlsd");
     if (!options.log.empty()) {

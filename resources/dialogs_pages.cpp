@@ -38,7 +38,7 @@ const DialogTemplate& OptionsDialog() {
           {kOptionsTypeTree, ControlKind::TreeView, 9, 68, 97, 102, "", kTreeLines | kTabStop},
           {kOptionsAddType, ControlKind::PushButton, 9, 172, 42, 15, "追加", kTabStop},
           {kOptionsDeleteType, ControlKind::PushButton, 63, 172, 42, 15, "削除", kTabStop},
-          {kNoId, ControlKind::GroupBox, 114, 56, 213, 25, "リンクブラウス"},
+          {kNoId, ControlKind::GroupBox, 114, 56, 213, 25, "リンクブラウズ"},
           {kOptionsStartOnly, ControlKind::RadioButton, 117, 67, 87, 10, "スタートページのみ", kGroup | kTabStop},
           {kOptionsLayers, ControlKind::RadioButton, 213, 67, 66, 10, "スタートページと"},
           // Wide enough for "10" beside its arrows at any font size the layout scales with.
@@ -69,7 +69,7 @@ const DialogTemplate& UrlInputDialog() {
           {kUrlInputLabel, ControlKind::Label, 3, 6, 213, 7, "URL（ブラウザーからハイパリンックのドラッグも可能）："},
           {kUrlInputCombo, ControlKind::ComboBox, 3, 22, 216, 58, "", kEditable | kAutoHScroll | kTabStop},
           {kIdOk, ControlKind::DefPushButton, 24, 45, 50, 14, "OK", kTabStop},
-          {kIdCancel, ControlKind::PushButton, 141, 45, 50, 14, "ｷｬﾝｾﾙ", kTabStop},
+          {kIdCancel, ControlKind::PushButton, 141, 45, 50, 14, "キャンセル", kTabStop},
       }};
   return dlg;
 }
@@ -83,7 +83,7 @@ const DialogTemplate& AddTypeDialog() {
           {kNoId, ControlKind::Label, 3, 38, 120, 8, "拡張子(「.」を除く)"},
           {kAddTypeExtension, ControlKind::Edit, 3, 50, 120, 10, "", kAutoHScroll | kTabStop},
           {kIdOk, ControlKind::DefPushButton, 3, 65, 50, 14, "OK", kTabStop},
-          {kIdCancel, ControlKind::PushButton, 69, 65, 50, 14, "ｷｬﾝｾﾙ", kTabStop},
+          {kIdCancel, ControlKind::PushButton, 69, 65, 50, 14, "キャンセル", kTabStop},
       }};
   return dlg;
 }

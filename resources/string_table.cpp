@@ -8,7 +8,7 @@ namespace {
 
 // Tooltip texts (106 to 121) are shown as they stand, repetitions included.
 constexpr std::array<std::pair<int, std::string_view>, 21> kStrings{{
-    {101, "Trawlkit のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
+    {101, "Trawlkit のバージョン情報(&A)..."},
     {102, "Trawlkit"},
     {103, "スタート"},
     {104, "オプション"},

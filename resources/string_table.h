@@ -19,7 +19,7 @@ std::string_view LoadString(int id);
 inline constexpr std::string_view kTextInputError = "入力エラー";  // caption of every input error
 inline constexpr std::string_view kTextAddStartUrl = "スタートページリスト(URL)を追加してください！";
 inline constexpr std::string_view kTextSaveDirFailed = "ファイル保存ディレクトリ作成失敗！";
-inline constexpr std::string_view kTextCreateSaveDir = "ディレクトリ「%s」が存在していません。\n作成してもいいですか？";
+inline constexpr std::string_view kTextCreateSaveDir = "ディレクトリ「%s」が存在しません。\n作成してもいいですか？";
 inline constexpr std::string_view kTextCreateSaveDirCaption = "ディレクトリ作成";
 inline constexpr std::string_view kTextLayersOutOfRange = "リンク層数を「10」以内にしてください！";
 inline constexpr std::string_view kTextNotAProject = "プロジェクトファイルではありません！";

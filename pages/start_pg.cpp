@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <vector>
 
 #include "engine/default_save_dir.h"
 #include "engine/local_names.h"
@@ -15,6 +16,7 @@
 #include "pages/project_input_dlg.h"
 #include "pages/url_input_dlg.h"
 #include "pages/url_list_box.h"
+#include "pages/url_service.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/string_table.h"
@@ -22,6 +24,7 @@
 #include "settings/history.h"
 #include "settings/project.h"
 #include "settings/text.h"
+#include "settings/url_list_file.h"
 #include "shell/delete_button.h"
 #include "shell/message_box.h"
 #include "shell/trawl_sheet.h"
@@ -51,6 +54,33 @@ bool AskFolder(QWidget* owner, std::string& folder) {
   return true;
 }
 
+bool AskUrlFile(QWidget* owner, std::string& path) {
+  const QString chosen =
+      QFileDialog::getOpenFileName(owner, QString(), QString(), FromUtf8(res::kTextUrlFileFilter));
+  if (chosen.isEmpty()) return false;
+  path = chosen.toStdString();
+  return true;
+}
+
+// The refused lines, one a line: the first ten, each cut to a length a message box shows whole,
+// then how many more there were.
+std::string RefusedLinesText(const std::vector<std::string>& lines) {
+  constexpr size_t kShown = 10, kWidth = 80;
+  std::string text;
+  for (size_t i = 0; i < lines.size() && i < kShown; ++i) {
+    std::string line = lines[i];
+    if (line.size() > kWidth) {
+      size_t cut = kWidth;
+      while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;  // whole characters
+      line = line.substr(0, cut) + "…";
+    }
+    if (!text.empty()) text += '\n';
+    text += line;
+  }
+  if (lines.size() > kShown) text += "\nほか" + std::to_string(lines.size() - kShown) + "行";
+  return text;
+}
+
 }  // namespace
 
 bool SaveFolderExists(const std::string& path) {
@@ -66,7 +96,8 @@ CStartPg::CStartPg()
       // The box as it stands now, not as the project had it: it may be ticked just for this URL.
       m_urlPrompt([this](QWidget* owner, std::string& url) { return AskUrl(owner, HttpsBox()->isChecked(), url); }),
       m_projectPrompt(AskProject),
-      m_folderPrompt(AskFolder) {}
+      m_folderPrompt(AskFolder),
+      m_urlFilePrompt(AskUrlFile) {}
 
 res::ControlFactory CStartPg::Factory() {
   return [](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
@@ -95,12 +126,14 @@ void CStartPg::OnCreate() {
   DeleteButton()->setToolTip(FromUtf8(res::LoadString(107)));
   Get<QPushButton>(res::kStartOpenProject)->setToolTip(FromUtf8(res::LoadString(108)));
   HttpsBox()->setToolTip(FromUtf8(res::LoadString(res::kIdsHttpsTip)));
+  Get<QPushButton>(res::kStartAddFromFile)->setToolTip(FromUtf8(res::LoadString(res::kIdsAddFromFileTip)));
   // The list takes dropped https links, and its Insert key's dialog typed ones, while it is ticked.
   connect(HttpsBox(), &QCheckBox::toggled, List(), &CUrlListBox::SetHttps);
   connect(Get<QPushButton>(res::kStartAdd), &QPushButton::clicked, this, &CStartPg::OnAdd);
   connect(DeleteButton(), &QPushButton::clicked, this, &CStartPg::OnDelete);
   connect(Get<QPushButton>(res::kStartOpenProject), &QPushButton::clicked, this, &CStartPg::OnOpenProject);
   connect(Get<QPushButton>(res::kStartBrowse), &QPushButton::clicked, this, &CStartPg::OnBrowse);
+  connect(Get<QPushButton>(res::kStartAddFromFile), &QPushButton::clicked, this, &CStartPg::OnAddFromFile);
 }
 
 std::string CStartPg::TodaysDefaultSaveDir() const {
@@ -135,6 +168,27 @@ void CStartPg::OnAdd() {
   std::string url;
   if (!m_urlPrompt(this, url)) return;
   if (!List()->Contains(url)) List()->AddUrl(url);
+}
+
+void CStartPg::OnAddFromFile() {
+  std::string path;
+  if (!m_urlFilePrompt(this, path)) return;
+  std::string error;  // the English reason is the CLI's; the user here gets the file's name
+  const auto lines = ReadUrlListFile(path, error);
+  if (!lines || lines->empty()) {
+    ShowInputError(this, res::FillIn(lines ? res::kTextUrlFileNoUrl : res::kTextUrlFileUnreadable, path));
+    return;
+  }
+  // The test of the URL input dialog, with the HTTPS box as it stands now.
+  const bool https = HttpsBox()->isChecked();
+  std::vector<std::string> refused;
+  for (const std::string& url : *lines) {
+    if (GetUrlService(url, https) == UrlService::None)
+      refused.push_back(url);
+    else if (!List()->Contains(url))
+      List()->AddUrl(url);
+  }
+  if (!refused.empty()) ShowInputError(this, res::FillIn(res::kTextUrlFileBadLines, RefusedLinesText(refused)));
 }
 
 void CStartPg::OnDelete() { List()->DeleteSelectedUrls(); }

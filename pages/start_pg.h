@@ -21,6 +21,7 @@ class CStartPg : public CWizardPage {
   using UrlPrompt = std::function<bool(QWidget* owner, std::string& url)>;
   using ProjectPrompt = std::function<bool(QWidget* owner, std::string& path)>;
   using FolderPrompt = std::function<bool(QWidget* owner, std::string& folder)>;
+  using UrlFilePrompt = std::function<bool(QWidget* owner, std::string& path)>;
 
   CStartPg();
 
@@ -33,6 +34,9 @@ class CStartPg : public CWizardPage {
   void OnDelete();
   void OnOpenProject();
   void OnBrowse();
+  // "ファイルから追加...": every URL of a list file (one a line) that the URL input dialog would
+  // take joins the list; the lines it would refuse are named in one message.
+  void OnAddFromFile();
 
   CUrlListBox* List() const;
   CDeleteButton* DeleteButton() const;
@@ -46,6 +50,7 @@ class CStartPg : public CWizardPage {
   void SetUrlPrompt(UrlPrompt prompt) { m_urlPrompt = std::move(prompt); }
   void SetProjectPrompt(ProjectPrompt prompt) { m_projectPrompt = std::move(prompt); }
   void SetFolderPrompt(FolderPrompt prompt) { m_folderPrompt = std::move(prompt); }
+  void SetUrlFilePrompt(UrlFilePrompt prompt) { m_urlFilePrompt = std::move(prompt); }
 
  protected:
   void OnCreate() override;
@@ -58,6 +63,7 @@ class CStartPg : public CWizardPage {
   UrlPrompt m_urlPrompt;
   ProjectPrompt m_projectPrompt;
   FolderPrompt m_folderPrompt;
+  UrlFilePrompt m_urlFilePrompt;
 };
 
 // The save-folder test of Next: true when `path` names an existing file or folder. An empty

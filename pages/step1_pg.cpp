@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "pages/advanced_dlg.h"
 #include "pages/file_type_tree.h"
 #include "pages/project_input_dlg.h"
 #include "resources/control_ids.h"
@@ -65,13 +66,17 @@ void CStep1Pg::OnCreate() {
       {res::kOptionsStartOnly, 112}, {res::kOptionsLayers, 113},      {res::kOptionsFlat, 116},
       {res::kOptionsSameSite, 114},  {res::kOptionsAllSites, 115},    {res::kOptionsServerDirs, 117},
       {res::kOptionsConfirm, 118},   {res::kOptionsCache, 111},       {res::kOptionsSaveFirst, 119},
-      {res::kOptionsDeleteType, 110}, {res::kOptionsAddType, 109}};
+      {res::kOptionsDeleteType, 110}, {res::kOptionsAddType, 109}, {res::kOptionsUnlimited, res::kIdsUnlimitedTip},
+      {res::kOptionsAdvanced, res::kIdsAdvancedTip}};
   for (const auto& [id, text] : tips) Control(id)->setToolTip(FromUtf8(res::LoadString(text)));
   connect(Radio(res::kOptionsStartOnly), &QRadioButton::clicked, this, [this] {
     LayersField()->setText(QStringLiteral("0"));
-    LayersField()->setEnabled(false);
+    Check(res::kOptionsUnlimited)->setChecked(false);
+    UpdateLayerControls();
   });
-  connect(Radio(res::kOptionsLayers), &QRadioButton::clicked, this, [this] { LayersField()->setEnabled(true); });
+  connect(Radio(res::kOptionsLayers), &QRadioButton::clicked, this, &CStep1Pg::UpdateLayerControls);
+  connect(Check(res::kOptionsUnlimited), &QCheckBox::toggled, this, &CStep1Pg::UpdateLayerControls);
+  connect(Get<QPushButton>(res::kOptionsAdvanced), &QPushButton::clicked, this, &CStep1Pg::OnAdvanced);
   connect(Get<QPushButton>(res::kOptionsAddType), &QPushButton::clicked, Tree(), &CFileTypeTree::AddType);
   connect(Get<QPushButton>(res::kOptionsDeleteType), &QPushButton::clicked, Tree(), &CFileTypeTree::DeleteType);
   Refresh();
@@ -86,8 +91,22 @@ void CStep1Pg::Refresh() {
   Check(res::kOptionsCache)->setChecked(p.UseCache != 0);
   Radio(p.SameSiteOnly ? res::kOptionsSameSite : res::kOptionsAllSites)->setChecked(true);
   Radio(p.SaveFlat ? res::kOptionsFlat : res::kOptionsServerDirs)->setChecked(true);
-  Radio(p.LinkLayers ? res::kOptionsLayers : res::kOptionsStartOnly)->setChecked(true);
-  LayersField()->setEnabled(p.LinkLayers != 0);
+  const bool layered = p.LinkLayers != 0 || p.UnlimitedLayers;
+  Radio(layered ? res::kOptionsLayers : res::kOptionsStartOnly)->setChecked(true);
+  Check(res::kOptionsUnlimited)->setChecked(p.UnlimitedLayers != 0);
+  UpdateLayerControls();
+  m_advanced = AdvancedOptions::From(p);
+}
+
+void CStep1Pg::UpdateLayerControls() {
+  const bool layered = Radio(res::kOptionsLayers)->isChecked();
+  Check(res::kOptionsUnlimited)->setEnabled(layered);
+  LayersField()->setEnabled(layered && !Check(res::kOptionsUnlimited)->isChecked());
+}
+
+void CStep1Pg::OnAdvanced() {
+  CAdvancedDlg dialog(this, m_advanced);
+  if (dialog.exec() == QDialog::Accepted) m_advanced = dialog.Options();
 }
 
 void CStep1Pg::OnSetActive() {
@@ -101,13 +120,17 @@ void CStep1Pg::OnSetActive() {
 
 int CStep1Pg::OnWizardNext() {
   ProjectSettings& p = Project();
-  int layers = p.LinkLayers;
-  ReadInt(LayersField()->text().toStdString(), layers);
+  // Any count is stored as 10, which is what a build that knows no "無制限" follows.
+  const bool unlimited = Radio(res::kOptionsLayers)->isChecked() && Check(res::kOptionsUnlimited)->isChecked();
+  int layers = unlimited ? 10 : p.LinkLayers;
+  if (!unlimited) ReadInt(LayersField()->text().toStdString(), layers);
   if (layers < 0 || layers > 10) {
     ShowInputError(this, res::kTextLayersOutOfRange);
     return kStay;
   }
   p.LinkLayers = layers;
+  p.UnlimitedLayers = unlimited ? 1 : 0;
+  m_advanced.ApplyTo(p);
   p.SameSiteOnly = Radio(res::kOptionsSameSite)->isChecked() ? 1 : 0;
   p.SaveFlat = Radio(res::kOptionsFlat)->isChecked() ? 1 : 0;
   p.UseCache = Check(res::kOptionsCache)->isChecked() ? 1 : 0;

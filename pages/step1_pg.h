@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "pages/advanced_options.h"
 #include "shell/wizard_page.h"
 
 class QCheckBox;
@@ -35,6 +36,11 @@ class CStep1Pg : public CWizardPage {
   QRadioButton* Radio(int id) const;
   QCheckBox* Check(int id) const;
   void SetSavePrompt(SavePrompt prompt) { m_savePrompt = std::move(prompt); }
+  // The advanced settings as the page holds them until Next: loaded by Refresh, changed by the
+  // "詳細設定..." dialog's OK.
+  const AdvancedOptions& Advanced() const { return m_advanced; }
+  // "詳細設定...": the dialog, modal, on the page's working copy.
+  void OnAdvanced();
 
   // "プロジェクト保存してからダウンロード" on `page`, a page built from the options layout (this
   // class, or a stand-in holding the same layout): the project is saved on Next, before the run.
@@ -46,7 +52,12 @@ class CStep1Pg : public CWizardPage {
   res::ControlFactory Factory() override;
 
  private:
+  // "無制限" stands for any count, so the count field rests while it is ticked; both serve only
+  // the layered choice.
+  void UpdateLayerControls();
+
   SavePrompt m_savePrompt;
+  AdvancedOptions m_advanced;
 };
 
 }  // namespace tk

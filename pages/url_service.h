@@ -14,8 +14,12 @@ enum class UrlService { None, Http, Ftp };
 // (the start page's HTTPS box), else as None. Blanks are the parser's business.
 UrlService GetUrlService(std::string_view text, bool https = false);
 
-// The dropped plain text, whole and untrimmed, when it is an HTTP or FTP URL (or https, when
-// `https` is set); `url` is emptied first and stays empty otherwise.
+// What a drop offers as its text: the plain text, whole and untrimmed; without plain text, the
+// first URL of a text/uri-list as listed; else empty.
+std::string DroppedText(const QMimeData* data);
+
+// The dropped text (DroppedText) when it is an HTTP or FTP URL (or https, when `https` is set);
+// `url` is emptied first and stays empty otherwise.
 UrlService GetDroppedUrl(const QMimeData* data, std::string& url, bool https = false);
 
 // The text a drag out of the start-URL list carries: it stands for "delete the selected entries".

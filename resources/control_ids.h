@@ -28,6 +28,7 @@ inline constexpr int kStartDelete = 1005;
 inline constexpr int kStartHttps = 1050;
 inline constexpr int kStartBrowse = 1002;
 inline constexpr int kStartSaveDir = 1001;
+inline constexpr int kStartAddFromFile = 1053;  // "ファイルから追加..."
 
 // Options page.
 inline constexpr int kOptionsUrlList = 1003;
@@ -47,6 +48,8 @@ inline constexpr int kOptionsServerDirs = 1021;
 inline constexpr int kOptionsCache = 1024;
 inline constexpr int kOptionsConfirm = 1023;
 inline constexpr int kOptionsSaveFirst = 1044;
+inline constexpr int kOptionsUnlimited = 1051;  // "無制限" beside the layer count
+inline constexpr int kOptionsAdvanced = 1052;   // opens the advanced-settings dialog
 
 // Download page.
 inline constexpr int kDownloadComputer = 1006;
@@ -77,6 +80,21 @@ inline constexpr int kUrlInputCombo = 1000;
 inline constexpr int kProjectInputLabel = 111;
 inline constexpr int kProjectInputCombo = 1046;
 inline constexpr int kProjectInputBrowse = 1047;
+
+// Advanced-settings dialog.
+inline constexpr int kAdvancedRobots = 1101;
+inline constexpr int kAdvancedWait = 1102;
+inline constexpr int kAdvancedRate = 1103;
+inline constexpr int kAdvancedConnections = 1104;
+inline constexpr int kAdvancedConnectionsSpin = 1105;
+inline constexpr int kAdvancedUserAgent = 1106;
+inline constexpr int kAdvancedCookies = 1107;
+inline constexpr int kAdvancedCookiesBrowse = 1108;
+inline constexpr int kAdvancedInclude = 1109;
+inline constexpr int kAdvancedExclude = 1110;
+inline constexpr int kAdvancedMaxSize = 1111;
+inline constexpr int kAdvancedTimeout = 1112;
+inline constexpr int kAdvancedTries = 1113;
 
 // Add-type dialog.
 inline constexpr int kAddTypeCategory = 1024;

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -142,6 +143,32 @@ void ApplyStyle(const ControlSpec& spec, QWidget* widget) {
   if (auto* combo = qobject_cast<QComboBox*>(widget)) combo->setEditable(spec.style & kEditable);
 }
 
+// Columns made of blanks and tabs stay columns: every character, and every tab stop (eight
+// characters apart, as in a terminal), is a whole number of the same width.
+void ApplyFixedPitch(const DialogTemplate& dlg, QWidget* widget) {
+  const QFont font = FixedPitchFont(dlg);
+  widget->setFont(font);
+  if (auto* edit = qobject_cast<QPlainTextEdit*>(widget))
+    edit->setTabStopDistance(8 * QFontMetricsF(font).horizontalAdvance(QLatin1Char(' ')));
+}
+
+// A label's "&" mnemonic moves the focus to the next control of the table that takes it, as the
+// platform's dialogs did; without a buddy Qt would show the "&" itself.
+void AttachMnemonicBuddies(const DialogTemplate& dlg, const std::vector<QWidget*>& widgets) {
+  for (size_t i = 0; i < dlg.controls.size(); ++i) {
+    const ControlSpec& spec = dlg.controls[i];
+    if (spec.kind != ControlKind::Label || (spec.style & kNoPrefix) || spec.text.find('&') == std::string_view::npos)
+      continue;
+    auto* label = qobject_cast<QLabel*>(widgets[i]);
+    for (size_t j = i + 1; label && j < dlg.controls.size(); ++j) {
+      if (dlg.controls[j].style & kTabStop) {
+        label->setBuddy(widgets[j]);
+        break;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 QWidget* BuiltDialog::Control(int id) const {
@@ -165,6 +192,7 @@ BuiltDialog BuildDialog(const DialogTemplate& dlg, QWidget* host, const ControlF
     if (widget->parentWidget() != host) widget->setParent(host);
     widget->setGeometry(Geometry(spec, units, widget));
     ApplyStyle(spec, widget);
+    if (spec.style & kFixedPitch) ApplyFixedPitch(dlg, widget);
     widget->setProperty("controlId", spec.id);
     if (spec.id != kNoId) {
       widget->setObjectName(QStringLiteral("ctl%1").arg(spec.id));
@@ -183,6 +211,7 @@ BuiltDialog BuildDialog(const DialogTemplate& dlg, QWidget* host, const ControlF
     built.m_widgets.push_back(widget);
     previous = widget;
   }
+  AttachMnemonicBuddies(dlg, built.m_widgets);
   return built;
 }
 

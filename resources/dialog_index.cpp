@@ -6,7 +6,7 @@ const std::vector<const DialogTemplate*>& AllDialogs() {
   static const std::vector<const DialogTemplate*> all{
       &AboutDialog(),    &OptionsDialog(),  &DownloadDialog(),   &StartDialog(),
       &UrlInputDialog(), &AddTypeDialog(),  &OverwriteDialog(),  &CancelWaitDialog(),
-      &IntroDialog(),    &ProjectInputDialog(),
+      &IntroDialog(),    &ProjectInputDialog(), &AdvancedDialog(),
   };
   return all;
 }

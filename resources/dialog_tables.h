@@ -11,6 +11,7 @@ const DialogTemplate& StartDialog();
 const DialogTemplate& OptionsDialog();
 const DialogTemplate& UrlInputDialog();
 const DialogTemplate& AddTypeDialog();
+const DialogTemplate& AdvancedDialog();
 const DialogTemplate& DownloadDialog();
 const DialogTemplate& OverwriteDialog();
 const DialogTemplate& CancelWaitDialog();

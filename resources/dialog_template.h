@@ -46,6 +46,7 @@ enum ControlStyle : unsigned {
   kTreeLines = 1u << 14,    // tree with lines, expand buttons and lines at the root
   kBuddyInt = 1u << 15,     // up-down sets its buddy's text to its integer
   kArrowKeys = 1u << 16,    // up-down answers the arrow keys in its buddy
+  kFixedPitch = 1u << 17,   // text in the fixed-pitch face of the dialog's font family
 };
 
 struct ControlSpec {
@@ -80,6 +81,7 @@ inline constexpr int kDlgOverwrite = 171;
 inline constexpr int kDlgCancelWait = 173;
 inline constexpr int kDlgIntro = 175;
 inline constexpr int kDlgProjectInput = 177;
+inline constexpr int kDlgAdvanced = 180;
 
 // nullptr for an unknown id.
 const DialogTemplate* FindDialog(int id);

@@ -15,6 +15,15 @@ QFont DialogFont(const DialogTemplate& dlg) {
   return font;
 }
 
+QFont FixedPitchFont(const DialogTemplate& dlg) {
+  QFont font(QString::fromLatin1(kFixedPitchFamily), dlg.pointSize);
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
+  font.setFamilies({QString::fromLatin1(kFixedPitchFamily), QStringLiteral("Noto Sans Mono CJK JP"),
+                    QStringLiteral("monospace")});
+  return font;
+}
+
 DialogUnits::DialogUnits(const QFont& font) {
   const QFontMetrics metrics(font);
   // The average width is taken over the 52 Latin letters, as dialog units were always measured,

@@ -13,8 +13,11 @@ namespace tk::res {
 // The face every layout asks for: the proportional gothic of fonts-ipafont-gothic, which has the
 // Japanese glyphs that the layouts' own fonts had.
 inline constexpr const char* kDialogFamily = "IPAPGothic";
+// Its fixed-pitch sister in the same package, for text laid out in columns with blanks and tabs.
+inline constexpr const char* kFixedPitchFamily = "IPAGothic";
 
 QFont DialogFont(const DialogTemplate& dlg);
+QFont FixedPitchFont(const DialogTemplate& dlg);
 
 class DialogUnits {
  public:

@@ -10,8 +10,9 @@ const DialogTemplate& DownloadDialog() {
       {
           {kDownloadComputer, ControlKind::Icon, 21, 10, 20, 20, "", kStyleNone, 149},
           {kDownloadGlobe, ControlKind::Icon, 279, 10, 20, 20, "", kStyleNone, 148},
+          // Fixed pitch: the summary's columns are padded with blanks after a tab.
           {kDownloadLog, ControlKind::Edit, 3, 40, 324, 100, "",
-           kMultiLine | kReadOnly | kVScroll | kHScroll | kTabStop},
+           kMultiLine | kReadOnly | kVScroll | kHScroll | kTabStop | kFixedPitch},
           {kDownloadSource, ControlKind::Label, 3, 140, 309, 8, "", kNoPrefix},
           {kDownloadDestination, ControlKind::Label, 3, 149, 180, 8, "", kNoPrefix},
           {kDownloadByteCount, ControlKind::Label, 189, 149, 75, 8, "", kNoPrefix},

@@ -6,7 +6,7 @@ namespace tk::res {
 
 const DialogTemplate& AboutDialog() {
   static const DialogTemplate dlg{
-      kDlgAbout, 235, 85, "Trawlkitのﾊﾞｰｼﾞｮﾝ情報", DialogFace::PGothic, 9,
+      kDlgAbout, 235, 85, "Trawlkitのバージョン情報", DialogFace::PGothic, 9,
       {
           {kNoId, ControlKind::Icon, 11, 17, 20, 20, "", kStyleNone, 128},
           {kAboutVersion, ControlKind::Label, 40, 10, 119, 8, "Trawlkit(Ver.)", kNoPrefix},
@@ -25,7 +25,7 @@ const DialogTemplate& IntroDialog() {
           {kNoId, ControlKind::Label, 75, 29, 186, 8, "・たくさんのページをまとめてダウンロードしたい"},
           {kNoId, ControlKind::Label, 75, 44, 186, 8,
            "・毎回同じページをダウンロードするのに操作は面倒くさい"},
-          {kNoId, ControlKind::Label, 75, 58, 186, 8, "・電話代をかかって広告をダウンロードしたくない"},
+          {kNoId, ControlKind::Label, 75, 58, 186, 8, "・電話代がかかって広告をダウンロードしたくない"},
           {kNoId, ControlKind::Label, 75, 74, 186, 8,
            "・訳の分からないファイルをダウンロードしたくない"},
           {kNoId, ControlKind::Label, 75, 87, 186, 8,
@@ -48,7 +48,7 @@ const DialogTemplate& ProjectInputDialog() {
            kEditable | kAutoHScroll | kVScroll | kAcceptFiles | kTabStop},
           {kProjectInputBrowse, ControlKind::PushButton, 198, 22, 21, 12, "参照", kTabStop},
           {kIdOk, ControlKind::DefPushButton, 24, 45, 50, 14, "OK", kTabStop},
-          {kIdCancel, ControlKind::PushButton, 141, 45, 50, 14, "ｷｬﾝｾﾙ", kTabStop},
+          {kIdCancel, ControlKind::PushButton, 141, 45, 50, 14, "キャンセル", kTabStop},
       }};
   return dlg;
 }

@@ -10,9 +10,11 @@ namespace tk {
 const std::vector<std::string>& DefaultFileTypeLines() {
   static const std::vector<std::string> lines = {
       "HTML=\".htm.html.shtm.shtml.asp.css.xml.xsl.cfm.htx.js.nsf.phml.frm.nsf.jsp.php.php3.wml\"",
-      "Images=\".gif.jpg.jpeg.jpe.png.bmp.xmp.psd.psp.tif.tiff.wmf.ico.cur.ani\"",
-      "Audio=\".wav.au.snd.mid.midi.mp3.ram.aiff\"",
-      "Video=\".mov.avi.mpeg.mpe.mpg\"",
+      // Today's formats follow the old ones (.ico was there already), so a list made before them
+      // still reads as its beginning.
+      "Images=\".gif.jpg.jpeg.jpe.png.bmp.xmp.psd.psp.tif.tiff.wmf.ico.cur.ani.svg.webp.avif\"",
+      "Audio=\".wav.au.snd.mid.midi.mp3.ram.aiff.ogg.opus.flac.m4a.aac\"",
+      "Video=\".mov.avi.mpeg.mpe.mpg.mp4.webm.mkv.m4v.ogv\"",
       "Java=\".class.java.jar\"",
       "Activex=\".cab.inf.ocx.dll\"",
       "Plusins=\".spl.dpr.swf\"",

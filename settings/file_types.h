@@ -14,7 +14,7 @@ struct FileTypeCategory {
 
 inline constexpr std::string_view kFileTypeSection = "FILETYPE";
 
-// The ten lines written into an empty [FILETYPE] section.
+// The ten lines written into an empty [FILETYPE] section; a section that has keys keeps its own.
 const std::vector<std::string>& DefaultFileTypeLines();
 
 // The categories in file order; an empty or missing section is first seeded with the defaults.

@@ -111,7 +111,7 @@ void CTrawlSheet::BuildWindowMenu() {
   };
   m_windowMenu->insertSeparator(actionAt(1));
   m_minimise = addCommand(QStringLiteral("最小化(&N)"), kCmdMinimise, actionAt(0));
-  m_restore = addCommand(QStringLiteral("元のｻｲｽﾞに戻す(&R)"), kCmdRestore, actionAt(0));
+  m_restore = addCommand(QStringLiteral("元のサイズに戻す(&R)"), kCmdRestore, actionAt(0));
   m_restore->setEnabled(false);
   const std::string_view about = res::LoadString(res::kIdsAboutEntry);
   if (!about.empty()) {

@@ -100,6 +100,47 @@ TEST(DropTargets, UrlComboReplacesTypedTextWithTheUrl) {
   EXPECT_EQ(combo.count(), 0);  // no duplicate check, and nothing joins the list
 }
 
+// A browser may offer a link as a URI list only: its first URL is taken as listed, the way
+// plain text is, on the list and on the URL combo alike; plain text, when offered, wins.
+TEST(DropTargets, AUriListIsReadWhenThereIsNoPlainText) {
+  test::ScopedConfigHome config;
+  LoadHistories();
+  auto uriList = [](const char* list, const char* plain = nullptr) {
+    auto data = std::make_unique<QMimeData>();
+    data->setData(QStringLiteral("text/uri-list"), QByteArray(list));
+    if (plain) data->setText(QString::fromUtf8(plain));
+    return data;
+  };
+  const struct {
+    const char* list;
+    const char* plain;
+    const char* taken;  // nullptr: refused
+  } rows[] = {
+      {"http://user:pw@a/x%20y.html\r\n", nullptr, "http://user:pw@a/x%20y.html"},
+      {"# a comment\r\nftp://a/pub/\r\nhttp://b/\r\n", nullptr, "ftp://a/pub/"},
+      {"http://c/\n", nullptr, "http://c/"},
+      {"http://uri/\r\n", "http://plain/", "http://plain/"},
+      {"file:///home/u/page.html\r\n", nullptr, nullptr},
+      {"# only a comment\r\n", nullptr, nullptr},
+      {"http://uri/\r\n", "no url", nullptr},
+  };
+  for (const auto& r : rows) {
+    CUrlListBox list;
+    list.RegisterDropTarget();
+    CUrlDropCombo combo;
+    combo.RegisterDropTarget();
+    const auto data = uriList(r.list, r.plain);
+    const bool onList = Drag(list.viewport(), *data).dropAccepted;
+    const bool onCombo = Drag(&combo, *data).dropAccepted;
+    EXPECT_EQ(onList, r.taken != nullptr) << r.list;
+    EXPECT_EQ(onCombo, r.taken != nullptr) << r.list;
+    if (!r.taken) continue;
+    ASSERT_EQ(list.count(), 1) << r.list;
+    EXPECT_EQ(list.item(0)->text().toStdString(), r.taken);
+    EXPECT_EQ(combo.currentText().toStdString(), r.taken);
+  }
+}
+
 TEST(DropTargets, ProjectComboTakesTheFirstTkpAmongDroppedFiles) {
   CProjectDropCombo combo;
   combo.setEditText(QStringLiteral("kept"));

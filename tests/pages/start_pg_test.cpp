@@ -106,7 +106,7 @@ TEST(StartPage, NextAsksBeforeCreatingTheFolderAndCommitsInSortedOrder) {
   const std::string folder = (f.home.Path() / "dl" / "sub").string();
   f.page->FolderField()->setText(QString::fromStdString(folder));
   EXPECT_EQ(f.Next(QMessageBox::Cancel), QString::fromStdString("ディレクトリ「" + folder +
-                                                                "」が存在していません。\n作成してもいいですか？"));
+                                                                "」が存在しません。\n作成してもいいですか？"));
   EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
   EXPECT_FALSE(fs::exists(folder));
   EXPECT_TRUE(Project().StartUrls.empty());
@@ -139,7 +139,7 @@ TEST(StartPage, EmptyFolderFieldTakesTheDefaultFolder) {
   f.Answer("http://a/");
   f.page->FolderField()->clear();
   const std::string folder = (f.home.Path() / "TrawlFiles" / Today()).string();
-  EXPECT_EQ(f.Next(), QString::fromStdString("ディレクトリ「" + folder + "」が存在していません。\n作成してもいいですか？"));
+  EXPECT_EQ(f.Next(), QString::fromStdString("ディレクトリ「" + folder + "」が存在しません。\n作成してもいいですか？"));
   EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
   EXPECT_EQ(Project().SaveDir, folder);
   EXPECT_TRUE(fs::is_directory(folder));
@@ -160,7 +160,7 @@ TEST(StartPage, FoldersAsALinuxUserTypesThem) {
 
   const std::string home = f.home.Path().string();
   f.page->FolderField()->setText(QStringLiteral("~/dl"));
-  EXPECT_EQ(f.Next(), QString::fromStdString("ディレクトリ「" + home + "/dl」が存在していません。\n作成してもいいですか？"));
+  EXPECT_EQ(f.Next(), QString::fromStdString("ディレクトリ「" + home + "/dl」が存在しません。\n作成してもいいですか？"));
   EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
   EXPECT_EQ(Project().SaveDir, home + "/dl");
   EXPECT_TRUE(fs::is_directory(home + "/dl"));

@@ -145,6 +145,18 @@ TEST(FileTypeTree, FillsCategoriesWithMarksFromTheExcludedTypes) {
   EXPECT_EQ(f.tree->topLevelItemCount(), 1);
 }
 
+// The built-in categories, the root expanded as the page opens it, fit the tree: the last row
+// ("Other") shows whole.
+TEST(FileTypeTree, EveryRowOfTheBuiltInCategoriesShowsWhole) {
+  OptionsFixture f;
+  QTreeWidgetItem* root = f.tree->Root();
+  ASSERT_EQ(root->childCount(), 10);
+  QTreeWidgetItem* last = root->child(9);
+  EXPECT_EQ(last->text(0), QStringLiteral("Other"));
+  EXPECT_EQ(f.tree->visualItemRect(root).top(), 0);
+  EXPECT_LE(f.tree->visualItemRect(last).bottom(), f.tree->viewport()->height() - 1);
+}
+
 TEST(FileTypeTree, TogglingMarksWholeBranchesAndNextCollectsThem) {
   OptionsFixture f("", kTypes);
   QTreeWidgetItem* images = f.Category("Images");

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFontInfo>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +17,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QStyleOptionGroupBox>
 
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/up_down.h"
 
@@ -148,7 +151,7 @@ TEST(DialogBuilder, SpinArrowsStepTheirBuddyInsideTheRange) {
 // "10" beside its arrows without running into its label.
 TEST(DialogBuilder, EveryControlShowsWhole) {
   for (int id : {kDlgAbout, kDlgOptions, kDlgDownload, kDlgStart, kDlgUrlInput, kDlgAddType, kDlgOverwrite,
-                 kDlgCancelWait, kDlgIntro, kDlgProjectInput}) {
+                 kDlgCancelWait, kDlgIntro, kDlgProjectInput, kDlgAdvanced}) {
     QWidget host;
     const BuiltDialog b = BuildDialog(*FindDialog(id), &host);
     for (QWidget* w : b.Widgets()) {
@@ -170,6 +173,67 @@ TEST(DialogBuilder, EveryControlShowsWhole) {
   ASSERT_NE(layers, nullptr);
   EXPECT_LE(b.Get<UpDownControl>(1018)->geometry().right(), layers->x());
   EXPECT_GE(layers->width(), layers->sizeHint().width());
+}
+
+// A window manager's title bar shows the title in a larger, bold face beside its icon, buttons
+// and margins: estimated here as the dialog's family at 11 points bold, and six of its line
+// heights for the rest (a 126-unit dialog showed "除外ファイ…イプ追加"). The pages show the
+// sheet's title instead of their own.
+TEST(DialogBuilder, DialogsAreWideEnoughForTheirTitles) {
+  for (const DialogTemplate* dlg : AllDialogs()) {
+    if (dlg->id == kDlgOptions || dlg->id == kDlgStart || dlg->id == kDlgDownload || dlg->id == kDlgIntro) continue;
+    QDialog host;
+    BuildDialog(*dlg, &host);
+    QFont title = DialogFont(*dlg);
+    title.setPointSize(11);
+    title.setBold(true);
+    const QFontMetrics m(title);
+    EXPECT_GE(host.width(), m.horizontalAdvance(host.windowTitle()) + 6 * m.height()) << dlg->id;
+  }
+}
+
+// A button inside a frame stands clear below the frame's title, as the style draws it.
+TEST(DialogBuilder, ButtonsInAFrameStandClearOfItsTitle) {
+  for (int id : {kDlgOptions, kDlgAdvanced}) {
+    QWidget host;
+    const BuiltDialog b = BuildDialog(*FindDialog(id), &host);
+    for (QWidget* frame : b.Widgets()) {
+      auto* group = qobject_cast<QGroupBox*>(frame);
+      if (!group) continue;
+      QStyleOptionGroupBox option;
+      option.initFrom(group);
+      option.text = group->title();
+      option.lineWidth = 1;
+      option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+      option.textAlignment = group->alignment();
+      const QRect title = group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+      for (QWidget* w : b.Widgets()) {
+        auto* button = qobject_cast<QAbstractButton*>(w);
+        if (!button || !group->geometry().contains(w->geometry().center())) continue;
+        const std::string name = std::to_string(id) + " " + button->text().toStdString();
+        EXPECT_GT(w->y() - group->y(), title.bottom() + 1) << name;
+        EXPECT_LE(w->geometry().bottom(), group->geometry().bottom()) << name;
+      }
+    }
+  }
+}
+
+// The run's summary pads its columns with blanks after a tab: in the log box every character is
+// as wide as every other, so the heading and the figures under it end at the same place.
+TEST(DialogBuilder, TheLogBoxUsesTheFixedPitchFaceOfTheDialogFamily) {
+  QWidget download;
+  const BuiltDialog b = BuildDialog(*FindDialog(kDlgDownload), &download);
+  auto* log = b.Get<QPlainTextEdit>(kDownloadLog);
+  ASSERT_NE(log, nullptr);
+  EXPECT_EQ(QFontInfo(log->font()).family(), QStringLiteral("IPAGothic"));
+  EXPECT_EQ(log->font().pointSize(), 8);
+  const QFontMetrics m(log->font());
+  const QString heading = QStringLiteral("   [Files dowloaded]            [Errors]");
+  const QString figures = QStringLiteral("                  12                   0");
+  EXPECT_EQ(m.horizontalAdvance(heading), m.horizontalAdvance(figures));
+  EXPECT_EQ(log->tabStopDistance(), 8 * QFontMetricsF(log->font()).horizontalAdvance(QLatin1Char(' ')));
+  // Everything else keeps the proportional face.
+  EXPECT_EQ(QFontInfo(b.Control(kDownloadCounters)->font()).family(), QStringLiteral("IPAPGothic"));
 }
 
 TEST(DialogBuilder, FactorySuppliesThePagesOwnControlClasses) {

@@ -2,10 +2,13 @@
 // outside its dialog or shares an id with another.
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include <set>
 
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"
+#include "resources/string_table.h"
 
 namespace tk::res {
 namespace {
@@ -15,7 +18,7 @@ TEST(DialogTables, EveryLayoutOfTheProgramIsPresentOnce) {
   for (const DialogTemplate* dlg : AllDialogs()) EXPECT_TRUE(ids.insert(dlg->id).second) << dlg->id;
   EXPECT_EQ(ids, (std::set<int>{kDlgAbout, kDlgOptions, kDlgDownload, kDlgStart, kDlgUrlInput,
                                 kDlgAddType, kDlgOverwrite, kDlgCancelWait, kDlgIntro,
-                                kDlgProjectInput}));
+                                kDlgProjectInput, kDlgAdvanced}));
   EXPECT_EQ(FindDialog(4711), nullptr);
 }
 
@@ -60,6 +63,24 @@ TEST(DialogTables, ControlsTheCodeAddressesHaveTheKindItExpects) {
       {kDlgUrlInput, kUrlInputCombo, ControlKind::ComboBox},
       {kDlgProjectInput, kProjectInputCombo, ControlKind::ComboBox},
       {kDlgAddType, kAddTypeExtension, ControlKind::Edit},
+      {kDlgStart, kStartAddFromFile, ControlKind::PushButton},
+      {kDlgOptions, kOptionsUnlimited, ControlKind::CheckBox},
+      {kDlgOptions, kOptionsAdvanced, ControlKind::PushButton},
+      {kDlgAdvanced, kAdvancedRobots, ControlKind::CheckBox},
+      {kDlgAdvanced, kAdvancedWait, ControlKind::Edit},
+      {kDlgAdvanced, kAdvancedRate, ControlKind::Edit},
+      {kDlgAdvanced, kAdvancedConnections, ControlKind::Edit},
+      {kDlgAdvanced, kAdvancedConnectionsSpin, ControlKind::UpDown},
+      {kDlgAdvanced, kAdvancedUserAgent, ControlKind::Edit},
+      {kDlgAdvanced, kAdvancedCookies, ControlKind::Edit},
+      {kDlgAdvanced, kAdvancedCookiesBrowse, ControlKind::PushButton},
+      {kDlgAdvanced, kAdvancedInclude, ControlKind::Edit},
+      {kDlgAdvanced, kAdvancedExclude, ControlKind::Edit},
+      {kDlgAdvanced, kAdvancedMaxSize, ControlKind::Edit},
+      {kDlgAdvanced, kAdvancedTimeout, ControlKind::Edit},
+      {kDlgAdvanced, kAdvancedTries, ControlKind::Edit},
+      {kDlgAdvanced, kIdOk, ControlKind::DefPushButton},
+      {kDlgAdvanced, kIdCancel, ControlKind::PushButton},
   };
   for (const auto& r : rows) {
     const ControlSpec* c = FindControl(*FindDialog(r.dialog), r.id);
@@ -75,6 +96,30 @@ TEST(DialogTables, OptionsRadioGroupsStartAtTheirFirstButton) {
     EXPECT_TRUE(FindControl(options, first)->style & kGroup) << first;
   for (int second : {kOptionsLayers, kOptionsAllSites, kOptionsServerDirs})
     EXPECT_FALSE(FindControl(options, second)->style & kGroup) << second;
+}
+
+// What the user reads is spelled as Japanese is written: no half-width katakana beside the
+// full-width words of the other texts, and none of the slips that once stood on the screen.
+TEST(DialogTables, OnScreenJapaneseIsSpelledRight) {
+  std::vector<std::string_view> texts;
+  for (const DialogTemplate* dlg : AllDialogs()) {
+    texts.push_back(dlg->caption);
+    for (const ControlSpec& c : dlg->controls) texts.push_back(c.text);
+  }
+  for (int id = 100; id < 200; ++id) texts.push_back(LoadString(id));
+  for (std::string_view message : {kTextCreateSaveDir, kTextSaveDirFailed, kTextAddStartUrl, kTextEnterUrl})
+    texts.push_back(message);
+  for (std::string_view text : texts) {
+    const QString shown = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+    for (const QChar c : shown) EXPECT_FALSE(c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F) << text;
+    for (const char* slip : {"ブラウス", "電話代をかかって", "存在していません"})
+      EXPECT_EQ(text.find(slip), std::string_view::npos) << text;
+  }
+  EXPECT_EQ(FindDialog(kDlgAbout)->caption, "Trawlkitのバージョン情報");
+  EXPECT_EQ(LoadString(kIdsAboutEntry), "Trawlkit のバージョン情報(&A)...");
+  EXPECT_EQ(kTextCreateSaveDir, "ディレクトリ「%s」が存在しません。\n作成してもいいですか？");
+  for (int id : {kDlgUrlInput, kDlgAddType, kDlgProjectInput, kDlgAdvanced})
+    EXPECT_EQ(FindControl(*FindDialog(id), kIdCancel)->text, "キャンセル") << id;
 }
 
 TEST(DialogTables, CancelWaitHasNoButtons) {

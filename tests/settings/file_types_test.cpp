@@ -27,6 +27,37 @@ TEST(FileTypes, AFreshMachineGetsTheBuiltInTable) {
   EXPECT_NE(file.find("Other=\".doc.xls.ppt.pdf.txt.mdb\"\n"), std::string::npos);
 }
 
+// Today's formats join the categories a new Trawlkit.ini starts with; a file that has its own
+// lists keeps them as they are.
+TEST(FileTypes, TodaysFormatsJoinTheDefaultsOfANewFileOnly) {
+  const struct {
+    const char* category;
+    const char* extensions;
+  } rows[] = {
+      {"Images", ".gif.jpg.jpeg.jpe.png.bmp.xmp.psd.psp.tif.tiff.wmf.ico.cur.ani.svg.webp.avif"},
+      {"Audio", ".wav.au.snd.mid.midi.mp3.ram.aiff.ogg.opus.flac.m4a.aac"},
+      {"Video", ".mov.avi.mpeg.mpe.mpg.mp4.webm.mkv.m4v.ogv"},
+  };
+  {
+    ScopedConfigHome fresh;
+    for (const auto& c : ReadFileTypeCategories())
+      for (const auto& r : rows)
+        if (c.Name == r.category) EXPECT_EQ(c.Extensions, r.extensions) << r.category;
+    for (const auto& r : rows)
+      EXPECT_EQ(IniReadString(fresh.IniPath(), kFileTypeSection, r.category, ""), r.extensions) << r.category;
+  }
+  ScopedConfigHome existing;
+  std::filesystem::create_directories(existing.IniPath().parent_path());
+  const std::string old = "[FILETYPE]\nImages=\".gif.ico\"\nAudio=.wav\nVideo=.mov.avi.mpeg.mpe.mpg\n";
+  WriteFile(existing.IniPath(), old);
+  const auto categories = ReadFileTypeCategories();
+  ASSERT_EQ(categories.size(), 3u);
+  EXPECT_EQ(categories[0].Extensions, ".gif.ico");
+  EXPECT_EQ(categories[1].Extensions, ".wav");
+  EXPECT_EQ(categories[2].Extensions, ".mov.avi.mpeg.mpe.mpg");
+  EXPECT_EQ(ReadFile(existing.IniPath()), old);
+}
+
 TEST(FileTypes, StoredCategoriesAreReadInFileOrderAndAnEmptySectionIsReseeded) {
   ScopedConfigHome config;
   std::filesystem::create_directories(config.IniPath().parent_path());

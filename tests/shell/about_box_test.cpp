@@ -84,7 +84,7 @@ TEST(GetVersionStrings, NoResourceNoTranslationAndOtherTranslations) {
 
 TEST(AboutBox, ShowsTheProgramsVersionAndCopyright) {
   CAboutBox about;
-  EXPECT_EQ(about.windowTitle(), QStringLiteral("Trawlkitのﾊﾞｰｼﾞｮﾝ情報"));
+  EXPECT_EQ(about.windowTitle(), QStringLiteral("Trawlkitのバージョン情報"));
   EXPECT_EQ(about.VersionLine(), QStringLiteral("Trawlkit(Ver.1.2.0)"));
   EXPECT_TRUE(about.CopyrightLine().startsWith(QStringLiteral("Copyright")));
   // The label shows an "&" as it is.

@@ -208,9 +208,9 @@ TEST(TrawlSheet, WindowMenuHasRestoreMinimiseAndAboutAroundTheStandardEntries) {
   QStringList texts;
   for (QAction* a : f.sheet->WindowMenu()->actions())
     texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-  EXPECT_EQ(texts, QStringList({QStringLiteral("元のｻｲｽﾞに戻す(&R)"), QStringLiteral("最小化(&N)"),
+  EXPECT_EQ(texts, QStringList({QStringLiteral("元のサイズに戻す(&R)"), QStringLiteral("最小化(&N)"),
                                 QStringLiteral("閉じる(&C)"), QStringLiteral("-"), QStringLiteral("-"),
-                                QStringLiteral("Trawlkit のﾊﾞｰｼﾞｮﾝ情報(&A)...")}));
+                                QStringLiteral("Trawlkit のバージョン情報(&A)...")}));
   EXPECT_FALSE(f.sheet->MenuAction(kCmdRestore)->isEnabled());
   EXPECT_TRUE(f.sheet->MenuAction(kCmdMinimise)->isEnabled());
   EXPECT_TRUE(f.sheet->windowFlags() & Qt::WindowMinimizeButtonHint);

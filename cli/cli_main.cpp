@@ -16,6 +16,7 @@
 #include "engine/local_names.h"
 #include "engine/save_folder.h"
 #include "settings/project.h"
+#include "settings/url_password.h"
 #include "settings/text.h"
 
 namespace tk::cli {
@@ -147,7 +148,8 @@ int RunCli(const std::vector<std::string>& args, CliContext& c) {
     *c.out << SettingsBlock(shown, clock.LocalTime());
     // Not part of the run log's settings block, whose lines stay as they are.
     *c.out << "Using HTTPS:" << (settings.Https ? "Yes" : "No") << "\r\n";
-    for (const std::string& url : settings.StartUrls) *c.out << url << "\n";
+    // The terminal, like the log, never shows a password given in a URL.
+    for (const std::string& url : settings.StartUrls) *c.out << WithoutPassword(url) << "\n";
     return kExitOk;
   }
   if (MakeDirs(settings.SaveDir) != 0) return Fail(c, kNoSaveFolder);

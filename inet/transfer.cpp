@@ -178,6 +178,8 @@ CURL* NewEasy(const SessionState& session, Transfer& transfer, CURL* reuse) {
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, StallTimeoutSeconds());
   curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
+  // A parked handle is in the jar already.
+  if (!reuse) session.Cookies().Join(easy);
   return easy;
 }
 

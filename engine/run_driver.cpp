@@ -123,6 +123,9 @@ void Crawler::RunDownload() {
   inet::SessionOptions options = SessionOptionsFor(m_settings, m_agent);
   LoadCookies(options);
   auto session = m_backend.OpenSession(options, err);
+  // The session has its own copy in its jar; the user's cookies are held no longer than that.
+  options.cookies.clear();
+  options.cookies.shrink_to_fit();
   if (!session) {
     WriteLog(std::string(logtext::kNoSession) + err.message + "\r\n");
   } else {

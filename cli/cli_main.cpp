@@ -18,6 +18,8 @@
 #include "engine/crawler.h"
 #include "engine/default_save_dir.h"
 #include "settings/project.h"
+#include "settings/url_password.h"
+#include "settings/text.h"
 
 namespace tk::cli {
 namespace {

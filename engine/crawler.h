@@ -4,6 +4,8 @@
 // to HTTP or FTP retrieval, which both end in SaveStream (save_stream.cpp).
 #include <atomic>
 #include <chrono>
+#include <climits>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -17,7 +19,9 @@
 #include "engine/run_clock.h"
 #include "engine/run_host.h"
 #include "engine/run_state.h"
+#include "engine/url_filters.h"
 #include "settings/project.h"
+#include "settings/url_password.h"
 
 namespace tk {
 
@@ -56,9 +60,10 @@ class Crawler {
  private:
   // The bytes read and scanned at a time.
   static constexpr std::size_t kChunk = 1023;
-  // Frames, images and style sheets are followed whatever the layer count, so a chain of frames
-  // (or of @import) could nest page scans without end, each one a level of the machine stack.
-  // Deeper pages are saved as they come, their links not followed.
+  // Frames, images and style sheets are followed whatever the layer count, and hyperlinks too
+  // when the layers are unlimited, so a chain of pages could nest page scans without end, each
+  // one a level of the machine stack. At most this many pages are scanned one inside another;
+  // the links of the innermost are fetched later (see Defer).
   static constexpr int kMaxPageNesting = 64;
   static std::string WithoutFragment(std::string_view object);
 
@@ -69,6 +74,9 @@ class Crawler {
 
   bool IsSiteAllowed(std::string_view host, int flags) const;
   bool IsTypeAllowed(std::string_view path, int flags) const;
+  // The user's include and exclude globs on `object`, the path with its query; a start page
+  // passes, as it does the type rule.
+  bool IsUrlAllowed(std::string_view object, int flags) const;
   // True when `localPath` may be written.
   bool AskOverwrite(const std::string& localPath);
 
@@ -77,6 +85,9 @@ class Crawler {
     std::string object;
     int port = 80;
     bool https = false;
+    // The login written in the URL (user:password@host), sent with its first request.
+    std::string user;
+    std::string password;
   };
 
   // robots.txt (robots_txt.cpp). True when the crawl may request `target`; a refusal is logged
@@ -195,6 +206,7 @@ class Crawler {
   enum class SaveEnd {
     Saved,      // its OK line written
     Skipped,    // not to be overwritten: its SKIPPED line written
+    TooLarge,   // larger than the maximum size: its SKIPPED line written, nothing kept
     Failed,     // its NG line written
     Cancelled,  // no line
   };
@@ -209,6 +221,27 @@ class Crawler {
   std::string Drop(UrlRecord& record, int flags);
   std::string RuleContext(int flags) const;
   bool Cancelled() { return m_host.CancelRequested(); }
+
+  // A file larger than the project's maximum size (size_limit.cpp): whether the size announced
+  // before the transfer (a Content-Length, an FTP listing's) is over it already, and whether
+  // `bytes` received are.
+  bool AnnouncedTooLarge(const std::string& sizeText) const;
+  bool OverMaxSize(std::int64_t bytes) const { return m_settings.MaxSize > 0 && bytes > m_settings.MaxSize; }
+  // Its SKIPPED line and count. `created`: the local file this save made (not one an earlier run
+  // left), whose partial bytes are removed; empty when none was made.
+  SaveEnd SkipTooLarge(const std::string& url, UrlRecord& record, const std::string& created);
+
+  // Pages nest on the machine stack while their links are fetched (deep_pages.cpp). At the
+  // bound, a fetch is put off rather than refused: it is made once the start page's tree has
+  // been walked, nesting from the top again, so a chain of any length is copied whole.
+  bool NestedTooDeep() const { return m_aheadFrames.size() >= static_cast<std::size_t>(kMaxPageNesting); }
+  // Whether FetchLink would fetch or rescan `record` for a request with these flags and depth.
+  bool WouldFetch(const UrlRecord& record, bool inserted, int flags, int depth) const;
+  std::string Defer(UrlRecord& record, const std::string& url, int flags, int depth);
+  void FetchDeferred();
+
+  // The cookies.txt the settings name, read into the session's options (cookie_file.cpp).
+  void LoadCookies(inet::SessionOptions& options);
 
   void NoteStartPage(const std::string& localPath);
   void OpenRunLog();
@@ -230,6 +263,17 @@ class Crawler {
   bool m_sendsAhead = true;
   // The pages being scanned, outermost first: whose links come next, in depth-first order.
   std::vector<AheadFrame*> m_aheadFrames;
+  // How many layers of hyperlinks are followed: all of them when the project says unlimited.
+  int m_linkLayers = m_settings.UnlimitedLayers ? INT_MAX : m_settings.LinkLayers;
+  UrlFilters m_urlFilters{m_settings.IncludeUrls, m_settings.ExcludeUrls};
+  // The login the current HTTP connection was made with, "user\npassword", empty for none.
+  std::string m_httpLogin;
+  struct DeferredFetch {
+    std::string url;
+    int flags = 0;
+    int depth = 0;
+  };
+  std::deque<DeferredFetch> m_deferred;
 };
 
 // The settings block that opens a run's log, for settings whose SaveDir already ends in "/".
@@ -238,8 +282,6 @@ std::string WithTrailingSlash(std::string dir);
 
 // "%s(NG:%s(%d))\r\n" and friends, spelled once.
 std::string LogLine(std::string_view url, std::string_view outcome);
-// The URL without the password of its user:password@, as the log and the display show it.
-std::string WithoutPassword(std::string_view url);
 
 // Notes a page link of `page` by its text: "f" for a link followed, "h" for one left beyond the layers.
 void NotePageLinkText(UrlRecord& page, char how, std::string_view url);

@@ -33,16 +33,24 @@ std::string Crawler::WithoutFragment(std::string_view object) {
 
 std::unique_ptr<inet::HttpRequest> Crawler::SendRequest(const HttpTarget& target, inet::Error& err) {
   auto& connection = m_state.HttpConnection;
-  // One connection serves one server: the same name, the same port and the same scheme.
+  // One connection serves one server: the same name, the same port and the same scheme. A URL
+  // with a login of its own needs a connection made with it; one without takes the connection
+  // as it is, as its server's login is the session's to send.
+  const std::string login = target.user.empty() ? std::string() : target.user + "\n" + target.password;
   if (connection && !(EqualsNoCase(connection->ServerName(), target.host) && connection->Port() == target.port &&
-                      connection->Secure() == target.https))
+                      connection->Secure() == target.https && (login.empty() || login == m_httpLogin)))
     connection.reset();
   if (!connection) {
     // Only this thread replaces the session, so reading it needs no lock.
     if (!m_session) return nullptr;
-    connection = target.https ? m_backend.ConnectHttps(*m_session, target.host, target.port, err)
-                              : m_backend.ConnectHttp(*m_session, target.host, target.port, err);
+    if (!login.empty())
+      connection = m_backend.ConnectHttpLogin(*m_session, target.host, target.port, target.https, target.user,
+                                              target.password, err);
+    else
+      connection = target.https ? m_backend.ConnectHttps(*m_session, target.host, target.port, err)
+                                : m_backend.ConnectHttp(*m_session, target.host, target.port, err);
     if (!connection) return nullptr;
+    m_httpLogin = login;
   }
   std::uint32_t flags = HttpRequestFlags(m_state.ReloadFlag);
   return connection->OpenRequest(WithoutFragment(target.object), flags, err);
@@ -96,11 +104,12 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
       result = FinishFailure(LogLine(record.Url, logtext::RedirectNotHttp(location)), true, {});
       return false;
     }
-    if (!IsSiteAllowed(url->host, flags) || !IsTypeAllowed(url->object, flags)) {
+    if (!IsSiteAllowed(url->host, flags) || !IsTypeAllowed(url->object, flags) || !IsUrlAllowed(url->object, flags)) {
       result = Drop(record, flags);
       return false;
     }
-    target = HttpTarget{url->host, url->object, url->port, url->service == inet::Service::Https};
+    target = HttpTarget{url->host, url->object, url->port, url->service == inet::Service::Https, url->user,
+                        url->password};
     if (!RobotsAllow(target, flags, record)) {
       result = Drop(record, flags);
       return false;
@@ -120,7 +129,8 @@ bool Crawler::IsHttpService(inet::Service service) const {
 }
 
 std::string Crawler::FetchHttp(const HttpTarget& start, int flags, int depth, UrlRecord& record) {
-  if (!IsSiteAllowed(start.host, flags) || !IsTypeAllowed(start.object, flags)) return Drop(record, flags);
+  if (!IsSiteAllowed(start.host, flags) || !IsTypeAllowed(start.object, flags) || !IsUrlAllowed(start.object, flags))
+    return Drop(record, flags);
   if (!RobotsAllow(start, flags, record)) return Drop(record, flags);
   HttpTarget target = start;
   inet::Error err;
@@ -148,7 +158,7 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, std::unique_ptr<inet
   name = MakeUniqueName(m_state, name);
   const bool sheet = IsStyleSheet(contentType, name);
   bool parse = (IsHtmlType(contentType) && (flags & FETCH_PARSE_HTML)) || sheet;
-  const bool tooDeep = parse && depth >= kMaxPageNesting;
+  const bool tooDeep = parse && NestedTooDeep();
   if (tooDeep) parse = false;
   StreamSource source;
   source.size = request->ContentLength();
@@ -160,6 +170,7 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, std::unique_ptr<inet
     case SaveEnd::Saved:
       break;
     case SaveEnd::Cancelled:
+    case SaveEnd::TooLarge:
       return {};
     case SaveEnd::Skipped:
     case SaveEnd::Failed:
@@ -182,7 +193,7 @@ PageContext Crawler::ScanContext(const std::string& host, int port, bool https, 
   context.port = port;
   context.object = std::move(object);
   context.depth = depth;
-  context.linkLayers = m_settings.LinkLayers;
+  context.linkLayers = m_linkLayers;
   context.robots = m_settings.Robots != 0;
   return context;
 }
@@ -194,7 +205,9 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
   if (record.Folder) context.scheme = "ftp";
   context.pageLocalPath = name;
   // While the page is scanned, its links and those of the pages it leads to go ahead of their turn.
-  AheadScope ahead(*this, sheet ? std::vector<AheadLink>() : LinksToSendAhead(context, page));
+  // The links of the innermost page of a nest are put off (see Defer): none is sent ahead now.
+  const bool putOff = m_aheadFrames.size() + 1 >= static_cast<std::size_t>(kMaxPageNesting);
+  AheadScope ahead(*this, sheet || putOff ? std::vector<AheadLink>() : LinksToSendAhead(context, page));
   record.ScannedDepth = depth;
   // A page on the first layer can be reached no higher, except as a start page, which is
   // scanned afresh then; below it, the page links are kept for a shorter way found later.

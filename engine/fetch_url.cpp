@@ -7,6 +7,7 @@
 #include "engine/log_texts.h"
 #include "inet/url.h"
 #include "settings/file_types.h"
+#include "settings/url_password.h"
 
 namespace tk {
 
@@ -33,7 +34,9 @@ std::string Crawler::FetchLink(const std::string& url, int flags, int depth, Url
   // by its canonical form, one file is fetched once however its links spell it.
   auto [it, inserted] = m_state.VisitedUrls.try_emplace(parsed ? VisitKey(*parsed) : url);
   UrlRecord& record = it->second;
-  if (inserted) record.Url = url;
+  // The record's URL is what the log, the display and the password question show: a password
+  // written in the URL goes to the server only, never there.
+  if (inserted) record.Url = parsed && !parsed->password.empty() ? WithoutPassword(url) : url;
   if (met) *met = &record;
   if (from) {
     // Spelled as its record spells it, the link is the record; otherwise its own text.
@@ -43,18 +46,20 @@ std::string Crawler::FetchLink(const std::string& url, int flags, int depth, Url
       NotePageLinkText(*from, 'f', url);
     }
   }
+  if (NestedTooDeep() && WouldFetch(record, inserted, flags, depth)) return Defer(record, url, flags, depth);
   if (!inserted) {
     if (AnswersAgain(record, flags, depth)) return record.LocalPath;
     record.Dropped = false;
   }
   if (parsed && (flags & FETCH_START_PAGE)) m_state.StartHosts = {parsed->host};
   if (parsed && IsHttpService(parsed->service))
-    return FetchHttp({parsed->host, parsed->object, parsed->port, parsed->service == inet::Service::Https}, flags,
-                     depth, record);
+    return FetchHttp({parsed->host, parsed->object, parsed->port, parsed->service == inet::Service::Https,
+                      parsed->user, parsed->password},
+                     flags, depth, record);
   if (parsed && parsed->service == inet::Service::Ftp) return FetchFtp(*parsed, flags, depth, record);
   // The log box only: the run log records what was attempted, and this never was.
   ++m_state.NgLines;
-  m_host.AppendLog(LogLine(url, logtext::kServiceNotSupported));
+  m_host.AppendLog(LogLine(record.Url, logtext::kServiceNotSupported));
   return {};
 }
 
@@ -90,6 +95,10 @@ bool Crawler::IsTypeAllowed(std::string_view path, int flags) const {
   return IsTypeIncluded(dot == std::string_view::npos ? path : path.substr(dot), m_settings.ExcludeType);
 }
 
+bool Crawler::IsUrlAllowed(std::string_view object, int flags) const {
+  return (flags & FETCH_START_PAGE) || m_urlFilters.Allows(object);
+}
+
 bool Crawler::AskOverwrite(const std::string& localPath) {
   int& confirm = m_settings.ConfirmOverwrite;
   if (confirm == 0) return true;
@@ -116,19 +125,6 @@ bool Crawler::AskOverwrite(const std::string& localPath) {
       break;
   }
   return false;
-}
-
-std::string WithoutPassword(std::string_view url) {
-  const std::size_t scheme = url.find("://");
-  if (scheme == std::string_view::npos) return std::string(url);
-  const std::size_t start = scheme + 3;
-  const std::size_t end = std::min(url.find_first_of("/?#", start), url.size());
-  const std::size_t at = url.substr(0, end).rfind('@');
-  if (at == std::string_view::npos || at < start) return std::string(url);
-  const std::size_t colon = url.substr(0, at).find(':', start);
-  if (colon == std::string_view::npos) return std::string(url);
-  // The user name stays: it tells which login the line is about.
-  return std::string(url.substr(0, colon)).append(url.substr(at));
 }
 
 std::string LogLine(std::string_view url, std::string_view outcome) {

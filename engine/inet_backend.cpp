@@ -21,6 +21,12 @@ class LibraryBackend final : public InetBackend {
                                                      inet::Error& err) override {
     return inet::ConnectHttps(session, host, port, err);
   }
+  std::unique_ptr<inet::HttpConnection> ConnectHttpLogin(inet::Session& session, std::string_view host, int port,
+                                                         bool secure, std::string_view user, std::string_view password,
+                                                         inet::Error& err) override {
+    return secure ? inet::ConnectHttps(session, host, port, user, password, err)
+                  : inet::ConnectHttp(session, host, port, user, password, err);
+  }
   std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& session, std::string_view host, int port,
                                                   inet::Error& err) override {
     return inet::ConnectFtp(session, host, port, err);

@@ -24,6 +24,15 @@ class InetBackend {
   // fails with an internet error.
   virtual std::unique_ptr<inet::HttpConnection> ConnectHttps(inet::Session& session, std::string_view host,
                                                               int port, inet::Error& err);
+  // With the login written in the URL (user:password@host), over TLS when `secure`. A backend
+  // that knows no logins (the tests' fakes) connects as it does without one.
+  virtual std::unique_ptr<inet::HttpConnection> ConnectHttpLogin(inet::Session& session, std::string_view host,
+                                                                  int port, bool secure, std::string_view user,
+                                                                  std::string_view password, inet::Error& err) {
+    (void)user;
+    (void)password;
+    return secure ? ConnectHttps(session, host, port, err) : ConnectHttp(session, host, port, err);
+  }
   virtual std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& session, std::string_view host,
                                                           int port, inet::Error& err) = 0;
   // With the login of a URL's user:password@. A backend without logins refuses any but the

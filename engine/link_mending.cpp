@@ -92,7 +92,7 @@ std::vector<Crawler::AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord&
     std::string url;
     bool hyperlink = false;
     if (!TextLinkAt(record, record.PageLinks[i], url, hyperlink)) break;
-    if (hyperlink && depth >= m_settings.LinkLayers) continue;
+    if (hyperlink && depth >= m_linkLayers) continue;
     links.push_back(AheadLinkFor(url, true, depth + 1));
   }
   std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
@@ -136,7 +136,7 @@ void Crawler::Rescan(UrlRecord& record, int depth) {
     std::string url;
     bool hyperlink = false;
     if (!TextLinkAt(record, record.PageLinks[i], url, hyperlink)) break;
-    if (hyperlink && depth >= m_settings.LinkLayers) continue;
+    if (hyperlink && depth >= m_linkLayers) continue;
     ahead.Next();
     UrlRecord* met = nullptr;
     FetchLink(url, flags, depth + 1, nullptr, &met);

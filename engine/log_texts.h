@@ -19,6 +19,7 @@ inline constexpr std::string_view kLinksToBrowse = "Links to browse:";
 inline constexpr std::string_view kStartPagesOnly = "Start pages only";
 inline constexpr std::string_view kStartPagesAnd = "Start pages & ";  // then the count and kLayers
 inline constexpr std::string_view kLayers = "layers";
+inline constexpr std::string_view kUnlimitedLayers = "unlimited layers";  // after kStartPagesAnd
 inline constexpr std::string_view kPagesAt = "Download pages at:";
 inline constexpr std::string_view kSameSite = "The same site as the start page";
 inline constexpr std::string_view kAllSites = "All stes";
@@ -35,6 +36,11 @@ inline constexpr std::string_view kNoSession = "Failed in createing internet ses
 // A cache folder that is not the user's own is not used: then why.
 inline constexpr std::string_view kCacheRefused = "Cache off for this run:";
 
+// A cookies.txt the run was to start with could not be read: among the first lines of the log.
+inline std::string CookiesNotLoaded(std::string_view path, std::string_view reason) {
+  return "Failed in loading cookies from[" + std::string(path) + "]:" + std::string(reason);
+}
+
 // The summary that closes a run.
 inline constexpr std::string_view kSummary = "Summary:";
 inline constexpr std::string_view kFilesDownloaded = "[Files dowloaded]";
@@ -49,6 +55,8 @@ inline std::string FailedSaving(std::string_view name) {
   return "NG:Failed in saving to[" + std::string(name) + "]";
 }
 inline constexpr std::string_view kNoOverwrite = "SKIPPED:No overwrite";
+// Larger than the project's maximum file size: not saved, and not read further than the limit.
+inline constexpr std::string_view kTooLarge = "SKIPPED:Larger than max size";
 inline std::string InternetError(std::string_view message, int number) {
   return "NG:" + std::string(message) + "(" + std::to_string(number) + ")";
 }

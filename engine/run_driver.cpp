@@ -72,9 +72,10 @@ std::string SettingsBlock(const ProjectSettings& s, const std::tm& start) {
   std::string text = FormatTime(start) + std::string(kStart) + "\r\n";
   text += line(kExcluding, s.ExcludeType);
   text += line(kSavingTo, s.SaveDir);
-  text += line(kLinksToBrowse, s.LinkLayers == 0 ? std::string(kStartPagesOnly)
-                                                 : std::string(kStartPagesAnd) + std::to_string(s.LinkLayers) +
-                                                       std::string(kLayers));
+  text += line(kLinksToBrowse, s.UnlimitedLayers    ? std::string(kStartPagesAnd) + std::string(kUnlimitedLayers)
+                               : s.LinkLayers == 0 ? std::string(kStartPagesOnly)
+                                                   : std::string(kStartPagesAnd) + std::to_string(s.LinkLayers) +
+                                                         std::string(kLayers));
   text += line(kPagesAt, s.SameSiteOnly ? kSameSite : kAllSites);
   text += line(kFilesSaved, s.SaveFlat ? kSavedFlat : kSavedAsServer);
   text += line(kUsingCache, s.UseCache ? kYes : kNo);
@@ -121,10 +122,14 @@ void Crawler::RunDownload() {
   m_state.ReloadFlag = m_settings.UseCache ? 0 : inet::kFlagReload;
 
   inet::Error err;
-  const inet::SessionOptions options = SessionOptionsFor(m_settings, m_agent);
+  inet::SessionOptions options = SessionOptionsFor(m_settings, m_agent);
   m_state.RobotsAgent = ProductToken(options.agent);
   m_sendsAhead = options.wait.count() == 0 && options.limitRate == 0 && options.connections > 1;
+  LoadCookies(options);
   auto session = m_backend.OpenSession(options, err);
+  // The session has its own copy in its jar; the user's cookies are held no longer than that.
+  options.cookies.clear();
+  options.cookies.shrink_to_fit();
   if (!session) {
     // A run that could fetch nothing has failed, although the line changes no counter.
     ++m_state.NgLines;
@@ -142,8 +147,11 @@ void Crawler::RunDownload() {
       std::lock_guard lock(m_sessionMutex);
       m_session = std::move(session);
     }
-    for (std::size_t i = 0; !Cancelled() && i < m_host.StartUrlCount(); ++i)
+    for (std::size_t i = 0; !Cancelled() && i < m_host.StartUrlCount(); ++i) {
       NoteStartPage(FetchUrl(m_host.StartUrl(i), FETCH_START_PAGE | FETCH_PARSE_HTML, 0));
+      // Still under this start page's site rule: what its tree put off is its own.
+      FetchDeferred();
+    }
     m_host.EndTransfers();
     CloseNetwork();
     // Also after a cancel: what was saved browses as well as it can.

@@ -8,6 +8,7 @@
 namespace tk {
 Crawler::SaveEnd Crawler::SaveStream(const std::string& url, const std::string& name, UrlRecord& record,
                                      const StreamSource& source, LocalFile& file, PageBuffer* page) {
+  if (AnnouncedTooLarge(source.size)) return SkipTooLarge(url, record, {});
   if (!AskOverwrite(name)) {
     ++m_state.FilesSkipped;
     FinishFailure(LogLine(url, logtext::kNoOverwrite), false, {});
@@ -30,6 +31,8 @@ Crawler::SaveEnd Crawler::SaveStream(const std::string& url, const std::string& 
     return SaveEnd::Cancelled;
   }
   const std::string failedLine = LogLine(url, logtext::FailedSaving(name));
+  // What a file cut at the size limit may remove: only a file this save makes.
+  const bool fresh = m_settings.MaxSize > 0 && LookBeneath(m_saveFolder, name) == LocalEntry::Missing;
   if (!file.Create(m_saveFolder, name)) {
     FinishFailure(failedLine, true, {});
     return SaveEnd::Failed;
@@ -45,6 +48,8 @@ Crawler::SaveEnd Crawler::SaveStream(const std::string& url, const std::string& 
       FinishInternetError(url, err, {});
       return SaveEnd::Failed;
     }
+    // An unannounced length found over the limit: the transfer ends as a cut one does.
+    if (OverMaxSize(m_state.FileBytes + n)) return SkipTooLarge(url, record, fresh ? name : std::string());
     m_state.FileBytes += n;
     m_host.AddBytes(n);
     std::string_view chunk(buf, static_cast<std::size_t>(n));

@@ -52,7 +52,7 @@ Crawler::AheadLink Crawler::AheadLinkFor(const std::string& url, bool parseHtml,
   auto parsed = inet::ParseUrl(url);
   int flags = parseHtml ? FETCH_PARSE_HTML : 0;
   if (!parsed || !IsHttpService(parsed->service) || !IsSiteAllowed(parsed->host, flags) ||
-      !IsTypeAllowed(parsed->object, flags))
+      !IsTypeAllowed(parsed->object, flags) || !IsUrlAllowed(parsed->object, flags))
     return link;
   const bool https = parsed->service == inet::Service::Https;
   // A link robots.txt refuses is never requested; one on a server whose rules are not read yet

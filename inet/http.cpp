@@ -89,10 +89,18 @@ std::unique_ptr<HttpConnection> ConnectHttp(Session& session, std::string_view h
 }
 
 std::unique_ptr<HttpConnection> ConnectHttps(Session& session, std::string_view host, int port,
+                                             std::string_view user, std::string_view password,
                                              Error& err) {
   auto state = detail::StateForConnect(session, host, port, err);
   if (!state) return nullptr;
-  return std::make_unique<HttpConnectionImpl>(state, std::string(host), port, true, std::nullopt);
+  std::optional<Credentials> creds;
+  if (!user.empty()) creds = Credentials{std::string(user), std::string(password)};
+  return std::make_unique<HttpConnectionImpl>(state, std::string(host), port, true, creds);
+}
+
+std::unique_ptr<HttpConnection> ConnectHttps(Session& session, std::string_view host, int port,
+                                             Error& err) {
+  return ConnectHttps(session, host, port, {}, {}, err);
 }
 
 }  // namespace tk::inet

@@ -48,7 +48,12 @@ bool HttpRequestImpl::StartAhead(Error& err) {
   return true;
 }
 
-bool HttpRequestImpl::SentAsNow() const { return m_sentCredentials == CurrentCredentials(); }
+bool HttpRequestImpl::SentAsNow() const {
+  // A cookie set since the request went (by an answer before it in turn order, or by one sent
+  // ahead beside it) might have gone with it: it is sent again rather than answered without it.
+  const std::uint64_t cookieChanges = m_multi->Session()->Cookies().Changes();
+  return m_sentCredentials == CurrentCredentials() && cookieChanges == m_cookieChangesAtStart + m_ownCookieChanges;
+}
 
 bool HttpRequestImpl::PausedTooLong() const {
   constexpr auto kMaxPause = std::chrono::seconds(5);

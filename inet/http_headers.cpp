@@ -63,6 +63,23 @@ std::vector<std::string> SplitHeaderLines(std::string_view raw) {
   return lines;
 }
 
+bool IsSetCookie(std::string_view line) {
+  constexpr std::string_view kName = "set-cookie:";
+  return line.size() >= kName.size() && detail::AsciiLower(line.substr(0, kName.size())) == kName;
+}
+
+std::string WithoutSetCookie(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  while (!raw.empty()) {
+    const std::size_t nl = raw.find('\n');
+    const std::size_t end = nl == std::string_view::npos ? raw.size() : nl + 1;
+    if (!IsSetCookie(raw.substr(0, end))) out.append(raw.substr(0, end));
+    raw.remove_prefix(end);
+  }
+  return out;
+}
+
 std::int64_t ParseLength(std::string_view text) {
   std::uint64_t v = 0;
   if (!ParseU64(TrimBlanks(text), v) || v > static_cast<std::uint64_t>(INT64_MAX)) return -1;

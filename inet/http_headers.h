@@ -21,6 +21,11 @@ std::string WithUsualNameCase(std::string_view line);
 // "a\r\nb\r\n" -> {"a", "b"}; bare LF line ends are accepted too.
 std::vector<std::string> SplitHeaderLines(std::string_view raw);
 
+// Whether a header line is a Set-Cookie (any letter case).
+bool IsSetCookie(std::string_view line);
+// Raw headers ("a\r\nb\r\n") without their Set-Cookie lines.
+std::string WithoutSetCookie(std::string_view raw);
+
 // A Content-Length value; -1 when it is not a plain decimal number.
 std::int64_t ParseLength(std::string_view text);
 

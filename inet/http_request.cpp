@@ -57,7 +57,7 @@ bool HttpRequestImpl::ResendWithCredentials(std::string_view user, std::string_v
     return false;
   }
   Credentials creds{std::string(user), std::string(password), AuthMaskFor(m_lines)};
-  m_multi->Session()->RememberCredentials(m_host, m_port, creds);
+  m_multi->Session()->RememberCredentials(SchemeName(), m_host, m_port, creds);
   StopTransfer(true);
   m_source = Source::Network;
   if (!Send(err)) return false;
@@ -89,9 +89,9 @@ bool HttpRequestImpl::IsChunked() const {
 
 std::optional<Credentials> HttpRequestImpl::CurrentCredentials() const {
   // Credentials written in the URL are the user's explicit choice for it; else what the
-  // session learnt for this host and port.
+  // session learnt for this scheme, host and port.
   if (m_urlCredentials) return m_urlCredentials;
-  return m_multi->Session()->FindCredentials(m_host, m_port);
+  return m_multi->Session()->FindCredentials(SchemeName(), m_host, m_port);
 }
 
 // Starts the transfer for the current entry state and credentials.
@@ -124,6 +124,8 @@ bool HttpRequestImpl::Start(Error& err) {
 
   std::optional<Credentials> creds = CurrentCredentials();
   m_sentCredentials = creds;
+  m_cookieChangesAtStart = m_multi->Session()->Cookies().Changes();
+  m_ownCookieChanges = 0;
   m_credentialsSent = creds.has_value();
   curl_easy_setopt(easy, CURLOPT_USERNAME, creds ? creds->user.c_str() : nullptr);
   curl_easy_setopt(easy, CURLOPT_PASSWORD, creds ? creds->password.c_str() : nullptr);
@@ -175,7 +177,7 @@ bool HttpRequestImpl::Settle(Error& err) {
   if (m_status == 401 && m_urlCredentials)
     m_urlCredentials.reset();  // refused: the caller asks its user, then resends
   else if (m_status >= 200 && m_status < 400 && m_urlCredentials)
-    m_multi->Session()->RememberCredentials(m_host, m_port, *m_urlCredentials);
+    m_multi->Session()->RememberCredentials(SchemeName(), m_host, m_port, *m_urlCredentials);
 
   if (m_entry && m_entry->meta().complete && m_status == 304) {
     m_source = Source::Cache;
@@ -215,7 +217,10 @@ void HttpRequestImpl::StartCacheWriter() {
   meta.url = m_cacheKey;
   meta.etag = FindHeader(m_lines, "ETag");
   meta.lastModified = FindHeader(m_lines, "Last-Modified");
-  meta.headers = RawHeaders();
+  // A cookie is the server's word at the time it answers: an answer served from the cache later
+  // sets none (the 304 that revalidates it sets its own), and the on-disk cache keeps no
+  // session's token.
+  meta.headers = WithoutSetCookie(RawHeaders());
   std::string length = FindHeader(m_lines, "Content-Length");
   meta.expected = length.empty() || IsChunked() ? -1 : ParseLength(length);
   // Written out on the cache's own thread when small, while the next request goes on.
@@ -313,6 +318,7 @@ size_t HttpRequestImpl::OnHeader(char* data, size_t size, size_t count, void* us
       self->m_status = std::atoi(std::string(line.substr(sp + 1, 3)).c_str());
   }
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  if (IsSetCookie(line) && self->m_multi->Session()->Cookies().NoteSetCookie(line)) ++self->m_ownCookieChanges;
   if (!line.empty()) {
     // HTTP/2 sends every name in lower case; the engine reads the raw lines as HTTP/1.1 spells
     // them ("Location: "), so the names get the usual capitals back.

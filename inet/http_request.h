@@ -86,6 +86,7 @@ class HttpRequestImpl final : public HttpRequest {
   std::optional<Credentials> CurrentCredentials() const;
   bool Send(Error& err) { return Start(err) && AwaitHeaders(err); }
   std::string Scheme() const { return m_secure ? "https://" : "http://"; }
+  std::string_view SchemeName() const { return m_secure ? "https" : "http"; }
   bool Start(Error& err);
   curl_slist* ConditionalHeaders() const;
   bool AwaitHeaders(Error& err);
@@ -122,6 +123,10 @@ class HttpRequestImpl final : public HttpRequest {
   bool m_headersDone = false;
   bool m_credentialsSent = false;
   std::optional<Credentials> m_sentCredentials;
+  // The jar's Changes() when the request was sent, and how many of the changes since were this
+  // request's own answer's.
+  std::uint64_t m_cookieChangesAtStart = 0;
+  std::uint64_t m_ownCookieChanges = 0;
   PullBody m_body;
   bool m_discard = false;  // the rest of the body is read only to keep the connection
   std::size_t m_drained = 0;

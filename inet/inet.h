@@ -80,6 +80,10 @@ struct SessionOptions {
   // Patience: to connect, and for a transfer that receives nothing.
   std::chrono::milliseconds connectTimeout{60000};
   std::chrono::milliseconds stallTimeout{60000};
+  // Lines of a Netscape cookies.txt ("#HttpOnly_" lines included), put in the session's cookie
+  // jar before its first request. The jar also keeps what servers set during the session and
+  // sends it back by the usual rules; it is never written to disk.
+  std::vector<std::string> cookies;
 };
 
 // agent: the program's name, sent as User-Agent. The session's cache is the default folder
@@ -103,7 +107,8 @@ class HttpRequest {
   virtual std::string ContentLength() const = 0;  // the header's text, empty when absent
   virtual std::string RawHeaders() const = 0;     // status line and headers, each ending in CR LF
   // Sends the same request again with credentials, which the session then remembers for this
-  // host and port (Basic or Digest, as the server asks). The status and headers are replaced.
+  // scheme, host and port (Basic or Digest, as the server asks): a password given over https is
+  // never sent over plain http. The status and headers are replaced.
   virtual bool ResendWithCredentials(std::string_view user, std::string_view password, Error& err) = 0;
   // Reads at most `max` (<= 1,023) bytes of the body: the count, 0 at the end, -1 on an error
   // (a body that ends before its Content-Length or a broken chunked stream is an error).
@@ -162,6 +167,10 @@ std::unique_ptr<HttpConnection> ConnectHttp(Session& session, std::string_view h
 // as they do for other command-line tools, read when the session opens. HTTP/2 may be used where
 // the server offers it; callers see the same status, headers and bytes as over HTTP/1.1.
 std::unique_ptr<HttpConnection> ConnectHttps(Session& session, std::string_view host, int port,
+                                             Error& err);
+// The same with the user name and password of the URL.
+std::unique_ptr<HttpConnection> ConnectHttps(Session& session, std::string_view host, int port,
+                                             std::string_view user, std::string_view password,
                                              Error& err);
 
 // ---- FTP --------------------------------------------------------------------------------------

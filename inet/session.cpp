@@ -47,23 +47,68 @@ std::size_t SessionState::MaxAheadInFlight(std::size_t cap) const {
   return std::min(cap, static_cast<std::size_t>(m_options.connections - 1));
 }
 
-std::string SessionState::Key(std::string_view host, int port) {
-  std::string key;
+std::string SessionState::Key(std::string_view scheme, std::string_view host, int port) {
+  std::string key(scheme);
+  key += "://";
   for (char c : host) key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   return key + ":" + std::to_string(port);
 }
 
-void SessionState::RememberCredentials(std::string_view host, int port, const Credentials& creds) {
+void SessionState::RememberCredentials(std::string_view scheme, std::string_view host, int port,
+                                       const Credentials& creds) {
   std::lock_guard lock(m_mutex);
-  m_credentials[Key(host, port)] = creds;
+  m_credentials[Key(scheme, host, port)] = creds;
 }
 
-std::optional<Credentials> SessionState::FindCredentials(std::string_view host, int port) const {
+std::optional<Credentials> SessionState::FindCredentials(std::string_view scheme, std::string_view host,
+                                                         int port) const {
   std::lock_guard lock(m_mutex);
-  auto it = m_credentials.find(Key(host, port));
+  auto it = m_credentials.find(Key(scheme, host, port));
   if (it == m_credentials.end()) return std::nullopt;
   return it->second;
 }
+
+CookieJar::CookieJar(const std::vector<std::string>& lines) {
+  EnsureCurlInitialised();
+  m_share = curl_share_init();
+  curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &CookieJar::Lock);
+  curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &CookieJar::Unlock);
+  curl_share_setopt(m_share, CURLSHOPT_USERDATA, this);
+  curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+  if (lines.empty()) return;
+  // A handle of its own puts the lines in: libcurl reads a cookies.txt line given this way as it
+  // reads one in a file, "#HttpOnly_" prefix included, and reads no file itself.
+  CURL* easy = curl_easy_init();
+  if (!easy) return;
+  Join(easy);
+  for (const std::string& line : lines) curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
+  curl_easy_cleanup(easy);
+}
+
+CookieJar::~CookieJar() { curl_share_cleanup(m_share); }
+
+void CookieJar::Join(CURL* easy) const {
+  curl_easy_setopt(easy, CURLOPT_SHARE, m_share);
+  // "" reads no file; it only turns the engine on.
+  curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+}
+
+bool CookieJar::NoteSetCookie(std::string_view line) {
+  // Bounded: a site that sets a new cookie with every answer would otherwise grow it for ever;
+  // forgetting only makes a repeated line count once more.
+  constexpr std::size_t kMaxSeen = 65536;
+  std::lock_guard lock(m_seenMutex);
+  if (m_seen.size() >= kMaxSeen) m_seen.clear();
+  if (!m_seen.insert(std::hash<std::string_view>()(line)).second) return false;
+  m_changes.fetch_add(1, std::memory_order_acq_rel);
+  return true;
+}
+
+void CookieJar::Lock(CURL*, curl_lock_data data, curl_lock_access, void* user) {
+  static_cast<CookieJar*>(user)->m_locks[data].lock();
+}
+
+void CookieJar::Unlock(CURL*, curl_lock_data data, void* user) { static_cast<CookieJar*>(user)->m_locks[data].unlock(); }
 
 std::shared_ptr<SessionState> StateOf(Session& session) {
   auto* impl = dynamic_cast<SessionImpl*>(&session);

@@ -202,6 +202,8 @@ CURL* NewEasy(const SessionState& session, Transfer& transfer, CURL* reuse) {
   const auto rate = static_cast<curl_off_t>(std::max<std::int64_t>(options.limitRate, 0));
   curl_easy_setopt(easy, CURLOPT_MAX_RECV_SPEED_LARGE, rate);
   curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
+  // A parked handle is in the jar already.
+  if (!reuse) session.Cookies().Join(easy);
   return easy;
 }
 

@@ -5,6 +5,7 @@
 #include "settings/app_ini.h"
 #include "settings/ini_file.h"
 #include "settings/text.h"
+#include "settings/url_password.h"
 
 namespace tk {
 
@@ -58,7 +59,8 @@ void LoadHistories() {
   ProjectHistory().Load();
 }
 
-void AddUrlHistory(std::string_view url) { UrlHistory().Add(url); }
+// Trawlkit.ini keeps the history in clear: a password typed in a URL stays out of it.
+void AddUrlHistory(std::string_view url) { UrlHistory().Add(WithoutPassword(url)); }
 bool SaveUrlHistory() { return UrlHistory().Save(); }
 void AddProjectHistory(std::string_view path) { ProjectHistory().Add(path); }
 bool SaveProjectHistory() { return ProjectHistory().Save(); }

@@ -8,6 +8,7 @@
 #include "settings/history.h"
 #include "settings/ini_file.h"
 #include "settings/text.h"
+#include "settings/url_password.h"
 
 namespace tk {
 namespace {
@@ -111,7 +112,13 @@ void LoadProject(ProjectSettings& settings, std::string_view name) {
 void LoadProject(std::string_view name) { LoadProject(Project(), name); }
 
 bool SaveProject(const ProjectSettings& settings, const std::string& path) {
-  const std::vector<std::string> urlLines = ListLines("URL", settings.StartUrls);
+  // A password given in a start URL is not kept in clear in a file that travels: the project
+  // keeps the URL with its user, and the server's 401 brings the password question back (or
+  // ~/.netrc answers it) when the project is run again.
+  std::vector<std::string> startUrls;
+  startUrls.reserve(settings.StartUrls.size());
+  for (const std::string& url : settings.StartUrls) startUrls.push_back(WithoutPassword(url));
+  const std::vector<std::string> urlLines = ListLines("URL", startUrls);
 
   // One rewrite for the whole project; the keys keep the order in which they are written one by
   // one, and every other line of the file stays as it was.

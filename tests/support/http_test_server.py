@@ -55,13 +55,19 @@ bytes of Body(n, seed): the repeated text "<seed>:<offset>|" cut to n bytes)
   /__/loop[i, same]   302 to /__/loop?i=<i+1>, an endless chain of new URLs; with same=1, 302 to
         the request's own path and query.
   /__/overlong[n, extra, seed]   Content-Length n, then n + extra bytes, and the connection closes.
-  /__/basic[user, pw, realm]   401 with "WWW-Authenticate: Basic" until the request carries
-        those credentials; then 200 with the body "welcome <user>".
-  /__/digest[user, pw, realm]   the same with Digest (MD5, qop=auth).
+  /__/basic[user, pw, pw64, realm, etag]   401 with "WWW-Authenticate: Basic" until the request
+        carries those credentials (pw64: the password in base64, so that the URL does not spell
+        it); then 200 with the body "welcome <user>", and the ETag `etag` when given.
+  /__/digest[user, pw, pw64, realm, etag]   the same with Digest (MD5, qop=auth).
   /__/headers   200, the request's headers as the text body, one "name: value" per line.
   /__/unavailable[id, times, code, retry, n, seed]   the first `times` (default 1) requests of
         each id answer `code` (default 503; 0 closes the connection without an answer), with
         "Retry-After: <retry>" when given; later ones 200 with n bytes.
+  /__/cookie[set (repeatable), ct, body, etag, set304 (repeatable)]   200 with one
+        "Set-Cookie: <set>" line per `set`, the Content-Type `ct` (default text/html) and the
+        text `body` (default "ok"); with `etag`, that ETag, and a matching If-None-Match gets a
+        304 whose Set-Cookie lines are the `set304` ones.
+  /__/chain/<n>/<i>.html   a chain of n pages: page i links to <i+1>.html, the last to nothing.
 
 A scripted route also answers below its own path (/__/bytes/caf%E9.png?ct=image/png), so that a
 test can choose the name a URL ends in, any bytes included.
@@ -182,6 +188,21 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header(k, v)
         self.end_headers()
         sent = self.write_body(body) if self.command != "HEAD" else 0
+        self.record(status, sent)
+
+    def answer_at_once(self, status, body, ctype="text/plain"):
+        """answer() in one write: a reply sent in two small writes waits for the client's delayed
+        ACK (about 40 ms a request), which thousands of requests in a row cannot afford."""
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(body)))
+        self._headers_buffer.append(b"\r\n" + body)
+        try:
+            self.flush_headers()
+            sent = len(body)
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+            sent = 0
         self.record(status, sent)
 
     # ---- entity with validators and ranges ----------------------------------------------
@@ -483,21 +504,55 @@ class Handler(BaseHTTPRequestHandler):
         text = "".join("%s: %s\n" % (k, v) for k, v in self.headers.items())
         self.answer(200, text.encode())
 
+    def route_cookie(self, q, n, seed):
+        query = urllib.parse.parse_qs(urllib.parse.urlsplit(self.path).query, keep_blank_values=True)
+        etag = q.get("etag")
+        validators = [("ETag", etag)] if etag else []
+        if etag and self.headers.get("If-None-Match") == etag:
+            self.send_response(304)
+            for k, v in validators + [("Set-Cookie", v) for v in query.get("set304", [])]:
+                self.send_header(k, v)
+            self.end_headers()
+            self.record(304, 0)
+            return
+        body = q.get("body", "ok").encode()
+        self.answer(200, body, validators + [("Set-Cookie", v) for v in query.get("set", [])],
+                    ctype=q.get("ct", "text/html"))
+
+    def route_chain(self, q, n, seed):
+        parts = urllib.parse.urlsplit(self.path).path.split("/")
+        try:
+            count, i = int(parts[3]), int(parts[4].split(".")[0])
+        except (IndexError, ValueError):
+            return self.answer(404, b"not found")
+        link = "<a href=%d.html>next</a>" % (i + 1) if i + 1 < count else "the end"
+        self.answer_at_once(200, ("<html>%d %s</html>" % (i, link)).encode(), ctype="text/html")
+
+    @staticmethod
+    def expected_login(q):
+        import base64
+        pw = base64.b64decode(q["pw64"]).decode() if "pw64" in q else q.get("pw", "pw")
+        return q.get("user", "user"), pw
+
+    def welcome(self, q, user):
+        headers = [("ETag", q["etag"])] if "etag" in q else []
+        self.answer(200, ("welcome %s" % user).encode(), headers)
+
     def route_basic(self, q, n, seed):
         import base64
-        user, pw = q.get("user", "user"), q.get("pw", "pw")
+        user, pw = self.expected_login(q)
         want = "Basic " + base64.b64encode(("%s:%s" % (user, pw)).encode()).decode()
         if self.headers.get("Authorization") == want:
-            return self.answer(200, ("welcome %s" % user).encode())
+            return self.welcome(q, user)
         realm = q.get("realm", "trawlkit")
         self.answer(401, b"who are you?", [("WWW-Authenticate", 'Basic realm="%s"' % realm)])
 
     def route_digest(self, q, n, seed):
-        user, pw = q.get("user", "user"), q.get("pw", "pw")
+        user, pw = self.expected_login(q)
         realm = q.get("realm", "trawlkit")
         auth = self.headers.get("Authorization", "")
         if auth.startswith("Digest ") and self.digest_ok(auth[7:], user, pw, realm):
-            return self.answer(200, ("welcome %s" % user).encode())
+            return self.welcome(q, user)
         challenge = 'Digest realm="%s", qop="auth", nonce="%s", algorithm=MD5' % (realm, NONCE)
         self.answer(401, b"who are you?", [("WWW-Authenticate", challenge)])
 

@@ -1,0 +1,40 @@
+// Fetches put off because the pages being scanned already nest as deep as the run allows: made
+// after the start page's tree, each from the top of the stack again.
+#include "engine/crawler.h"
+
+namespace tk {
+namespace {
+// The rule context of a record put off: no rule context ever reads so (hosts hold no line
+// break), so the record is fetched by the next request for it, whichever comes first.
+constexpr std::string_view kPutOff = "\n";
+}  // namespace
+
+bool Crawler::WouldFetch(const UrlRecord& record, bool inserted, int flags, int depth) const {
+  if (inserted) return true;
+  if (record.Dropped) return record.DroppedContext != RuleContext(flags);
+  return (flags & FETCH_PARSE_HTML) && record.ScannedDepth > depth;
+}
+
+std::string Crawler::Defer(UrlRecord& record, const std::string& url, int flags, int depth) {
+  // A record that was put off already is queued once; one to be rescanned from a higher layer
+  // is queued each time, and the rescans after the first find nothing left to do.
+  if (record.Dropped && record.DroppedContext == kPutOff) return {};
+  if (record.ScannedDepth < 0) {
+    record.Dropped = true;
+    record.DroppedContext = std::string(kPutOff);
+  }
+  m_deferred.push_back({url, flags, depth});
+  // The link is written as its absolute URL for now; the end of the run makes it local.
+  return {};
+}
+
+void Crawler::FetchDeferred() {
+  while (!m_deferred.empty() && !Cancelled()) {
+    const DeferredFetch next = std::move(m_deferred.front());
+    m_deferred.pop_front();
+    FetchLink(next.url, next.flags, next.depth, nullptr, nullptr);
+  }
+  m_deferred.clear();
+}
+
+}  // namespace tk

@@ -48,7 +48,7 @@ void Crawler::FetchFtpFile(const inet::FtpEntry& entry, const std::string& host,
   // Listing names are the server's raw bytes: the URL's escapes of them are decoded back.
   std::string name = SafeSegment(DecodeNameSegment(std::string_view(url).substr(url.rfind('/') + 1)));
   if (!m_settings.SaveFlat) name = MakeServerPath(m_saveFolder, false, host, path, port, name);
-  name = lastName = MakeUniqueName(m_state, name);
+  name = MakeUniqueName(m_state, name);
   std::unique_ptr<inet::FtpFile> remote;
   StreamSource source;
   source.size = std::to_string(entry.size);
@@ -60,7 +60,9 @@ void Crawler::FetchFtpFile(const inet::FtpEntry& entry, const std::string& host,
   source.read = [&remote](char* buf, std::size_t size, inet::Error& err) { return remote->Read(buf, size, err); };
   source.endBeatsCancel = false;
   LocalFile file;
-  SaveStream(url, name, record, source, file, nullptr);
+  const SaveEnd end = SaveStream(url, name, record, source, file, nullptr);
+  // A file that failed or was cut is no part of the copy; a kept one is.
+  if (end == SaveEnd::Saved || end == SaveEnd::Skipped) lastName = name;
 }
 
 }  // namespace tk

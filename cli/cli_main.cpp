@@ -64,14 +64,18 @@ int Run(ProjectSettings& settings, const CliOptions& options, CliContext& c, Run
   }
   doneSignal.notify_all();
   watcher.join();
+  // What an update changed, which the log's lines do not tell apart.
+  *c.err << CopyChangesText(crawler.State()) << "\n";
   // Said where it is seen whatever -q or a redirected output does with the log.
   if (!crawler.CacheRefusal().empty()) *c.err << "trawlkit-cli: " << crawler.CacheRefusal() << "\n";
   // The start page "/" is saved as ~TrawlDlFile_0.htm: say which file the copy starts from.
   const std::filesystem::path start = crawler.StartPageCopy();
   if (!start.empty()) *c.err << "open: " << TerminalSafe(start.string()) << "\n";
   if (host.CancelRequested()) return kExitCancelled;
-  // Also an NG line that changed no counter (an FTP server not reached) is a run that failed.
-  return crawler.State().Errors > 0 || crawler.State().NgLines > 0 ? kExitRunErrors : kExitOk;
+  // Also an NG line that changed no counter (an FTP server not reached), or a run log that could
+  // not be written, is a run that failed.
+  const RunState& state = crawler.State();
+  return state.Errors > 0 || state.NgLines > 0 || state.LogFailed ? kExitRunErrors : kExitOk;
 }
 
 }  // namespace
@@ -144,12 +148,19 @@ int CliMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
   struct sigaction action {};
   action.sa_handler = OnCancelSignal;
   sigemptyset(&action.sa_mask);
-  struct sigaction oldInt {}, oldTerm {};
+  struct sigaction oldInt {}, oldTerm {}, oldFileSize {};
   sigaction(SIGINT, &action, &oldInt);
   sigaction(SIGTERM, &action, &oldTerm);
+  // Under a file size limit (ulimit -f) a write past it fails with EFBIG, which the run logs as a
+  // failed file and goes on, instead of the signal ending the program with no summary.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGXFSZ, &ignore, &oldFileSize);
   int status = RunCli(args, c);
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
+  sigaction(SIGXFSZ, &oldFileSize, nullptr);
   return status;
 }
 

@@ -120,7 +120,25 @@ bool TerminalHost::Ask(const std::string& prompt, std::string& answer, bool hidd
   return got;
 }
 
+void TerminalHost::ReportProblem(std::string_view text) {
+  ClearProgress();
+  // The engine's lines end in CR LF; a terminal's messages in LF.
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+  *m_context.err << "trawlkit-cli: " << inet::EncodeControls(text) << "\n" << std::flush;
+}
+
 OverwriteAnswer TerminalHost::AskOverwrite(const std::string& localPath) {
+  // A run from cron has no one to ask: every existing file is kept, and the user is told once
+  // rather than finding out from the log's SKIPPED lines.
+  if (!m_context.in) {
+    if (!m_toldKept) {
+      ClearProgress();
+      *m_context.err << "trawlkit-cli: no terminal to ask before overwriting: existing files are kept\n"
+                     << std::flush;
+    }
+    m_toldKept = true;
+    return OverwriteAnswer::Skip;
+  }
   std::string answer;
   const std::string prompt = TerminalSafe(localPath) + "\n既に存在しています。上書きしますか？ "
                              "[o]上書き [s]スキップ [a]全て上書き [k]全てスキップ: ";

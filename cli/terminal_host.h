@@ -27,6 +27,8 @@ class TerminalHost final : public RunHost {
   std::size_t StartUrlCount() override { return m_startUrls.size(); }
   std::string StartUrl(std::size_t index) override { return m_startUrls.at(index); }
   bool CancelRequested() override { return m_context.cancel && m_context.cancel->load(); }
+  // On standard error, where a run's own faults go, also with --quiet.
+  void ReportProblem(std::string_view text) override;
 
  private:
   void DrawProgress();
@@ -45,6 +47,7 @@ class TerminalHost final : public RunHost {
   bool m_drawn = false;
   bool m_ended = false;
   std::map<std::string, int> m_netrcTried;  // hosts whose netrc entry was already offered
+  bool m_toldKept = false;                   // that existing files are kept without a terminal
 };
 
 }  // namespace tk::cli

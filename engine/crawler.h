@@ -10,12 +10,15 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "engine/inet_backend.h"
+#include "engine/local_file.h"
 #include "engine/run_clock.h"
 #include "engine/run_host.h"
 #include "engine/run_state.h"
@@ -25,9 +28,15 @@
 
 namespace tk {
 
-class LocalFile;
 class PageBuffer;
 struct PageContext;
+
+// A byte range of a saved file, [offset, offset + length), and the text that replaces it.
+struct FileEdit {
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+  std::string text;
+};
 
 class Crawler {
  public:
@@ -54,7 +63,7 @@ class Crawler {
   // The run log's line (without its line end) when the cache was refused for the run, else "".
   const std::string& CacheRefusal() const { return m_cacheRefusal; }
   // The absolute path of the first start page's copy, where a user opens the copy; empty when
-  // no start page was saved.
+  // no start page was saved or kept.
   std::filesystem::path StartPageCopy() const;
 
  private:
@@ -115,9 +124,14 @@ class Crawler {
                            int depth, UrlRecord& record);
   // What the link scanner is told of a page at `host`:`port`, `object` without its fragment.
   PageContext ScanContext(const std::string& host, int port, bool https, std::string object, int depth) const;
-  // `linkFlags` go with every link the page's scan fetches.
-  void WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& file, int depth, UrlRecord& record,
-                 const std::string& name, bool sheet, int linkFlags = 0);
+  // Scans the page and writes it to `file`, then puts it in place, or holds it for the links
+  // mended at the end of the run; without `file` (a page kept as it was) it is only scanned.
+  // `linkFlags` go with every link the page's scan fetches. False when the page did not reach
+  // the disk.
+  bool WritePage(const HttpTarget& target, PageBuffer& page, LocalFile* file, int depth, UrlRecord& record,
+                 const std::string& name, bool sheet, std::optional<std::int64_t> modified, int linkFlags = 0);
+  // A scanned page's file once written: in place now, or held while links in it await mending.
+  bool SettlePage(LocalFile& file, UrlRecord& record, std::optional<std::int64_t> modified);
   // Where a link not followed is saved already, or "".
   std::string SavedPath(const std::string& url) const;
   // FetchUrl for a page link: with `from`, the page being scanned, the link is noted among its
@@ -132,8 +146,9 @@ class Crawler {
   // Remembers that `record`'s saved file holds, at `offset`, the absolute URL `url` as a link.
   void NotePendingLink(UrlRecord& record, std::uint64_t offset, std::size_t length, const std::string& url);
   // At the end of a run: the links that saved pages hold as absolute URLs are made local where
-  // their targets were saved after all.
+  // their targets were saved after all, and those pages are put in place.
   void MendSavedPages();
+  std::vector<FileEdit> PendingEdits(const UrlRecord& record) const;
   // The links a page's scan will ask for, in scan order, with those that can be sent ahead of
   // their turn filled in.
   struct AheadLink {
@@ -202,10 +217,12 @@ class Crawler {
     // A cancel that comes with the last bytes in: true saves the file with its line (HTTP),
     // false leaves it without a line or a count (FTP).
     bool endBeatsCancel = true;
+    // The server's date for the file, which the saved file takes.
+    std::optional<std::int64_t> modified;
   };
   enum class SaveEnd {
     Saved,      // its OK line written
-    Skipped,    // not to be overwritten: its SKIPPED line written
+    Skipped,    // not to be overwritten: its SKIPPED line written; a page's bytes are in for its scan
     TooLarge,   // larger than the maximum size: its SKIPPED line written, nothing kept
     Failed,     // its NG line written
     Cancelled,  // no line
@@ -214,6 +231,9 @@ class Crawler {
   // in the log. With `page`, the bytes are collected there and `file` is left open for the page.
   SaveEnd SaveStream(const std::string& url, const std::string& name, UrlRecord& record,
                      const StreamSource& source, LocalFile& file, PageBuffer* page);
+  // The existing file `name` stays as it is: its SKIPPED line.
+  SaveEnd KeepFile(const std::string& url, const std::string& name, UrlRecord& record);
+  void CountPlacement(Placement placed);
 
   // The outcomes that end a file: a line, the counters, the display.
   std::string FinishFailure(const std::string& line, bool countError, std::string result);
@@ -227,9 +247,8 @@ class Crawler {
   // `bytes` received are.
   bool AnnouncedTooLarge(const std::string& sizeText) const;
   bool OverMaxSize(std::int64_t bytes) const { return m_settings.MaxSize > 0 && bytes > m_settings.MaxSize; }
-  // Its SKIPPED line and count. `created`: the local file this save made (not one an earlier run
-  // left), whose partial bytes are removed; empty when none was made.
-  SaveEnd SkipTooLarge(const std::string& url, UrlRecord& record, const std::string& created);
+  // Its SKIPPED line and count; the file's temporary goes, an earlier copy stays.
+  SaveEnd SkipTooLarge(const std::string& url, UrlRecord& record);
 
   // Pages nest on the machine stack while their links are fetched (deep_pages.cpp). At the
   // bound, a fetch is put off rather than refused: it is made once the start page's tree has
@@ -244,7 +263,11 @@ class Crawler {
   void LoadCookies(inet::SessionOptions& options);
 
   void NoteStartPage(const std::string& localPath);
+  // Once every page is in place: the start page noted is one to open.
+  void CheckStartPage();
   void OpenRunLog();
+  // The run log has failed: the front end is told once, and the run counts as failed.
+  void RunLogFailed(std::string_view why);
   void WriteSummary();
   void CloseNetwork();
 
@@ -256,6 +279,8 @@ class Crawler {
   RunState m_state;
   std::filesystem::path m_saveFolder;
   std::string m_cacheRefusal;
+  // Why the run log was not opened, or empty.
+  std::string_view m_logRefusal;
   std::mutex m_sessionMutex;  // guards m_session against Interrupt from another thread
   std::unique_ptr<inet::Session> m_session;
   // Whether the run's pacing (a wait, a rate, one connection) leaves room for requests sent
@@ -274,6 +299,8 @@ class Crawler {
     int depth = 0;
   };
   std::deque<DeferredFetch> m_deferred;
+  // Pages written whole whose links to files saved later are mended before they are put in place.
+  std::unordered_map<UrlRecord*, HeldFile> m_heldPages;
 };
 
 // The settings block that opens a run's log, for settings whose SaveDir already ends in "/".
@@ -291,16 +318,16 @@ void NotePageLinkText(UrlRecord& page, char how, std::string_view url);
 // is never fetched again; its text is no longer needed.
 void SettlePageLink(UrlRecord& page, std::size_t index, UrlRecord* target);
 
-// Replaces byte ranges of a saved file, each [offset, offset + length) with its text, sorted
-// by offset. A file that does not grow is rewritten in place from the first range on; one that
-// grows is replaced whole (a new file renamed over it). False, and the file left as it was,
-// when it cannot be read, is a symlink, or a range lies beyond its end or out of order.
-struct FileEdit {
-  std::uint64_t offset = 0;
-  std::uint64_t length = 0;
-  std::string text;
-};
-bool EditSavedFile(const std::filesystem::path& path, const std::vector<FileEdit>& edits);
+// "548 files: 0 new, 2 changed, 546 unchanged, 0 failed": what a run did to the copy.
+std::string CopyChangesText(const RunState& state);
+
+// Replaces byte ranges of the file `relPath` under `saveFolder`, each [offset, offset + length)
+// with its text, sorted by offset. A file that does not grow is rewritten in place from the first
+// range on; one that grows is replaced whole (a new file renamed over it). False, and the file
+// left as it was, when it cannot be read, is a symlink or lies beyond one, or a range lies beyond
+// its end or out of order.
+bool EditSavedFile(const std::filesystem::path& saveFolder, std::string_view relPath,
+                   const std::vector<FileEdit>& edits);
 
 // The visited list's key of a parsed URL: scheme, host, port and object, compared without case.
 std::string VisitKey(const inet::Url& url);

@@ -97,7 +97,7 @@ void Crawler::FetchFtpFile(const inet::FtpEntry& entry, const inet::Url& url, Ur
   // Listing names are the server's raw bytes: the URL's escapes of them are decoded back.
   std::string name = SafeSegment(DecodeNameSegment(std::string_view(fileUrl).substr(fileUrl.rfind('/') + 1)));
   if (!m_settings.SaveFlat) name = MakeServerPath(m_saveFolder, false, url.host, url.object, url.port, name);
-  name = lastName = MakeUniqueName(m_state, name);
+  name = MakeUniqueName(m_state, name);
   std::unique_ptr<inet::FtpFile> remote;
   StreamSource source;
   source.size = std::to_string(entry.size);
@@ -109,7 +109,9 @@ void Crawler::FetchFtpFile(const inet::FtpEntry& entry, const inet::Url& url, Ur
   source.read = [&remote](char* buf, std::size_t size, inet::Error& err) { return remote->Read(buf, size, err); };
   source.endBeatsCancel = false;
   LocalFile file;
-  SaveStream(fileUrl, name, record, source, file, nullptr);
+  const SaveEnd end = SaveStream(fileUrl, name, record, source, file, nullptr);
+  // A file that failed or was cut is no part of the copy; a kept one is.
+  if (end == SaveEnd::Saved || end == SaveEnd::Skipped) lastName = name;
 }
 
 // A folder is a page: held to the site and type rules, named as a page whose path ends in "/"
@@ -141,25 +143,20 @@ std::string Crawler::FetchFtpFolder(const inet::Url& url, int flags, int depth, 
   record.Folder = true;
   LocalFile file;
   PageBuffer page(m_saveFolder, m_state.PageMemoryHeld);
-  switch (SaveStream(WithoutPassword(record.Url), name, record, source, file, parse ? &page : nullptr)) {
-    case SaveEnd::Saved:
-      break;
-    case SaveEnd::Cancelled:
-      return {};
-    case SaveEnd::Skipped:
-    case SaveEnd::Failed:
-      return name;
-  }
-  if (tooDeep) WriteLog(LogLine(record.Url, logtext::NestedTooDeep(depth)));
-  if (parse) {
-    // While its links are fetched, the entries are found in this listing.
-    const std::string key = ServerKey(url) + url.object;
-    m_state.FtpListings[key] = std::move(entries);
-    WritePage(HttpTarget{url.host, url.object, url.port, false}, page, file, depth, record, name, false,
-              FETCH_LISTED);
-    m_state.FtpListings.erase(key);
-  }
-  return Cancelled() ? std::string() : name;
+  const SaveEnd end = SaveStream(WithoutPassword(record.Url), name, record, source, file, parse ? &page : nullptr);
+  // A folder whose index failed or was cut is no part of the copy: links to it lead to the server.
+  if (end == SaveEnd::Failed || end == SaveEnd::Cancelled || end == SaveEnd::TooLarge) return {};
+  const bool kept = end == SaveEnd::Skipped;
+  if (tooDeep && !kept) WriteLog(LogLine(record.Url, logtext::NestedTooDeep(depth)));
+  // Not scanned, the index was written and put in place like any file.
+  if (!parse) return name;
+  // While its links are fetched, the entries are found in this listing.
+  const std::string key = ServerKey(url) + url.object;
+  m_state.FtpListings[key] = std::move(entries);
+  const bool written = WritePage(HttpTarget{url.host, url.object, url.port, false}, page, kept ? nullptr : &file,
+                                 depth, record, name, false, std::nullopt, FETCH_LISTED);
+  m_state.FtpListings.erase(key);
+  return written ? name : std::string();
 }
 
 }  // namespace tk

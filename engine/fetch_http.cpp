@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/crawler.h"
+#include "engine/http_date.h"
 #include "engine/local_file.h"
 #include "engine/log_texts.h"
 #include "engine/local_names.h"
@@ -163,25 +164,23 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, std::unique_ptr<inet
   StreamSource source;
   source.size = request->ContentLength();
   source.read = [&request](char* buf, std::size_t size, inet::Error& err) { return request->Read(buf, size, err); };
+  // Also an answer from the cache after a 304: it carries the headers of the body it stands for.
+  source.modified = LastModifiedOf(request->RawHeaders());
   LocalFile file;
   // A page to be scanned is collected first: its links are fetched while it is written out.
   PageBuffer page(m_saveFolder, m_state.PageMemoryHeld);
-  switch (SaveStream(record.Url, name, record, source, file, parse ? &page : nullptr)) {
-    case SaveEnd::Saved:
-      break;
-    case SaveEnd::Cancelled:
-    case SaveEnd::TooLarge:
-      return {};
-    case SaveEnd::Skipped:
-    case SaveEnd::Failed:
-      return name;
-  }
+  const SaveEnd end = SaveStream(record.Url, name, record, source, file, parse ? &page : nullptr);
+  // A file that failed or was cut is no part of the copy: links to it lead to the server.
+  if (end == SaveEnd::Failed || end == SaveEnd::Cancelled || end == SaveEnd::TooLarge) return {};
   // The body is in whole. Held on, the request would keep its connection open the whole time
   // the scan below spends on other servers, and the next request here would open another one.
   request.reset();
-  if (tooDeep) WriteLog(LogLine(record.Url, logtext::NestedTooDeep(depth)));
-  if (parse) WritePage(target, page, file, depth, record, name, sheet);
-  return Cancelled() ? std::string() : name;
+  const bool kept = end == SaveEnd::Skipped;
+  if (tooDeep && !kept) WriteLog(LogLine(record.Url, logtext::NestedTooDeep(depth)));
+  // A page written whole is the copy's also when the run was cancelled during its scan.
+  if (parse && !WritePage(target, page, kept ? nullptr : &file, depth, record, name, sheet, source.modified))
+    return {};
+  return name;
 }
 
 PageContext Crawler::ScanContext(const std::string& host, int port, bool https, std::string object,
@@ -199,8 +198,8 @@ PageContext Crawler::ScanContext(const std::string& host, int port, bool https, 
 }
 
 // The one place a saved page passes through the link scanner on its way to disk.
-void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& file, int depth, UrlRecord& record,
-                        const std::string& name, bool sheet, int linkFlags) {
+bool Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile* file, int depth, UrlRecord& record,
+                        const std::string& name, bool sheet, std::optional<std::int64_t> modified, int linkFlags) {
   PageContext context = ScanContext(target.host, target.port, target.https, WithoutFragment(target.object), depth);
   if (record.Folder) context.scheme = "ftp";
   context.pageLocalPath = name;
@@ -227,16 +226,19 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
     return SavedPath(url);
   };
   std::uint64_t written = 0;
-  context.write = [&file, &written](const char* data, std::size_t len) {
-    file.Write(std::string_view(data, len));
+  // A page kept as it was is scanned for its links only: nothing of it is written.
+  context.write = [file, &written](const char* data, std::size_t len) {
+    if (file) file->Write(std::string_view(data, len));
     written += len;
   };
-  context.writeLink = [this, &file, &written, &record](std::string_view text, const std::string& url, bool saved) {
+  context.writeLink = [this, file, &written, &record](std::string_view text, const std::string& url, bool saved) {
+    if (!file) return;
     // A fragment after the URL (a style sheet's "#symbol") stays when the link is mended.
     if (!saved) NotePendingLink(record, written, std::min(text.find('#'), text.size()), url);
-    file.Write(text);
+    file->Write(text);
     written += text.size();
   };
+  const auto failed = [file] { return file && file->Failed(); };
   // A cancel stops the fetching (FetchUrl then answers at once), not the page: logged as saved,
   // it is written whole, each link local where its copy exists, absolute where not. A page that
   // can no longer be written is a broken copy: its scan stops at the failed write rather than
@@ -245,32 +247,46 @@ void Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile& f
   if (sheet) {
     CssLinkState scan;
     whole = page.ForEachChunk(kChunk, [&](std::string_view chunk) {
-      if (!file.Failed()) ScanCssChunk(context, chunk, scan);
+      if (!failed()) ScanCssChunk(context, chunk, scan);
     });
-    if (!file.Failed()) FinishCssScan(context, scan);
+    if (!failed()) FinishCssScan(context, scan);
   } else {
     ScanState scan;
     whole = page.ForEachChunk(kChunk, [&](std::string_view chunk) {
-      if (!file.Failed()) ParseHtmlChunk(context, chunk, scan);
+      if (!failed()) ParseHtmlChunk(context, chunk, scan);
     });
-    if (!file.Failed()) FinishHtml(context, scan);
+    if (!failed()) FinishHtml(context, scan);
   }
   // Kept for the rest of the run: no room to grow.
   record.PageLinks.shrink_to_fit();
   record.PageLinkText.shrink_to_fit();
   record.PendingLinks.shrink_to_fit();
   record.PendingKeys.shrink_to_fit();
+  if (!file) return true;
   // The page's OK line already stands; a page that did not reach the disk (or could not be read
-  // back from its temporary file) adds an error below it.
-  if (!file.Close() || !whole) {
-    record.PendingLinks.clear();  // offsets into a file that is not what was written
-    record.PendingKeys.clear();
-    if (Cancelled()) return;
-    ++m_state.Errors;
-    ++m_state.NgLines;
-    WriteLog(LogLine(record.Url, logtext::FailedSaving(name)));
-    m_host.ShowCounts(m_state);
+  // back from its temporary file) adds an error below it, and the earlier copy stays.
+  if (whole && file->Finish() && SettlePage(*file, record, modified)) return true;
+  file->Discard();
+  record.LocalPath.clear();
+  record.PendingLinks.clear();  // offsets into a file that is not what was written
+  record.PendingKeys.clear();
+  if (Cancelled()) return false;
+  ++m_state.Errors;
+  ++m_state.NgLines;
+  WriteLog(LogLine(record.Url, logtext::FailedSaving(name)));
+  m_host.ShowCounts(m_state);
+  return false;
+}
+
+bool Crawler::SettlePage(LocalFile& file, UrlRecord& record, std::optional<std::int64_t> modified) {
+  // Links written as URLs may still become local: the page waits, whole, beside its place.
+  if (!record.PendingLinks.empty()) {
+    m_heldPages[&record] = file.Hold(modified);
+    return true;
   }
+  const Placement placed = file.Place(modified);
+  CountPlacement(placed);
+  return placed != Placement::Failed;
 }
 
 }  // namespace tk

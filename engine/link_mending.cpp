@@ -9,6 +9,8 @@
 #include <unordered_set>
 
 #include "engine/crawler.h"
+#include "engine/local_file.h"
+#include "engine/log_texts.h"
 #include "links/css_links.h"
 #include "links/relative_path.h"
 
@@ -32,6 +34,65 @@ bool WriteWhole(int fd, std::string_view data) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+bool EditInFolder(int dirFd, const std::string& name, const std::vector<FileEdit>& edits) {
+  int fd = ::openat(dirFd, name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string old;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !ReadWhole(fd, old)) {
+    ::close(fd);
+    return false;
+  }
+  std::string out;
+  out.reserve(old.size() + edits.size() * 16);
+  std::uint64_t from = 0;
+  for (const FileEdit& edit : edits) {
+    if (edit.offset < from || edit.offset + edit.length > old.size()) {
+      ::close(fd);
+      return false;
+    }
+    out.append(old, from, edit.offset - from);
+    out += edit.text;
+    from = edit.offset + edit.length;
+  }
+  out.append(old, from);
+  if (out.size() <= old.size()) {
+    // A local path is nearly always shorter than the URL it replaces: the file is rewritten in
+    // place from the first change on, which needs no new blocks and no new inode, and a copy of
+    // thousands of pages is mended without churning the folder.
+    const std::uint64_t first = edits.empty() ? out.size() : edits.front().offset;
+    std::string_view tail = std::string_view(out).substr(first);
+    bool ok = true;
+    for (auto at = static_cast<off_t>(first); ok && !tail.empty();) {
+      const ssize_t n = ::pwrite(fd, tail.data(), tail.size(), at);
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) {
+        tail.remove_prefix(static_cast<std::size_t>(n));
+        at += n;
+      }
+    }
+    ok = ok && ::ftruncate(fd, static_cast<off_t>(out.size())) == 0;
+    return ::close(fd) == 0 && ok;
+  }
+  ::close(fd);
+  // Longer: the new text goes to a file of its own first, so a full disk leaves the old one whole.
+  std::string temp;
+  int tfd = -1;
+  for (int i = 0; i < 16 && tfd < 0; ++i) {
+    temp = TempFileName();
+    tfd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (tfd < 0 && errno != EEXIST) break;
+  }
+  if (tfd < 0) return false;
+  const bool ok = ::fchmod(tfd, st.st_mode & 07777) == 0 && WriteWhole(tfd, out);
+  if (::close(tfd) != 0 || !ok || ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0) {
+    ::unlinkat(dirFd, temp.c_str(), 0);
+    return false;
   }
   return true;
 }
@@ -158,84 +219,59 @@ void SettlePageLink(UrlRecord& page, std::size_t index, UrlRecord* target) {
   if (at < text.size() && text.find('\0', at) == text.size() - 1) text.resize(at);
 }
 
-void Crawler::MendSavedPages() {
-  for (auto& [key, record] : m_state.VisitedUrls) {
-    if (record.PendingLinks.empty()) continue;
-    std::vector<FileEdit> edits;
-    for (const PendingLink& link : record.PendingLinks) {
-      const UrlRecord* target = link.target;
-      if (!target) {
-        const std::size_t end = record.PendingKeys.find('\0', link.keyAt);
-        auto found = m_state.VisitedUrls.find(record.PendingKeys.substr(link.keyAt, end - link.keyAt));
-        if (found != m_state.VisitedUrls.end()) target = &found->second;
-      }
-      if (!target || target->LocalPath.empty()) continue;
-      // Fit for a style sheet's bare url() as well as for any HTML attribute.
-      edits.push_back(FileEdit{link.offset, link.length,
-                               CssSafePath(MakeRelativeLocalPath(record.LocalPath, target->LocalPath))});
+std::vector<FileEdit> Crawler::PendingEdits(const UrlRecord& record) const {
+  std::vector<FileEdit> edits;
+  for (const PendingLink& link : record.PendingLinks) {
+    const UrlRecord* target = link.target;
+    if (!target) {
+      const std::size_t end = record.PendingKeys.find('\0', link.keyAt);
+      auto found = m_state.VisitedUrls.find(record.PendingKeys.substr(link.keyAt, end - link.keyAt));
+      if (found != m_state.VisitedUrls.end()) target = &found->second;
     }
-    record.PendingLinks.clear();
-    record.PendingLinks.shrink_to_fit();
-    record.PendingKeys.clear();
-    record.PendingKeys.shrink_to_fit();
-    // A page whose links all lead off the copy is not touched.
-    if (!edits.empty() && !record.LocalPath.empty()) EditSavedFile(m_saveFolder / record.LocalPath, edits);
+    if (!target || target->LocalPath.empty()) continue;
+    // Fit for a style sheet's bare url() as well as for any HTML attribute.
+    edits.push_back(FileEdit{link.offset, link.length,
+                             CssSafePath(MakeRelativeLocalPath(record.LocalPath, target->LocalPath))});
   }
+  return edits;
 }
 
-bool EditSavedFile(const std::filesystem::path& path, const std::vector<FileEdit>& edits) {
-  // Never through a symlink: what it points at need not be part of the copy.
-  int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
-  std::string old;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !ReadWhole(fd, old)) {
-    ::close(fd);
-    return false;
-  }
-  std::string out;
-  out.reserve(old.size() + edits.size() * 16);
-  std::uint64_t from = 0;
-  for (const FileEdit& edit : edits) {
-    if (edit.offset < from || edit.offset + edit.length > old.size()) {
-      ::close(fd);
-      return false;
+void Crawler::MendSavedPages() {
+  for (auto& [record, held] : m_heldPages) {
+    const std::vector<FileEdit> edits = PendingEdits(*record);
+    record->PendingLinks.clear();
+    record->PendingLinks.shrink_to_fit();
+    record->PendingKeys.clear();
+    record->PendingKeys.shrink_to_fit();
+    // The page waits beside its place under its temporary name. A mending that fails leaves it as
+    // it was written, whole, with those links leading to the server.
+    std::string_view dir, name;
+    SplitLast(held.relPath, dir, name);
+    if (!edits.empty()) EditSavedFile(m_saveFolder, dir.empty() ? held.temp : std::string(dir) + "/" + held.temp, edits);
+    const Placement placed = PlaceHeld(m_saveFolder, held);
+    CountPlacement(placed);
+    if (placed == Placement::Failed) {
+      record->LocalPath.clear();
+      ++m_state.Errors;
+      ++m_state.NgLines;
+      WriteLog(LogLine(record->Url, logtext::FailedSaving(held.relPath)));
     }
-    out.append(old, from, edit.offset - from);
-    out += edit.text;
-    from = edit.offset + edit.length;
   }
-  out.append(old, from);
-  if (out.size() <= old.size()) {
-    // A local path is nearly always shorter than the URL it replaces: the file is rewritten in
-    // place from the first change on, which needs no new blocks and no new inode, and a copy of
-    // thousands of pages is mended without churning the folder.
-    const std::uint64_t first = edits.empty() ? out.size() : edits.front().offset;
-    std::string_view tail = std::string_view(out).substr(first);
-    bool ok = true;
-    for (auto at = static_cast<off_t>(first); ok && !tail.empty();) {
-      const ssize_t n = ::pwrite(fd, tail.data(), tail.size(), at);
-      if (n < 0 && errno == EINTR) continue;
-      ok = n > 0;
-      if (ok) {
-        tail.remove_prefix(static_cast<std::size_t>(n));
-        at += n;
-      }
-    }
-    ok = ok && ::ftruncate(fd, static_cast<off_t>(out.size())) == 0;
-    return ::close(fd) == 0 && ok;
-  }
-  ::close(fd);
-  // Longer: the new text goes to a file of its own first, so a full disk leaves the old copy whole.
-  std::string temp = path.string() + ".XXXXXX";
-  int tfd = ::mkstemp(temp.data());
-  if (tfd < 0) return false;
-  const bool ok = ::fchmod(tfd, st.st_mode & 07777) == 0 && WriteWhole(tfd, out);
-  if (::close(tfd) != 0 || !ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  m_heldPages.clear();
+}
+
+bool EditSavedFile(const std::filesystem::path& saveFolder, std::string_view relPath,
+                   const std::vector<FileEdit>& edits) {
+  std::string_view dirPart, namePart;
+  SplitLast(relPath, dirPart, namePart);
+  const std::string name(namePart);
+  // Never through a symlink, at the file's place or among its folders: what it points at need
+  // not be part of the copy.
+  int dirFd = OpenFolderBeneath(saveFolder, dirPart, false);
+  if (dirFd < 0) return false;
+  const bool ok = EditInFolder(dirFd, name, edits);
+  ::close(dirFd);
+  return ok;
 }
 
 }  // namespace tk

@@ -1,42 +1,81 @@
 #pragma once
-// A local file being written by a run. Writes are buffered; any failure (disk full, I/O error)
-// sticks, so the caller asks once at the end whether every byte reached the disk.
+// A local file being written by a run. Its bytes go to a temporary file beside it, which takes
+// its place only once complete (Place): a cut transfer or a full disk never leaves half a file,
+// an earlier copy stays as it was until the new one is whole, and a hard link at the file's place
+// is replaced rather than written through. A file whose new bytes equal the old ones is not
+// replaced at all, so an update touches only what changed. Writes are buffered; any failure
+// (disk full, a file size limit, an I/O error) sticks, so the caller asks once at the end.
 //
-// Below the save folder nothing is followed: a symlink planted there (at a file's place or as one
-// of its folders) makes the open fail instead of writing wherever it points. The save folder
-// itself is the user's choice and may be a symlink.
+// Below the save folder nothing is followed: every folder is entered from the save folder's
+// descriptor without following a symlink, so a symlink planted there (at a file's place or as one
+// of its folders, also one swapped in during the run) makes the file fail instead of leading
+// elsewhere. The save folder itself is the user's choice and may be a symlink.
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace tk {
 
+// What putting a finished file in place did to the copy.
+enum class Placement {
+  New,        // nothing stood there before
+  Changed,    // an earlier copy with other bytes was replaced
+  Unchanged,  // the earlier copy had the same bytes and was left as it was, date and all
+  Failed,     // the file could not be put in place; the earlier copy, if any, is untouched
+};
+
+// A finished temporary file waiting to be put in place: its folder and name under the save
+// folder, and the name of the temporary file in that folder.
+struct HeldFile {
+  std::string relPath;
+  std::string temp;
+  std::optional<std::int64_t> modified;  // the server's date for it, seconds since the epoch
+};
+
 class LocalFile {
  public:
   LocalFile() = default;
+  // A temporary file neither placed nor held is removed.
   ~LocalFile();
   LocalFile(const LocalFile&) = delete;
   LocalFile& operator=(const LocalFile&) = delete;
 
-  // Creates the file or empties an existing one; a symlink at `path` is not followed.
-  bool Create(const std::filesystem::path& path);
-  // The same for `relPath` ("a/b/name") under `saveFolder`, whose folders must exist already:
-  // no symlink below the save folder is followed, and only a regular file is emptied.
+  // Starts the file `relPath` ("a/b/name") under `saveFolder`, whose folders must exist already.
+  // False when a folder cannot be entered without following a symlink, or when something other
+  // than a regular file (a symlink, a folder, a FIFO) stands at its place: that is no file of the
+  // copy to replace.
   bool Create(const std::filesystem::path& saveFolder, std::string_view relPath);
   bool IsOpen() const { return m_fd >= 0; }
   // False once any write has failed; later writes are dropped.
   bool Write(std::string_view data);
-  // Flushes and closes: false when a write or the close failed.
-  bool Close();
   bool Failed() const { return m_failed; }
+  // Flushes and closes the temporary file: false when a byte did not reach it, and the temporary
+  // file is then gone.
+  bool Finish();
+  // After Finish: puts the file in place, dated `modified` when given.
+  Placement Place(std::optional<std::int64_t> modified);
+  // After Finish: leaves the temporary file for PlaceHeld, later in the run.
+  HeldFile Hold(std::optional<std::int64_t> modified);
+  // Removes the temporary file; the earlier copy stays as it was.
+  void Discard();
 
  private:
   bool Flush();
 
+  std::filesystem::path m_saveFolder;
+  std::string m_relPath;
+  std::string m_temp;
   int m_fd = -1;
   bool m_failed = false;
   std::string m_buffer;
 };
+
+// Puts a held file in place, as LocalFile::Place does.
+Placement PlaceHeld(const std::filesystem::path& saveFolder, const HeldFile& held);
+// Removes a held file's temporary file.
+void DiscardHeld(const std::filesystem::path& saveFolder, const HeldFile& held);
 
 // Opens the folder `relDir` ("a/b", "" for the save folder itself) under `saveFolder`, entering
 // every folder without following a symlink, and making missing ones when `create` is set. A
@@ -46,6 +85,14 @@ int OpenFolderBeneath(const std::filesystem::path& saveFolder, std::string_view 
 // Opens `relPath` under `saveFolder` with open(2) `flags` plus O_NOFOLLOW, its folders entered as
 // OpenFolderBeneath does. -1 when any part of it is a symlink or the open fails.
 int OpenBeneath(const std::filesystem::path& saveFolder, std::string_view relPath, int flags, int mode = 0644);
+
+// A fresh name for a temporary file in a folder of the copy: hidden from a listing, and random
+// rather than counted, so that two runs into one folder, or a folder shared with another user,
+// never meet on it.
+std::string TempFileName();
+
+// Splits "a/b/name" into its folder part "a/b" and its last segment "name".
+void SplitLast(std::string_view relPath, std::string_view& dir, std::string_view& name);
 
 // What stands at `relPath` under the save folder, for the overwrite question.
 enum class LocalEntry {

@@ -78,4 +78,12 @@ inline std::string NestedTooDeep(int depth) {
   return "NOTE:Nested " + std::to_string(depth) + " pages deep, its links not followed";
 }
 
+// Not a line of the run log, which cannot be written: told to the user instead.
+inline std::string RunLogNotWritten(std::string_view path, std::string_view why) {
+  return "The run log cannot be written (" + std::string(why) + "): " + std::string(path) + "\r\n";
+}
+inline constexpr std::string_view kLogNotOpened = "it cannot be opened";
+inline constexpr std::string_view kLogHardLinked = "it has other hard links";
+inline constexpr std::string_view kLogWriteFailed = "a write failed";
+
 }  // namespace tk::logtext

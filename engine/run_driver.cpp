@@ -32,15 +32,24 @@ Crawler::Crawler(const ProjectSettings& settings, RunHost& host, InetBackend& ba
 Crawler::~Crawler() {
   CloseNetwork();
   if (m_state.LogFile) std::fclose(m_state.LogFile);
+  for (const auto& [record, held] : m_heldPages) DiscardHeld(m_saveFolder, held);
 }
 
 void Crawler::WriteLog(std::string_view text) {
   m_host.AppendLog(text);
-  if (m_state.LogFile) {
-    std::fwrite(text.data(), 1, text.size(), m_state.LogFile);
-    // Flushed line by line: the log of a run that is killed still holds every line so far.
-    std::fflush(m_state.LogFile);
+  if (!m_state.LogFile) return;
+  // Flushed line by line: the log of a run that is killed still holds every line so far.
+  if (std::fwrite(text.data(), 1, text.size(), m_state.LogFile) != text.size() || std::fflush(m_state.LogFile) != 0) {
+    std::fclose(m_state.LogFile);
+    m_state.LogFile = nullptr;
+    RunLogFailed(logtext::kLogWriteFailed);
   }
+}
+
+void Crawler::RunLogFailed(std::string_view why) {
+  if (m_state.LogFailed) return;
+  m_state.LogFailed = true;
+  m_host.ReportProblem(logtext::RunLogNotWritten((m_saveFolder / kLogName).string(), why));
 }
 
 void Crawler::OpenRunLog() {
@@ -53,13 +62,24 @@ void Crawler::OpenRunLog() {
   // Never through a symlink planted at its place, and never a FIFO that would wait for a reader.
   int fd = OpenBeneath(m_saveFolder, kLogName, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK);
   struct stat st {};
+  m_logRefusal = fd < 0 ? logtext::kLogNotOpened : std::string_view();
   if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
                   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
+    m_logRefusal = logtext::kLogNotOpened;
+  } else if (fd >= 0 && st.st_nlink > 1) {
+    // Appending writes in place: a hard link to a file outside the copy would have that file
+    // grow. Another name of it is not ours to change.
+    m_logRefusal = logtext::kLogHardLinked;
+  }
+  if (fd >= 0 && !m_logRefusal.empty()) {
     ::close(fd);
     fd = -1;
   }
   m_state.LogFile = fd >= 0 ? ::fdopen(fd, "ab") : nullptr;
-  if (fd >= 0 && !m_state.LogFile) ::close(fd);
+  if (fd >= 0 && !m_state.LogFile) {
+    ::close(fd);
+    m_logRefusal = logtext::kLogNotOpened;
+  }
   // The log's own name is given out first, so no downloaded file can overwrite it.
   m_state.UsedNames.insert(std::string(kLogName));
 }
@@ -116,8 +136,10 @@ void Crawler::Interrupt() {
 void Crawler::RunDownload() {
   m_state = RunState{};
   m_cacheRefusal.clear();
+  m_heldPages.clear();
   OpenRunLog();
   m_host.ClearLog();
+  if (!m_logRefusal.empty()) RunLogFailed(m_logRefusal);
   WriteLog(SettingsBlock(m_settings, m_clock.LocalTime()));
   m_state.ReloadFlag = m_settings.UseCache ? 0 : inet::kFlagReload;
 
@@ -156,9 +178,10 @@ void Crawler::RunDownload() {
     CloseNetwork();
     // Also after a cancel: what was saved browses as well as it can.
     MendSavedPages();
+    CheckStartPage();
   }
   WriteSummary();
-  if (m_state.LogFile) std::fclose(m_state.LogFile);
+  if (m_state.LogFile && std::fclose(m_state.LogFile) != 0) RunLogFailed(logtext::kLogWriteFailed);
   m_state.LogFile = nullptr;
 
   auto connection = m_backend.QueryConnectionState();
@@ -172,12 +195,19 @@ void Crawler::HandBackSettings(ProjectSettings& project) const {
 }
 
 void Crawler::NoteStartPage(const std::string& localPath) {
-  // A start page that failed leaves nothing to open; one not overwritten, its earlier copy.
-  std::error_code ec;
+  // A start page that failed leaves nothing to open; one not overwritten, its earlier copy. A
+  // page written whole is put in place only once the links in it are mended, at the end.
+  if (m_state.StartPagePath.empty() && !localPath.empty()) m_state.StartPagePath = localPath;
+}
+
+void Crawler::CheckStartPage() {
   // A symlink planted at its place is no copy to open, wherever it points.
-  if (m_state.StartPagePath.empty() && !localPath.empty() &&
-      std::filesystem::symlink_status(m_saveFolder / localPath, ec).type() == std::filesystem::file_type::regular)
-    m_state.StartPagePath = localPath;
+  std::error_code ec;
+  if (!m_state.StartPagePath.empty() &&
+      (LookBeneath(m_saveFolder, m_state.StartPagePath) != LocalEntry::Present ||
+       std::filesystem::symlink_status(m_saveFolder / m_state.StartPagePath, ec).type() !=
+           std::filesystem::file_type::regular))
+    m_state.StartPagePath.clear();
 }
 
 std::filesystem::path Crawler::StartPageCopy() const {

@@ -46,6 +46,11 @@ class RunHost {
   virtual std::string StartUrl(std::size_t index) = 0;
 
   virtual bool CancelRequested() = 0;
+
+  // A fault of the run as a whole that no line of the run log can tell, because the log itself
+  // cannot be written. The log box, unless the front end has a better place (a terminal's
+  // standard error).
+  virtual void ReportProblem(std::string_view text) { AppendLog(text); }
 };
 
 }  // namespace tk

@@ -111,6 +111,15 @@ struct RunCounters {
 
 struct RunState : RunCounters {
   std::int64_t NgLines = 0;
+  // What the run did to the files of the copy, told when it ends (CopyChangesText): a user sees
+  // what an update changed, and a kept or equal file is never counted as written. Failed files
+  // are the Errors.
+  std::int64_t FilesNew = 0;
+  std::int64_t FilesChanged = 0;
+  std::int64_t FilesUnchanged = 0;
+  // The run log could not be opened, or a write to it failed: the front end has been told, and
+  // the run counts as one that failed.
+  bool LogFailed = false;
   std::int64_t FileBytes = 0;
   std::size_t PageMemoryHeld = 0;  // what the pages being scanned hold in memory, all together
   // Keyed by the canonical URL, case-insensitively: two spellings of one URL are one URL.

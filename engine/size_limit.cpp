@@ -19,21 +19,10 @@ bool Crawler::AnnouncedTooLarge(const std::string& sizeText) const {
   return OverMaxSize(size);
 }
 
-Crawler::SaveEnd Crawler::SkipTooLarge(const std::string& url, UrlRecord& record, const std::string& created) {
-  // Links to it lead to the server, as to any file the run did not keep.
+Crawler::SaveEnd Crawler::SkipTooLarge(const std::string& url, UrlRecord& record) {
+  // Links to it lead to the server, as to any file the run did not keep. What was received went
+  // to the file's temporary, which goes with it: an earlier copy stays as it was.
   record.LocalPath.clear();
-  if (!created.empty()) {
-    std::string_view dir = created;
-    std::string_view name = created;
-    const std::size_t slash = created.rfind('/');
-    dir = slash == std::string::npos ? std::string_view() : dir.substr(0, slash);
-    name = slash == std::string::npos ? name : name.substr(slash + 1);
-    const int dirFd = OpenFolderBeneath(m_saveFolder, dir, false);
-    if (dirFd >= 0) {
-      ::unlinkat(dirFd, std::string(name).c_str(), 0);
-      ::close(dirFd);
-    }
-  }
   // The user's choice, not a failure: a skip, like a file not overwritten.
   ++m_state.FilesSkipped;
   FinishFailure(LogLine(url, logtext::kTooLarge), false, {});

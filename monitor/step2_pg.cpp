@@ -166,6 +166,7 @@ void CStep2Pg::OnSetActive() {
 void CStep2Pg::StartRun() {
   m_worker.Reap();
   m_cancel.store(false);
+  m_endShown = false;
   ShowOpenCopy({});
   const QWidget* startPage = Sheet() ? Sheet()->Page(kStartPage) : nullptr;
   TakeRunSettings();
@@ -200,9 +201,14 @@ void CStep2Pg::AnimationFrame() {
 
 void CStep2Pg::EndRunDisplay() {
   m_animation.stop();
+  if (m_endShown) return;
+  m_endShown = true;
   // The worker has ended: the rest of its log and its last counters are shown now.
   m_drain.stop();
   DrainDisplay(true);
+  // What the run did to the copy, which its log lines do not tell apart; the run log keeps its
+  // lines as they are.
+  if (m_crawler && m_pageHost) m_pageHost->AppendLog(CopyChangesText(m_crawler->State()) + "\r\n");
   if (m_truck) m_truck->hide();
   ShowIcon(res::kDownloadComputer, res::kIconComputer);
   m_worker.Reap();
@@ -253,20 +259,32 @@ bool CStep2Pg::OnQueryCancel() {
                                               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
     if (answer != QMessageBox::Ok) return false;
     m_cancel.store(true);
-    return true;
+    // The question promises that the job can go on next time: once the worker is out, the page
+    // does what Finish does, the project saved when the box asks for it. A save dialog that is
+    // cancelled keeps the wizard open on the ended run.
+    WaitForWorker(true);
+    EndRunDisplay();
+    QCheckBox* box = SaveBox();
+    return !box || !box->isChecked() || SaveProjectAtFinish();
   }
   // After the run, Close finishes: the project save at Finish is offered here too.
   if (Sheet()) Sheet()->PressFinish();
   return false;
 }
 
-void CStep2Pg::OnCancel() {
+void CStep2Pg::WaitForWorker(bool show) {
   // The engine serialises this close with its own at the end of the run.
   if (m_crawler) m_crawler->Interrupt();
-  CCancelWaitDlg wait([this] { return m_worker.IsRunning(); }, window());
-  wait.exec();
+  if (show || m_worker.IsRunning()) {
+    CCancelWaitDlg wait([this] { return m_worker.IsRunning(); }, window());
+    wait.exec();
+  }
   m_worker.Reap();
   TakeRunSettings();
+}
+
+void CStep2Pg::OnCancel() {
+  WaitForWorker(false);
   m_drain.stop();
   DrainDisplay(true);
 }

@@ -73,6 +73,9 @@ class CStep2Pg : public CWizardPage {
   void AnimationFrame();
   void DrainDisplay(bool all);
   void EndRunDisplay();
+  // After a confirmed cancel: the session closed, a small dialog up until the worker has ended
+  // (`show`: up for a moment also when it has ended already).
+  void WaitForWorker(bool show);
   // Once the worker has ended: the run's changes to the settings go into the project, once.
   void TakeRunSettings();
   void ShowIcon(int control, int icon);
@@ -98,6 +101,7 @@ class CStep2Pg : public CWizardPage {
   std::unique_ptr<MarshallingHost> m_workerHost;
   std::unique_ptr<Crawler> m_crawler;
   bool m_settingsTaken = true;  // m_crawler's changes to the settings are in the project
+  bool m_endShown = false;      // the run's end is on the page
   WorkerThread m_worker;
 };
 

@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include <csignal>
 #include <iostream>
 
 #include "resources/images.h"
@@ -8,6 +9,9 @@
 #include "shell/trawl_app.h"
 
 int main(int argc, char** argv) {
+  // Under a file size limit (ulimit -f) a write past it fails with EFBIG, which a run logs as a
+  // failed file and goes on, instead of the signal ending the program mid-run.
+  std::signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   if (auto status = tk::HandleCommandLine(args, std::cout, std::cerr)) return *status;
   QApplication app(argc, argv);

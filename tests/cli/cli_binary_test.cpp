@@ -21,12 +21,24 @@ extern char** environ;
 namespace tk::test {
 namespace {
 
+// Whether a file of the save folder is a transfer under way, not yet in its place.
+bool IsTemporary(const std::filesystem::path& path) { return path.filename().string().rfind(".trawlkit-", 0) == 0; }
+
+std::size_t TemporaryFiles(const std::filesystem::path& dir) {
+  std::size_t n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) n += IsTemporary(e.path()) ? 1 : 0;
+  return n;
+}
+
 class Program {
  public:
   // Standard input from `in`; standard error to `errTo` when given (a terminal), else to a file.
+  // `shellLine`: run through /bin/sh with this line before the program ("ulimit -f 64;").
   explicit Program(std::vector<std::string> args, const std::filesystem::path& outDir,
-                   const std::filesystem::path& in = "/dev/null", const std::string& errTo = "") {
+                   const std::filesystem::path& in = "/dev/null", const std::string& errTo = "",
+                   const std::string& shellLine = "") {
     args.insert(args.begin(), TRAWLKIT_CLI_PATH);
+    if (!shellLine.empty()) args.insert(args.begin(), {"/bin/sh", "-c", shellLine + " exec \"$0\" \"$@\""});
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -158,9 +170,10 @@ TEST_F(CliProgram, SigtermWindsTheRunDownAndStillWritesTheSummary) {
   std::string url = server->Url("/__/slow?n=400000&chunk=200&delay=20");
   Program run({"-u", url, "-d", save.Path().string(), "--no-cache"}, home.Path());
   ASSERT_TRUE(run.Started());
-  // Bounded wait for the first bytes on disk.
-  for (int i = 0; i < 500 && !std::filesystem::exists(save / "slow.htm"); ++i)
+  // Bounded wait for the first bytes on disk, which go to a temporary file beside the page's place.
+  for (int i = 0; i < 500 && TemporaryFiles(save.Path()) == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_EQ(TemporaryFiles(save.Path()), 1u);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   run.Signal(SIGTERM);
   EXPECT_EQ(run.Wait(std::chrono::seconds(20)), 3);
@@ -169,8 +182,30 @@ TEST_F(CliProgram, SigtermWindsTheRunDownAndStillWritesTheSummary) {
   EXPECT_NE(out.find(":End downloading\r\n"), std::string::npos);
   EXPECT_EQ(out.find("(OK:"), std::string::npos);
   EXPECT_EQ(out, ReadFile(save / "Trawlkit.txt"));
-  EXPECT_EQ(ReadFile(home / "stderr"), "");  // not a terminal
-  EXPECT_LT(std::filesystem::file_size(save / "slow.htm"), 400000u);
+  // Not a terminal: no progress line. The cut transfer leaves nothing of itself.
+  EXPECT_EQ(ReadFile(home / "stderr"), "0 files: 0 new, 0 changed, 0 unchanged, 0 failed\n");
+  EXPECT_FALSE(std::filesystem::exists(save / "slow.htm"));
+  EXPECT_EQ(TemporaryFiles(save.Path()), 0u);
+}
+
+// Under a file size limit a file that outgrows it fails with its NG line, and the run goes on to
+// the next one and to its summary, instead of the signal ending the program.
+TEST_F(CliProgram, AFileSizeLimitFailsTheFileNotTheRun) {
+  auto server = HttpTestServer::Start();
+  const std::string big = server->Url("/__/bytes?n=200000");
+  const std::string small = server->Url("/__/bytes/small.txt?n=1000");
+  Program run({"-u", big, "-u", small, "-d", save.Path().string(), "--no-cache"}, home.Path(), "/dev/null", "", "ulimit -f 64;");
+  ASSERT_TRUE(run.Started());
+  EXPECT_EQ(run.Wait(std::chrono::seconds(30)), 1) << ReadFile(home / "stderr");
+  const std::string out = ReadFile(home / "stdout");
+  EXPECT_NE(out.find(big + "(NG:Failed in saving to[bytes.htm])\r\n" + small + "(OK:Saved as[small.txt])\r\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find(":End downloading\r\n"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(save / "bytes.htm"));
+  EXPECT_EQ(TemporaryFiles(save.Path()), 0u);
+  EXPECT_EQ(ReadFile(home / "stderr"), "2 files: 1 new, 0 changed, 0 unchanged, 1 failed\nopen: " +
+                                           (save / "small.txt").string() + "\n");
 }
 
 TEST_F(CliProgram, CopiesALocalHttpsSiteThatTheTrustedAuthorityVouchesFor) {

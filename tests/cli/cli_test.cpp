@@ -133,8 +133,8 @@ TEST_F(Cli, StandardOutputIsTheLogBoxAndTheExitStatusTheOutcome) {
   std::string log = ReadFile(save / "out" / "Trawlkit.txt");
   EXPECT_EQ(out.str(), log);
   EXPECT_NE(log.find("http://h/a.htm(OK:Saved as[a.htm])\r\n"), std::string::npos);
-  // Not a terminal: no progress line, only where the copy starts.
-  EXPECT_EQ(err.str(), "open: " + (save / "out" / "a.htm").string() + "\n");
+  // Not a terminal: no progress line, only what the run did to the copy and where it starts.
+  EXPECT_EQ(err.str(), "1 file: 1 new, 0 changed, 0 unchanged, 0 failed\nopen: " + (save / "out" / "a.htm").string() + "\n");
 
   ProjectSettings project;
   project.StartUrls = {"https://secure/", "http://h/missing.htm"};
@@ -146,6 +146,19 @@ TEST_F(Cli, StandardOutputIsTheLogBoxAndTheExitStatusTheOutcome) {
 
   EXPECT_EQ(Run({"-q", "-u", "http://h/a.htm", "-d", Save()}), 0);
   EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(), "1 file: 0 new, 0 changed, 1 unchanged, 0 failed\nopen: " + (save / "out" / "a.htm").string() + "\n");
+}
+
+// A run log that cannot be written is said on standard error, also with -q, and fails the run.
+TEST_F(Cli, ARunLogThatCannotBeWrittenEndsWithStatusOne) {
+  net.Page("h:80/a.htm", "abc");
+  std::filesystem::create_directories(save / "out" / "Trawlkit.txt");  // a folder in its place
+  EXPECT_EQ(Run({"-q", "-u", "http://h/a.htm", "-d", Save()}), 1);
+  EXPECT_EQ(err.str(), "trawlkit-cli: The run log cannot be written (it cannot be opened): " +
+                           (save / "out" / "Trawlkit.txt").string() +
+                           "\n1 file: 1 new, 0 changed, 0 unchanged, 0 failed\nopen: " + (save / "out" / "a.htm").string() +
+                           "\n");
+  EXPECT_EQ(ReadFile(save / "out" / "a.htm"), "abc");
 }
 
 TEST_F(Cli, TheRunEndsSayingWhichFileTheCopyStartsFrom) {
@@ -153,9 +166,10 @@ TEST_F(Cli, TheRunEndsSayingWhichFileTheCopyStartsFrom) {
   net.Page("h:80/a.htm", "abc");
   // The first start page that was saved; the one that failed has no copy to open.
   EXPECT_EQ(Run({"-u", "http://h/missing.htm", "-u", "http://h/", "-u", "http://h/a.htm", "-d", Save(), "-q"}), 1);
-  EXPECT_EQ(err.str(), "open: " + (save / "out" / "~TrawlDlFile_0.htm").string() + "\n");
+  EXPECT_EQ(err.str(), "3 files: 2 new, 0 changed, 0 unchanged, 1 failed\nopen: " +
+                           (save / "out" / "~TrawlDlFile_0.htm").string() + "\n");
   EXPECT_EQ(Run({"-u", "http://h/missing.htm", "-d", Save()}), 1);
-  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(err.str(), "1 file: 0 new, 0 changed, 0 unchanged, 1 failed\n");
 }
 
 TEST_F(Cli, AnNgLineThatChangesNoCounterStillEndsWithStatusOne) {
@@ -234,6 +248,10 @@ TEST_F(Cli, OverwriteQuestionOnTheTerminalOrSkipWithoutOne) {
   EXPECT_EQ(Run(args), 0);
   EXPECT_EQ(ReadFile(save / "out" / "1.txt"), "old");
   EXPECT_NE(out.str().find("http://h/3.txt(SKIPPED:No overwrite)"), std::string::npos);
+  // Said once, not once a file, as cron mails it.
+  EXPECT_EQ(err.str(), "trawlkit-cli: no terminal to ask before overwriting: existing files are kept\n"
+                       "3 files: 0 new, 0 changed, 3 unchanged, 0 failed\nopen: " +
+                           (save / "out" / "1.txt").string() + "\n");
 
   // "y" is no answer the prompt offers: the question comes again.
   std::istringstream answers("y\ns\na\n");

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <malloc.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer's allocator statistics (its header is not always installed).
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
@@ -59,6 +61,7 @@ class EndToEnd : public ::testing::Test {
     crawler.RunDownload();
     running = nullptr;
     counters = crawler.State();
+    changes = CopyChangesText(crawler.State());
     std::string log = ReadFile(save / "Trawlkit.txt");
     header = log.substr(0, log.find("Confirm before overwrite:") + 29);
     return log;
@@ -86,6 +89,7 @@ class EndToEnd : public ::testing::Test {
   RecordingHost host;
   FixedClock clock;
   RunCounters counters;
+  std::string changes;  // what the last run did to the copy
   std::string header;
   std::atomic<Crawler*> running{nullptr};
 
@@ -484,7 +488,7 @@ TEST_F(EndToEnd, FtpFilesKeepTheirNamesAndFolders) {
   EXPECT_EQ(counters.Errors, 0);
 }
 
-TEST_F(EndToEnd, FtpLinksIgnoreTheSiteAndTypeRulesAndCancelKeepsThePart) {
+TEST_F(EndToEnd, FtpLinksIgnoreTheSiteAndTypeRulesAndCancelLeavesNoPart) {
   WriteFile(site / "x.zip", "PK-zip");
   WriteFile(site / "big.bin", std::string(300000, 'b'));
   auto ftp = FtpTestServer::Start(site.Path());
@@ -504,7 +508,8 @@ TEST_F(EndToEnd, FtpLinksIgnoreTheSiteAndTypeRulesAndCancelKeepsThePart) {
   std::string cancelled = Run();
   EXPECT_EQ(Lines(cancelled), "");
   EXPECT_TRUE(cancelled.ends_with(Summary(0, 0, 0, 0)));
-  EXPECT_LT(std::filesystem::file_size(save / "big.bin"), 300000u);
+  EXPECT_FALSE(std::filesystem::exists(save / "big.bin"));
+  EXPECT_EQ(SavedFiles(), (std::set<std::string>{"index.html", "x.zip"}));
 }
 
 TEST_F(EndToEnd, WithTheCacheASecondRunSavesTheSameFiles) {
@@ -540,17 +545,67 @@ TEST_F(EndToEnd, WithTheCacheACancelledFileIsCompletedByTheNextRun) {
   EXPECT_LT(stats.bodyBytes, 2 * 300000);  // the second run did not start again from byte 0
 }
 
-TEST_F(EndToEnd, CancelDuringALargeBodyKeepsThePartWithoutALine) {
+// A cut transfer leaves no part of itself, and an earlier copy of the file stays as it was: cut by
+// a cancel, or by the server dropping the connection.
+TEST_F(EndToEnd, ACutTransferLeavesNoPartAndTheEarlierCopyWhole) {
   auto server = HttpTestServer::Start();
+  WriteFile(save / "bytes.htm", "earlier copy");
   host.startUrls = {server->Url("/__/bytes?n=400000&ct=application/octet-stream"), server->Url("/__/bytes?n=10")};
   host.cancelAfterChunks = 5;
   std::string log = Run();
   EXPECT_EQ(Lines(log), "");
   EXPECT_TRUE(log.ends_with(Summary(0, 0, 0, 0)));
-  ASSERT_EQ(SavedFiles(), (std::set<std::string>{"bytes.htm"}));
-  std::string part = ReadFile(save / "bytes.htm");
-  EXPECT_LE(part.size(), 5u * 1023);
-  EXPECT_EQ(part, Body(part.size()));
+  EXPECT_EQ(SavedFiles(), (std::set<std::string>{"bytes.htm"}));
+  EXPECT_EQ(ReadFile(save / "bytes.htm"), "earlier copy");
+  EXPECT_EQ(changes, "0 files: 0 new, 0 changed, 0 unchanged, 0 failed");
+
+  std::filesystem::remove(save / "Trawlkit.txt");
+  host.cancel = false;
+  host.cancelAfterChunks = 0;
+  host.startUrls = {server->Url("/__/drop/bytes.htm?n=400000&after=100000")};
+  log = Run();
+  EXPECT_NE(Lines(log).find(server->Url("/__/drop/bytes.htm?n=400000&after=100000(NG:")), std::string::npos) << log;
+  EXPECT_EQ(SavedFiles(), (std::set<std::string>{"bytes.htm"}));
+  EXPECT_EQ(ReadFile(save / "bytes.htm"), "earlier copy");
+}
+
+// A second run over a copy with the cache on: every answer is a 304, and no file of the copy is
+// written again. Every file carries its server's date.
+TEST_F(EndToEnd, AnUpdateAnsweredWith304sLeavesTheCopyAsItWas) {
+  WriteFile(site / "index.html", "<html><a href=a.html>a</a><img src=i.gif></html>");
+  WriteFile(site / "a.html", "<html><a href=index.html>up</a><a href=b.html>b</a></html>");
+  WriteFile(site / "i.gif", Body(5000));
+  const std::int64_t served = 784111777;  // the server's dates: Sun, 06 Nov 1994 08:49:37 GMT
+  for (const char* f : {"index.html", "a.html", "i.gif"}) {
+    const struct timespec times[2] = {{served, 0}, {served, 0}};
+    ::utimensat(AT_FDCWD, (site / f).c_str(), times, 0);
+  }
+  auto server = HttpTestServer::Start(site.Path());
+  settings.UseCache = 1;
+  host.startUrls = {server->Url("/index.html")};
+  const std::string first = Lines(Run());
+  EXPECT_EQ(changes, "3 files: 3 new, 0 changed, 0 unchanged, 0 failed");
+  struct stat st {};
+  const std::int64_t aged = 1000000000;
+  for (const char* f : {"index.html", "a.html", "i.gif"}) {
+    ASSERT_EQ(::stat((save / f).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, served) << f;
+    const struct timespec times[2] = {{aged, 0}, {aged, 0}};
+    ::utimensat(AT_FDCWD, (save / f).c_str(), times, 0);
+  }
+  const std::string pages = ReadFile(save / "index.html") + ReadFile(save / "a.html");
+  std::filesystem::remove(save / "Trawlkit.txt");
+  server->Reset();
+  EXPECT_EQ(Lines(Run()), first);  // the log's lines stay as they are
+  EXPECT_EQ(changes, "3 files: 0 new, 0 changed, 3 unchanged, 0 failed");
+  const HttpStats stats = server->Stats();
+  EXPECT_EQ(stats.requests, 3);
+  EXPECT_EQ(stats.json.find("\"status\": 200"), std::string::npos) << stats.json;
+  for (const char* f : {"index.html", "a.html", "i.gif"}) {
+    ASSERT_EQ(::stat((save / f).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, aged) << f;
+  }
+  EXPECT_EQ(ReadFile(save / "index.html") + ReadFile(save / "a.html"), pages);
 }
 
 TEST_F(EndToEnd, CancelInterruptsAStalledTransfer) {

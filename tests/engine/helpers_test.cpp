@@ -1,7 +1,12 @@
 // The small pieces of a run: the transfer display's arithmetic, redirect locations, local files.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <set>
 
 #include "engine/crawler.h"
 #include "engine/local_file.h"
@@ -111,26 +116,84 @@ TEST(RedirectLocation, RelativeLocationsResolveAgainstTheRequest) {
   EXPECT_EQ(ResolveLocation("h", 443, "/d/p", "http://o/a", "https"), "http://o/a");
 }
 
-TEST(LocalFile, WritesEverythingAndReportsADiskThatFails) {
+// A file goes in whole or not at all: its bytes wait in a temporary file beside its place.
+TEST(LocalFile, ReplacesWholeOrNotAtAllAndTellsWhatItDid) {
   test::TempDir d;
+  const auto names = [&] {
+    std::set<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(d.Path())) out.insert(e.path().filename().string());
+    return out;
+  };
   LocalFile f;
-  ASSERT_TRUE(f.Create(d / "a.bin"));
+  ASSERT_TRUE(f.Create(d.Path(), "a.bin"));
   std::string big(200000, 'x');
   EXPECT_TRUE(f.Write("abc"));
   EXPECT_TRUE(f.Write(big));
-  EXPECT_TRUE(f.Close());
+  EXPECT_FALSE(std::filesystem::exists(d / "a.bin"));  // not before it is whole
+  ASSERT_TRUE(f.Finish());
+  EXPECT_EQ(f.Place(std::nullopt), Placement::New);
   EXPECT_EQ(test::ReadFile(d / "a.bin"), "abc" + big);
-  ASSERT_TRUE(f.Create(d / "a.bin"));  // empties the old file
-  EXPECT_TRUE(f.Close());
-  EXPECT_EQ(test::ReadFile(d / "a.bin"), "");
+  EXPECT_EQ(names(), std::set<std::string>{"a.bin"});
 
-  if (access("/dev/full", W_OK) == 0) {
-    ASSERT_TRUE(f.Create("/dev/full"));
-    f.Write("small");  // buffered: the failure shows when it reaches the disk
-    EXPECT_FALSE(f.Close());
-    EXPECT_TRUE(f.Failed());
+  const struct Row {
+    const char* bytes;
+    bool finish;  // false: the transfer is cut (discarded)
+    Placement placed;
+    const char* after;
+  } rows[] = {
+      {"abc", true, Placement::Changed, "abc"},
+      {"abc", true, Placement::Unchanged, "abc"},
+      {"ab", true, Placement::Changed, "ab"},
+      {"abd", false, Placement::Failed, "ab"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.bytes);
+    ASSERT_TRUE(f.Create(d.Path(), "a.bin"));
+    f.Write(row.bytes);
+    if (row.finish) {
+      ASSERT_TRUE(f.Finish());
+      EXPECT_EQ(f.Place(std::int64_t{784111777}), row.placed);
+    } else {
+      f.Discard();
+    }
+    EXPECT_EQ(test::ReadFile(d / "a.bin"), row.after);
+    EXPECT_EQ(names(), std::set<std::string>{"a.bin"});
   }
-  EXPECT_FALSE(f.Create(d / "missing/dir/x"));
+  struct stat st {};
+  ::stat((d / "a.bin").c_str(), &st);
+  EXPECT_EQ(st.st_mtim.tv_sec, 784111777);
+
+  // Something other than a file of the copy at its place, or no folder: nothing is begun.
+  std::filesystem::create_directory(d / "dir.bin");
+  std::filesystem::create_symlink(d / "a.bin", d / "link.bin");
+  EXPECT_FALSE(f.Create(d.Path(), "dir.bin"));
+  EXPECT_FALSE(f.Create(d.Path(), "link.bin"));
+  EXPECT_FALSE(f.Create(d.Path(), "missing/dir/x"));
+  EXPECT_EQ(test::ReadFile(d / "a.bin"), "ab");
+}
+
+TEST(LocalFile, ADiskThatFailsLeavesNothing) {
+  test::TempDir d;
+  test::WriteFile(d / "a.bin", "earlier copy");
+  LocalFile f;
+  ASSERT_TRUE(f.Create(d.Path(), "a.bin"));
+  {
+    const auto old = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    f.Write(std::string(100000, 'x'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, old);
+  }
+  EXPECT_TRUE(f.Failed());
+  EXPECT_FALSE(f.Finish());
+  EXPECT_EQ(test::ReadFile(d / "a.bin"), "earlier copy");
+  std::size_t files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(d.Path())) files += e.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(files, 1u);
 }
 
 }  // namespace

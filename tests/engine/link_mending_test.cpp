@@ -84,7 +84,7 @@ TEST(EditSavedFile, ReplacesRangesOrLeavesTheFileAsItWas) {
     SCOPED_TRACE(row.name);
     WriteFile(file, "0123456789");
     ::chmod(file.c_str(), 0640);
-    EXPECT_EQ(EditSavedFile(file, row.edits), row.ok);
+    EXPECT_EQ(EditSavedFile(dir.Path(), "p.htm", row.edits), row.ok);
     EXPECT_EQ(ReadFile(file), row.after);
     struct stat st {};
     ::stat(file.c_str(), &st);
@@ -93,11 +93,17 @@ TEST(EditSavedFile, ReplacesRangesOrLeavesTheFileAsItWas) {
   // Never through a symlink, and no temporary file is left behind.
   WriteFile(dir / "target.htm", "0123456789");
   ::symlink("target.htm", (dir / "link.htm").c_str());
-  EXPECT_FALSE(EditSavedFile(dir / "link.htm", {{0, 1, "x"}}));
+  EXPECT_FALSE(EditSavedFile(dir.Path(), "link.htm", {{0, 1, "x"}}));
   EXPECT_EQ(ReadFile(dir / "target.htm"), "0123456789");
+  // Nor through a symlinked folder on the way.
+  std::filesystem::create_directory(dir / "real");
+  WriteFile(dir / "real/p.htm", "0123456789");
+  ::symlink("real", (dir / "folder").c_str());
+  EXPECT_FALSE(EditSavedFile(dir.Path(), "folder/p.htm", {{0, 1, "x"}}));
+  EXPECT_EQ(ReadFile(dir / "real/p.htm"), "0123456789");
   std::size_t files = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.path().filename() != "" ? 1 : 0;
-  EXPECT_EQ(files, 3u);
+  EXPECT_EQ(files, 5u);
 }
 
 }  // namespace

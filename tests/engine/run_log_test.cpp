@@ -76,7 +76,9 @@ TEST_F(RunLog, ALogThatCannotOpenLeavesTheBoxRunning) {
   host.startUrls = {"http://h/a.htm"};
   net.Page("h:80/a.htm", "abc");
   Run();
-  EXPECT_EQ(host.box, header + "http://h/a.htm(OK:Saved as[a.htm])\r\n" + Summary(1, 0, 0, 3));
+  // Said first, where the box's reader sees it; the run goes on.
+  EXPECT_EQ(host.box, "The run log cannot be written (it cannot be opened): " + (dir / "Trawlkit.txt").string() +
+                          "\r\n" + header + "http://h/a.htm(OK:Saved as[a.htm])\r\n" + Summary(1, 0, 0, 3));
 }
 
 TEST_F(RunLog, AUrlIsFetchedOnceWhateverItsSpelling) {

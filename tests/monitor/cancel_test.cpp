@@ -46,6 +46,7 @@ TEST_F(CancelRun, RefusedThenConfirmedWaitsForTheWorkerBeforeClosing) {
   const QString before = Text(1029);
   EXPECT_TRUE(PumpUntil([&] { return Text(1029) != before; }));  // and the run goes on
 
+  SaveBox()->setChecked(false);  // the project save after a cancel has tests of its own
   answers.Add(MessageBoxAnswer(kQuestion, QMessageBox::Ok));
   answers.Add([](QWidget* modal) { return qobject_cast<CCancelWaitDlg*>(modal) != nullptr; });  // seen only
   Button(B::Cancel)->click();
@@ -55,6 +56,64 @@ TEST_F(CancelRun, RefusedThenConfirmedWaitsForTheWorkerBeforeClosing) {
   EXPECT_EQ(sheet->result(), QDialog::Rejected);
   EXPECT_EQ(answers.seen, (std::vector<std::string>{"QMessageBox", "QMessageBox", "tk::CCancelWaitDlg"}));
   ExpectCancelledLog();
+}
+
+// The cancel question promises that the job goes on next time: the project is saved first, as
+// Finish would, through the real save dialog.
+TEST_F(CancelRun, ACancelWithTheSaveBoxTickedSavesTheProjectThenCloses) {
+  StartSlowRun();
+  ASSERT_TRUE(SaveBox()->isChecked());
+  const std::string project = (save / "job.tkp").string();
+  ModalAnswers answers;
+  answers.Add(MessageBoxAnswer(kQuestion, QMessageBox::Ok));
+  answers.Add([](QWidget* modal) { return qobject_cast<CCancelWaitDlg*>(modal) != nullptr; });
+  answers.Add(SaveDialogAnswer(project));
+  Button(B::Cancel)->click();
+  ASSERT_TRUE(PumpUntil([&] { return !sheet->isVisible(); }));
+  EXPECT_EQ(answers.seen, (std::vector<std::string>{"QMessageBox", "tk::CCancelWaitDlg", "QFileDialog"}));
+  EXPECT_FALSE(page->IsRunning());
+  ProjectSettings saved;
+  LoadProject(saved, project);
+  EXPECT_EQ(saved.StartUrls, (std::vector<std::string>{slow, after}));
+  ExpectCancelledLog();
+}
+
+TEST_F(CancelRun, ACancelledSaveDialogKeepsTheWizardOpenOnTheEndedRun) {
+  StartSlowRun();
+  ModalAnswers answers;
+  answers.Add(MessageBoxAnswer(kQuestion, QMessageBox::Ok));
+  answers.Add([](QWidget* modal) { return qobject_cast<CCancelWaitDlg*>(modal) != nullptr; });
+  answers.Add(SaveDialogAnswer(""));
+  Button(B::Cancel)->click();
+  ASSERT_TRUE(PumpUntil([&] { return answers.pending.empty(); }));
+  ProcessPosted();
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_FALSE(page->IsRunning());
+  EXPECT_EQ(Button(B::Cancel)->text(), QStringLiteral("閉じる"));
+  EXPECT_TRUE(Button(B::Finish)->isEnabled());
+  EXPECT_FALSE(page->AnimationTimer().isActive());
+  ExpectCancelledLog();
+  EXPECT_TRUE(page->Get<QPlainTextEdit>(1000)->toPlainText().endsWith(
+      QStringLiteral("0 files: 0 new, 0 changed, 0 unchanged, 0 failed\n")));
+  SaveBox()->setChecked(false);
+  Button(B::Cancel)->click();  // Close, now: Finish
+  ASSERT_TRUE(PumpUntil([&] { return !sheet->isVisible(); }));
+  EXPECT_EQ(sheet->result(), QDialog::Accepted);
+}
+
+// A start page written whole is the copy's, also when the run was cancelled during its scan.
+TEST_F(CancelRun, ACopyCutDuringTheStartPagesScanStillOpens) {
+  const std::string slowImage = Url("/__/slow?n=400000&chunk=100&delay=50");
+  Project().StartUrls = {SiteFile("index.html", "<html><img src=\"" + slowImage + "\"></html>")};
+  Enter();
+  ASSERT_TRUE(PumpUntil([this] { return !Text(1029).isEmpty(); })) << "no bytes arrived";
+  SaveBox()->setChecked(false);
+  ModalAnswers answers;
+  answers.Add(MessageBoxAnswer(kQuestion, QMessageBox::Ok));
+  Button(B::Cancel)->click();
+  ASSERT_TRUE(PumpUntil([&] { return !sheet->isVisible(); }));
+  EXPECT_EQ(page->StartPageUrl(), QUrl::fromLocalFile(QString::fromStdString((save / "index.html").string())));
+  EXPECT_EQ(ReadFile(save / "index.html"), "<html><img src=\"" + slowImage + "\"></html>");
 }
 
 TEST_F(CancelRun, PageGoingAwayMidRunStopsTheWorkerFirst) {

@@ -2,6 +2,8 @@
 // buttons and the animation while the run goes and after it, and Finish with its project save.
 #include <QListWidget>
 
+#include <unistd.h>
+
 #include "engine/progress_text.h"
 #include "monitor/progress_display.h"
 #include "monitor_test_util.h"
@@ -24,9 +26,10 @@ TEST_F(DownloadPage, RunFillsTheLogAndCountersThenOffersFinish) {
   EXPECT_EQ(page->Path().endX, computer->x() + computer->width() + 7);
   ASSERT_TRUE(WaitForEnd());
 
-  // The box holds exactly what the run log received.
+  // The box holds exactly what the run log received, then what the run did to the copy.
   QString expected = QString::fromStdString(RunLog());
   expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  expected += QStringLiteral("2 files: 1 new, 0 changed, 0 unchanged, 1 failed\n");
   EXPECT_EQ(page->Get<QPlainTextEdit>(1000)->toPlainText(), expected);
   const std::string log = RunLog();
   EXPECT_NE(log.find(a + "(OK:Saved as[a.txt])\r\n"), std::string::npos) << log;
@@ -63,6 +66,7 @@ TEST_F(DownloadPage, ALongFastRunLeavesEveryLogLineInTheBoxInOrder) {
   RunToEnd();
   QString expected = QString::fromStdString(RunLog());
   expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  expected += QStringLiteral("401 files: 401 new, 0 changed, 0 unchanged, 0 failed\n");
   const auto* box = page->Get<QPlainTextEdit>(1000);
   EXPECT_EQ(box->toPlainText(), expected);
   EXPECT_GT(box->blockCount(), 400);
@@ -145,6 +149,21 @@ TEST_F(DownloadPage, ARunThatSavedNoStartPageOffersNoCopyToOpen) {
   RunToEnd();
   EXPECT_FALSE(page->Get<QPushButton>(res::kDownloadOpenCopy)->isVisible());
   EXPECT_TRUE(page->StartPageUrl().isEmpty());
+}
+
+// The run log is refused when it is another name of some file; the log box says so first, and the
+// run goes on.
+TEST_F(DownloadPage, ARunLogThatCannotBeWrittenIsSaidInTheLogBox) {
+  WriteFile(site / "elsewhere.txt", "not theirs to grow");
+  ASSERT_EQ(::link((site / "elsewhere.txt").c_str(), (save / "Trawlkit.txt").c_str()), 0);
+  Project().StartUrls = {SiteFile("a.txt", "a")};
+  RunToEnd();
+  const QString box = page->Get<QPlainTextEdit>(1000)->toPlainText();
+  EXPECT_TRUE(box.startsWith(QStringLiteral("The run log cannot be written (it has other hard links): ") +
+                             QString::fromStdString((save / "Trawlkit.txt").string()) + QStringLiteral("\n")))
+      << box.toStdString();
+  EXPECT_TRUE(box.endsWith(QStringLiteral("1 file: 1 new, 0 changed, 0 unchanged, 0 failed\n")));
+  EXPECT_EQ(ReadFile(site / "elsewhere.txt"), "not theirs to grow");
 }
 
 TEST_F(DownloadPage, StartUrlsComeFromTheStartPagesListInItsOrder) {

@@ -64,10 +64,10 @@ int Run(ProjectSettings& settings, const CliOptions& options, CliContext& c, Run
   }
   doneSignal.notify_all();
   watcher.join();
-  // What an update changed, which the log's lines do not tell apart.
-  *c.err << CopyChangesText(crawler.State()) << "\n";
   // Said where it is seen whatever -q or a redirected output does with the log.
   if (!crawler.CacheRefusal().empty()) *c.err << "trawlkit-cli: " << crawler.CacheRefusal() << "\n";
+  // What an update changed, which the log's lines do not tell apart.
+  *c.err << CopyChangesText(crawler.State()) << "\n";
   // The start page "/" is saved as ~TrawlDlFile_0.htm: say which file the copy starts from.
   const std::filesystem::path start = crawler.StartPageCopy();
   if (!start.empty()) *c.err << "open: " << TerminalSafe(start.string()) << "\n";

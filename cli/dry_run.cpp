@@ -55,7 +55,8 @@ std::string DryRunText(const ProjectSettings& settings, const std::string& proje
   std::string text = "dry run: nothing is fetched\n";
   text += SettingsBlock(shown, now);
   text += MoreSettings(settings);
-  for (const std::string& url : settings.StartUrls) text += HidePassword(url) + "\n";
+  // As the run log and a saved project will show them: the user stays, the password never does.
+  for (const std::string& url : settings.StartUrls) text += WithoutPassword(url) + "\n";
   std::error_code ec;
   text += std::filesystem::is_directory(shown.SaveDir, ec)
               ? "would save the files and the run log Trawlkit.txt in " + shown.SaveDir + "\n"

@@ -1,5 +1,7 @@
 #include "cli/terminal_host.h"
 
+#include "inet/url.h"
+
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>

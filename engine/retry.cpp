@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/crawler.h"
+#include "engine/http_date.h"
 #include "inet/errors.h"
 #include "inet/http_headers.h"
 
@@ -16,24 +17,6 @@ namespace {
 
 bool AllDigits(std::string_view s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-int MonthOf(std::string_view name) {
-  static constexpr std::array<std::string_view, 12> kMonths = {"jan", "feb", "mar", "apr", "may", "jun",
-                                                               "jul", "aug", "sep", "oct", "nov", "dec"};
-  for (std::size_t i = 0; i < kMonths.size(); ++i)
-    if (EqualsNoCase(name, kMonths[i])) return static_cast<int>(i) + 1;
-  return 0;
-}
-
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const long long era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<long long>(doe) - 719468;
 }
 
 }  // namespace
@@ -61,36 +44,6 @@ std::chrono::milliseconds RetryBackoff(int attempt) {
   return std::min(std::chrono::milliseconds(1000 << shift), std::chrono::milliseconds(10000));
 }
 
-std::optional<std::chrono::system_clock::time_point> ParseHttpDate(std::string_view text) {
-  // Every form has the day before the year, the month by name and the time as h:m:s; tokens
-  // come apart at blanks, commas and the dashes of the RFC 850 form.
-  std::vector<std::string_view> words;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = std::min(text.find_first_of(" ,-\t", at), text.size());
-    if (end > at) words.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  int month = 0;
-  std::vector<long long> numbers;
-  long long seconds = -1;
-  for (std::string_view word : words) {
-    if (int m = MonthOf(word)) {
-      month = m;
-    } else if (AllDigits(word) && word.size() <= 4) {
-      numbers.push_back(std::stoll(std::string(word)));
-    } else if (word.size() == 8 && word[2] == ':' && word[5] == ':' && AllDigits(word.substr(0, 2)) &&
-               AllDigits(word.substr(3, 2)) && AllDigits(word.substr(6, 2))) {
-      const auto part = [word](std::size_t at) { return std::stoll(std::string(word.substr(at, 2))); };
-      seconds = part(0) * 3600 + part(3) * 60 + part(6);
-    }
-  }
-  if (month == 0 || seconds < 0 || numbers.size() != 2 || numbers[0] < 1 || numbers[0] > 31) return std::nullopt;
-  long long year = numbers[1];
-  if (year < 100) year += year < 70 ? 2000 : 1900;
-  const long long days = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(numbers[0]));
-  return std::chrono::system_clock::time_point(std::chrono::seconds(days * 86400 + seconds));
-}
-
 std::optional<std::chrono::milliseconds> RetryAfter(std::string_view rawHeaders,
                                                     std::chrono::system_clock::time_point now) {
   const std::string value = inet::FindHeader(inet::SplitHeaderLines(rawHeaders), "Retry-After");
@@ -99,10 +52,11 @@ std::optional<std::chrono::milliseconds> RetryAfter(std::string_view rawHeaders,
     if (value.size() > 9) return std::chrono::milliseconds::max();
     return std::chrono::seconds(std::stoll(value));
   }
-  auto when = ParseHttpDate(value);
-  if (!when) return std::nullopt;
-  if (*when <= now) return std::chrono::milliseconds(0);
-  return std::chrono::duration_cast<std::chrono::milliseconds>(*when - now);
+  const std::optional<std::int64_t> seconds = ParseHttpDate(value);
+  if (!seconds) return std::nullopt;
+  const std::chrono::system_clock::time_point when{std::chrono::seconds(*seconds)};
+  if (when <= now) return std::chrono::milliseconds(0);
+  return std::chrono::duration_cast<std::chrono::milliseconds>(when - now);
 }
 
 std::unique_ptr<inet::HttpRequest> Crawler::RequestWithRetries(const HttpTarget& target, inet::Error& err) {

@@ -21,7 +21,5 @@ std::chrono::milliseconds RetryBackoff(int attempt);
 // `now`; nullopt when there is none or it cannot be read.
 std::optional<std::chrono::milliseconds> RetryAfter(std::string_view rawHeaders,
                                                     std::chrono::system_clock::time_point now);
-// An HTTP date (the IMF form, or the older RFC 850 and asctime forms); nullopt when malformed.
-std::optional<std::chrono::system_clock::time_point> ParseHttpDate(std::string_view text);
 
 }  // namespace tk

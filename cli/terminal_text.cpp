@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "inet/url.h"
+#include "settings/url_password.h"
 
 namespace tk::cli {
 namespace {
@@ -70,16 +71,9 @@ std::string TerminalSafe(std::string_view text) {
 std::string Shown(std::string_view value) { return inet::EncodeControls(value); }
 
 std::string HidePassword(std::string_view url) {
-  const std::size_t scheme = url.find("://");
-  if (scheme == std::string_view::npos) return std::string(url);
-  const std::size_t from = scheme + 3;
-  std::size_t end = url.find_first_of("/?#", from);
-  if (end == std::string_view::npos) end = url.size();
-  const std::size_t at = url.substr(0, end).rfind('@');
-  if (at == std::string_view::npos || at < from) return std::string(url);
-  const std::size_t colon = url.substr(0, at).find(':', from);
-  if (colon == std::string_view::npos) return std::string(url);
-  return std::string(url.substr(0, colon + 1)) + "***" + std::string(url.substr(at));
+  const std::optional<PasswordSpan> password = FindPassword(url);
+  if (!password) return std::string(url);
+  return std::string(url.substr(0, password->colon + 1)) + "***" + std::string(url.substr(password->at));
 }
 
 std::size_t DisplayWidth(std::string_view text) {

@@ -9,6 +9,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "base/home_folder.h"
+#include "base/text.h"
 #include "cli/apply_options.h"
 #include "cli/cli_options.h"
 #include "cli/dry_run.h"
@@ -16,10 +18,8 @@
 #include "cli/terminal_text.h"
 #include "cli/version_text.h"
 #include "engine/crawler.h"
-#include "engine/default_save_dir.h"
 #include "settings/project.h"
 #include "settings/url_password.h"
-#include "settings/text.h"
 
 namespace tk::cli {
 namespace {

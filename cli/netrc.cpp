@@ -2,8 +2,8 @@
 
 #include <sstream>
 
+#include "base/text.h"
 #include "settings/ini_file.h"
-#include "settings/text.h"
 
 namespace tk::cli {
 

@@ -11,10 +11,10 @@
 #include <iostream>
 #include <sstream>
 
+#include "base/text.h"
 #include "cli/netrc.h"
 #include "cli/progress_line.h"
 #include "cli/terminal_text.h"
-#include "settings/text.h"
 
 namespace tk::cli {
 namespace {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/fd_io.h"
 #include "engine/crawler.h"
 #include "engine/log_texts.h"
 #include "inet/url.h"
@@ -16,21 +17,10 @@ namespace tk {
 namespace {
 
 bool ReadBounded(int fd, std::string& text, std::string& error) {
-  char buf[65536];
-  while (true) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = std::strerror(errno);
-      return false;
-    }
-    if (n == 0) return true;
-    text.append(buf, static_cast<std::size_t>(n));
-    if (text.size() > kMaxCookieFile) {
-      error = "File too large";
-      return false;
-    }
-  }
+  const ReadEnd end = ReadToEnd(fd, text, kMaxCookieFile);
+  if (end == ReadEnd::Failed) error = std::strerror(errno);
+  if (end == ReadEnd::TooLarge) error = "File too large";
+  return end == ReadEnd::Done;
 }
 
 void KeepCookieLines(std::string_view text, std::vector<std::string>& lines) {

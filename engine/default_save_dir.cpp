@@ -1,9 +1,5 @@
 #include "engine/default_save_dir.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 
 namespace tk {
@@ -17,12 +13,6 @@ std::string DefaultSaveDir(const std::string& home, const std::tm& day) {
   // Bounded by the number of folders that exist; each one is looked at once.
   for (int n = 1; std::filesystem::exists(candidate, ec); ++n) candidate = base + "(" + std::to_string(n) + ")";
   return candidate;
-}
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return ".";
 }
 
 }  // namespace tk

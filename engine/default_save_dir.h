@@ -9,7 +9,4 @@ namespace tk {
 // not exist yet. Nothing is created.
 std::string DefaultSaveDir(const std::string& home, const std::tm& day);
 
-// $HOME, or the password database's home folder when HOME is unset.
-std::string HomeFolder();
-
 }  // namespace tk

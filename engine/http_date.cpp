@@ -3,8 +3,8 @@
 #include <ctime>
 #include <string>
 
+#include "base/text.h"
 #include "inet/http_headers.h"
-#include "settings/text.h"
 
 namespace tk {
 namespace {

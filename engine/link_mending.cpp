@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <unordered_set>
 
+#include "base/fd_io.h"
 #include "engine/crawler.h"
 #include "engine/local_file.h"
 #include "engine/log_texts.h"
@@ -17,33 +18,12 @@
 namespace tk {
 namespace {
 
-bool ReadWhole(int fd, std::string& out) {
-  char buf[65536];
-  while (true) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out.append(buf, static_cast<std::size_t>(n));
-  }
-}
-
-bool WriteWhole(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 bool EditInFolder(int dirFd, const std::string& name, const std::vector<FileEdit>& edits) {
   int fd = ::openat(dirFd, name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   std::string old;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !ReadWhole(fd, old)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ReadToEnd(fd, old) != ReadEnd::Done) {
     ::close(fd);
     return false;
   }
@@ -65,17 +45,7 @@ bool EditInFolder(int dirFd, const std::string& name, const std::vector<FileEdit
     // place from the first change on, which needs no new blocks and no new inode, and a copy of
     // thousands of pages is mended without churning the folder.
     const std::uint64_t first = edits.empty() ? out.size() : edits.front().offset;
-    std::string_view tail = std::string_view(out).substr(first);
-    bool ok = true;
-    for (auto at = static_cast<off_t>(first); ok && !tail.empty();) {
-      const ssize_t n = ::pwrite(fd, tail.data(), tail.size(), at);
-      if (n < 0 && errno == EINTR) continue;
-      ok = n > 0;
-      if (ok) {
-        tail.remove_prefix(static_cast<std::size_t>(n));
-        at += n;
-      }
-    }
+    bool ok = PwriteAll(fd, std::string_view(out).substr(first), static_cast<off_t>(first));
     ok = ok && ::ftruncate(fd, static_cast<off_t>(out.size())) == 0;
     return ::close(fd) == 0 && ok;
   }
@@ -89,7 +59,7 @@ bool EditInFolder(int dirFd, const std::string& name, const std::vector<FileEdit
     if (tfd < 0 && errno != EEXIST) break;
   }
   if (tfd < 0) return false;
-  const bool ok = ::fchmod(tfd, st.st_mode & 07777) == 0 && WriteWhole(tfd, out);
+  const bool ok = ::fchmod(tfd, st.st_mode & 07777) == 0 && WriteAll(tfd, out);
   if (::close(tfd) != 0 || !ok || ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0) {
     ::unlinkat(dirFd, temp.c_str(), 0);
     return false;

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include "base/fd_io.h"
+
 namespace tk {
 namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
@@ -221,18 +223,12 @@ bool LocalFile::Write(std::string_view data) {
 }
 
 bool LocalFile::Flush() {
-  std::size_t done = 0;
-  while (done < m_buffer.size()) {
-    // A file size limit answers EFBIG here (its signal is ignored by the programs): one more
-    // failed write, like a full disk.
-    ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      m_failed = true;
-      m_buffer.clear();
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
+  // A file size limit answers EFBIG here (its signal is ignored by the programs): one more
+  // failed write, like a full disk.
+  if (!WriteAll(m_fd, m_buffer)) {
+    m_failed = true;
+    m_buffer.clear();
+    return false;
   }
   m_buffer.clear();
   return true;

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <system_error>
 
+#include "base/text.h"
 #include "engine/local_file.h"
 #include "inet/url.h"
-#include "settings/text.h"
 
 namespace tk {
 namespace {

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "base/fd_io.h"
 #include "engine/local_file.h"
 
 namespace tk {
@@ -40,15 +41,9 @@ bool PageBuffer::OpenSpill() {
 }
 
 bool PageBuffer::FlushSpill() {
-  std::size_t done = 0;
-  while (done < m_pending.size()) {
-    ssize_t n = ::write(m_fd, m_pending.data() + done, m_pending.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      m_failed = true;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
+  if (!WriteAll(m_fd, m_pending)) {
+    m_failed = true;
+    return false;
   }
   m_pending.clear();
   return true;
@@ -85,8 +80,7 @@ bool PageBuffer::ForEachChunk(std::size_t piece, const std::function<void(std::s
   auto block = std::make_unique<char[]>(kSpillBlock);
   std::uint64_t offset = 0;
   while (offset < m_spilled) {
-    ssize_t n = ::pread(m_fd, block.get(), kSpillBlock, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = PreadRetrying(m_fd, block.get(), kSpillBlock, static_cast<off_t>(offset));
     if (n <= 0) return false;
     offset += static_cast<std::uint64_t>(n);
     const std::string_view got(block.get(), static_cast<std::size_t>(n));

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace tk {
 namespace {

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "settings/text.h"
+#include "base/percent.h"
+#include "base/text.h"
 
 namespace tk {
 namespace {
@@ -17,20 +18,6 @@ std::string_view Trim(std::string_view s) {
 bool IsUnreserved(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
          c == '_' || c == '~';
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-void AppendEscape(std::string& out, unsigned char c) {
-  constexpr char kHex[] = "0123456789ABCDEF";
-  out += '%';
-  out += kHex[c >> 4];
-  out += kHex[c & 15];
 }
 
 // One line's field: its lower-case name and its value, comments and blanks gone.
@@ -50,15 +37,15 @@ std::string NormaliseRobotsPath(std::string_view path) {
   out.reserve(path.size());
   for (std::size_t i = 0; i < path.size(); ++i) {
     const auto c = static_cast<unsigned char>(path[i]);
-    if (c == '%' && i + 2 < path.size() && HexValue(path[i + 1]) >= 0 && HexValue(path[i + 2]) >= 0) {
-      const auto decoded = static_cast<unsigned char>(HexValue(path[i + 1]) * 16 + HexValue(path[i + 2]));
+    if (const int escaped = PercentEscapeAt(path, i); escaped >= 0) {
+      const auto decoded = static_cast<unsigned char>(escaped);
       if (IsUnreserved(decoded))
         out += static_cast<char>(decoded);
       else
-        AppendEscape(out, decoded);
+        AppendPercentEscape(out, decoded);
       i += 2;
     } else if (c <= 0x20 || c >= 0x7F) {
-      AppendEscape(out, c);
+      AppendPercentEscape(out, c);
     } else {
       out += static_cast<char>(c);
     }

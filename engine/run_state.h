@@ -9,9 +9,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/hash.h"
+#include "base/text.h"
 #include "engine/robots.h"
 #include "inet/inet.h"
-#include "settings/text.h"
 
 namespace tk {
 
@@ -34,22 +35,6 @@ inline constexpr std::uint32_t CacheFlags(std::uint32_t reloadFlag) {
 inline constexpr std::uint32_t HttpRequestFlags(std::uint32_t reloadFlag) {
   return inet::kFlagNoAutoRedirect | CacheFlags(reloadFlag);
 }
-
-// Hash and equality that fold ASCII case, for the run's lookup tables: a crawl asks them once or
-// more per link, and a tree of case-insensitive string compares cost more than the hashing.
-struct HashNoCase {
-  std::size_t operator()(std::string_view s) const {
-    std::uint64_t h = 14695981039346656037ull;
-    for (char c : s) {
-      h ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-      h *= 1099511628211ull;
-    }
-    return static_cast<std::size_t>(h);
-  }
-};
-struct EqualNoCase {
-  bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCase(a, b); }
-};
 
 struct UrlRecord;
 

@@ -16,6 +16,7 @@ std::optional<std::string> ResolveSaveFolder(std::string_view typed, const std::
   if (IsWindowsPath(typed)) return std::nullopt;
   if (typed.empty() || typed.front() == '/') return std::string(typed);
   if (typed == "~" || typed.starts_with("~/")) {
+    if (home.empty()) return std::nullopt;  // no home folder: "~" names none
     std::string folder = home;
     if (!folder.empty() && folder.back() == '/' && typed.size() > 1) folder.pop_back();
     folder.append(typed.substr(1));

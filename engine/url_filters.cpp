@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "inet/url.h"
-#include "settings/text.h"
 
 namespace tk {
 namespace {

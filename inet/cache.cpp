@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -16,6 +15,9 @@
 #include <sstream>
 #include <vector>
 
+#include "base/fd_io.h"
+#include "base/hash.h"
+#include "base/home_folder.h"
 #include "inet/cache_commit.h"
 
 namespace tk::inet {
@@ -24,8 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint64_t kFnvOffset = 14695981039346656037ull;
-constexpr std::uint64_t kFnvPrime = 1099511628211ull;
 constexpr const char* kMagic = "trawlkit-cache 1";
 // A body file that no metadata names is left by a crashed writer, or is being written right now
 // by another process; only one this old is surely the former.
@@ -34,21 +34,13 @@ constexpr std::int64_t kOrphanAgeNs = 3600LL * 1000000000LL;
 // its place, and never waits on a FIFO.
 constexpr int kNoFollow = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
 
-std::uint64_t Fnv(std::uint64_t h, const char* data, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
-    h ^= static_cast<unsigned char>(data[i]);
-    h *= kFnvPrime;
-  }
-  return h;
-}
-
 std::string Hex(std::uint64_t v) {
   char buf[17];
   std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(v));
   return buf;
 }
 
-std::string KeyOf(std::string_view url) { return Hex(Fnv(kFnvOffset, url.data(), url.size())); }
+std::string KeyOf(std::string_view url) { return Hex(Fnv1a(url)); }
 
 std::string RandomSuffix() {
   // One generator per thread, seeded again in a forked child: two children of one parent must
@@ -60,19 +52,6 @@ std::string RandomSuffix() {
     rng.seed(std::random_device{}() ^ (static_cast<std::uint64_t>(seededFor) << 32));
   }
   return Hex(rng());
-}
-
-bool WriteAll(int fd, const char* data, std::size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(fd, data, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
 }
 
 // Holds the cache-wide flock for a commit or an eviction. The lock file also records the folder's
@@ -179,17 +158,7 @@ bool ReadSmallFile(int dir, const std::string& name, std::uint64_t max, std::str
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= max;
-  char buf[4096];
-  while (ok) {
-    ssize_t r = ::read(fd, buf, sizeof buf);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) {
-      ok = r == 0;
-      break;
-    }
-    if (text.size() + static_cast<std::size_t>(r) > max) ok = false;
-    else text.append(buf, static_cast<std::size_t>(r));
-  }
+  ok = ok && ReadToEnd(fd, text, max) == ReadEnd::Done;
   ::close(fd);
   return ok;
 }
@@ -323,7 +292,7 @@ bool WriteMetaTemp(int dir, const Meta& meta, std::string& tmp) {
   tmp = KeyOf(meta.url) + ".meta." + RandomSuffix() + ".tmp";
   std::string text = SerializeMeta(meta);
   int fd = ::openat(dir, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  bool ok = fd >= 0 && WriteAll(fd, text.data(), text.size());
+  bool ok = fd >= 0 && WriteAll(fd, text);
   if (fd >= 0 && ::close(fd) != 0) ok = false;
   if (!ok) {
     RemoveIn(dir, tmp);
@@ -414,24 +383,14 @@ int OpenPrivateFolder(const fs::path& dir, std::string& why) {
 
 }  // namespace
 
-std::string PasswordHome() {
-  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::vector<char> buf(size > 0 ? static_cast<std::size_t>(size) : 16384);
-  struct passwd pw {};
-  struct passwd* found = nullptr;
-  while (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &found) == ERANGE && buf.size() < (1u << 20))
-    buf.resize(buf.size() * 2);
-  return found && found->pw_dir ? std::string(found->pw_dir) : std::string();
-}
-
 fs::path DefaultDirectory() { return DirectoryFor(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")); }
 
 fs::path DirectoryFor(const char* xdg, const char* home) {
   if (xdg && *xdg == '/') return fs::path(xdg) / "trawlkit";
-  // Without a HOME the user's own home is still known; a shared folder such as /tmp never is
-  // the cache's: another user could plant entries there, or links.
-  const std::string base = home && *home ? std::string(home) : PasswordHome();
-  if (base.empty() || base[0] != '/') return {};
+  // A shared folder such as /tmp is never the cache's: another user could plant entries there,
+  // or links.
+  const std::string base = HomeFolderFor(home);
+  if (base.empty()) return {};
   return fs::path(base) / ".cache" / "trawlkit";
 }
 
@@ -483,11 +442,7 @@ Entry::~Entry() {
 }
 
 long Entry::Read(char* buf, std::size_t n) {
-  for (;;) {
-    ssize_t r = ::read(m_fd, buf, n);
-    if (r < 0 && errno == EINTR) continue;
-    return static_cast<long>(r);
-  }
+  return static_cast<long>(ReadRetrying(m_fd, buf, n));
 }
 
 long Entry::ReadPrefix(char* buf, std::size_t max, std::uint64_t& left, Error& err) {
@@ -521,7 +476,7 @@ std::unique_ptr<Entry> Cache::Lookup(std::string_view url) {
     long r = entry->Read(buf.data(), buf.size());
     if (r < 0) return nullptr;
     if (r == 0) break;
-    h = Fnv(h, buf.data(), static_cast<std::size_t>(r));
+    h = Fnv1a(std::string_view(buf.data(), static_cast<std::size_t>(r)), h);
   }
   if (h != m.checksum || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
   ::utimensat(dir, metaName.c_str(), nullptr, AT_SYMLINK_NOFOLLOW);  // least recently used goes first
@@ -585,7 +540,7 @@ bool Writer::LeaveMemory() {
   m_folder = m_cache->Folder();
   m_fd = m_folder ? OpenBody(m_folder->fd, m_meta.body) : -1;
   m_inMemory = false;
-  bool ok = m_fd >= 0 && WriteAll(m_fd, m_held.data(), m_held.size());
+  bool ok = m_fd >= 0 && WriteAll(m_fd, m_held);
   std::string().swap(m_held);
   return ok;
 }
@@ -596,12 +551,12 @@ void Writer::Append(const char* data, std::size_t n) {
   if (m_failed) return;
   if (m_inMemory) {
     m_held.append(data, n);
-  } else if (!WriteAll(m_fd, data, n)) {
+  } else if (!WriteAll(m_fd, std::string_view(data, n))) {
     m_failed = true;
     return;
   }
   m_meta.length += n;
-  m_meta.checksum = Fnv(m_meta.checksum, data, n);
+  m_meta.checksum = Fnv1a(std::string_view(data, n), m_meta.checksum);
 }
 
 void Writer::Finish(bool complete) {
@@ -639,7 +594,7 @@ void WriteHeld(std::vector<Held>& batch, std::uint64_t sizeLimit) {
     const int dir = h.folder->fd;
     int fd = OpenBody(dir, h.meta.body);
     if (fd < 0) continue;
-    bool ok = WriteAll(fd, h.body.data(), h.body.size());
+    bool ok = WriteAll(fd, h.body);
     if (::close(fd) != 0) ok = false;
     if (!ok) {
       RemoveIn(dir, h.meta.body);

@@ -40,14 +40,12 @@ struct FolderFd {
 }  // namespace detail
 
 // The folder a session uses unless told otherwise: $XDG_CACHE_HOME/trawlkit when that is an
-// absolute path, else ~/.cache/trawlkit, home being $HOME or, when that is unset or empty, the
-// user's home in the password database (never a folder shared with other users). Empty when no
-// home is known. Read once, when the session opens.
+// absolute path, else ~/.cache/trawlkit in the home folder that HomeFolder() finds (never
+// a folder shared with other users). Empty when no home is known. Read once, when the session
+// opens.
 std::filesystem::path DefaultDirectory();
 // The same rule for given values of the two variables (nullptr when unset).
 std::filesystem::path DirectoryFor(const char* xdgCacheHome, const char* home);
-// The user's home folder in the password database, or "".
-std::string PasswordHome();
 
 // A metadata file is a few headers long; one past this is damaged, and is not read.
 constexpr std::uint64_t kMaxMetaBytes = 4u << 20;

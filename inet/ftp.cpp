@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "inet/cache.h"
+#include "base/text.h"
 #include "inet/ftp_listing.h"
-#include "inet/http_headers.h"
 #include "inet/inet.h"
 #include "inet/pull_body.h"
 #include "inet/transfer.h"
@@ -231,7 +231,7 @@ class FtpConnectionImpl final : public FtpConnection {
       return nullptr;
     }
     std::string wire = FtpWirePath(path);
-    std::string key = "ftp://" + detail::AsciiLower(m_host) + ":" + std::to_string(m_port) + wire;
+    std::string key = "ftp://" + AsciiLower(m_host) + ":" + std::to_string(m_port) + wire;
     auto file = std::make_unique<FtpFileImpl>(*this, Base() + wire, key, flags);
     if (!file->Open(err)) return nullptr;
     return file;

@@ -4,15 +4,10 @@
 #include <charconv>
 #include <vector>
 
+#include "base/text.h"
+
 namespace tk::inet {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
 
 bool ParseSize(std::string_view s, std::uint64_t& v) {
   if (s.empty()) return false;
@@ -64,7 +59,7 @@ bool IsMonth(std::string_view f) {
   static const char* kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                   "jul", "aug", "sep", "oct", "nov", "dec"};
   if (f.size() != 3) return false;
-  std::string l = Lower(f);
+  std::string l = AsciiLower(f);
   for (const char* m : kMonths)
     if (l == m) return true;
   return false;
@@ -105,7 +100,7 @@ std::optional<ListingLine> ParseDos(std::string_view line) {
   if (what.empty()) return std::nullopt;
   std::string_view name = SkipBlanks(rest);
   if (IsDotName(name)) return std::nullopt;
-  if (Lower(what) == "<dir>") return ListingLine{std::string(name), 0, true};
+  if (AsciiLower(what) == "<dir>") return ListingLine{std::string(name), 0, true};
   std::string digits;
   for (char c : what)
     if (c != ',' && c != '.') digits += c;
@@ -130,10 +125,10 @@ std::optional<ListingLine> ParseMlsdLine(std::string_view line) {
     facts = semi == std::string_view::npos ? std::string_view{} : facts.substr(semi + 1);
     std::size_t eq = fact.find('=');
     if (eq == std::string_view::npos) continue;
-    std::string key = Lower(fact.substr(0, eq));
+    std::string key = AsciiLower(fact.substr(0, eq));
     std::string_view value = fact.substr(eq + 1);
     if (key == "type") {
-      std::string v = Lower(value);
+      std::string v = AsciiLower(value);
       if (v == "cdir" || v == "pdir") return std::nullopt;
       out.directory = v == "dir";
       typed = true;

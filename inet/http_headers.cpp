@@ -2,16 +2,9 @@
 
 #include <charconv>
 
-namespace tk::inet {
+#include "base/text.h"
 
-namespace detail {
-std::string AsciiLower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-}  // namespace detail
+namespace tk::inet {
 
 namespace {
 std::string_view TrimBlanks(std::string_view s) {
@@ -40,11 +33,11 @@ std::string WithUsualNameCase(std::string_view line) {
 }
 
 std::string FindHeader(const std::vector<std::string>& lines, std::string_view name) {
-  std::string want = detail::AsciiLower(name);
+  std::string want = AsciiLower(name);
   for (const auto& line : lines) {
     std::size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
-    if (detail::AsciiLower(TrimBlanks(std::string_view(line).substr(0, colon))) != want) continue;
+    if (AsciiLower(TrimBlanks(std::string_view(line).substr(0, colon))) != want) continue;
     return std::string(TrimBlanks(std::string_view(line).substr(colon + 1)));
   }
   return {};
@@ -65,7 +58,7 @@ std::vector<std::string> SplitHeaderLines(std::string_view raw) {
 
 bool IsSetCookie(std::string_view line) {
   constexpr std::string_view kName = "set-cookie:";
-  return line.size() >= kName.size() && detail::AsciiLower(line.substr(0, kName.size())) == kName;
+  return line.size() >= kName.size() && AsciiLower(line.substr(0, kName.size())) == kName;
 }
 
 std::string WithoutSetCookie(std::string_view raw) {

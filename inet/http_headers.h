@@ -7,10 +7,6 @@
 
 namespace tk::inet {
 
-namespace detail {
-std::string AsciiLower(std::string_view s);
-}  // namespace detail
-
 // The value of the first header named `name` (case-insensitive), blanks trimmed; "" if none.
 std::string FindHeader(const std::vector<std::string>& lines, std::string_view name);
 

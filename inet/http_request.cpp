@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/text.h"
 #include "inet/http_headers.h"
 #include "inet/url.h"
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/text.h"
 #include "inet/errors.h"
 
 namespace tk::inet {
@@ -50,7 +51,7 @@ std::size_t SessionState::MaxAheadInFlight(std::size_t cap) const {
 std::string SessionState::Key(std::string_view scheme, std::string_view host, int port) {
   std::string key(scheme);
   key += "://";
-  for (char c : host) key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  key += AsciiLower(host);
   return key + ":" + std::to_string(port);
 }
 

@@ -3,10 +3,11 @@
 #include <cctype>
 #include <charconv>
 
+#include "base/percent.h"
+#include "base/text.h"
+
 namespace tk::inet {
 namespace {
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsSchemeStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsSchemeChar(char c) {
@@ -15,13 +16,6 @@ bool IsSchemeChar(char c) {
 
 // Bytes a browser would never keep raw in a path: they are what libcurl refuses as well.
 bool IsUnsafe(unsigned char c) { return c <= 0x20 || c >= 0x7f; }
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Surrounding blanks are never part of a URL typed or dropped by a user.
 std::string_view Trim(std::string_view s) {
@@ -67,31 +61,16 @@ int DefaultPort(std::string_view scheme) {
 }
 
 std::string PercentEncodeUnsafe(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
-  for (char ch : text) {
-    auto c = static_cast<unsigned char>(ch);
-    if (IsUnsafe(c)) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else {
-      out += ch;
-    }
-  }
+  AppendPercentEncoded(out, text, IsUnsafe);
   return out;
 }
 
 std::string EncodeControls(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
-  auto encode = [&out](unsigned char c) {
-    out += '%';
-    out += kHex[c >> 4];
-    out += kHex[c & 15];
-  };
+  auto encode = [&out](unsigned char c) { AppendPercentEscape(out, c); };
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x20 || c == 0x7f) {
@@ -133,9 +112,8 @@ std::string PercentDecode(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-        HexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+    if (const int byte = PercentEscapeAt(text, i); byte >= 0) {
+      out += static_cast<char>(byte);
       i += 2;
     } else {
       out += text[i];
@@ -188,7 +166,7 @@ std::optional<Url> ParseUrl(std::string_view text) {
     if (!IsSchemeChar(text[i])) return std::nullopt;
 
   Url url;
-  for (std::size_t i = 0; i < colon; ++i) url.scheme += Lower(text[i]);
+  for (std::size_t i = 0; i < colon; ++i) url.scheme += AsciiLower(text[i]);
   if (url.scheme == "http")
     url.service = Service::Http;
   else if (url.scheme == "ftp")

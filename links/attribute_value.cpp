@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/percent.h"
+#include "base/text.h"
 #include "links/link_tag_table.h"
 
 namespace tk {
@@ -38,10 +40,7 @@ Span ReadValue(std::string_view tag, std::size_t i, std::size_t& next) {
 }
 
 int DigitValue(char c, int base) {
-  int v = -1;
-  if (c >= '0' && c <= '9') v = c - '0';
-  else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+  const int v = HexDigitValue(c);
   return v < base ? v : -1;
 }
 
@@ -174,12 +173,12 @@ AttributeValue FindWholeAttributeValue(std::string_view attribute, std::string_v
     const std::string_view name = tag.substr(nameBegin, i - nameBegin);
     i = SkipBlanks(tag, i);
     if (i >= tag.size() || tag[i] != '=') {
-      if (EqualsAsciiNoCase(name, attribute)) return {};  // present but without a value
+      if (EqualsNoCase(name, attribute)) return {};  // present but without a value
       continue;
     }
     std::size_t next = 0;
     Span span = ReadValue(tag, SkipBlanks(tag, i + 1), next);
-    if (EqualsAsciiNoCase(name, attribute)) return {static_cast<std::ptrdiff_t>(span.begin), span.end - span.begin};
+    if (EqualsNoCase(name, attribute)) return {static_cast<std::ptrdiff_t>(span.begin), span.end - span.begin};
     i = next;
   }
 }

@@ -1,5 +1,6 @@
 #include "links/css_escapes.h"
 
+#include "base/percent.h"
 #include "links/attribute_value.h"
 
 #include <cstdint>
@@ -11,7 +12,6 @@ using css::IsBlank;
 using css::IsHex;
 using css::IsNewline;
 using css::IsQuote;
-using css::Lower;
 
 void AppendHexEscape(std::string& out, unsigned char c) {
   static constexpr char kHex[] = "0123456789abcdef";
@@ -75,8 +75,7 @@ std::string DecodeCssEscapes(std::string_view raw) {
     } else if (IsHex(raw[i])) {
       std::uint32_t cp = 0;
       for (int digits = 0; digits < 6 && i < n && IsHex(raw[i]); ++digits, ++i) {
-        const char h = Lower(raw[i]);
-        cp = cp * 16 + static_cast<std::uint32_t>(h <= '9' ? h - '0' : h - 'a' + 10);
+        cp = cp * 16 + static_cast<std::uint32_t>(HexDigitValue(raw[i]));
       }
       if (i < n && IsBlank(raw[i])) i += (raw[i] == '\r' && i + 1 < n && raw[i + 1] == '\n') ? 2 : 1;
       AppendUtf8(out, cp);

@@ -13,7 +13,6 @@ constexpr bool IsBlank(char c) { return c == ' ' || c == '\t' || IsNewline(c); }
 constexpr bool IsHex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
-constexpr char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 constexpr bool IsQuote(char c) { return c == '"' || c == '\''; }
 }  // namespace css
 

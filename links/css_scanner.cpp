@@ -1,5 +1,6 @@
 #include "links/css_scanner.h"
 
+#include "base/text.h"
 #include "links/css_escapes.h"
 
 #include <array>
@@ -16,7 +17,6 @@ using css::IsBlank;
 using css::IsHex;
 using css::IsNewline;
 using css::IsQuote;
-using css::Lower;
 
 using ByteTable = std::array<bool, 256>;
 
@@ -232,7 +232,7 @@ class ChunkScan {
   // "url(" or "@import", one letter at a time and in any case. A mismatch leaves the byte to
   // text, which sees it inside a name and so does not start anything with it.
   void Keyword(std::string_view word, CssMode next) {
-    if (Lower(*p_) != word[s_.matched]) {
+    if (AsciiLower(*p_) != word[s_.matched]) {
       s_.mode = CssMode::kText;
       return;
     }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/text.h"
 #include "inet/inet.h"
 #include "links/attribute_value.h"
 #include "links/css_links.h"
@@ -28,8 +29,6 @@ void Write(const PageContext& page, std::string_view text) { Write(page, text.da
 bool StartsTag(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!';
 }
-
-void SetMode(ScanState& state, std::uint32_t mode) { state.word = (state.word & ~kModeMask) | mode; }
 
 const char* Find(const char* from, const char* end, char c) {
   return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(end - from)));
@@ -94,7 +93,7 @@ std::string_view ValueText(std::string_view tag, const AttributeValue& value) {
 }
 
 bool IsNonGetForm(std::string_view method) {
-  return EqualsAsciiNoCase(method, "post") || EqualsAsciiNoCase(method, "dialog");
+  return EqualsNoCase(method, "post") || EqualsNoCase(method, "dialog");
 }
 
 void ScanSrcset(const PageContext& page, ScanState& state, std::string_view tag, const AttributeValue& value) {
@@ -123,7 +122,7 @@ std::pair<std::size_t, std::size_t> RefreshUrlSpan(std::string_view content, boo
   skipBlanks();
   if (at < content.size() && (content[at] == ';' || content[at] == ',')) ++at;
   skipBlanks();
-  if (content.size() - at >= 3 && EqualsAsciiNoCase(content.substr(at, 3), "url")) {
+  if (content.size() - at >= 3 && EqualsNoCase(content.substr(at, 3), "url")) {
     std::size_t after = at + 3;
     while (after < content.size() && IsBlank(content[after])) ++after;
     if (after < content.size() && content[after] == '=') {
@@ -240,13 +239,13 @@ bool SaysNoFollow(std::string_view content) {
     content.remove_prefix(std::min(end + 1, content.size()));
     while (!word.empty() && (word.front() == ' ' || word.front() == '\t')) word.remove_prefix(1);
     while (!word.empty() && (word.back() == ' ' || word.back() == '\t')) word.remove_suffix(1);
-    if (EqualsAsciiNoCase(word, "nofollow") || EqualsAsciiNoCase(word, "none")) return true;
+    if (EqualsNoCase(word, "nofollow") || EqualsNoCase(word, "none")) return true;
   }
   return false;
 }
 
 void ScanRobotsMeta(const PageContext& page, ScanState& state, std::string_view tag) {
-  if (page.robots && EqualsAsciiNoCase(ValueText(tag, FindWholeAttributeValue("NAME", tag)), "robots") &&
+  if (page.robots && EqualsNoCase(ValueText(tag, FindWholeAttributeValue("NAME", tag)), "robots") &&
       SaysNoFollow(ValueText(tag, FindWholeAttributeValue("CONTENT", tag))))
     state.noFollow = true;
 }
@@ -284,7 +283,7 @@ void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow
     }
     case LinkValueKind::ImageInput: {
       const AttributeValue value = FindAttributeValue(row.attribute, tag);
-      if (value.found() && EqualsAsciiNoCase(ValueText(tag, FindWholeAttributeValue("TYPE", tag)), "image"))
+      if (value.found() && EqualsNoCase(ValueText(tag, FindWholeAttributeValue("TYPE", tag)), "image"))
         RewriteValue(page, state, tag, static_cast<std::size_t>(value.start), value.length, false, true);
       break;
     }
@@ -293,7 +292,7 @@ void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow
       break;
     case LinkValueKind::Refresh: {
       ScanRobotsMeta(page, state, tag);
-      if (!EqualsAsciiNoCase(ValueText(tag, FindWholeAttributeValue("HTTP-EQUIV", tag)), "refresh")) break;
+      if (!EqualsNoCase(ValueText(tag, FindWholeAttributeValue("HTTP-EQUIV", tag)), "refresh")) break;
       const AttributeValue value = FindWholeAttributeValue(row.attribute, tag);
       if (!value.found()) break;
       bool delayed = false;
@@ -303,7 +302,7 @@ void ScanRow(const PageContext& page, ScanState& state, int index, bool firstRow
       break;
     }
     case LinkValueKind::StyleBlock:
-      state.word |= kEnterStyleFlag;
+      state.enteringStyle = true;
       break;
     case LinkValueKind::Region:
       break;
@@ -317,10 +316,10 @@ bool ScanTag(const PageContext& page, std::string_view tag, ScanState& state) {
   const std::string_view name = TagName(tag);
   const int first = FindLinkTagRow(name);
   if (first == kRowHtml) {
-    state.word |= kInHtmlFlag;
+    state.inHtml = true;
   } else if (first == kRowEndHtml) {
-    state.word &= ~kInHtmlFlag;
-  } else if (state.inHtml()) {
+    state.inHtml = false;
+  } else if (state.inHtml) {
     for (int i = first; i >= 0; i = kNextRowOfTag[i]) ScanRow(page, state, i, i == first, tag);
     // An end tag, a comment or a tag without attributes has no style="".
     if (name.size() < tag.size() && name[0] != '/' && name[0] != '!') ScanStyleAttribute(page, state, tag);
@@ -352,19 +351,17 @@ const char* WriteRewrites(const PageContext& page, const char* from, const char*
 
 // After a <style> tag: what is still pending goes out, and the style sheet starts.
 void EnterStyle(const PageContext& page, ScanState& state, const char*& run, const char* p) {
-  state.word &= ~kEnterStyleFlag;
+  state.enteringStyle = false;
   Write(page, run, static_cast<std::size_t>(p - run));
   run = p;
   state.style = std::make_unique<CssLinkState>();
   state.styleEndMatched = 0;
-  SetMode(state, kModeStyle);
+  state.mode = ScanMode::Style;
 }
 
 constexpr std::string_view kStyleEnd = "</style";
 
-char FoldLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// In kModeStyle: hands the sheet to the style-sheet scanner up to "</style", which ends it
+// In ScanMode::Style: hands the sheet to the style-sheet scanner up to "</style", which ends it
 // wherever it stands, as it does in a browser. Returns where the chunk goes on.
 const char* ScanStyle(const PageContext& page, ScanState& state, const char* p, const char* end) {
   const PageContext based = BasedPage(page, state);
@@ -379,7 +376,7 @@ const char* ScanStyle(const PageContext& page, ScanState& state, const char* p, 
       continue;
     }
     // The bytes matched so far wait in the tag buffer, in their own letter case.
-    while (p < end && state.styleEndMatched < kStyleEnd.size() && FoldLower(*p) == kStyleEnd[state.styleEndMatched]) {
+    while (p < end && state.styleEndMatched < kStyleEnd.size() && AsciiLower(*p) == kStyleEnd[state.styleEndMatched]) {
       state.tagBuffer[state.styleEndMatched++] = *p;
       ++p;
     }
@@ -391,7 +388,7 @@ const char* ScanStyle(const PageContext& page, ScanState& state, const char* p, 
       Write(page, "<");
       std::memmove(state.tagBuffer.get(), state.tagBuffer.get() + 1, kStyleEnd.size() - 1);
       state.tagLength = kStyleEnd.size() - 1;
-      SetMode(state, kModeInTag);
+      state.mode = ScanMode::InTag;
       return p;
     }
     if (p == end) return end;  // the rest of "</style" may come with the next chunk
@@ -429,21 +426,21 @@ ScanState::ScanState(ScanState&&) noexcept = default;
 ScanState& ScanState::operator=(ScanState&&) noexcept = default;
 
 void FinishHtml(const PageContext& page, ScanState& state) {
-  if (state.mode() == kModeInTag) {
+  if (state.mode == ScanMode::InTag) {
     // A tag, comment or attribute the page never closed is no tag to a browser either: its
     // text is the page's last, and goes out as it came.
     Write(page, state.tagBuffer.get(), state.tagLength);
     state.tagLength = 0;
-    SetMode(state, kModeText);
+    state.mode = ScanMode::Text;
     return;
   }
-  if (state.mode() != kModeStyle || !state.style) return;
+  if (state.mode != ScanMode::Style || !state.style) return;
   const PageContext based = BasedPage(page, state);
   ScanCssChunk(based, std::string_view(state.tagBuffer.get(), state.styleEndMatched), *state.style);
   FinishCssScan(based, *state.style);
   state.style.reset();
   state.styleEndMatched = 0;
-  SetMode(state, kModeText);
+  state.mode = ScanMode::Text;
 }
 
 void HandleTag(const PageContext& page, std::string_view tag, ScanState& state) {
@@ -458,8 +455,8 @@ void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& 
   const char* const end = p + chunk.size();
   const char* run = p;  // start of the pending text, in text and long-tag modes
   while (p < end) {
-    switch (state.mode()) {
-      case kModeText: {
+    switch (state.mode) {
+      case ScanMode::Text: {
         const char* lt = Find(p, end, '<');
         if (!lt) {
           p = end;
@@ -467,27 +464,27 @@ void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& 
         }
         if (const char* next = ScanTagInPlace(page, lt, end, run, state)) {
           p = next;
-          if (state.word & kEnterStyleFlag) EnterStyle(page, state, run, p);
+          if (state.enteringStyle) EnterStyle(page, state, run, p);
           break;
         }
         p = lt + 1;
         Write(page, run, static_cast<std::size_t>(p - run));  // the "<" goes out with the text
-        SetMode(state, kModeAfterLt);
+        state.mode = ScanMode::AfterLt;
         break;
       }
-      case kModeAfterLt:
+      case ScanMode::AfterLt:
         if (StartsTag(*p)) {
           state.tagBuffer[0] = *p;
           state.tagLength = 1;
-          SetMode(state, kModeInTag);
+          state.mode = ScanMode::InTag;
         } else {
           // "a < b": the byte is text, and is not looked at again, so "<<" opens no tag.
           run = p;
-          SetMode(state, kModeText);
+          state.mode = ScanMode::Text;
         }
         ++p;
         break;
-      case kModeInTag: {
+      case ScanMode::InTag: {
         const char* gt = Find(p, end, '>');
         const char* stop = gt ? gt : end;
         const auto n = static_cast<std::size_t>(stop - p);
@@ -496,40 +493,34 @@ void ParseHtmlChunk(const PageContext& page, std::string_view chunk, ScanState& 
           Write(page, state.tagBuffer.get(), state.tagLength);
           state.tagLength = 0;
           run = p;
-          SetMode(state, kModeLongTag);
+          state.mode = ScanMode::LongTag;
           break;
         }
         std::memcpy(state.tagBuffer.get() + state.tagLength, p, n);
         state.tagLength += n;
         p = stop;
         if (gt) {
-          SetMode(state, kModeText);
+          state.mode = ScanMode::Text;
           HandleTag(page, std::string_view(state.tagBuffer.get(), state.tagLength), state);
           state.tagLength = 0;
           run = gt;  // the ">" is the first byte of the following text
           p = gt + 1;
-          if (state.word & kEnterStyleFlag) EnterStyle(page, state, run, p);
+          if (state.enteringStyle) EnterStyle(page, state, run, p);
         }
         break;
       }
-      case kModeStyle:
+      case ScanMode::Style:
         p = ScanStyle(page, state, p, end);
         break;
-      case kModeLongTag: {
+      case ScanMode::LongTag: {
         const char* gt = Find(p, end, '>');
         p = gt ? gt + 1 : end;
-        if (gt) SetMode(state, kModeText);
+        if (gt) state.mode = ScanMode::Text;
         break;
       }
-      default:
-        // Not a mode this scanner sets; start over as text rather than loop.
-        SetMode(state, kModeText);
-        run = p;
-        break;
     }
   }
-  const std::uint32_t mode = state.mode();
-  if ((mode == kModeText || mode == kModeLongTag) && end > run)
+  if ((state.mode == ScanMode::Text || state.mode == ScanMode::LongTag) && end > run)
     Write(page, run, static_cast<std::size_t>(end - run));
 }
 

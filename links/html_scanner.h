@@ -40,17 +40,14 @@ struct PageContext {
 
 inline constexpr std::size_t kTagBufferSize = 16384;
 
-// Modes, kept in the low 8 bits of ScanState::word.
-inline constexpr std::uint32_t kModeText = 0;
-inline constexpr std::uint32_t kModeAfterLt = 2;   // just after "<": does a tag start here?
-inline constexpr std::uint32_t kModeInTag = 3;     // collecting a tag's text in the buffer
-inline constexpr std::uint32_t kModeLongTag = 4;   // a tag too long for the buffer, copied as is
-inline constexpr std::uint32_t kModeStyle = 5;     // inside <style>: a style sheet up to "</style"
-inline constexpr std::uint32_t kModeMask = 0xFF;
-// Set by an "HTML" tag, cleared by "/HTML": links are taken only inside that region.
-inline constexpr std::uint32_t kInHtmlFlag = 0x40000000;
-// Set by a <style> tag until its ">" has gone out: the style sheet starts after it.
-inline constexpr std::uint32_t kEnterStyleFlag = 0x20000000;
+// Where the scanner stands between two bytes of the page.
+enum class ScanMode : std::uint8_t {
+  Text,     // copying text, looking for "<"
+  AfterLt,  // just after "<": does a tag start here?
+  InTag,    // collecting a tag's text in the buffer
+  LongTag,  // a tag too long for the buffer, copied as is
+  Style,    // inside <style>: a style sheet up to "</style"
+};
 
 // A link value found in a tag: where it stands in the tag's text and what replaces it.
 struct LinkRewrite {
@@ -77,12 +74,16 @@ struct LinkBase {
 // One per page, default-constructed (all zero) before the first chunk and kept until the last,
 // so that a tag split across chunks is seen whole.
 struct ScanState {
-  std::uint32_t word = 0;
+  ScanMode mode = ScanMode::Text;
+  // Set by an "HTML" tag, cleared by "/HTML": links are taken only inside that region.
+  bool inHtml = false;
+  // Set by a <style> tag until its ">" has gone out: the style sheet starts after it.
+  bool enteringStyle = false;
   std::unique_ptr<char[]> tagBuffer;  // kTagBufferSize bytes, allocated by the first chunk
   std::size_t tagLength = 0;
   std::vector<LinkRewrite> rewrites;  // the current tag's, kept to reuse their memory
   LinkBase base;
-  // In kModeStyle: the sheet's scan, and how many bytes of "</style" the text ends with.
+  // In ScanMode::Style: the sheet's scan, and how many bytes of "</style" the text ends with.
   std::unique_ptr<CssLinkState> style;
   std::uint8_t styleEndMatched = 0;
   // The page asked robots not to follow its links: from there on its hyperlinks are treated as
@@ -93,9 +94,6 @@ struct ScanState {
   ~ScanState();
   ScanState(ScanState&&) noexcept;
   ScanState& operator=(ScanState&&) noexcept;
-
-  std::uint32_t mode() const { return word & kModeMask; }
-  bool inHtml() const { return (word & kInHtmlFlag) != 0; }
 };
 
 // Processes one chunk of any size. The text of a tag still open at the chunk's end waits for

@@ -6,20 +6,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/text.h"
+
 namespace tk {
-namespace {
-
-char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-}  // namespace
-
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  return true;
-}
-
 int FindLinkTagRow(std::string_view name) {
   if (name.empty()) return -1;
   // Every tag of a page comes here: its first letter leaves a few rows to compare, in order.
@@ -30,11 +19,11 @@ int FindLinkTagRow(std::string_view name) {
     return rows;
   }();
   static_assert(std::size(LinkTagTable) <= 32);
-  const auto first = static_cast<unsigned char>(Fold(name[0]));
+  const auto first = static_cast<unsigned char>(AsciiUpper(name[0]));
   for (std::uint32_t rows = first < 128 ? kRowsByFirst[first] : 0; rows != 0; rows &= rows - 1) {
     const int index = std::countr_zero(rows);
     const std::string_view tag = LinkTagTable[index].tag;
-    if (name.size() <= tag.size() && EqualsAsciiNoCase(name, tag.substr(0, name.size()))) return index;
+    if (name.size() <= tag.size() && EqualsNoCase(name, tag.substr(0, name.size()))) return index;
   }
   return -1;
 }
@@ -49,7 +38,7 @@ bool MayHoldAttribute(std::string_view tag, std::string_view upperName) {
     const char* nameEnd = eq;
     while (nameEnd > begin && IsBlank(nameEnd[-1])) --nameEnd;
     if (static_cast<std::size_t>(nameEnd - begin) >= upperName.size() &&
-        EqualsAsciiNoCase(std::string_view(nameEnd - upperName.size(), upperName.size()), upperName))
+        EqualsNoCase(std::string_view(nameEnd - upperName.size(), upperName.size()), upperName))
       return true;
     p = eq + 1;
   }
@@ -67,7 +56,7 @@ bool IsRequisiteRel(std::string_view rel) {
     while (end < rel.size() && !IsBlank(rel[end])) ++end;
     const std::string_view word = rel.substr(at, end - at);
     for (std::string_view requisite : kRequisites)
-      if (EqualsAsciiNoCase(word, requisite)) return true;
+      if (EqualsNoCase(word, requisite)) return true;
     at = end;
   }
   return false;

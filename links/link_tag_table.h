@@ -100,7 +100,4 @@ std::string_view TagName(std::string_view tag);
 // Blanks separate words inside a tag: space, CR, LF and tab.
 constexpr bool IsBlank(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
 
-// ASCII letters only fold; bytes of UTF-8 sequences are never ASCII.
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
-
 }  // namespace tk

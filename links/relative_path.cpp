@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/percent.h"
+
 namespace tk {
 namespace {
 
@@ -14,20 +16,6 @@ bool NeedsEncoding(unsigned char c) {
       return true;
     default:
       return false;
-  }
-}
-
-void AppendEncoded(std::string& out, std::string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (const char ch : path) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (NeedsEncoding(c)) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0F];
-    } else {
-      out += ch;
-    }
   }
 }
 
@@ -52,25 +40,17 @@ std::string MakeRelativeLocalPath(std::string_view pagePath, std::string_view ta
   for (long i = 0; i < levels; ++i) out += "../";
   if (levels == 0 && target.substr(0, target.find('/')).find(':') != std::string_view::npos)
     out += "./";
-  AppendEncoded(out, target);
+  AppendPercentEncoded(out, target, NeedsEncoding);
   return out;
 }
 
 std::string AbsoluteLinkText(std::string_view url) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(url.size() + 8);
-  for (const char ch : url) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\' ||
-        c == '(' || c == ')') {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0F];
-    } else {
-      out += ch;
-    }
-  }
+  AppendPercentEncoded(out, url, [](unsigned char c) {
+    return c <= 0x20 || c >= 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\' || c == '(' ||
+           c == ')';
+  });
   return out;
 }
 

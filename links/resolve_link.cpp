@@ -1,5 +1,6 @@
 #include "links/resolve_link.h"
 
+#include "base/text.h"
 #include "inet/inet.h"
 #include "links/link_tag_table.h"
 
@@ -39,8 +40,8 @@ std::string ResolveLink(std::string_view value, std::string_view host, int port,
   if (value.empty() || value.front() == '#') return {};
   const std::string_view valueScheme = SchemeOf(value);
   if (!valueScheme.empty()) {
-    const bool takesHttps = https && EqualsAsciiNoCase(valueScheme, "https");
-    if (!EqualsAsciiNoCase(valueScheme, "http") && !EqualsAsciiNoCase(valueScheme, "ftp") && !takesHttps)
+    const bool takesHttps = https && EqualsNoCase(valueScheme, "https");
+    if (!EqualsNoCase(valueScheme, "http") && !EqualsNoCase(valueScheme, "ftp") && !takesHttps)
       return {};
     const auto url = inet::ParseUrl(value);
     const bool fetchable = url && (url->service == inet::Service::Http || url->service == inet::Service::Ftp ||

@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "base/text.h"
 #include "pages/file_type_tree.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/string_table.h"
-#include "settings/text.h"
 #include "shell/message_box.h"
 
 namespace tk {

@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "engine/default_save_dir.h"
+#include "base/home_folder.h"
 #include "engine/save_folder.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace tk {
 namespace {

@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 
+#include "base/text.h"
 #include "pages/add_type_dlg.h"
 #include "resources/images.h"
 #include "resources/string_table.h"
@@ -11,7 +12,6 @@
 #include "settings/file_types.h"
 #include "settings/ini_file.h"
 #include "settings/project.h"
-#include "settings/text.h"
 #include "shell/message_box.h"
 
 namespace tk {

@@ -5,7 +5,7 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace tk {
 

@@ -7,12 +7,12 @@
 
 #include <filesystem>
 
+#include "base/text.h"
 #include "pages/project_drop_combo.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/string_table.h"
 #include "settings/history.h"
-#include "settings/text.h"
 #include "shell/message_box.h"
 
 namespace tk {

@@ -9,11 +9,13 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/home_folder.h"
+#include "base/text.h"
 #include "engine/default_save_dir.h"
 #include "engine/local_names.h"
 #include "engine/save_folder.h"
-#include "pages/step1_pg.h"
 #include "pages/project_input_dlg.h"
+#include "pages/step1_pg.h"
 #include "pages/url_input_dlg.h"
 #include "pages/url_list_box.h"
 #include "pages/url_service.h"
@@ -23,7 +25,6 @@
 #include "resources/utf8_text.h"
 #include "settings/history.h"
 #include "settings/project.h"
-#include "settings/text.h"
 #include "settings/url_list_file.h"
 #include "shell/delete_button.h"
 #include "shell/message_box.h"

@@ -10,13 +10,13 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "pages/url_input_dlg.h"
 #include "pages/url_service.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/utf8_text.h"
 #include "settings/history.h"
-#include "settings/text.h"
 #include "shell/delete_button.h"
 
 namespace tk {

@@ -14,10 +14,10 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
+#include "base/text.h"
 #include "resources/images.h"
 #include "resources/up_down.h"
 #include "resources/utf8_text.h"
-#include "settings/text.h"
 
 namespace tk::res {
 namespace {

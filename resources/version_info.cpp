@@ -1,6 +1,6 @@
 #include "resources/version_info.h"
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace tk::res {
 

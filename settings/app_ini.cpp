@@ -1,28 +1,20 @@
 #include "settings/app_ini.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 
+#include "base/home_folder.h"
+
 namespace tk {
-namespace {
-
-std::filesystem::path HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return "/tmp";
-}
-
-}  // namespace
 
 std::filesystem::path AppIniPath() {
   std::filesystem::path base;
   // The XDG rules ignore a relative value.
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
     base = xdg;
+  else if (const std::string home = HomeFolder(); !home.empty())
+    base = std::filesystem::path(home) / ".config";
   else
-    base = HomeFolder() / ".config";
+    return {};  // no settings rather than settings in a folder that is not the user's
   return base / "trawlkit" / "Trawlkit.ini";
 }
 

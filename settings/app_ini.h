@@ -6,6 +6,8 @@
 namespace tk {
 
 // Read from the environment on every call, so that tests can point it at a temporary folder.
+// Empty when there is no absolute XDG_CONFIG_HOME and no home folder: reads find nothing and
+// writes fail.
 std::filesystem::path AppIniPath();
 // Creates the folder of Trawlkit.ini; called before each write.
 void EnsureAppIniFolder();

@@ -1,9 +1,9 @@
 #include "settings/file_types.h"
 
+#include "base/text.h"
 #include "settings/app_ini.h"
 #include "settings/ini_file.h"
 #include "settings/project.h"
-#include "settings/text.h"
 
 namespace tk {
 

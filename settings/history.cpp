@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "settings/app_ini.h"
 #include "settings/ini_file.h"
-#include "settings/text.h"
 #include "settings/url_password.h"
 
 namespace tk {

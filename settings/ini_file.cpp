@@ -9,7 +9,10 @@
 #include <climits>
 #include <cstdio>
 
-#include "settings/text.h"
+#include "base/atomic_replace.h"
+#include "base/fd_io.h"
+#include "base/hash.h"
+#include "base/text.h"
 
 namespace tk {
 namespace {
@@ -91,18 +94,10 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, st
   } else {
     text.emplace();
     text->reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
-    while (true) {
-      const ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n == 0) break;
-      if (n < 0 && errno == EINTR) continue;
-      // A file that grows past the bound while it is read is refused as one that was too large.
-      if (n < 0 || text->size() + static_cast<size_t>(n) > maxBytes) {
-        if (n > 0) errno = EFBIG;
-        text.reset();
-        break;
-      }
-      text->append(buffer, static_cast<size_t>(n));
+    const ReadEnd end = ReadToEnd(fd, *text, maxBytes);
+    if (end != ReadEnd::Done) {
+      if (end == ReadEnd::TooLarge) errno = EFBIG;
+      text.reset();
     }
   }
   const int saved = errno;
@@ -216,11 +211,7 @@ void IniDocument::ForEachEntry(std::string_view section,
   // costs a few bytes beyond its line.
   std::vector<std::uint32_t> seen(64, 0);
   size_t used = 0;
-  const auto hashOf = [](std::string_view key) {
-    size_t h = 14695981039346656037ull;
-    for (char c : key) h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ull;
-    return h;
-  };
+  const auto hashOf = [](std::string_view key) { return static_cast<size_t>(Fnv1aNoCase(key)); };
   const auto keyAt = [&](std::uint32_t slot) {
     const LineSpan line = LineAt(first + slot - 1);
     return SplitKeyValue(text.substr(line.begin, line.end - line.begin))->key;
@@ -431,52 +422,6 @@ bool IniWriteString(const std::filesystem::path& file, std::string_view section,
 bool IniWriteSection(const std::filesystem::path& file, std::string_view section,
                      const std::vector<std::string>& lines) {
   return IniEditFile(file, [&](IniDocument& doc) { doc.ReplaceSection(section, lines); });
-}
-
-bool WriteFileAtomically(const std::filesystem::path& file, std::string_view data) {
-  std::error_code ec;
-  std::filesystem::path target = file;
-  // Write through a symbolic link rather than replacing the link with a plain file.
-  if (std::filesystem::is_symlink(file, ec)) {
-    const auto resolved = std::filesystem::canonical(file, ec);
-    if (!ec) target = resolved;
-  }
-  if (std::filesystem::is_directory(target, ec)) return false;
-  std::filesystem::path dir = target.parent_path();
-  if (dir.empty()) dir = ".";
-  std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(tmpl.data());
-  if (fd < 0) return false;
-
-  mode_t mode = 0644;
-  struct stat st {};
-  if (stat(target.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
-  fchmod(fd, mode);
-
-  bool ok = true;
-  const char* p = data.data();
-  size_t left = data.size();
-  while (ok && left > 0) {
-    const ssize_t n = write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  if (ok && fsync(fd) != 0) ok = false;
-  if (close(fd) != 0) ok = false;
-  if (ok && std::rename(tmpl.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) unlink(tmpl.c_str());
-  return ok;
 }
 
 }  // namespace tk

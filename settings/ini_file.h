@@ -100,8 +100,4 @@ bool IniEditFile(const std::filesystem::path& file, const std::function<void(Ini
 bool IniWriteSection(const std::filesystem::path& file, std::string_view section,
                      const std::vector<std::string>& lines);
 
-// Writes `data` to `file` through a temporary file in the same folder and a rename, so that a
-// crash or a full disk never leaves half a file.
-bool WriteFileAtomically(const std::filesystem::path& file, std::string_view data);
-
 }  // namespace tk

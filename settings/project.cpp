@@ -4,10 +4,10 @@
 #include <charconv>
 #include <cmath>
 
+#include "base/text.h"
 #include "settings/app_ini.h"
 #include "settings/history.h"
 #include "settings/ini_file.h"
-#include "settings/text.h"
 #include "settings/url_password.h"
 
 namespace tk {

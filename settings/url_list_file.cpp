@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/fd_io.h"
+
 namespace tk {
 namespace {
 
@@ -51,20 +53,11 @@ std::optional<std::vector<std::string>> ReadUrlListFile(const std::filesystem::p
     error = file.string() + ": larger than 16 MiB";
     ok = false;
   }
-  char buffer[65536];
-  while (ok) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = file.string() + ": " + std::strerror(errno);
-      ok = false;
-    } else if (text.size() + static_cast<size_t>(n) > kMaxUrlListBytes) {
-      error = file.string() + ": larger than 16 MiB";
-      ok = false;
-    } else {
-      text.append(buffer, static_cast<size_t>(n));
-    }
+  if (ok) {
+    const ReadEnd end = ReadToEnd(fd, text, kMaxUrlListBytes);
+    if (end == ReadEnd::Failed) error = file.string() + ": " + std::strerror(errno);
+    if (end == ReadEnd::TooLarge) error = file.string() + ": larger than 16 MiB";
+    ok = end == ReadEnd::Done;
   }
   ::close(fd);
   if (!ok) return std::nullopt;

@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "base/home_folder.h"
 #include "inet/cache.h"
 #include "inet_test_util.h"
 #include "support/temp_dir.h"
@@ -47,7 +48,7 @@ std::size_t CountFiles(const fs::path& dir) {
 }
 
 TEST(CacheFolder, WithoutHomeItIsTheUsersOwnHomeNeverASharedFolder) {
-  const std::string home = cache::PasswordHome();
+  const std::string home = PasswordHome();
   const fs::path expected = home.empty() ? fs::path() : fs::path(home) / ".cache" / "trawlkit";
   EXPECT_EQ(cache::DirectoryFor(nullptr, nullptr), expected);
   EXPECT_EQ(cache::DirectoryFor(nullptr, ""), expected);

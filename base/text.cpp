@@ -1,4 +1,4 @@
-#include "settings/text.h"
+#include "base/text.h"
 
 #include <iconv.h>
 
@@ -6,8 +6,6 @@
 #include <cerrno>
 
 namespace tk {
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string AsciiLower(std::string_view s) {
   std::string out(s);

@@ -1,5 +1,5 @@
 #pragma once
-// Small text helpers shared by the core: ASCII case folding and UTF-8 / CP932 decoding.
+// Text helpers every layer shares: ASCII case folding and UTF-8 / CP932 decoding.
 #include <string>
 #include <string_view>
 
@@ -7,7 +7,8 @@ namespace tk {
 
 // Only ASCII letters fold: UTF-8 continuation bytes are never ASCII, so comparing byte by byte
 // never splits or mixes up a multibyte character.
-char AsciiLower(char c);
+constexpr char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 std::string AsciiLower(std::string_view s);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool EndsWithNoCase(std::string_view s, std::string_view suffix);
@@ -17,6 +18,9 @@ int CompareNoCase(std::string_view a, std::string_view b);
 struct LessNoCase {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const { return CompareNoCase(a, b) < 0; }
+};
+struct EqualNoCase {
+  bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCase(a, b); }
 };
 
 bool IsValidUtf8(std::string_view s);

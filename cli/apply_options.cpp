@@ -8,6 +8,7 @@
 #include "cli/terminal_text.h"
 #include "engine/default_save_dir.h"
 #include "engine/save_folder.h"
+#include "engine/start_url.h"
 #include "inet/inet.h"
 #include "settings/url_list_file.h"
 
@@ -20,17 +21,27 @@ std::string Refused(std::string_view option, std::string_view value, std::string
   return std::string(kMe) + std::string(option) + " '" + Shown(value) + "': " + std::string(why);
 }
 
+// What the terminal says of a start URL a run does not take; %s is the URL as typed.
+struct UrlRefusal {
+  StartUrlKind kind;
+  std::string_view text;
+};
+constexpr UrlRefusal kUrlRefusals[] = {
+    {StartUrlKind::HttpsOff, "%s needs --https"},
+    {StartUrlKind::Other, "'%s' is not an HTTP or FTP URL"},
+};
+
 // The URL to fetch for `typed`, or why it cannot be one.
 std::optional<std::string> StartUrl(const std::string& typed, bool https, std::string& url) {
   // Blanks around a pasted URL are no part of it.
   const std::size_t first = typed.find_first_not_of(" \t"), last = typed.find_last_not_of(" \t");
   url = WithDefaultScheme(first == std::string::npos ? "" : typed.substr(first, last - first + 1));
-  const auto parsed = inet::ParseUrl(url);
-  const std::string shown = Shown(HidePassword(typed));
-  if (parsed && parsed->service == inet::Service::Https && !https) return shown + " needs --https";
-  if (!parsed || (parsed->service != inet::Service::Http && parsed->service != inet::Service::Ftp &&
-                  parsed->service != inet::Service::Https))
-    return "'" + shown + "' is not an HTTP or FTP URL";
+  const StartUrlKind kind = KindOfStartUrl(url, https);
+  for (const UrlRefusal& refusal : kUrlRefusals) {
+    if (refusal.kind != kind) continue;
+    std::string text(refusal.text);
+    return text.replace(text.find("%s"), 2, Shown(HidePassword(typed)));
+  }
   return std::nullopt;
 }
 
@@ -112,7 +123,7 @@ std::optional<std::string> ApplyNumbers(const CliOptions& o, ProjectSettings& s)
     if (!layers) return Refused("--layers", *o.layers, why);
     s.UnlimitedLayers = *layers < 0 ? 1 : 0;
     // An older reader of the project sees the deepest count it knows.
-    s.LinkLayers = *layers < 0 ? 10 : *layers;
+    s.LinkLayers = *layers < 0 ? kMaxLinkLayers : *layers;
   }
   const auto seconds = [&](const std::optional<std::string>& text, std::string_view name, bool zero,
                            double& field) -> std::optional<std::string> {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "base/text.h"
+#include "settings/project.h"
 
 namespace tk::cli {
 namespace {
@@ -59,7 +60,8 @@ std::optional<int> ParseCount(std::string_view text, int low, int high, std::str
 
 std::optional<int> ParseLayers(std::string_view text, std::string& why) {
   if (EqualsNoCase(text, "inf")) return -1;
-  const std::optional<int> layers = ParseCount(text, 0, 10, why);
+  // Stricter than the wizard's field: a stray letter on a command line is more likely a typo.
+  const std::optional<int> layers = ParseCount(text, 0, kMaxLinkLayers, why);
   why = "give 0 to 10 layers, or inf for no limit";
   return layers;
 }

@@ -139,7 +139,10 @@ std::string LogLine(std::string_view url, std::string_view outcome) {
 }
 
 std::string Crawler::FinishFailure(const std::string& line, bool countError, std::string result) {
-  // Every line that counts an error is an NG line; the others are SKIPPED lines.
+  // Every line that counts an error is an NG line; the others are SKIPPED lines. Either way the
+  // file counts under "[Files dowloaded]": that column of the log counts every file that ended
+  // with an OK, SKIPPED or NG line, saved or not (3 saved, 1 failed and 2 skipped show 6), and
+  // the log's readers expect it so.
   if (countError) {
     ++m_state.Errors;
     ++m_state.NgLines;

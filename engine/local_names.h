@@ -39,7 +39,9 @@ std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp,
 // recorded so that no other file of the run gets it, whatever the letter case.
 std::string MakeUniqueName(RunState& state, const std::string& path);
 
-// Creates every missing folder of `path`: 0 on success, -1 on failure.
+// Creates every missing folder of `path`: 0 on success, -1 on failure. For the save folder
+// itself, as the user names it: symbolic links on the way are followed, as the user's own path
+// may hold one. Folders below the save folder are made by the run, which follows none.
 int MakeDirs(const std::string& path);
 
 // A segment that could climb out of the save folder or cannot be a file name ("", ".", "..",

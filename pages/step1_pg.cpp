@@ -7,8 +7,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <cstdio>
-
 #include "pages/advanced_dlg.h"
 #include "pages/file_type_tree.h"
 #include "pages/project_input_dlg.h"
@@ -17,6 +15,7 @@
 #include "resources/string_table.h"
 #include "resources/up_down.h"
 #include "resources/utf8_text.h"
+#include "settings/ini_file.h"
 #include "settings/project.h"
 #include "shell/message_box.h"
 #include "shell/trawl_sheet.h"
@@ -36,9 +35,6 @@ bool AskSavePath(QWidget* owner, const std::string& folder, const std::string& n
   path = dialog.selectedFiles().front().toStdString();
   return true;
 }
-
-// "%d" reading: blanks, an optional sign, digits; nothing after them matters.
-bool ReadInt(const std::string& text, int& value) { return std::sscanf(text.c_str(), "%d", &value) == 1; }
 
 }  // namespace
 
@@ -120,11 +116,10 @@ void CStep1Pg::OnSetActive() {
 
 int CStep1Pg::OnWizardNext() {
   ProjectSettings& p = Project();
-  // Any count is stored as 10, which is what a build that knows no "無制限" follows.
   const bool unlimited = Radio(res::kOptionsLayers)->isChecked() && Check(res::kOptionsUnlimited)->isChecked();
-  int layers = unlimited ? 10 : p.LinkLayers;
-  if (!unlimited) ReadInt(LayersField()->text().toStdString(), layers);
-  if (layers < 0 || layers > 10) {
+  int layers = unlimited ? kMaxLinkLayers : p.LinkLayers;
+  if (!unlimited) layers = ReadLeadingInt(LayersField()->text().toStdString()).value_or(layers);
+  if (!IsLayerCount(layers)) {
     ShowInputError(this, res::kTextLayersOutOfRange);
     return kStay;
   }

@@ -2,7 +2,7 @@
 
 #include <QMimeData>
 
-#include "inet/inet.h"
+#include "engine/start_url.h"
 
 namespace tk {
 namespace {
@@ -36,13 +36,12 @@ std::string DroppedText(const QMimeData* data) {
 }
 
 UrlService GetUrlService(std::string_view text, bool https) {
-  const auto url = inet::ParseUrl(text);
-  if (!url) return UrlService::None;
-  switch (url->service) {
-    case inet::Service::Http: return UrlService::Http;
-    case inet::Service::Ftp: return UrlService::Ftp;
-    case inet::Service::Https: return https ? UrlService::Http : UrlService::None;
-    case inet::Service::Other: return UrlService::None;
+  switch (KindOfStartUrl(text, https)) {
+    case StartUrlKind::Http: return UrlService::Http;
+    case StartUrlKind::Ftp: return UrlService::Ftp;
+    // The wizard's boxes say only "enter a URL": an https URL with HTTPS off is no URL to them.
+    case StartUrlKind::HttpsOff:
+    case StartUrlKind::Other: return UrlService::None;
   }
   return UrlService::None;
 }

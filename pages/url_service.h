@@ -1,5 +1,5 @@
 #pragma once
-// Which texts count as start URLs: HTTP and FTP URLs, as the internet layer's parser reads them.
+// Start URLs as the wizard's boxes and drop targets take them (KindOfStartUrl decides).
 #include <string>
 #include <string_view>
 

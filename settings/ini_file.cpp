@@ -311,13 +311,16 @@ void IniDocument::ReplaceSection(std::string_view section, const std::vector<std
 
 std::string IniDocument::Text() const { return m_bom + m_text; }
 
-int ParseLeadingInt(std::string_view value) {
+int ParseLeadingInt(std::string_view value) { return ReadLeadingInt(value).value_or(0); }
+
+std::optional<int> ReadLeadingInt(std::string_view value) {
   value = Trim(value);
   bool negative = false;
   if (!value.empty() && (value.front() == '-' || value.front() == '+')) {
     negative = value.front() == '-';
     value.remove_prefix(1);
   }
+  if (value.empty() || value.front() < '0' || value.front() > '9') return std::nullopt;
   long long n = 0;
   for (char c : value) {
     if (c < '0' || c > '9') break;

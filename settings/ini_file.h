@@ -84,6 +84,9 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, st
 // Parses "%d"-style integers as the INI layer reads them: an optional minus sign and the leading
 // decimal digits; 0 when there are none. Out-of-range values saturate.
 int ParseLeadingInt(std::string_view value);
+// The same reading, with nothing when no digit leads the text: the wizard's number fields, where
+// a field without a number keeps the value it had.
+std::optional<int> ReadLeadingInt(std::string_view value);
 
 // The file operations, one call reading or rewriting the file, as the rest of the program uses
 // them. Writes return false on failure and leave the old file as it was.

@@ -86,9 +86,8 @@ void LoadProject(ProjectSettings& settings, std::string_view name) {
   settings.UseCache = doc.GetInt(kSetting, "Cashe", 1);
   settings.ConfirmOverwrite = doc.GetInt(kSetting, "Confirm", 0);
   settings.LinkLayers = doc.GetInt(kSetting, "Link", 0);
-  // Only values above the range are mended; a negative count is as good as none.
-  if (settings.LinkLayers > 10) settings.LinkLayers = 0;
-  if (settings.LinkLayers < 0) settings.LinkLayers = 0;
+  // A count out of the range is as good as none.
+  if (!IsLayerCount(settings.LinkLayers)) settings.LinkLayers = 0;
   settings.Https = doc.GetInt(kSetting, "Https", 0) != 0 ? 1 : 0;
   const ProjectSettings defaults;
   settings.Robots = doc.GetInt(kSetting, "Robots", defaults.Robots) != 0 ? 1 : 0;
@@ -99,7 +98,7 @@ void LoadProject(ProjectSettings& settings, std::string_view name) {
   settings.LoadCookies = doc.GetString(kSetting, "LoadCookies", "");
   settings.MaxSize = GetSize(doc, "MaxSize");
   settings.UnlimitedLayers = doc.GetInt(kSetting, "LinkUnlimited", 0) != 0 ? 1 : 0;
-  if (settings.UnlimitedLayers) settings.LinkLayers = 10;
+  if (settings.UnlimitedLayers) settings.LinkLayers = kMaxLinkLayers;
   settings.TimeoutSeconds = GetDecimal(doc, "Timeout", defaults.TimeoutSeconds);
   if (settings.TimeoutSeconds <= 0) settings.TimeoutSeconds = defaults.TimeoutSeconds;
   settings.Tries = std::clamp(doc.GetInt(kSetting, "Tries", defaults.Tries), 1, kMaxTries);
@@ -129,7 +128,7 @@ bool SaveProject(const ProjectSettings& settings, const std::string& path) {
     doc.Set(kSetting, "Cashe", std::to_string(settings.UseCache));
     doc.Set(kSetting, "Save", std::to_string(settings.SaveFlat));
     doc.Set(kSetting, "Confirm", std::to_string(settings.ConfirmOverwrite));
-    doc.Set(kSetting, "Link", std::to_string(settings.UnlimitedLayers ? 10 : settings.LinkLayers));
+    doc.Set(kSetting, "Link", std::to_string(settings.UnlimitedLayers ? kMaxLinkLayers : settings.LinkLayers));
     doc.Set(kSetting, "Https", std::to_string(settings.Https ? 1 : 0));
     doc.ReplaceSection(kUrl, urlLines);
     // Written after the keys an earlier build knows, which it reads as before and whose values

@@ -43,6 +43,10 @@ struct ProjectSettings {
 };
 
 inline constexpr int kMaxConnections = 5;
+// Links are followed at most this many layers deep. An unlimited project stores this count too:
+// it is what a build that knows no "unlimited" follows.
+inline constexpr int kMaxLinkLayers = 10;
+constexpr bool IsLayerCount(int layers) { return layers >= 0 && layers <= kMaxLinkLayers; }
 inline constexpr int kMaxTries = 100;
 
 // The one record the wizard edits and a run reads.

@@ -170,6 +170,24 @@ TEST(ParseLeadingInt, TakesLeadingDigits) {
   EXPECT_EQ(ParseLeadingInt("99999999999999999999"), 2147483647);
 }
 
+// The wizard's number fields read as the INI layer does, but tell "no number" from 0: a field
+// without one keeps the value it had.
+TEST(ParseLeadingInt, ReadLeadingIntSaysWhenNoNumberLeads) {
+  struct Case {
+    const char* text;
+    std::optional<int> value;
+  };
+  const Case cases[] = {
+      {"3", 3},      {" 4 layers", 4}, {"+5", 5},          {"-2", -2},  {"0x9", 0},
+      {"", {}},      {"x7", {}},       {"-", {}},          {"- 3", {}}, {"\t", {}},
+      {"11", 11},    {"-99999999999", -2147483647 - 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReadLeadingInt(c.text), c.value) << "'" << c.text << "'";
+    EXPECT_EQ(ParseLeadingInt(c.text), c.value.value_or(0)) << "'" << c.text << "'";
+  }
+}
+
 TEST(IniFile, WritesCreateAndKeepTheRestOfTheFile) {
   TempDir dir;
   const auto file = dir / "p.tkp";

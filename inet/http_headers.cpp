@@ -26,7 +26,7 @@ std::string WithUsualNameCase(std::string_view line) {
   bool wordStart = true;
   for (std::size_t i = 0; i < out.size() && i < colon; ++i) {
     char& c = out[i];
-    if (wordStart && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (wordStart) c = AsciiUpper(c);
     wordStart = c == '-';
   }
   return out;

@@ -5,7 +5,7 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "base/text.h"
+#include "settings/project.h"
 
 namespace tk {
 
@@ -25,9 +25,7 @@ QString FirstProjectFile(const QMimeData* data) {
   for (const QUrl& url : data->urls()) {
     if (!url.isLocalFile()) continue;
     const std::string path = url.toLocalFile().toStdString();
-    const size_t dot = path.rfind('.');
-    if (dot != std::string::npos && EqualsNoCase(std::string_view(path).substr(dot), ".tkp"))
-      return QString::fromStdString(path);
+    if (IsProjectFileName(path)) return QString::fromStdString(path);
   }
   return {};
 }

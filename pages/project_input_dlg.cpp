@@ -7,12 +7,12 @@
 
 #include <filesystem>
 
-#include "base/text.h"
 #include "pages/project_drop_combo.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/string_table.h"
 #include "settings/history.h"
+#include "settings/project.h"
 #include "shell/message_box.h"
 
 namespace tk {
@@ -42,11 +42,6 @@ std::optional<FoundEntry> FindFirstEntry(const std::string& pattern) {
   return FoundEntry{absolute.string(), fs::is_directory(absolute, ec)};
 }
 
-bool HasProjectExtension(std::string_view path) {
-  const size_t dot = path.rfind('.');
-  return dot != std::string_view::npos && EqualsNoCase(path.substr(dot), ".tkp");
-}
-
 CProjectInputDlg::CProjectInputDlg(QWidget* owner)
     : QDialog(owner),
       m_controls(res::BuildDialog(*res::FindDialog(res::kDlgProjectInput), this,
@@ -68,7 +63,7 @@ CProjectInputDlg::CProjectInputDlg(QWidget* owner)
 
 void CProjectInputDlg::accept() {
   const std::string path = m_combo->currentText().toStdString();
-  if (!HasProjectExtension(path)) {
+  if (!IsProjectFileName(path)) {
     ShowInputError(this, res::kTextNotAProject);
     return;
   }
@@ -82,7 +77,7 @@ void CProjectInputDlg::accept() {
 void CProjectInputDlg::Browse() {
   const QString chosen = m_openFile(this);
   if (chosen.isEmpty()) return;
-  if (!HasProjectExtension(chosen.toStdString())) {
+  if (!IsProjectFileName(chosen.toStdString())) {
     ShowInputError(this, res::kTextNotAProject);
     return;
   }

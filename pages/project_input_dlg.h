@@ -22,9 +22,6 @@ struct FoundEntry {
 };
 std::optional<FoundEntry> FindFirstEntry(const std::string& pattern);
 
-// True when the part from the last "." is ".tkp", ignoring case.
-bool HasProjectExtension(std::string_view path);
-
 class CProjectInputDlg : public QDialog {
   Q_OBJECT
  public:

@@ -137,7 +137,7 @@ int CStep1Pg::OnWizardNext() {
   if (!folder.empty() && folder.back() == '/') folder.pop_back();
   std::string path;
   if (!m_savePrompt(this, folder, p.ProjectPath, path)) return kStay;
-  if (!HasProjectExtension(path)) {
+  if (!IsProjectFileName(path)) {
     ShowInputError(this, res::kTextNotAProject);
     return kStay;
   }

@@ -12,8 +12,9 @@
 #include "engine/default_save_dir.h"
 #include "engine/local_names.h"
 #include "engine/save_folder.h"
-#include "pages/step1_pg.h"
+#include "pages/delete_button.h"
 #include "pages/project_input_dlg.h"
+#include "pages/step1_pg.h"
 #include "pages/url_input_dlg.h"
 #include "pages/url_list_box.h"
 #include "pages/url_service.h"
@@ -25,7 +26,6 @@
 #include "settings/project.h"
 #include "settings/text.h"
 #include "settings/url_list_file.h"
-#include "shell/delete_button.h"
 #include "shell/message_box.h"
 #include "shell/trawl_sheet.h"
 

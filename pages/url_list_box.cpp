@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "pages/delete_button.h"
 #include "pages/url_input_dlg.h"
 #include "pages/url_service.h"
 #include "resources/control_ids.h"
@@ -17,7 +18,6 @@
 #include "resources/utf8_text.h"
 #include "settings/history.h"
 #include "settings/text.h"
-#include "shell/delete_button.h"
 
 namespace tk {
 

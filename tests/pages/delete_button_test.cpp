@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "shell/delete_button.h"
+#include "pages/delete_button.h"
 
 namespace tk {
 namespace {

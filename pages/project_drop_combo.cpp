@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "resources/utf8_text.h"
 #include "settings/text.h"
 
 namespace tk {
@@ -27,7 +28,7 @@ QString FirstProjectFile(const QMimeData* data) {
     const std::string path = url.toLocalFile().toStdString();
     const size_t dot = path.rfind('.');
     if (dot != std::string::npos && EqualsNoCase(std::string_view(path).substr(dot), ".tkp"))
-      return QString::fromStdString(path);
+      return FromUtf8(path);
   }
   return {};
 }

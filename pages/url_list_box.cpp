@@ -44,7 +44,7 @@ bool CUrlListBox::Contains(const std::string& url) const {
 }
 
 void CUrlListBox::AddUrl(const std::string& url) {
-  res::InsertSorted(this, QString::fromStdString(url));
+  res::InsertSorted(this, FromUtf8(url));
   UpdateHorizontalExtent();
   AddUrlHistory(url);
 }

@@ -2,18 +2,34 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets Svg)
 set(CMAKE_AUTOMOC ON)
 set(CMAKE_AUTORCC ON)
 
-add_library(trawlkit_gui STATIC)
-target_include_directories(trawlkit_gui PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(trawlkit_gui PUBLIC trawlkit_core trawlkit_build Qt6::Widgets Qt6::Svg)
-# Texts come from the string table as UTF-8, never from implicit casts of char literals.
-target_compile_definitions(trawlkit_gui PUBLIC QT_NO_CAST_FROM_ASCII)
+# The wizard in layers, one static library per folder, each linking only the layers under it:
+#   resources  layouts, texts, pictures
+#   shell      the wizard's frame: the sheet, the page base, message and About boxes
+#   pages      the intro, start and options pages and their dialogs
+#   monitor    the download page and the run behind it
+#   app        the program: main, the application object, the page list, the command line
+# A page never reaches up to the program that lists it; tests/layers checks every include against
+# this order, the core's folders included.
+function(trawlkit_gui_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC trawlkit_build)
+  # The Qt headers dominate every GUI translation unit; compiling them once, in the lowest layer,
+  # saves most of a build on two cores.
+  if(name STREQUAL "trawlkit_gui_resources")
+    target_precompile_headers(${name} PRIVATE
+      <QDialog> <QLabel> <QPushButton> <QString> <QWidget> <string> <vector>)
+  else()
+    target_precompile_headers(${name} REUSE_FROM trawlkit_gui_resources)
+  endif()
+endfunction()
 
 add_subdirectory(resources)
 add_subdirectory(shell)
 add_subdirectory(pages)
 add_subdirectory(monitor)
+add_subdirectory(app)
 
-# The Qt headers dominate every GUI translation unit; compiling them once saves most of a build on
-# two cores.
-target_precompile_headers(trawlkit_gui PRIVATE
-  <QDialog> <QLabel> <QPushButton> <QString> <QWidget> <string> <vector>)
+# Everything the wizard is made of, for the widget tests and the tools that show its windows.
+add_library(trawlkit_gui INTERFACE)
+target_link_libraries(trawlkit_gui INTERFACE trawlkit_gui_app)

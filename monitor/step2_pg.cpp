@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -46,7 +45,8 @@ CStep2Pg::CStep2Pg()
     : CWizardPage(res::kDlgDownload),
       m_backend(&DefaultInetBackend()),
       m_clock(&SystemClock()),
-      m_opener([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+      m_opener([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
+      m_savePrompt(AskProjectSavePath) {
   m_animation.setObjectName(QStringLiteral("timer%1").arg(kAnimationTimerId));
   m_animation.setInterval(kAnimationPeriodMs);
   connect(&m_animation, &QTimer::timeout, this, &CStep2Pg::AnimationFrame);
@@ -92,11 +92,11 @@ void CStep2Pg::ShowOpenCopy(const QUrl& url) {
 
 // The counters and their heading: each number stands under its heading whatever its width.
 res::ControlFactory CStep2Pg::Factory() {
-  return [](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
-    if (spec.id != res::kDownloadCounters && spec.id != res::kDownloadCountersHeading) return nullptr;
+  return [](const res::ControlRow& row, QWidget* host) -> QWidget* {
+    if (row.id != res::kDownloadCounters && row.id != res::kDownloadCountersHeading) return nullptr;
     auto* label = new CColumnLabel(host);
     label->setTextFormat(Qt::PlainText);
-    label->setText(FromUtf8(spec.text));
+    label->setText(FromUtf8(row.text));
     return label;
   };
 }
@@ -232,26 +232,10 @@ bool CStep2Pg::OnWizardFinish() {
   return SaveProjectAtFinish();
 }
 
-bool CStep2Pg::SaveProjectAtFinish() {
-  QFileDialog dialog(this, QString(), FromUtf8(Project().ProjectPath), QStringLiteral("プロジェクト(*.tkp)"));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setDefaultSuffix(QStringLiteral("tkp"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  const std::string path = dialog.selectedFiles().constFirst().toStdString();
-  if (!IsProjectFileName(path)) {
-    QMessageBox::critical(this, QStringLiteral("入力エラー"), QStringLiteral("プロジェクトファイルではありません！"));
-    return false;
-  }
-  // A project that could not be written must not close the wizard as if it had been: the
-  // settings would be lost with it.
-  if (!SaveProject(path)) {
-    QMessageBox::critical(this, QStringLiteral("入力エラー"),
-                          QStringLiteral("プロジェクトファイル「%1」を保存できません！").arg(FromUtf8(path)));
-    return false;
-  }
-  return true;
-}
+// A project that could not be written must not close the wizard as if it had been: the settings
+// would be lost with it. The dialog opens in the project's own folder (its own when the project
+// has no file yet).
+bool CStep2Pg::SaveProjectAtFinish() { return SaveProjectAs(this, m_savePrompt, {}, Project().ProjectPath); }
 
 bool CStep2Pg::OnQueryCancel() {
   if (m_worker.IsRunning()) {

@@ -16,6 +16,7 @@
 #include "engine/crawler.h"
 #include "monitor/truck_animation.h"
 #include "monitor/worker_thread.h"
+#include "pages/save_project.h"
 #include "shell/wizard_page.h"
 
 class QCheckBox;
@@ -45,6 +46,8 @@ class CStep2Pg : public CWizardPage {
   void SetClock(RunClock& clock) { m_clock = &clock; }
   // Hands a file URL to the desktop's browser (QDesktopServices::openUrl unless replaced).
   void SetOpener(std::function<bool(const QUrl&)> opener) { m_opener = std::move(opener); }
+  // The save dialog of the project save at Finish (AskProjectSavePath unless replaced).
+  void SetSavePrompt(SavePrompt prompt) { m_savePrompt = std::move(prompt); }
   // The file URL of the first start page's copy once the run is over; empty before that, and
   // when no start page was saved.
   QUrl StartPageUrl() const { return m_startPageUrl; }
@@ -87,6 +90,7 @@ class CStep2Pg : public CWizardPage {
   InetBackend* m_backend;
   RunClock* m_clock;
   std::function<bool(const QUrl&)> m_opener;
+  SavePrompt m_savePrompt;
   QUrl m_startPageUrl;
   std::atomic<bool> m_cancel{false};
   QTimer m_animation;

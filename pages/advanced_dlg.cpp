@@ -31,7 +31,7 @@ bool AskCookiesFile(QWidget* owner, std::string& path) {
   return true;
 }
 
-QString Text(const std::string& text) { return QString::fromStdString(text); }
+QString Text(const std::string& text) { return FromUtf8(text); }
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/string_table.h"
+#include "resources/utf8_text.h"
 #include "settings/history.h"
 #include "settings/project.h"
 #include "shell/message_box.h"
@@ -19,7 +20,7 @@ namespace tk {
 namespace {
 
 QString OpenProjectFile(QWidget* owner) {
-  return QFileDialog::getOpenFileName(owner, QString(), QString(), QStringLiteral("プロジェクト(*.tkp)"));
+  return QFileDialog::getOpenFileName(owner, QString(), QString(), FromUtf8(res::kTextProjectFilter));
 }
 
 }  // namespace
@@ -45,8 +46,8 @@ std::optional<FoundEntry> FindFirstEntry(const std::string& pattern) {
 CProjectInputDlg::CProjectInputDlg(QWidget* owner)
     : QDialog(owner),
       m_controls(res::BuildDialog(*res::FindDialog(res::kDlgProjectInput), this,
-                                  [this](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
-                                    if (spec.id != res::kProjectInputCombo) return nullptr;
+                                  [this](const res::ControlRow& row, QWidget* host) -> QWidget* {
+                                    if (row.id != res::kProjectInputCombo) return nullptr;
                                     m_combo = new CProjectDropCombo(host);
                                     return m_combo;
                                   })),
@@ -54,7 +55,7 @@ CProjectInputDlg::CProjectInputDlg(QWidget* owner)
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
   m_combo->setFocus();
   m_combo->clear();
-  for (const std::string& path : ProjectHistory().Entries()) m_combo->addItem(QString::fromStdString(path));
+  for (const std::string& path : ProjectHistory().Entries()) m_combo->addItem(FromUtf8(path));
   m_combo->setEditText(QString());
   connect(m_controls.Get<QPushButton>(res::kIdOk), &QPushButton::clicked, this, &CProjectInputDlg::accept);
   connect(m_controls.Get<QPushButton>(res::kIdCancel), &QPushButton::clicked, this, &CProjectInputDlg::reject);

@@ -14,6 +14,7 @@
 #include "engine/default_save_dir.h"
 #include "engine/local_names.h"
 #include "engine/save_folder.h"
+#include "pages/delete_button.h"
 #include "pages/project_input_dlg.h"
 #include "pages/step1_pg.h"
 #include "pages/url_input_dlg.h"
@@ -26,7 +27,6 @@
 #include "settings/history.h"
 #include "settings/project.h"
 #include "settings/url_list_file.h"
-#include "shell/delete_button.h"
 #include "shell/message_box.h"
 #include "shell/trawl_sheet.h"
 
@@ -101,9 +101,9 @@ CStartPg::CStartPg()
       m_urlFilePrompt(AskUrlFile) {}
 
 res::ControlFactory CStartPg::Factory() {
-  return [](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
-    if (spec.id == res::kStartUrlList) return new CUrlListBox(host);
-    if (spec.id == res::kStartDelete) return new CDeleteButton(host);
+  return [](const res::ControlRow& row, QWidget* host) -> QWidget* {
+    if (row.id == res::kStartUrlList) return new CUrlListBox(host);
+    if (row.id == res::kStartDelete) return new CDeleteButton(host);
     return nullptr;
   };
 }
@@ -145,7 +145,7 @@ std::string CStartPg::TodaysDefaultSaveDir() const {
 }
 
 void CStartPg::SetCaption() {
-  Sheet()->SetCaption(QString::fromStdString(MakeCaption(res::LoadString(res::kIdsStartWord))));
+  Sheet()->SetCaption(FromUtf8(MakeCaption(res::LoadString(res::kIdsStartWord))));
 }
 
 void CStartPg::OnSetActive() {
@@ -157,12 +157,12 @@ void CStartPg::OnSetActive() {
 void CStartPg::Refresh() {
   CUrlListBox* list = List();
   list->clear();
-  for (const std::string& url : Project().StartUrls) res::InsertSorted(list, QString::fromStdString(url));
+  for (const std::string& url : Project().StartUrls) res::InsertSorted(list, FromUtf8(url));
   list->UpdateHorizontalExtent();
   HttpsBox()->setChecked(Project().Https != 0);
   list->SetHttps(Project().Https != 0);
   if (Project().SaveDir.empty()) Project().SaveDir = TodaysDefaultSaveDir();
-  FolderField()->setText(QString::fromStdString(Project().SaveDir));
+  FolderField()->setText(FromUtf8(Project().SaveDir));
 }
 
 void CStartPg::OnAdd() {
@@ -196,7 +196,7 @@ void CStartPg::OnDelete() { List()->DeleteSelectedUrls(); }
 
 void CStartPg::OnBrowse() {
   std::string folder;
-  if (m_folderPrompt(this, folder)) FolderField()->setText(QString::fromStdString(folder));
+  if (m_folderPrompt(this, folder)) FolderField()->setText(FromUtf8(folder));
 }
 
 void CStartPg::OnOpenProject() {
@@ -219,7 +219,7 @@ int CStartPg::OnWizardNext() {
   }
   // An empty field would send the whole run into whatever folder the program was started from;
   // the dated default folder is what the user gets on a fresh page, so it stands in here too.
-  if (FolderField()->text().isEmpty()) FolderField()->setText(QString::fromStdString(TodaysDefaultSaveDir()));
+  if (FolderField()->text().isEmpty()) FolderField()->setText(FromUtf8(TodaysDefaultSaveDir()));
   // "~/dl" is the home folder's, and a relative folder is made whole, before it is stored or
   // created; a Windows project's folder stays in the field for the user to correct.
   std::error_code ec;
@@ -231,7 +231,7 @@ int CStartPg::OnWizardNext() {
     return kStay;
   }
   const std::string folder = *resolved;
-  FolderField()->setText(QString::fromStdString(folder));
+  FolderField()->setText(FromUtf8(folder));
   if (!SaveFolderExists(folder)) {
     const std::string question = res::FillIn(res::kTextCreateSaveDir, folder);
     if (ShowMessage(this, question, res::kTextCreateSaveDirCaption, QMessageBox::Question,

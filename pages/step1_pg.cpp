@@ -1,7 +1,6 @@
 #include "pages/step1_pg.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -9,7 +8,6 @@
 
 #include "pages/advanced_dlg.h"
 #include "pages/file_type_tree.h"
-#include "pages/project_input_dlg.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/string_table.h"
@@ -21,28 +19,11 @@
 #include "shell/trawl_sheet.h"
 
 namespace tk {
-namespace {
-
-bool AskSavePath(QWidget* owner, const std::string& folder, const std::string& name, std::string& path) {
-  QFileDialog dialog(owner);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilter(QStringLiteral("プロジェクト(*.tkp)"));
-  dialog.setDefaultSuffix(QStringLiteral("tkp"));
-  dialog.setDirectory(QString::fromStdString(folder));
-  dialog.selectFile(QString::fromStdString(name));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  path = dialog.selectedFiles().front().toStdString();
-  return true;
-}
-
-}  // namespace
-
-CStep1Pg::CStep1Pg() : CWizardPage(res::kDlgOptions), m_savePrompt(AskSavePath) {}
+CStep1Pg::CStep1Pg() : CWizardPage(res::kDlgOptions), m_savePrompt(AskProjectSavePath) {}
 
 res::ControlFactory CStep1Pg::Factory() {
-  return [](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
-    return spec.id == res::kOptionsTypeTree ? new CFileTypeTree(host) : nullptr;
+  return [](const res::ControlRow& row, QWidget* host) -> QWidget* {
+    return row.id == res::kOptionsTypeTree ? new CFileTypeTree(host) : nullptr;
   };
 }
 
@@ -107,11 +88,11 @@ void CStep1Pg::OnAdvanced() {
 
 void CStep1Pg::OnSetActive() {
   Sheet()->SetWizardButtons(kWizBack | kWizNext);
-  Sheet()->SetCaption(QString::fromStdString(MakeCaption(res::LoadString(res::kIdsOptionsWord))));
-  Get<QLineEdit>(res::kOptionsSaveDir)->setText(QString::fromStdString(Project().SaveDir));
+  Sheet()->SetCaption(FromUtf8(MakeCaption(res::LoadString(res::kIdsOptionsWord))));
+  Get<QLineEdit>(res::kOptionsSaveDir)->setText(FromUtf8(Project().SaveDir));
   auto* list = Get<QListWidget>(res::kOptionsUrlList);
   list->clear();
-  for (const std::string& url : Project().StartUrls) res::InsertSorted(list, QString::fromStdString(url));
+  for (const std::string& url : Project().StartUrls) res::InsertSorted(list, FromUtf8(url));
 }
 
 int CStep1Pg::OnWizardNext() {
@@ -135,18 +116,7 @@ int CStep1Pg::OnWizardNext() {
 
   std::string folder = p.SaveDir;
   if (!folder.empty() && folder.back() == '/') folder.pop_back();
-  std::string path;
-  if (!m_savePrompt(this, folder, p.ProjectPath, path)) return kStay;
-  if (!IsProjectFileName(path)) {
-    ShowInputError(this, res::kTextNotAProject);
-    return kStay;
-  }
-  // The user must not go on believing the project saved when it was not.
-  if (!SaveProject(path)) {
-    ShowInputError(this, res::FillIn(res::kTextProjectNotSaved, path));
-    return kStay;
-  }
-  return kGoOn;
+  return SaveProjectAs(this, m_savePrompt, folder, p.ProjectPath) ? kGoOn : kStay;
 }
 
 }  // namespace tk

@@ -1,10 +1,8 @@
 #pragma once
 // The options page: shows what the start page set and edits the crawl options and the excluded
 // types; they reach the project when the page is left with Next, which may save the project first.
-#include <functional>
-#include <string>
-
 #include "pages/advanced_options.h"
+#include "pages/save_project.h"
 #include "shell/wizard_page.h"
 
 class QCheckBox;
@@ -19,11 +17,6 @@ class CFileTypeTree;
 class CStep1Pg : public CWizardPage {
   Q_OBJECT
  public:
-  // The save-file dialog for the project: initial folder and name in, chosen path out; false
-  // when cancelled. Replaceable for tests.
-  using SavePrompt = std::function<bool(QWidget* owner, const std::string& folder,
-                                        const std::string& name, std::string& path)>;
-
   CStep1Pg();
 
   void OnSetActive() override;
@@ -35,6 +28,7 @@ class CStep1Pg : public CWizardPage {
   QLineEdit* LayersField() const;
   QRadioButton* Radio(int id) const;
   QCheckBox* Check(int id) const;
+  // The save dialog of "プロジェクト保存してからダウンロード" (AskProjectSavePath unless replaced).
   void SetSavePrompt(SavePrompt prompt) { m_savePrompt = std::move(prompt); }
   // The advanced settings as the page holds them until Next: loaded by Refresh, changed by the
   // "詳細設定..." dialog's OK.

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "pages/url_service.h"
+#include "resources/utf8_text.h"
 
 namespace tk {
 
@@ -40,7 +41,7 @@ void CUrlDropCombo::dragMoveEvent(QDragMoveEvent* event) {
 
 void CUrlDropCombo::dropEvent(QDropEvent* event) {
   std::string url;
-  if (AnswerDrag(event, url)) setEditText(QString::fromStdString(url));
+  if (AnswerDrag(event, url)) setEditText(FromUtf8(url));
 }
 
 }  // namespace tk

@@ -7,6 +7,7 @@
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/string_table.h"
+#include "resources/utf8_text.h"
 #include "settings/history.h"
 #include "shell/message_box.h"
 
@@ -15,8 +16,8 @@ namespace tk {
 CUrlInputDlg::CUrlInputDlg(QWidget* owner, bool https)
     : QDialog(owner),
       m_controls(res::BuildDialog(*res::FindDialog(res::kDlgUrlInput), this,
-                                  [this](const res::ControlSpec& spec, QWidget* host) -> QWidget* {
-                                    if (spec.id != res::kUrlInputCombo) return nullptr;
+                                  [this](const res::ControlRow& row, QWidget* host) -> QWidget* {
+                                    if (row.id != res::kUrlInputCombo) return nullptr;
                                     m_combo = new CUrlDropCombo(host);
                                     return m_combo;
                                   })),
@@ -25,7 +26,7 @@ CUrlInputDlg::CUrlInputDlg(QWidget* owner, bool https)
   m_combo->RegisterDropTarget();
   m_combo->SetHttps(https);
   m_combo->clear();
-  for (const std::string& url : UrlHistory().Entries()) m_combo->addItem(QString::fromStdString(url));
+  for (const std::string& url : UrlHistory().Entries()) m_combo->addItem(FromUtf8(url));
   m_combo->setEditText(QString());
   m_combo->setFocus();
   connect(m_controls.Get<QPushButton>(res::kIdOk), &QPushButton::clicked, this, &CUrlInputDlg::accept);

@@ -11,13 +11,13 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "pages/delete_button.h"
 #include "pages/url_input_dlg.h"
 #include "pages/url_service.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/utf8_text.h"
 #include "settings/history.h"
-#include "shell/delete_button.h"
 
 namespace tk {
 
@@ -44,7 +44,7 @@ bool CUrlListBox::Contains(const std::string& url) const {
 }
 
 void CUrlListBox::AddUrl(const std::string& url) {
-  res::InsertSorted(this, QString::fromStdString(url));
+  res::InsertSorted(this, FromUtf8(url));
   UpdateHorizontalExtent();
   AddUrlHistory(url);
 }

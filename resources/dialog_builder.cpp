@@ -24,76 +24,76 @@ namespace {
 
 constexpr int kIconPixels = 32;
 
-QString Text(const ControlSpec& spec) { return FromUtf8(spec.text); }
+QString Text(const ControlRow& row) { return FromUtf8(row.text); }
 
-QWidget* MakeLabel(const ControlSpec& spec, QWidget* host) {
-  auto* label = new QLabel(Text(spec), host);
+QWidget* MakeLabel(const ControlRow& row, QWidget* host) {
+  auto* label = new QLabel(Text(row), host);
   label->setTextFormat(Qt::PlainText);
   label->setWordWrap(true);
   Qt::Alignment h = Qt::AlignLeft;
-  if (spec.style & kCentre) h = Qt::AlignHCenter;
-  if (spec.style & kRight) h = Qt::AlignRight;
+  if (row.style & kCentre) h = Qt::AlignHCenter;
+  if (row.style & kRight) h = Qt::AlignRight;
   label->setAlignment(h | Qt::AlignTop);
   return label;
 }
 
-QWidget* MakeIcon(const ControlSpec& spec, QWidget* host) {
+QWidget* MakeIcon(const ControlRow& row, QWidget* host) {
   auto* label = new QLabel(host);
-  label->setPixmap(LoadIcon(spec.image).pixmap(kIconPixels, kIconPixels));
+  label->setPixmap(LoadIcon(row.image).pixmap(kIconPixels, kIconPixels));
   return label;
 }
 
-QWidget* MakeEdit(const ControlSpec& spec, QWidget* host) {
-  if (spec.style & kMultiLine) {
+QWidget* MakeEdit(const ControlRow& row, QWidget* host) {
+  if (row.style & kMultiLine) {
     auto* edit = new QPlainTextEdit(host);
-    edit->setReadOnly(spec.style & kReadOnly);
-    if (spec.style & kHScroll) edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit->setReadOnly(row.style & kReadOnly);
+    if (row.style & kHScroll) edit->setLineWrapMode(QPlainTextEdit::NoWrap);
     return edit;
   }
-  auto* edit = new QLineEdit(Text(spec), host);
-  edit->setReadOnly(spec.style & kReadOnly);
+  auto* edit = new QLineEdit(Text(row), host);
+  edit->setReadOnly(row.style & kReadOnly);
   return edit;
 }
 
-QWidget* MakeList(const ControlSpec& spec, QWidget* host) {
+QWidget* MakeList(const ControlRow& row, QWidget* host) {
   auto* list = new QListWidget(host);
-  list->setSelectionMode((spec.style & kMultiSelect) ? QAbstractItemView::MultiSelection
+  list->setSelectionMode((row.style & kMultiSelect) ? QAbstractItemView::MultiSelection
                                                      : QAbstractItemView::SingleSelection);
-  list->setHorizontalScrollBarPolicy((spec.style & kHScroll) ? Qt::ScrollBarAsNeeded
+  list->setHorizontalScrollBarPolicy((row.style & kHScroll) ? Qt::ScrollBarAsNeeded
                                                              : Qt::ScrollBarAlwaysOff);
-  list->setProperty("sorted", (spec.style & kSorted) != 0);
+  list->setProperty("sorted", (row.style & kSorted) != 0);
   return list;
 }
 
-QWidget* MakeCombo(const ControlSpec& spec, QWidget* host) {
+QWidget* MakeCombo(const ControlRow& row, QWidget* host) {
   auto* combo = new QComboBox(host);
-  combo->setEditable(spec.style & kEditable);
+  combo->setEditable(row.style & kEditable);
   // A typed text is the combo's text only; it never joins the drop-down list by itself.
   combo->setInsertPolicy(QComboBox::NoInsert);
   return combo;
 }
 
-QWidget* MakeTree(const ControlSpec& spec, QWidget* host) {
+QWidget* MakeTree(const ControlRow& row, QWidget* host) {
   auto* tree = new QTreeWidget(host);
   tree->setHeaderHidden(true);
-  tree->setRootIsDecorated(spec.style & kTreeLines);
+  tree->setRootIsDecorated(row.style & kTreeLines);
   return tree;
 }
 
-QWidget* MakeDefault(const ControlSpec& spec, QWidget* host) {
-  switch (spec.kind) {
-    case ControlKind::Label: return MakeLabel(spec, host);
-    case ControlKind::Icon: return MakeIcon(spec, host);
-    case ControlKind::CheckBox: return new QCheckBox(Text(spec), host);
-    case ControlKind::RadioButton: return new QRadioButton(Text(spec), host);
+QWidget* MakeDefault(const ControlRow& row, QWidget* host) {
+  switch (row.kind) {
+    case ControlKind::Label: return MakeLabel(row, host);
+    case ControlKind::Icon: return MakeIcon(row, host);
+    case ControlKind::CheckBox: return new QCheckBox(Text(row), host);
+    case ControlKind::RadioButton: return new QRadioButton(Text(row), host);
     case ControlKind::PushButton:
-    case ControlKind::DefPushButton: return new QPushButton(Text(spec), host);
+    case ControlKind::DefPushButton: return new QPushButton(Text(row), host);
     case ControlKind::IconButton: return new QPushButton(host);
-    case ControlKind::Edit: return MakeEdit(spec, host);
-    case ControlKind::ListBox: return MakeList(spec, host);
-    case ControlKind::ComboBox: return MakeCombo(spec, host);
-    case ControlKind::GroupBox: return new QGroupBox(Text(spec), host);
-    case ControlKind::TreeView: return MakeTree(spec, host);
+    case ControlKind::Edit: return MakeEdit(row, host);
+    case ControlKind::ListBox: return MakeList(row, host);
+    case ControlKind::ComboBox: return MakeCombo(row, host);
+    case ControlKind::GroupBox: return new QGroupBox(Text(row), host);
+    case ControlKind::TreeView: return MakeTree(row, host);
     case ControlKind::UpDown: return new UpDownControl(host);
     case ControlKind::ProgressBar: {
       auto* bar = new QProgressBar(host);
@@ -106,15 +106,15 @@ QWidget* MakeDefault(const ControlSpec& spec, QWidget* host) {
   return new QWidget(host);
 }
 
-QRect Geometry(const ControlSpec& spec, const DialogUnits& units, QWidget* widget) {
-  QRect r = units.Rect(spec.x, spec.y, spec.cx, spec.cy);
-  if (spec.kind == ControlKind::Icon) {
+QRect Geometry(const ControlRow& row, const DialogUnits& units, QWidget* widget) {
+  QRect r = units.Rect(row.x, row.y, row.cx, row.cy);
+  if (row.kind == ControlKind::Icon) {
     // A picture control takes the icon's own size, whatever the layout says.
     r.setSize({kIconPixels, kIconPixels});
-  } else if (spec.kind == ControlKind::ComboBox) {
+  } else if (row.kind == ControlKind::ComboBox) {
     // The layout's height is that of the dropped-down list; the closed combo is one line.
     r.setHeight(widget->sizeHint().height());
-  } else if (spec.kind == ControlKind::CheckBox || spec.kind == ControlKind::RadioButton) {
+  } else if (row.kind == ControlKind::CheckBox || row.kind == ControlKind::RadioButton) {
     // The box and its whole text, whatever the font and scale: a layout drawn for an 8-point
     // Windows font cuts the frame off at the bottom and the text at the right. The box grows
     // about the layout's middle line, so it stays level with its neighbours.
@@ -129,18 +129,18 @@ QRect Geometry(const ControlSpec& spec, const DialogUnits& units, QWidget* widge
 }
 
 // Applies what the layout says about the widget, whichever class it is.
-void ApplyStyle(const ControlSpec& spec, QWidget* widget) {
+void ApplyStyle(const ControlRow& row, QWidget* widget) {
   if (auto* button = qobject_cast<QPushButton*>(widget)) {
-    if (spec.kind == ControlKind::DefPushButton) button->setDefault(true);
-    if (spec.kind == ControlKind::IconButton) {
+    if (row.kind == ControlKind::DefPushButton) button->setDefault(true);
+    if (row.kind == ControlKind::IconButton) {
       button->setText(QString());
-      button->setAccessibleName(Text(spec));
-      button->setIcon(LoadIcon(spec.image));
+      button->setAccessibleName(Text(row));
+      button->setIcon(LoadIcon(row.image));
       const int side = std::min(button->width(), button->height()) - 6;
       button->setIconSize(QSize(std::min(side, kIconPixels), std::min(side, kIconPixels)));
     }
   }
-  if (auto* combo = qobject_cast<QComboBox*>(widget)) combo->setEditable(spec.style & kEditable);
+  if (auto* combo = qobject_cast<QComboBox*>(widget)) combo->setEditable(row.style & kEditable);
 }
 
 // Columns made of blanks and tabs stay columns: every character, and every tab stop (eight
@@ -156,8 +156,8 @@ void ApplyFixedPitch(const DialogTemplate& dlg, QWidget* widget) {
 // platform's dialogs did; without a buddy Qt would show the "&" itself.
 void AttachMnemonicBuddies(const DialogTemplate& dlg, const std::vector<QWidget*>& widgets) {
   for (size_t i = 0; i < dlg.controls.size(); ++i) {
-    const ControlSpec& spec = dlg.controls[i];
-    if (spec.kind != ControlKind::Label || (spec.style & kNoPrefix) || spec.text.find('&') == std::string_view::npos)
+    const ControlRow& row = dlg.controls[i];
+    if (row.kind != ControlKind::Label || (row.style & kNoPrefix) || row.text.find('&') == std::string_view::npos)
       continue;
     auto* label = qobject_cast<QLabel*>(widgets[i]);
     for (size_t j = i + 1; label && j < dlg.controls.size(); ++j) {
@@ -186,27 +186,27 @@ BuiltDialog BuildDialog(const DialogTemplate& dlg, QWidget* host, const ControlF
 
   QButtonGroup* radios = nullptr;
   QWidget* previous = nullptr;
-  for (const ControlSpec& spec : dlg.controls) {
-    QWidget* widget = factory ? factory(spec, host) : nullptr;
-    if (!widget) widget = MakeDefault(spec, host);
+  for (const ControlRow& row : dlg.controls) {
+    QWidget* widget = factory ? factory(row, host) : nullptr;
+    if (!widget) widget = MakeDefault(row, host);
     if (widget->parentWidget() != host) widget->setParent(host);
-    widget->setGeometry(Geometry(spec, units, widget));
-    ApplyStyle(spec, widget);
-    if (spec.style & kFixedPitch) ApplyFixedPitch(dlg, widget);
-    widget->setProperty("controlId", spec.id);
-    if (spec.id != kNoId) {
-      widget->setObjectName(QStringLiteral("ctl%1").arg(spec.id));
-      built.m_byId[spec.id] = widget;
+    widget->setGeometry(Geometry(row, units, widget));
+    ApplyStyle(row, widget);
+    if (row.style & kFixedPitch) ApplyFixedPitch(dlg, widget);
+    widget->setProperty("controlId", row.id);
+    if (row.id != kNoId) {
+      widget->setObjectName(QStringLiteral("ctl%1").arg(row.id));
+      built.m_byId[row.id] = widget;
     }
     // A control with the group style ends the previous group of radio buttons.
-    if (spec.style & kGroup) radios = nullptr;
+    if (row.style & kGroup) radios = nullptr;
     if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
       if (!radios) radios = new QButtonGroup(host);
       radio->setAutoExclusive(false);
-      radios->addButton(radio, spec.id);
+      radios->addButton(radio, row.id);
     }
     if (auto* upDown = qobject_cast<UpDownControl*>(widget))
-      upDown->SetBuddy(qobject_cast<QLineEdit*>(previous), spec.style & kRight, spec.style & kArrowKeys);
+      upDown->SetBuddy(qobject_cast<QLineEdit*>(previous), row.style & kRight, row.style & kArrowKeys);
     widget->show();
     built.m_widgets.push_back(widget);
     previous = widget;

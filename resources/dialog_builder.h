@@ -16,7 +16,7 @@ namespace tk::res {
 // Lets a page put its own control class in place of the plain widget for a control of the
 // layout; returning nullptr keeps the plain widget. The builder then positions the widget and
 // applies the layout's text and styles as far as the widget's kind allows.
-using ControlFactory = std::function<QWidget*(const ControlSpec& spec, QWidget* host)>;
+using ControlFactory = std::function<QWidget*(const ControlRow& row, QWidget* host)>;
 
 class BuiltDialog {
  public:

@@ -17,8 +17,8 @@ const DialogTemplate* FindDialog(int id) {
   return nullptr;
 }
 
-const ControlSpec* FindControl(const DialogTemplate& dlg, int id) {
-  for (const ControlSpec& c : dlg.controls)
+const ControlRow* FindControl(const DialogTemplate& dlg, int id) {
+  for (const ControlRow& c : dlg.controls)
     if (c.id == id && id != kNoId) return &c;
   return nullptr;
 }

@@ -49,7 +49,8 @@ enum ControlStyle : unsigned {
   kFixedPitch = 1u << 17,   // text in the fixed-pitch face of the dialog's font family
 };
 
-struct ControlSpec {
+// One control of a layout, as one row of the tables in dialogs_*.cpp.
+struct ControlRow {
   int id = kNoId;
   ControlKind kind = ControlKind::Label;
   int x = 0, y = 0, cx = 0, cy = 0;  // dialog units
@@ -67,7 +68,7 @@ struct DialogTemplate {
   std::string_view caption;
   DialogFace face = DialogFace::ShellDlg;
   int pointSize = 8;
-  std::vector<ControlSpec> controls;
+  std::vector<ControlRow> controls;
 };
 
 // Ids of the dialog layouts.
@@ -88,6 +89,6 @@ const DialogTemplate* FindDialog(int id);
 // Every layout, in id order (for the screenshot program and the layout tests).
 const std::vector<const DialogTemplate*>& AllDialogs();
 // The control of a layout with the given id, or nullptr.
-const ControlSpec* FindControl(const DialogTemplate& dlg, int id);
+const ControlRow* FindControl(const DialogTemplate& dlg, int id);
 
 }  // namespace tk::res

@@ -4,22 +4,24 @@
 
 #include <cstdlib>
 
+#include "resources/utf8_text.h"
+
 namespace tk::res {
 
 QFont DialogFont(const DialogTemplate& dlg) {
-  QFont font(QString::fromLatin1(kDialogFamily), dlg.pointSize);
+  QFont font(FromUtf8(kDialogFamily), dlg.pointSize);
   // Without IPAPGothic, fall back to any face that has Japanese glyphs rather than to boxes.
   font.setStyleHint(QFont::SansSerif);
-  font.setFamilies({QString::fromLatin1(kDialogFamily), QStringLiteral("IPAGothic"),
+  font.setFamilies({FromUtf8(kDialogFamily), QStringLiteral("IPAGothic"),
                     QStringLiteral("Noto Sans CJK JP"), QStringLiteral("sans-serif")});
   return font;
 }
 
 QFont FixedPitchFont(const DialogTemplate& dlg) {
-  QFont font(QString::fromLatin1(kFixedPitchFamily), dlg.pointSize);
+  QFont font(FromUtf8(kFixedPitchFamily), dlg.pointSize);
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
-  font.setFamilies({QString::fromLatin1(kFixedPitchFamily), QStringLiteral("Noto Sans Mono CJK JP"),
+  font.setFamilies({FromUtf8(kFixedPitchFamily), QStringLiteral("Noto Sans Mono CJK JP"),
                     QStringLiteral("monospace")});
   return font;
 }

@@ -7,6 +7,8 @@
 #include <array>
 #include <utility>
 
+#include "resources/utf8_text.h"
+
 namespace tk::res {
 namespace {
 
@@ -28,7 +30,7 @@ constexpr std::array<std::pair<int, const char*>, 22> kFiles{{
 
 QString ImagePath(int id) {
   for (const auto& [key, file] : kFiles)
-    if (key == id) return QStringLiteral(":/trawlkit/") + QString::fromUtf8(file);
+    if (key == id) return QStringLiteral(":/trawlkit/") + FromUtf8(file);
   return {};
 }
 

@@ -41,6 +41,8 @@ inline constexpr std::string_view kTextCreateSaveDirCaption = "ディレクト�
 inline constexpr std::string_view kTextLayersOutOfRange = "リンク層数を「10」以内にしてください！";
 inline constexpr std::string_view kTextNotAProject = "プロジェクトファイルではありません！";
 inline constexpr std::string_view kTextProjectNotSaved = "プロジェクトファイル「%s」を保存できません！";
+// The file type of the open and save dialogs for projects.
+inline constexpr std::string_view kTextProjectFilter = "プロジェクト(*.tkp)";
 inline constexpr std::string_view kTextEnterUrl = "有効なURL(HTTP/FTP)ファイルを入力してください！";
 inline constexpr std::string_view kTextEnterCategory = "分類を入力してください！";
 inline constexpr std::string_view kTextEnterExtension = "拡張子を入力してください！";

@@ -1,6 +1,7 @@
 #pragma once
 // Every text the program holds is UTF-8 (the string table, the layouts, the engine's URLs, paths
-// and log); this is the one place where such a text becomes a QString.
+// and log); this is the one place where such a text becomes a QString. The way back is
+// QString::toStdString, which gives UTF-8 as well.
 #include <QString>
 
 #include <string_view>

@@ -7,6 +7,7 @@
 
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"
+#include "resources/utf8_text.h"
 #include "resources/version_info.h"
 
 namespace tk {
@@ -40,8 +41,8 @@ CAboutBox::CAboutBox(QWidget* owner)
   std::string versionLine, copyrightLine;
   GetVersionStrings(&res::ProgramVersion(), versionLine, copyrightLine);
   // Set also when empty: the layout's placeholder texts are never shown.
-  if (auto* label = m_controls.Get<QLabel>(res::kAboutVersion)) label->setText(QString::fromStdString(versionLine));
-  if (auto* label = m_controls.Get<QLabel>(res::kAboutCopyright)) label->setText(QString::fromStdString(copyrightLine));
+  if (auto* label = m_controls.Get<QLabel>(res::kAboutVersion)) label->setText(FromUtf8(versionLine));
+  if (auto* label = m_controls.Get<QLabel>(res::kAboutCopyright)) label->setText(FromUtf8(copyrightLine));
   if (auto* ok = m_controls.Get<QPushButton>(res::kIdOk)) {
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     ok->setFocus();

@@ -1,6 +1,7 @@
 #include "shell/plain_page.h"
 
 #include "resources/string_table.h"
+#include "resources/utf8_text.h"
 #include "settings/project.h"
 #include "shell/trawl_sheet.h"
 
@@ -12,7 +13,7 @@ CPlainPage::CPlainPage(int templateId, int wordId, unsigned buttons)
 void CPlainPage::OnSetActive() {
   Sheet()->SetWizardButtons(m_buttons);
   if (m_wordId != 0)
-    Sheet()->SetCaption(QString::fromStdString(MakeCaption(res::LoadString(m_wordId))));
+    Sheet()->SetCaption(FromUtf8(MakeCaption(res::LoadString(m_wordId))));
   if (m_buttons & (kWizFinish | kWizDisabledFinish)) Sheet()->SetFinishText(QStringLiteral("完了"));
 }
 

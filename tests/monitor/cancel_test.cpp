@@ -16,7 +16,7 @@ class CancelRun : public PageFixture {
     after = SiteFile("after.txt", "after");
     Project().StartUrls = {slow, after};
     Enter();
-    ASSERT_TRUE(PumpUntil([this] { return !Text(1029).isEmpty(); })) << "no bytes arrived";
+    ASSERT_TRUE(PumpUntil([this] { return !Text(res::kDownloadByteCount).isEmpty(); })) << "no bytes arrived";
   }
   void ExpectCancelledLog() {
     const std::string log = RunLog();
@@ -43,8 +43,8 @@ TEST_F(CancelRun, RefusedThenConfirmedWaitsForTheWorkerBeforeClosing) {
   EXPECT_EQ(caption, QStringLiteral("キャンセル確認"));
   EXPECT_TRUE(page->IsRunning());
   EXPECT_FALSE(page->CancelFlag());
-  const QString before = Text(1029);
-  EXPECT_TRUE(PumpUntil([&] { return Text(1029) != before; }));  // and the run goes on
+  const QString before = Text(res::kDownloadByteCount);
+  EXPECT_TRUE(PumpUntil([&] { return Text(res::kDownloadByteCount) != before; }));  // and the run goes on
 
   SaveBox()->setChecked(false);  // the project save after a cancel has tests of its own
   answers.Add(MessageBoxAnswer(kQuestion, QMessageBox::Ok));
@@ -93,7 +93,7 @@ TEST_F(CancelRun, ACancelledSaveDialogKeepsTheWizardOpenOnTheEndedRun) {
   EXPECT_TRUE(Button(B::Finish)->isEnabled());
   EXPECT_FALSE(page->AnimationTimer().isActive());
   ExpectCancelledLog();
-  EXPECT_TRUE(page->Get<QPlainTextEdit>(1000)->toPlainText().endsWith(
+  EXPECT_TRUE(page->Get<QPlainTextEdit>(res::kDownloadLog)->toPlainText().endsWith(
       QStringLiteral("0 files: 0 new, 0 changed, 0 unchanged, 0 failed\n")));
   SaveBox()->setChecked(false);
   Button(B::Cancel)->click();  // Close, now: Finish
@@ -106,7 +106,7 @@ TEST_F(CancelRun, ACopyCutDuringTheStartPagesScanStillOpens) {
   const std::string slowImage = Url("/__/slow?n=400000&chunk=100&delay=50");
   Project().StartUrls = {SiteFile("index.html", "<html><img src=\"" + slowImage + "\"></html>")};
   Enter();
-  ASSERT_TRUE(PumpUntil([this] { return !Text(1029).isEmpty(); })) << "no bytes arrived";
+  ASSERT_TRUE(PumpUntil([this] { return !Text(res::kDownloadByteCount).isEmpty(); })) << "no bytes arrived";
   SaveBox()->setChecked(false);
   ModalAnswers answers;
   answers.Add(MessageBoxAnswer(kQuestion, QMessageBox::Ok));

@@ -28,22 +28,22 @@ TEST_F(ProgressDisplayTest, RateOnlyAfterTheFirstSecondAlsoAcrossTheTickWrap) {
   display.BeginFile("http://h/x", "x", "100000");
   clock.tick = 0;  // one second in, across the wrap: no rate yet
   display.AddBytes(40000);
-  EXPECT_TRUE(Text(1031).isEmpty());
+  EXPECT_TRUE(Text(res::kDownloadRate).isEmpty());
   clock.tick = 1000;  // two seconds in
   display.AddBytes(60000);
-  EXPECT_EQ(Text(1031), QStringLiteral("50.00KB/S"));
+  EXPECT_EQ(Text(res::kDownloadRate), QStringLiteral("50.00KB/S"));
   display.BeginFile("http://h/y", "y", "10");  // the next file starts blank
-  EXPECT_TRUE(Text(1031).isEmpty());
-  EXPECT_TRUE(Text(1029).isEmpty());
+  EXPECT_TRUE(Text(res::kDownloadRate).isEmpty());
+  EXPECT_TRUE(Text(res::kDownloadByteCount).isEmpty());
 }
 
 // Each call reaches its own controls; the texts' arithmetic is the engine's and tested there.
 TEST_F(ProgressDisplayTest, EachCallReachesItsControls) {
   display.BeginFile("http://h/a.bin", "a.bin", "2048");
-  EXPECT_EQ(Text(1028), QStringLiteral("http://h/a.binから"));
-  EXPECT_EQ(Text(1032), QStringLiteral("a.binへ"));
+  EXPECT_EQ(Text(res::kDownloadSource), QStringLiteral("http://h/a.binから"));
+  EXPECT_EQ(Text(res::kDownloadDestination), QStringLiteral("a.binへ"));
   display.AddBytes(1024);
-  EXPECT_EQ(Text(1029), QStringLiteral("   1024/2048"));
+  EXPECT_EQ(Text(res::kDownloadByteCount), QStringLiteral("   1024/2048"));
   EXPECT_EQ(Bar(), 50);
 
   RunCounters c;
@@ -51,10 +51,12 @@ TEST_F(ProgressDisplayTest, EachCallReachesItsControls) {
   c.Errors = 1;
   c.BytesDownloaded = 3000;
   display.ShowCounts(c);
-  EXPECT_EQ(Text(1030), QStringLiteral("\t\t\t       4\t\t               1\t\t       0\t\t\t            3000"));
+  EXPECT_EQ(Text(res::kDownloadCounters),
+            QStringLiteral("\t\t\t       4\t\t               1\t\t       0\t\t\t            3000"));
   display.EndTransfers();
-  EXPECT_EQ(Text(1028), QStringLiteral("ダウンロード終了"));
-  for (int id : {1032, 1029, 1031}) EXPECT_TRUE(Text(id).isEmpty()) << id;
+  EXPECT_EQ(Text(res::kDownloadSource), QStringLiteral("ダウンロード終了"));
+  for (int id : {res::kDownloadDestination, res::kDownloadByteCount, res::kDownloadRate})
+    EXPECT_TRUE(Text(id).isEmpty()) << id;
 
   // CR LF lines arriving in pieces, one line each; a selection made meanwhile is not replaced.
   display.AppendLog("Start\r\nExcluding");

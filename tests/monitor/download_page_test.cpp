@@ -30,7 +30,7 @@ TEST_F(DownloadPage, RunFillsTheLogAndCountersThenOffersFinish) {
   QString expected = QString::fromStdString(RunLog());
   expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   expected += QStringLiteral("2 files: 1 new, 0 changed, 0 unchanged, 1 failed\n");
-  EXPECT_EQ(page->Get<QPlainTextEdit>(1000)->toPlainText(), expected);
+  EXPECT_EQ(page->Get<QPlainTextEdit>(res::kDownloadLog)->toPlainText(), expected);
   const std::string log = RunLog();
   EXPECT_NE(log.find(a + "(OK:Saved as[a.txt])\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find(missing + "(NG:Bad Status(404))\r\n"), std::string::npos) << log;
@@ -38,9 +38,9 @@ TEST_F(DownloadPage, RunFillsTheLogAndCountersThenOffersFinish) {
   counts.FilesDownloaded = 2;
   counts.Errors = 1;
   counts.BytesDownloaded = 3000;
-  EXPECT_EQ(Text(1030), QString::fromStdString(FormatCounts(counts)));
-  EXPECT_EQ(Text(1028), QStringLiteral("ダウンロード終了"));
-  EXPECT_TRUE(Text(1029).isEmpty());
+  EXPECT_EQ(Text(res::kDownloadCounters), QString::fromStdString(FormatCounts(counts)));
+  EXPECT_EQ(Text(res::kDownloadSource), QStringLiteral("ダウンロード終了"));
+  EXPECT_TRUE(Text(res::kDownloadByteCount).isEmpty());
   // The end display: truck gone, timer off, Close and Finish offered, Back still not.
   EXPECT_FALSE(page->Truck()->isVisible());
   EXPECT_FALSE(page->AnimationTimer().isActive());
@@ -67,14 +67,14 @@ TEST_F(DownloadPage, ALongFastRunLeavesEveryLogLineInTheBoxInOrder) {
   QString expected = QString::fromStdString(RunLog());
   expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   expected += QStringLiteral("401 files: 401 new, 0 changed, 0 unchanged, 0 failed\n");
-  const auto* box = page->Get<QPlainTextEdit>(1000);
+  const auto* box = page->Get<QPlainTextEdit>(res::kDownloadLog);
   EXPECT_EQ(box->toPlainText(), expected);
   EXPECT_GT(box->blockCount(), 400);
   RunCounters counts;
   counts.FilesDownloaded = 401;
   counts.BytesDownloaded = bytes + static_cast<std::int64_t>(index.size());
-  EXPECT_EQ(Text(1030), QString::fromStdString(FormatCounts(counts)));
-  EXPECT_EQ(Text(1028), QStringLiteral("ダウンロード終了"));
+  EXPECT_EQ(Text(res::kDownloadCounters), QString::fromStdString(FormatCounts(counts)));
+  EXPECT_EQ(Text(res::kDownloadSource), QStringLiteral("ダウンロード終了"));
   EXPECT_FALSE(page->DrainTimer().isActive());
 }
 
@@ -109,8 +109,8 @@ TEST_F(DownloadPage, EachCounterStandsUnderItsHeading) {
     counts.FilesSkipped = row[2];
     counts.BytesDownloaded = row[3];
     display.ShowCounts(counts);
-    EXPECT_EQ(Text(1030), QString::fromStdString(FormatCounts(counts)));  // the text stays as it was
-    const std::vector<int> numbers = InkStarts(page->Get<QLabel>(1030));
+    EXPECT_EQ(Text(res::kDownloadCounters), QString::fromStdString(FormatCounts(counts)));  // the text stays as it was
+    const std::vector<int> numbers = InkStarts(page->Get<QLabel>(res::kDownloadCounters));
     ASSERT_EQ(numbers.size(), 4u) << row[0];
     for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(numbers[i], heading[i + 1], 3) << row[0] << " field " << i;
   }
@@ -158,7 +158,7 @@ TEST_F(DownloadPage, ARunLogThatCannotBeWrittenIsSaidInTheLogBox) {
   ASSERT_EQ(::link((site / "elsewhere.txt").c_str(), (save / "Trawlkit.txt").c_str()), 0);
   Project().StartUrls = {SiteFile("a.txt", "a")};
   RunToEnd();
-  const QString box = page->Get<QPlainTextEdit>(1000)->toPlainText();
+  const QString box = page->Get<QPlainTextEdit>(res::kDownloadLog)->toPlainText();
   EXPECT_TRUE(box.startsWith(QStringLiteral("The run log cannot be written (it has other hard links): ") +
                              QString::fromStdString((save / "Trawlkit.txt").string()) + QStringLiteral("\n")))
       << box.toStdString();
@@ -170,7 +170,7 @@ TEST_F(DownloadPage, StartUrlsComeFromTheStartPagesListInItsOrder) {
   const std::string one = SiteFile("one.txt", "1"), two = SiteFile("two.txt", "22");
   Project().StartUrls = {SiteFile("project.txt", "not this one")};
   MakeSheet();
-  auto* list = sheet->Page(kStartPage)->Get<QListWidget>(1003);
+  auto* list = sheet->Page(kStartPage)->Get<QListWidget>(res::kStartUrlList);
   list->addItems({QString::fromStdString(two), QString::fromStdString(one)});
   RunToEnd();
   const std::string log = RunLog();
@@ -202,6 +202,37 @@ TEST_F(DownloadPage, FinishSavesTheProjectOnlyUnderAProjectFileName) {
   EXPECT_EQ(sheet->result(), QDialog::Accepted);
   EXPECT_FALSE(std::filesystem::exists(save / "proj.txt"));
   EXPECT_NE(ReadFile(save / "proj.tkp").find(Project().StartUrls.front()), std::string::npos);
+}
+
+TEST_F(DownloadPage, FinishOffersTheProjectsOwnFileAndStaysWhenItCannotBeWritten) {
+  Project().StartUrls = {SiteFile("a.txt", "a")};
+  Project().ProjectPath = (save / "job.tkp").string();
+  MakeSheet();
+  std::vector<std::pair<std::string, std::string>> asked;
+  std::string answer = (save / "folder.tkp").string();
+  std::filesystem::create_directory(answer);
+  page->SetSavePrompt([&](QWidget*, const std::string& folder, const std::string& name, std::string& path) {
+    asked.emplace_back(folder, name);
+    path = answer;
+    return true;
+  });
+  RunToEnd();
+  ModalAnswers answers;
+  QString caption;
+  answers.Add(MessageBoxAnswer(QString::fromStdString("プロジェクトファイル「" + answer + "」を保存できません！"),
+                               QMessageBox::Ok, &caption));
+  Button(B::Finish)->click();
+  EXPECT_TRUE(answers.pending.empty());
+  EXPECT_EQ(caption, QStringLiteral("入力エラー"));
+  EXPECT_TRUE(sheet->isVisible());
+  // No folder of its own: the dialog opens where the project's file is.
+  EXPECT_EQ(asked, (std::vector<std::pair<std::string, std::string>>{{"", Project().ProjectPath}}));
+
+  answer = (save / "job.tkp").string();
+  Button(B::Finish)->click();
+  EXPECT_FALSE(sheet->isVisible());
+  EXPECT_EQ(sheet->result(), QDialog::Accepted);
+  EXPECT_NE(ReadFile(answer).find(Project().StartUrls.front()), std::string::npos);
 }
 
 TEST_F(DownloadPage, ProjectSavedBeforeTheRunLeavesNothingToSaveAtFinish) {

@@ -43,7 +43,7 @@ TEST_F(RunQuestions, OverwriteAnswersHoldForTheFileOrTheRestOfTheRun) {
     std::vector<QString> boxAtQuestion;  // the log box as each question came up
     for (const auto& a : run.answers)
       answers.Add([&, a](QWidget* m) {
-        if (qobject_cast<Dlg*>(m)) boxAtQuestion.push_back(page->Get<QPlainTextEdit>(1000)->toPlainText());
+        if (qobject_cast<Dlg*>(m)) boxAtQuestion.push_back(page->Get<QPlainTextEdit>(res::kDownloadLog)->toPlainText());
         return a(m);
       });
     RunToEnd();

@@ -11,6 +11,8 @@
 #include "monitor/overwrite_dlg.h"
 #include "monitor/worker_thread.h"
 #include "monitor_test_util.h"
+#include "resources/control_ids.h"
+#include "resources/dialog_builder.h"
 
 namespace tk::test {
 namespace {
@@ -127,18 +129,22 @@ TEST(CCancelWaitDlg, OnlyTheWorkersEndClosesIt) {
 }
 
 TEST(COverwriteDlg, ButtonsEndWithTheirIdsEscapeSkipsEnterOverwritesOne) {
+  auto click = [](int id) -> std::function<void(QWidget*)> {
+    return [id](QWidget* m) { qobject_cast<QPushButton*>(res::FindControlWidget(m, id))->click(); };
+  };
   const std::pair<std::function<void(QWidget*)>, OverwriteAnswer> rows[] = {
-      {[](QWidget* m) { m->findChild<QPushButton*>(QStringLiteral("ctl1029"))->click(); }, OverwriteAnswer::Overwrite},
-      {[](QWidget* m) { m->findChild<QPushButton*>(QStringLiteral("ctl1030"))->click(); }, OverwriteAnswer::Skip},
-      {[](QWidget* m) { m->findChild<QPushButton*>(QStringLiteral("ctl1031"))->click(); }, OverwriteAnswer::OverwriteAll},
-      {[](QWidget* m) { m->findChild<QPushButton*>(QStringLiteral("ctl1033"))->click(); }, OverwriteAnswer::SkipAll},
+      {click(res::kOverwriteOne), OverwriteAnswer::Overwrite},
+      {click(res::kOverwriteSkip), OverwriteAnswer::Skip},
+      {click(res::kOverwriteAll), OverwriteAnswer::OverwriteAll},
+      {click(res::kOverwriteSkipAll), OverwriteAnswer::SkipAll},
       {[](QWidget* m) { QTest::keyClick(m, Qt::Key_Escape); }, OverwriteAnswer::Skip},
       // The layout marks two default buttons; Enter must not mean "all".
       {[](QWidget* m) { QTest::keyClick(m, Qt::Key_Return); }, OverwriteAnswer::Overwrite},
   };
   for (const auto& [act, expected] : rows) {
     COverwriteDlg dialog("host/dir/a.html");
-    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("ctl1034"))->text(), QStringLiteral("host/dir/a.html"));
+    EXPECT_EQ(qobject_cast<QLabel*>(res::FindControlWidget(&dialog, res::kOverwritePath))->text(),
+              QStringLiteral("host/dir/a.html"));
     WhenModal(act);
     EXPECT_EQ(COverwriteDlg::AnswerFor(dialog.exec()), expected);
   }

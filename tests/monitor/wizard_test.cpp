@@ -5,10 +5,10 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "app/sheet_pages.h"
 #include "monitor_test_util.h"
 #include "pages/url_drop_combo.h"
 #include "pages/url_input_dlg.h"
-#include "shell/sheet_pages.h"
 
 namespace tk::test {
 namespace {
@@ -29,19 +29,19 @@ TEST_F(Wizard, StartPageToFinishedDownload) {
   answers.Add([&](QWidget* modal) {
     auto* dialog = qobject_cast<CUrlInputDlg*>(modal);
     if (dialog) dialog->Combo()->setEditText(QString::fromStdString(start));
-    return dialog && ClickControl<CUrlInputDlg>(1)(modal);
+    return dialog && ClickControl<CUrlInputDlg>(res::kIdOk)(modal);
   });
   answers.Add(MessageBoxAnswer(QStringLiteral("ディレクトリ「"), QMessageBox::Ok));  // create the folder
   CWizardPage* startPage = sheet->Page(kStartPage);
-  startPage->Get<QPushButton>(1004)->click();
-  startPage->Get<QLineEdit>(1001)->setText(QString::fromStdString(folder.string()));
+  startPage->Get<QPushButton>(res::kStartAdd)->click();
+  startPage->Get<QLineEdit>(res::kStartSaveDir)->setText(QString::fromStdString(folder.string()));
   Button(B::Next)->click();
   ProcessPosted();
   ASSERT_EQ(sheet->ActiveIndex(), kOptionsPage);
 
   CWizardPage* options = sheet->Page(kOptionsPage);
-  options->Get<QRadioButton>(1015)->click();
-  options->Get<QLineEdit>(1017)->setText(QStringLiteral("1"));
+  options->Get<QRadioButton>(res::kOptionsLayers)->click();
+  options->Get<QLineEdit>(res::kOptionsLayerField)->setText(QStringLiteral("1"));
   Button(B::Next)->click();
   ProcessPosted();
   ASSERT_EQ(sheet->ActiveIndex(), kDownloadPage);
@@ -76,20 +76,20 @@ TEST_F(Wizard, AnHttpsSiteWithTheBoxTicked) {
 
   // Ticked first, so that the URL dialog takes the https URL.
   CWizardPage* startPage = sheet->Page(kStartPage);
-  startPage->Get<QCheckBox>(1050)->click();
+  startPage->Get<QCheckBox>(res::kStartHttps)->click();
   ModalAnswers answers;
   answers.Add([&](QWidget* modal) {
     auto* dialog = qobject_cast<CUrlInputDlg*>(modal);
     if (dialog) dialog->Combo()->setEditText(QString::fromStdString(start));
-    return dialog && ClickControl<CUrlInputDlg>(1)(modal);
+    return dialog && ClickControl<CUrlInputDlg>(res::kIdOk)(modal);
   });
-  startPage->Get<QPushButton>(1004)->click();
-  startPage->Get<QLineEdit>(1001)->setText(QString::fromStdString(folder.string()));
+  startPage->Get<QPushButton>(res::kStartAdd)->click();
+  startPage->Get<QLineEdit>(res::kStartSaveDir)->setText(QString::fromStdString(folder.string()));
   Button(B::Next)->click();
   ProcessPosted();
   ASSERT_EQ(sheet->ActiveIndex(), kOptionsPage);
-  sheet->Page(kOptionsPage)->Get<QRadioButton>(1015)->click();
-  sheet->Page(kOptionsPage)->Get<QLineEdit>(1017)->setText(QStringLiteral("1"));
+  sheet->Page(kOptionsPage)->Get<QRadioButton>(res::kOptionsLayers)->click();
+  sheet->Page(kOptionsPage)->Get<QLineEdit>(res::kOptionsLayerField)->setText(QStringLiteral("1"));
   Button(B::Next)->click();
   ProcessPosted();
   ASSERT_EQ(sheet->ActiveIndex(), kDownloadPage);

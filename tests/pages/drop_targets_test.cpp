@@ -6,11 +6,11 @@
 #include <QUrl>
 
 #include "page_test_util.h"
+#include "pages/delete_button.h"
 #include "pages/project_drop_combo.h"
 #include "pages/url_drop_combo.h"
 #include "pages/url_list_box.h"
 #include "pages/url_service.h"
-#include "shell/delete_button.h"
 
 namespace tk {
 namespace {

@@ -11,6 +11,7 @@
 #include "pages/project_input_dlg.h"
 #include "pages/url_drop_combo.h"
 #include "pages/url_input_dlg.h"
+#include "resources/control_ids.h"
 
 namespace tk {
 namespace {
@@ -37,7 +38,7 @@ TEST_F(UrlDialog, OffersTheHistoryAndReturnsAChosenEntry) {
   EXPECT_TRUE(dialog.Combo()->currentText().isEmpty());
   dialog.show();
   dialog.Combo()->setCurrentIndex(1);
-  Button(dialog, 1)->click();
+  Button(dialog, res::kIdOk)->click();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(dialog.Url(), "http://old/");
   EXPECT_EQ(UrlHistory().Entries().size(), 2u);  // the dialog records nothing itself
@@ -48,10 +49,10 @@ TEST_F(UrlDialog, RefusesAnythingButHttpAndFtp) {
     CUrlInputDlg dialog;
     dialog.show();
     dialog.Combo()->setEditText(QString::fromLatin1(text));
-    Button(dialog, 1)->setFocus();
+    Button(dialog, res::kIdOk)->setFocus();
     test::SeenMessage seen;
     test::AnswerMessage(&seen);
-    Button(dialog, 1)->click();
+    Button(dialog, res::kIdOk)->click();
     EXPECT_TRUE(seen.shown) << text;
     // The focus goes back to the combo at fault.
     QWidget* focus = dialog.focusWidget();
@@ -64,13 +65,13 @@ TEST_F(UrlDialog, RefusesAnythingButHttpAndFtp) {
   CUrlInputDlg dialog;
   dialog.show();
   dialog.Combo()->setEditText(QStringLiteral("ftp://a/pub/x.zip"));
-  Button(dialog, 1)->click();
+  Button(dialog, res::kIdOk)->click();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   // Opened while the start page's HTTPS box is ticked, it takes https too, and only that.
   CUrlInputDlg https(nullptr, true);
   https.show();
   https.Combo()->setEditText(QStringLiteral("https://a/"));
-  Button(https, 1)->click();
+  Button(https, res::kIdOk)->click();
   EXPECT_EQ(https.result(), QDialog::Accepted);
   EXPECT_EQ(https.Url(), "https://a/");
   CUrlInputDlg mail(nullptr, true);
@@ -78,7 +79,7 @@ TEST_F(UrlDialog, RefusesAnythingButHttpAndFtp) {
   mail.Combo()->setEditText(QStringLiteral("mailto:a@b"));
   test::SeenMessage seen;
   test::AnswerMessage(&seen);
-  Button(mail, 1)->click();
+  Button(mail, res::kIdOk)->click();
   EXPECT_EQ(seen.text, QStringLiteral("有効なURL(HTTP/FTP)ファイルを入力してください！"));
   EXPECT_TRUE(mail.isVisible());
 }
@@ -87,7 +88,7 @@ TEST_F(UrlDialog, CancelClosesWithoutAnyCheck) {
   CUrlInputDlg dialog;
   dialog.show();
   dialog.Combo()->setEditText(QStringLiteral("not a url"));
-  Button(dialog, 2)->click();
+  Button(dialog, res::kIdCancel)->click();
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_FALSE(dialog.isVisible());
 }
@@ -103,7 +104,7 @@ struct ProjectDialog : ::testing::Test {
     dialog.Combo()->setEditText(QString::fromStdString(text));
     test::SeenMessage seen;
     if (message) test::AnswerMessage(&seen);
-    Button(dialog, 1)->click();
+    Button(dialog, res::kIdOk)->click();
     if (message) *message = seen.text;
     return seen.shown;
   }

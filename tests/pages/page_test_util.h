@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "app/sheet_pages.h"
 #include "settings/history.h"
 #include "settings/project.h"
-#include "shell/sheet_pages.h"
 #include "shell/trawl_sheet.h"
 #include "support/gui_test.h"
 #include "support/temp_dir.h"

@@ -11,12 +11,14 @@
 #include <filesystem>
 
 #include "page_test_util.h"
+#include "pages/delete_button.h"
 #include "pages/file_type_tree.h"
-#include "pages/step1_pg.h"
 #include "pages/start_pg.h"
+#include "pages/step1_pg.h"
 #include "pages/url_list_box.h"
+#include "resources/control_ids.h"
+#include "resources/images.h"
 #include "settings/ini_file.h"
-#include "shell/delete_button.h"
 
 namespace tk {
 namespace {
@@ -74,7 +76,7 @@ TEST(StartPage, ActivationSetsButtonsCaptionAndTheRestingDeletePicture) {
   f.page->DeleteButton()->OnTimer(CDeleteButton::kTimerId);
   f.sheet->SetActivePage(kIntroPage);
   f.sheet->SetActivePage(kStartPage);
-  EXPECT_EQ(f.page->DeleteButton()->ShownIcon(), 136);
+  EXPECT_EQ(f.page->DeleteButton()->ShownIcon(), res::kIconDeleteFirst);
   EXPECT_EQ(f.page->DeleteButton()->AnimStep(), 0);
   EXPECT_FALSE(f.page->DeleteButton()->toolTip().isEmpty());
 }
@@ -94,7 +96,7 @@ TEST(StartPage, NextWithAnEmptyListAsksForAUrlFirst) {
   f.page->FolderField()->clear();
   EXPECT_EQ(f.Next(), QStringLiteral("スタートページリスト(URL)を追加してください！"));
   EXPECT_EQ(f.sheet->ActiveIndex(), kStartPage);
-  EXPECT_EQ(f.sheet->focusWidget(), f.page->Get<QPushButton>(1004));
+  EXPECT_EQ(f.sheet->focusWidget(), f.page->Get<QPushButton>(res::kStartAdd));
   EXPECT_TRUE(Project().StartUrls.empty());
 }
 

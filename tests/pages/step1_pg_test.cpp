@@ -13,6 +13,7 @@
 #include "pages/add_type_dlg.h"
 #include "pages/file_type_tree.h"
 #include "pages/step1_pg.h"
+#include "resources/control_ids.h"
 #include "settings/app_ini.h"
 #include "settings/ini_file.h"
 
@@ -47,14 +48,14 @@ constexpr const char* kTypes = "[FILETYPE]\nImages=.GIF.jpg\nBad=gif.jpg2\nExe=.
 TEST(OptionsPage, LayerCountMustStayWithinZeroToTen) {
   OptionsFixture f;
   const QString message = QStringLiteral("リンク層数を「10」以内にしてください！");
-  f.page->Radio(1015)->click();
+  f.page->Radio(res::kOptionsLayers)->click();
   for (const char* bad : {"11", "-1"}) {
     f.page->LayersField()->setText(QString::fromLatin1(bad));
     EXPECT_EQ(f.Next(), message) << bad;
     EXPECT_EQ(f.sheet->ActiveIndex(), kOptionsPage);
   }
   f.page->LayersField()->setText(QStringLiteral(" 10 layers"));  // read as "%d" reads it
-  f.page->Check(1024)->setChecked(false);
+  f.page->Check(res::kOptionsCache)->setChecked(false);
   EXPECT_TRUE(f.Next().isEmpty());
   EXPECT_EQ(Project().LinkLayers, 10);
   EXPECT_EQ(Project().UseCache, 0);
@@ -64,12 +65,12 @@ TEST(OptionsPage, LayerCountMustStayWithinZeroToTen) {
 TEST(OptionsPage, AnUnreadableFieldKeepsTheLayersAndStartOnlyMeansZero) {
   OptionsFixture f;
   Project().LinkLayers = 4;
-  f.page->Radio(1015)->click();
+  f.page->Radio(res::kOptionsLayers)->click();
   f.page->LayersField()->clear();
   f.sheet->SetWizardButtons(kWizNext);
   EXPECT_EQ(f.page->OnWizardNext(), CWizardPage::kGoOn);
   EXPECT_EQ(Project().LinkLayers, 4);
-  f.page->Radio(1014)->click();
+  f.page->Radio(res::kOptionsStartOnly)->click();
   EXPECT_EQ(f.page->LayersField()->text(), QStringLiteral("0"));
   EXPECT_FALSE(f.page->LayersField()->isEnabled());
   EXPECT_EQ(f.page->OnWizardNext(), CWizardPage::kGoOn);
@@ -81,21 +82,21 @@ TEST(OptionsPage, RefreshShowsTheProjectsOptions) {
   const std::string project = (dir / "p.tkp").string();
   test::WriteFile(project, "[SETTING]\nLink=3\nPage=0\nSave=0\nCashe=0\nConfirm=1\n");
   OptionsFixture f(project);
-  EXPECT_TRUE(f.page->Radio(1015)->isChecked());
-  EXPECT_FALSE(f.page->Radio(1014)->isChecked());
+  EXPECT_TRUE(f.page->Radio(res::kOptionsLayers)->isChecked());
+  EXPECT_FALSE(f.page->Radio(res::kOptionsStartOnly)->isChecked());
   EXPECT_EQ(f.page->LayersField()->text(), QStringLiteral("3"));
   EXPECT_TRUE(f.page->LayersField()->isEnabled());
-  EXPECT_TRUE(f.page->Radio(1020)->isChecked());
-  EXPECT_TRUE(f.page->Radio(1021)->isChecked());
-  EXPECT_FALSE(f.page->Check(1024)->isChecked());
-  EXPECT_TRUE(f.page->Check(1023)->isChecked());
+  EXPECT_TRUE(f.page->Radio(res::kOptionsAllSites)->isChecked());
+  EXPECT_TRUE(f.page->Radio(res::kOptionsServerDirs)->isChecked());
+  EXPECT_FALSE(f.page->Check(res::kOptionsCache)->isChecked());
+  EXPECT_TRUE(f.page->Check(res::kOptionsConfirm)->isChecked());
   EXPECT_EQ(f.sheet->windowTitle(), QStringLiteral("Trawlkit(p.tkp)オプション"));
 }
 
 TEST(OptionsPage, SavingFirstNeedsATkpNameAndStartsInTheSaveFolder) {
   OptionsFixture f;
   Project().SaveDir = (f.home.Path() / "dl").string() + "/";
-  f.page->Check(1044)->setChecked(true);
+  f.page->Check(res::kOptionsSaveFirst)->setChecked(true);
   std::string folder, name, answer = (f.home.Path() / "site.txt").string();
   f.page->SetSavePrompt([&](QWidget*, const std::string& d, const std::string& n, std::string& path) {
     folder = d;

@@ -55,12 +55,12 @@ TEST(DialogBuilder, PlacesEveryControlAtItsConvertedRectangle) {
   EXPECT_EQ(host.windowTitle(), QStringLiteral("Trawlkit案内"));
   ASSERT_EQ(built.Widgets().size(), intro.controls.size());
 
-  auto* box = built.Get<QCheckBox>(1040);
+  auto* box = built.Get<QCheckBox>(kIntroHideCheck);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->text(), QStringLiteral("次回から表示しない"));
   EXPECT_EQ(box->geometry().topLeft().x(), u.X(117));
   EXPECT_EQ(box->geometry().center().y(), u.Rect(117, 180, 84, 10).center().y());
-  EXPECT_EQ(FindControlWidget(&host, 1040), box);
+  EXPECT_EQ(FindControlWidget(&host, kIntroHideCheck), box);
 
   // The centred hint line and the icon, which takes the icon's own 32 x 32 size.
   auto* hint = qobject_cast<QLabel*>(built.Widgets().back());
@@ -75,56 +75,59 @@ TEST(DialogBuilder, PlacesEveryControlAtItsConvertedRectangle) {
 TEST(DialogBuilder, KindsAndStylesBecomeWidgetBehaviour) {
   QWidget start, download, urlInput;
   const BuiltDialog s = BuildDialog(*FindDialog(kDlgStart), &start);
-  auto* list = s.Get<QListWidget>(1003);
+  auto* list = s.Get<QListWidget>(kStartUrlList);
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(list->selectionMode(), QAbstractItemView::MultiSelection);
   EXPECT_TRUE(list->property("sorted").toBool());
-  auto* add = s.Get<QPushButton>(1004);
+  auto* add = s.Get<QPushButton>(kStartAdd);
   ASSERT_NE(add, nullptr);
   EXPECT_TRUE(add->text().isEmpty());  // shows its icon instead of "追加"
   EXPECT_FALSE(add->icon().isNull());
   EXPECT_EQ(add->accessibleName(), QStringLiteral("追加"));
 
   const BuiltDialog d = BuildDialog(*FindDialog(kDlgDownload), &download);
-  auto* log = d.Get<QPlainTextEdit>(1000);
+  auto* log = d.Get<QPlainTextEdit>(kDownloadLog);
   ASSERT_NE(log, nullptr);
   EXPECT_TRUE(log->isReadOnly());
   EXPECT_EQ(log->lineWrapMode(), QPlainTextEdit::NoWrap);
 
   const BuiltDialog u = BuildDialog(*FindDialog(kDlgUrlInput), &urlInput);
-  auto* combo = u.Get<QComboBox>(1000);
+  auto* combo = u.Get<QComboBox>(kUrlInputCombo);
   ASSERT_NE(combo, nullptr);
   EXPECT_TRUE(combo->isEditable());
   EXPECT_EQ(combo->insertPolicy(), QComboBox::NoInsert);
   // The closed combo is one line high, not the 58 units of its list.
   EXPECT_LT(combo->height(), u.Units().Y(58));
-  EXPECT_TRUE(u.Get<QPushButton>(1)->isDefault());
+  EXPECT_TRUE(u.Get<QPushButton>(kIdOk)->isDefault());
 }
 
 TEST(DialogBuilder, RadioButtonsAreExclusiveWithinTheirGroupOnly) {
   QWidget options;
   const BuiltDialog b = BuildDialog(*FindDialog(kDlgOptions), &options);
   auto radio = [&](int id) { return b.Get<QRadioButton>(id); };
-  for (int id : {1014, 1015, 1019, 1020, 1016, 1021}) ASSERT_NE(radio(id), nullptr) << id;
-  radio(1014)->click();
-  radio(1019)->click();
-  radio(1021)->click();
-  EXPECT_TRUE(radio(1014)->isChecked() && radio(1019)->isChecked() && radio(1021)->isChecked());
-  radio(1015)->click();
-  EXPECT_FALSE(radio(1014)->isChecked());
-  EXPECT_TRUE(radio(1015)->isChecked());
-  EXPECT_TRUE(radio(1019)->isChecked());  // the other groups keep their choice
-  EXPECT_TRUE(radio(1021)->isChecked());
-  EXPECT_EQ(radio(1014)->group(), radio(1015)->group());
-  EXPECT_NE(radio(1014)->group(), radio(1019)->group());
-  EXPECT_NE(radio(1019)->group(), radio(1016)->group());
+  for (int id : {kOptionsStartOnly, kOptionsLayers, kOptionsSameSite, kOptionsAllSites, kOptionsFlat, kOptionsServerDirs})
+    ASSERT_NE(radio(id), nullptr) << id;
+  radio(kOptionsStartOnly)->click();
+  radio(kOptionsSameSite)->click();
+  radio(kOptionsServerDirs)->click();
+  EXPECT_TRUE(radio(kOptionsStartOnly)->isChecked());
+  EXPECT_TRUE(radio(kOptionsSameSite)->isChecked());
+  EXPECT_TRUE(radio(kOptionsServerDirs)->isChecked());
+  radio(kOptionsLayers)->click();
+  EXPECT_FALSE(radio(kOptionsStartOnly)->isChecked());
+  EXPECT_TRUE(radio(kOptionsLayers)->isChecked());
+  EXPECT_TRUE(radio(kOptionsSameSite)->isChecked());  // the other groups keep their choice
+  EXPECT_TRUE(radio(kOptionsServerDirs)->isChecked());
+  EXPECT_EQ(radio(kOptionsStartOnly)->group(), radio(kOptionsLayers)->group());
+  EXPECT_NE(radio(kOptionsStartOnly)->group(), radio(kOptionsSameSite)->group());
+  EXPECT_NE(radio(kOptionsSameSite)->group(), radio(kOptionsFlat)->group());
 }
 
 TEST(DialogBuilder, SpinArrowsStepTheirBuddyInsideTheRange) {
   QWidget options;
   const BuiltDialog b = BuildDialog(*FindDialog(kDlgOptions), &options);
-  auto* spin = b.Get<UpDownControl>(1018);
-  auto* edit = b.Get<QLineEdit>(1017);
+  auto* spin = b.Get<UpDownControl>(kOptionsLayerSpin);
+  auto* edit = b.Get<QLineEdit>(kOptionsLayerField);
   ASSERT_NE(spin, nullptr);
   ASSERT_EQ(spin->Buddy(), edit);
   // Aligned right: the arrows take the buddy's right end, where the layout drew them.
@@ -164,14 +167,14 @@ TEST(DialogBuilder, EveryControlShowsWhole) {
   }
   QWidget options;
   const BuiltDialog b = BuildDialog(*FindDialog(kDlgOptions), &options);
-  auto* edit = b.Get<QLineEdit>(1017);
+  auto* edit = b.Get<QLineEdit>(kOptionsLayerField);
   const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
   EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(QStringLiteral("10")) + 2 * frame + 4);
   const QWidget* layers = nullptr;  // the "層" after the arrows
   for (QWidget* w : b.Widgets())
     if (auto* label = qobject_cast<QLabel*>(w); label && label->text() == QStringLiteral("層")) layers = w;
   ASSERT_NE(layers, nullptr);
-  EXPECT_LE(b.Get<UpDownControl>(1018)->geometry().right(), layers->x());
+  EXPECT_LE(b.Get<UpDownControl>(kOptionsLayerSpin)->geometry().right(), layers->x());
   EXPECT_GE(layers->width(), layers->sizeHint().width());
 }
 
@@ -240,13 +243,13 @@ TEST(DialogBuilder, FactorySuppliesThePagesOwnControlClasses) {
   QWidget start;
   QPushButton* own = nullptr;
   const BuiltDialog b = BuildDialog(*FindDialog(kDlgStart), &start,
-                                    [&](const ControlSpec& spec, QWidget*) -> QWidget* {
-                                      if (spec.id != 1005) return nullptr;
+                                    [&](const ControlRow& row, QWidget*) -> QWidget* {
+                                      if (row.id != kStartDelete) return nullptr;
                                       own = new QPushButton;  // parented by the builder
                                       return own;
                                     });
   ASSERT_NE(own, nullptr);
-  EXPECT_EQ(b.Control(1005), own);
+  EXPECT_EQ(b.Control(kStartDelete), own);
   EXPECT_EQ(own->parentWidget(), &start);
   EXPECT_EQ(own->geometry(), b.Units().Rect(303, 108, 24, 25));
   EXPECT_FALSE(own->icon().isNull());

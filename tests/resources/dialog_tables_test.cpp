@@ -25,7 +25,7 @@ TEST(DialogTables, EveryLayoutOfTheProgramIsPresentOnce) {
 TEST(DialogTables, ControlsStayInsideTheirDialogAndIdsAreUnique) {
   for (const DialogTemplate* dlg : AllDialogs()) {
     std::set<int> ids;
-    for (const ControlSpec& c : dlg->controls) {
+    for (const ControlRow& c : dlg->controls) {
       if (c.id != kNoId) {
         EXPECT_TRUE(ids.insert(c.id).second) << dlg->id << ": id " << c.id;
       }
@@ -83,7 +83,7 @@ TEST(DialogTables, ControlsTheCodeAddressesHaveTheKindItExpects) {
       {kDlgAdvanced, kIdCancel, ControlKind::PushButton},
   };
   for (const auto& r : rows) {
-    const ControlSpec* c = FindControl(*FindDialog(r.dialog), r.id);
+    const ControlRow* c = FindControl(*FindDialog(r.dialog), r.id);
     ASSERT_NE(c, nullptr) << r.dialog << ": " << r.id;
     EXPECT_EQ(c->kind, r.kind) << r.dialog << ": " << r.id;
   }
@@ -104,7 +104,7 @@ TEST(DialogTables, OnScreenJapaneseIsSpelledRight) {
   std::vector<std::string_view> texts;
   for (const DialogTemplate* dlg : AllDialogs()) {
     texts.push_back(dlg->caption);
-    for (const ControlSpec& c : dlg->controls) texts.push_back(c.text);
+    for (const ControlRow& c : dlg->controls) texts.push_back(c.text);
   }
   for (int id = 100; id < 200; ++id) texts.push_back(LoadString(id));
   for (std::string_view message : {kTextCreateSaveDir, kTextSaveDirFailed, kTextAddStartUrl, kTextEnterUrl})

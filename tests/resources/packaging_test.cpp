@@ -6,7 +6,7 @@
 
 #include <regex>
 
-#include "shell/trawl_app.h"
+#include "app/trawl_app.h"
 #include "support/temp_dir.h"
 
 namespace tk {

@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/sheet_pages.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_template.h"
 #include "resources/images.h"
 #include "settings/project.h"
 #include "shell/about_box.h"
-#include "shell/sheet_pages.h"
 #include "shell/trawl_sheet.h"
 #include "shell/wizard_page.h"
 

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "resources/control_ids.h"
 #include "resources/version_info.h"
 #include "shell/about_box.h"
 
@@ -88,9 +89,9 @@ TEST(AboutBox, ShowsTheProgramsVersionAndCopyright) {
   EXPECT_EQ(about.VersionLine(), QStringLiteral("Trawlkit(Ver.1.2.0)"));
   EXPECT_TRUE(about.CopyrightLine().startsWith(QStringLiteral("Copyright")));
   // The label shows an "&" as it is.
-  EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("ctl1048"))->textFormat(), Qt::PlainText);
+  EXPECT_EQ(qobject_cast<QLabel*>(res::FindControlWidget(&about, res::kAboutVersion))->textFormat(), Qt::PlainText);
   about.show();
-  auto* ok = about.findChild<QPushButton*>(QStringLiteral("ctl1"));
+  auto* ok = qobject_cast<QPushButton*>(res::FindControlWidget(&about, res::kIdOk));
   ASSERT_NE(ok, nullptr);
   EXPECT_TRUE(ok->isDefault());
   ok->click();

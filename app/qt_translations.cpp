@@ -1,4 +1,4 @@
-#include "shell/qt_translations.h"
+#include "app/qt_translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "shell/delete_button.h"
+#include "pages/delete_button.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

@@ -9,12 +9,12 @@
 
 #include <filesystem>
 
+#include "app/qt_translations.h"
+#include "app/trawl_app.h"
+#include "pages/intro_pg.h"
 #include "settings/history.h"
 #include "settings/ini_file.h"
 #include "settings/project.h"
-#include "shell/intro_pg.h"
-#include "shell/qt_translations.h"
-#include "shell/trawl_app.h"
 #include "shell/trawl_sheet.h"
 #include "support/gui_test.h"
 #include "support/temp_dir.h"

@@ -1,11 +1,11 @@
 // The one place that names the wizard's page classes; the sheet and its tests take pages from
 // here or from their own stand-ins (CPlainPage).
-#include "shell/sheet_pages.h"
+#include "app/sheet_pages.h"
 
 #include "monitor/step2_pg.h"
-#include "pages/step1_pg.h"
+#include "pages/intro_pg.h"
 #include "pages/start_pg.h"
-#include "shell/intro_pg.h"
+#include "pages/step1_pg.h"
 
 namespace tk {
 

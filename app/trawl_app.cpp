@@ -1,13 +1,13 @@
-#include "shell/trawl_app.h"
+#include "app/trawl_app.h"
 
 #include <QFileInfo>
 
 #include <filesystem>
 
+#include "app/sheet_pages.h"
+#include "pages/intro_pg.h"
 #include "settings/history.h"
 #include "settings/project.h"
-#include "shell/intro_pg.h"
-#include "shell/sheet_pages.h"
 #include "shell/trawl_sheet.h"
 
 namespace tk {

@@ -1,4 +1,4 @@
-#include "shell/intro_pg.h"
+#include "pages/intro_pg.h"
 
 #include <QCheckBox>
 

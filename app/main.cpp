@@ -3,10 +3,10 @@
 #include <csignal>
 #include <iostream>
 
+#include "app/command_line.h"
+#include "app/qt_translations.h"
+#include "app/trawl_app.h"
 #include "resources/images.h"
-#include "shell/command_line.h"
-#include "shell/qt_translations.h"
-#include "shell/trawl_app.h"
 
 int main(int argc, char** argv) {
   // Under a file size limit (ulimit -f) a write past it fails with EFBIG, which a run logs as a

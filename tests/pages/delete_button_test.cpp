@@ -6,7 +6,8 @@
 
 #include <vector>
 
-#include "shell/delete_button.h"
+#include "pages/delete_button.h"
+#include "resources/images.h"
 
 namespace tk {
 namespace {
@@ -16,14 +17,14 @@ std::vector<int> Ticks(CDeleteButton& button, int count) {
   for (int i = 0; i < count; ++i) {
     button.OnTimer(CDeleteButton::kTimerId);
     frames.push_back(button.AnimFrame());
-    EXPECT_EQ(button.ShownIcon(), 136 + button.AnimFrame());
+    EXPECT_EQ(button.ShownIcon(), res::kIconDeleteFirst + button.AnimFrame());
   }
   return frames;
 }
 
 TEST(DeleteButton, OneStartPlaysTenFramesUpAndDownThenStops) {
   CDeleteButton button;
-  EXPECT_EQ(button.ShownIcon(), 136);
+  EXPECT_EQ(button.ShownIcon(), res::kIconDeleteFirst);
   EXPECT_FALSE(button.TimerRunning());
   button.StartAnimation();
   EXPECT_TRUE(button.TimerRunning());
@@ -60,7 +61,7 @@ TEST(DeleteButton, ResetShowsTheRestingPictureAtOnceAndTheNextTickStopsTheTimer)
   button.StartAnimation();
   Ticks(button, 3);
   button.ResetAnimation();
-  EXPECT_EQ(button.ShownIcon(), 136);
+  EXPECT_EQ(button.ShownIcon(), res::kIconDeleteFirst);
   EXPECT_EQ(button.AnimFrame(), 0);
   EXPECT_TRUE(button.TimerRunning());  // reset leaves the timer alone
   EXPECT_EQ(Ticks(button, 1), (std::vector<int>{0}));
@@ -70,7 +71,7 @@ TEST(DeleteButton, ResetShowsTheRestingPictureAtOnceAndTheNextTickStopsTheTimer)
 TEST(DeleteButton, OtherTimersOnlyGetTheDefaultHandling) {
   CDeleteButton button;
   button.StartAnimation();
-  button.OnTimer(1001);
+  button.OnTimer(CDeleteButton::kTimerId + 1);
   EXPECT_EQ(button.AnimFrame(), 0);
   EXPECT_EQ(button.AnimStep(), 1);
 }
@@ -84,7 +85,7 @@ TEST(DeleteButton, TheRealTimerRunsTheAnimationToItsEnd) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   EXPECT_FALSE(button.TimerRunning());
   EXPECT_EQ(button.AnimFrame(), 0);
-  EXPECT_EQ(button.ShownIcon(), 136);
+  EXPECT_EQ(button.ShownIcon(), res::kIconDeleteFirst);
 }
 
 }  // namespace

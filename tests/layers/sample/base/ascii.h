@@ -1,0 +1,2 @@
+#include "settings/text.h"  // against
+#include <string>

@@ -1,0 +1,2 @@
+#include "inet/url.h"
+#include "engine/crawler.h"  // against

@@ -1,0 +1,3 @@
+#include "settings/text.h"
+#include <QIcon>
+#include "shell/trawl_sheet.h"  // against

@@ -8,6 +8,7 @@
 
 #include "pages/advanced_dlg.h"
 #include "pages/file_type_tree.h"
+#include "pages/save_project.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"
 #include "resources/string_table.h"

@@ -1,6 +1,7 @@
 #include "links/relative_path.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tk {
 namespace {
@@ -58,19 +59,29 @@ std::string MakeRelativeLocalPath(std::string_view pagePath, std::string_view ta
 
 std::string AbsoluteLinkText(std::string_view url) {
   static constexpr char kHex[] = "0123456789ABCDEF";
+  // Spaces, controls, bytes beyond ASCII and the characters that would end the value or the
+  // style sheet's url() it stands in.
+  static constexpr auto kEscaped = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+      table[c] = c <= 0x20 || c >= 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\' ||
+                 c == '(' || c == ')';
+    return table;
+  }();
   std::string out;
   out.reserve(url.size() + 8);
-  for (const char ch : url) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\' ||
-        c == '(' || c == ')') {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0F];
-    } else {
-      out += ch;
-    }
+  // Most URLs need no escape at all: they are copied in runs, not byte by byte.
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < url.size(); ++i) {
+    const auto c = static_cast<unsigned char>(url[i]);
+    if (!kEscaped[c]) continue;
+    out.append(url, from, i - from);
+    out += '%';
+    out += kHex[c >> 4];
+    out += kHex[c & 0x0F];
+    from = i + 1;
   }
+  out.append(url, from, url.size() - from);
   return out;
 }
 

@@ -8,8 +8,10 @@
 //
 // Below the save folder nothing is followed: every folder is entered from the save folder's
 // descriptor without following a symlink, so a symlink planted there (at a file's place or as one
-// of its folders, also one swapped in during the run) makes the file fail instead of leading
-// elsewhere. The save folder itself is the user's choice and may be a symlink.
+// of its folders) makes the file fail instead of leading elsewhere. A run keeps the folders it has
+// entered open (OpenFolders): a folder swapped for a symlink later still takes its files in the
+// folder the run entered, never through the link; a page held for mending is placed from a fresh
+// walk, which refuses the link. The save folder itself is the user's choice and may be a symlink.
 #include <cstdint>
 #include <filesystem>
 #include <functional>

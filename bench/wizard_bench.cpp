@@ -18,6 +18,7 @@
 // then OK in the question), and it prints instead:
 //   cancel_ms    from OK to the worker's end; closed_ms from OK to the window closing.
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMessageBox>
@@ -149,6 +150,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the run ended before %d ms; cancel earlier\n", cancelAfterMs);
         std::exit(1);
       }
+      // A confirmed cancel ends as Finish does, with the project's save dialog when the box asks
+      // for it; the stop is what is timed here, not a dialog nobody answers.
+      if (auto* save = page->Get<QCheckBox>(res::kDownloadSaveProject)) save->setChecked(false);
       answer.start(1);
       sheet->ButtonWidget(CTrawlSheet::Button::Cancel)->click();  // returns once the sheet closed
       closedNs = clock.nsecsElapsed();

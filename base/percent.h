@@ -31,15 +31,18 @@ inline void AppendPercentEscape(std::string& out, unsigned char c) {
 }
 
 // Appends `text` with every byte for which needsEscape(unsigned char) holds written as an escape.
+// Most texts need no escape at all, so the bytes between escapes are copied in runs.
 template <class NeedsEscape>
 void AppendPercentEncoded(std::string& out, std::string_view text, NeedsEscape needsEscape) {
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (needsEscape(c))
-      AppendPercentEscape(out, c);
-    else
-      out += ch;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (!needsEscape(c)) continue;
+    out.append(text, from, i - from);
+    AppendPercentEscape(out, c);
+    from = i + 1;
   }
+  out.append(text, from, text.size() - from);
 }
 
 }  // namespace tk

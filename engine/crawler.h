@@ -199,6 +199,16 @@ class Crawler {
   void WalkAhead(std::vector<AheadLink>& links, std::size_t from, std::vector<const AheadLink*>& order,
                  std::unordered_set<std::string, HashNoCase, EqualNoCase>& seen);
   void PeekAhead(AheadLink& link);
+  // WritePage's parts. The scanner's four callbacks: links fetched (and sent ahead) and noted
+  // among the page's, the page's bytes and rewritten links to `file`, `written` counting them.
+  void WirePageScan(PageContext& context, AheadScope& ahead, UrlRecord& record, LocalFile* file,
+                    std::uint64_t& written, int linkFlags);
+  // Runs the page through its scanner; false when the held page could not be read back whole.
+  bool ScanPage(PageContext& context, PageBuffer& page, bool sheet, const LocalFile* file);
+  // Puts the written page in place or holds it for mending; a page that did not reach the disk
+  // gets its error line and counts, and the earlier copy stays.
+  bool FinishPageFile(LocalFile& file, UrlRecord& record, const std::string& name, bool whole,
+                      std::optional<std::int64_t> modified);
 
   // An FTP URL: one file, the files a "*" pattern matches, or (ending in "/") a folder.
   std::string FetchFtp(const inet::Url& url, int flags, int depth, UrlRecord& record);
@@ -234,6 +244,8 @@ class Crawler {
   // The existing file `name` stays as it is: its SKIPPED line.
   SaveEnd KeepFile(const std::string& url, const std::string& name, UrlRecord& record);
   void CountPlacement(Placement placed);
+  // The save folder's folders as this run has entered them.
+  OpenFolders& Folders();
 
   // The outcomes that end a file: a line, the counters, the display.
   std::string FinishFailure(const std::string& line, bool countError, std::string result);
@@ -278,6 +290,7 @@ class Crawler {
   std::string m_agent;
   RunState m_state;
   std::filesystem::path m_saveFolder;
+  std::unique_ptr<OpenFolders> m_folders;  // made on the run's first save, closed at its end
   std::string m_cacheRefusal;
   // Why the run log was not opened, or empty.
   std::string_view m_logRefusal;

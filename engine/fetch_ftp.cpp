@@ -96,7 +96,7 @@ void Crawler::FetchFtpFile(const inet::FtpEntry& entry, const inet::Url& url, Ur
   const std::string& fileUrl = entry.url;
   // Listing names are the server's raw bytes: the URL's escapes of them are decoded back.
   std::string name = SafeSegment(DecodeNameSegment(std::string_view(fileUrl).substr(fileUrl.rfind('/') + 1)));
-  if (!m_settings.SaveFlat) name = MakeServerPath(m_saveFolder, false, url.host, url.object, url.port, name);
+  if (!m_settings.SaveFlat) name = MakeServerPath(Folders(), false, url.host, url.object, url.port, name);
   name = MakeUniqueName(m_state, name);
   std::unique_ptr<inet::FtpFile> remote;
   StreamSource source;
@@ -125,7 +125,7 @@ std::string Crawler::FetchFtpFolder(const inet::Url& url, int flags, int depth, 
     return Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
   std::string name = MakeLocalName(m_state, url.object, "text/html");
   if (!IsTypeAllowed(name, flags)) return Drop(record, flags);
-  if (!m_settings.SaveFlat) name = MakeServerPath(m_saveFolder, false, url.host, url.object, url.port, name);
+  if (!m_settings.SaveFlat) name = MakeServerPath(Folders(), false, url.host, url.object, url.port, name);
   name = MakeUniqueName(m_state, name);
   bool parse = (flags & FETCH_PARSE_HTML) != 0;
   const bool tooDeep = parse && depth >= kMaxPageNesting;

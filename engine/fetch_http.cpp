@@ -155,7 +155,7 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, std::unique_ptr<inet
   // Named for the browser only after the type rule, which judges the server's own extension.
   name = HtmlPageName(std::move(name), contentType);
   if (!m_settings.SaveFlat)
-    name = MakeServerPath(m_saveFolder, true, target.host, target.object, target.port, name, target.https);
+    name = MakeServerPath(Folders(), true, target.host, target.object, target.port, name, target.https);
   name = MakeUniqueName(m_state, name);
   const bool sheet = IsStyleSheet(contentType, name);
   bool parse = (IsHtmlType(contentType) && (flags & FETCH_PARSE_HTML)) || sheet;
@@ -208,9 +208,23 @@ bool Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile* f
   const bool putOff = m_aheadFrames.size() + 1 >= static_cast<std::size_t>(kMaxPageNesting);
   AheadScope ahead(*this, sheet || putOff ? std::vector<AheadLink>() : LinksToSendAhead(context, page));
   record.ScannedDepth = depth;
+  std::uint64_t written = 0;
+  WirePageScan(context, ahead, record, file, written, linkFlags);
+  const bool whole = ScanPage(context, page, sheet, file);
+  // Kept for the rest of the run: no room to grow.
+  record.PageLinks.shrink_to_fit();
+  record.PageLinkText.shrink_to_fit();
+  record.PendingLinks.shrink_to_fit();
+  record.PendingKeys.shrink_to_fit();
+  // A page kept as it was is scanned for its links only: nothing of it is written.
+  return !file || FinishPageFile(*file, record, name, whole, modified);
+}
+
+void Crawler::WirePageScan(PageContext& context, AheadScope& ahead, UrlRecord& record, LocalFile* file,
+                           std::uint64_t& written, int linkFlags) {
   // A page on the first layer can be reached no higher, except as a start page, which is
   // scanned afresh then; below it, the page links are kept for a shorter way found later.
-  UrlRecord* const linksOf = depth == 0 ? nullptr : &record;
+  UrlRecord* const linksOf = context.depth == 0 ? nullptr : &record;
   context.fetchUrl = [this, &ahead, linksOf, linkFlags](const std::string& url, bool parseHtml, int linkDepth) {
     // While this link (and all it links to) is fetched, the server already has the next ones.
     ahead.Next();
@@ -225,8 +239,6 @@ bool Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile* f
     if (linksOf) NotePageLinkText(*linksOf, 'h', url);
     return SavedPath(url);
   };
-  std::uint64_t written = 0;
-  // A page kept as it was is scanned for its links only: nothing of it is written.
   context.write = [file, &written](const char* data, std::size_t len) {
     if (file) file->Write(std::string_view(data, len));
     written += len;
@@ -238,6 +250,9 @@ bool Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile* f
     file->Write(text);
     written += text.size();
   };
+}
+
+bool Crawler::ScanPage(PageContext& context, PageBuffer& page, bool sheet, const LocalFile* file) {
   const auto failed = [file] { return file && file->Failed(); };
   // A cancel stops the fetching (FetchUrl then answers at once), not the page: logged as saved,
   // it is written whole, each link local where its copy exists, absolute where not. A page that
@@ -257,16 +272,15 @@ bool Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile* f
     });
     if (!failed()) FinishHtml(context, scan);
   }
-  // Kept for the rest of the run: no room to grow.
-  record.PageLinks.shrink_to_fit();
-  record.PageLinkText.shrink_to_fit();
-  record.PendingLinks.shrink_to_fit();
-  record.PendingKeys.shrink_to_fit();
-  if (!file) return true;
+  return whole;
+}
+
+bool Crawler::FinishPageFile(LocalFile& file, UrlRecord& record, const std::string& name, bool whole,
+                             std::optional<std::int64_t> modified) {
   // The page's OK line already stands; a page that did not reach the disk (or could not be read
   // back from its temporary file) adds an error below it, and the earlier copy stays.
-  if (whole && file->Finish() && SettlePage(*file, record, modified)) return true;
-  file->Discard();
+  if (whole && file.Finish() && SettlePage(file, record, modified)) return true;
+  file.Discard();
   record.LocalPath.clear();
   record.PendingLinks.clear();  // offsets into a file that is not what was written
   record.PendingKeys.clear();

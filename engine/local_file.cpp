@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "base/fd_io.h"
 
@@ -18,13 +20,24 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 
 constexpr int kTempTries = 16;
+// Well below the usual limit of 1,024 descriptors a process, which connections share.
+constexpr std::size_t kMaxOpenFolders = 256;
 }  // namespace
 
 std::string TempFileName() {
-  std::uint64_t v = 0;
-  if (::getrandom(&v, sizeof v, 0) != static_cast<ssize_t>(sizeof v))
-    v = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-        reinterpret_cast<std::uintptr_t>(&v);
+  // Drawn from a generator seeded once per thread: one system call a run, not one a file.
+  thread_local std::uint64_t state = [] {
+    std::uint64_t seed = 0;
+    if (::getrandom(&seed, sizeof seed, 0) != static_cast<ssize_t>(sizeof seed))
+      seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+             reinterpret_cast<std::uintptr_t>(&seed);
+    return seed;
+  }();
+  // splitmix64: every draw differs from the last, and the names are no count another could guess.
+  std::uint64_t v = (state += 0x9E3779B97F4A7C15ull);
+  v = (v ^ (v >> 30)) * 0xBF58476D1CE4E5B9ull;
+  v = (v ^ (v >> 27)) * 0x94D049BB133111EBull;
+  v ^= v >> 31;
   char buf[40];
   std::snprintf(buf, sizeof buf, ".trawlkit-%016llx.part", static_cast<unsigned long long>(v));
   return buf;
@@ -54,9 +67,9 @@ bool SameBytes(int a, int b) {
   }
 }
 
-// Whether the regular file `name` in `dirFd` holds exactly the bytes of `tempFd`.
-bool SameAsPlaced(int dirFd, const std::string& name, int tempFd, const struct stat& temp, const struct stat& old) {
-  if (old.st_size != temp.st_size) return false;
+// Whether the regular file `name` in `dirFd` holds exactly the `size` bytes of `tempFd`.
+bool SameAsPlaced(int dirFd, const std::string& name, int tempFd, off_t size, const struct stat& old) {
+  if (old.st_size != size) return false;
   int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   const bool same = SameBytes(tempFd, fd);
@@ -64,21 +77,16 @@ bool SameAsPlaced(int dirFd, const std::string& name, int tempFd, const struct s
   return same;
 }
 
-// The temporary file `temp` in `dirFd` takes the place of `name`.
-Placement PlaceInFolder(int dirFd, const std::string& temp, const std::string& name,
+// The finished temporary file `temp` in `dirFd`, open as `fd` (readable) and `size` bytes long,
+// takes the place of `name`. `fd` is closed.
+Placement PlaceOpenTemp(int dirFd, int fd, off_t size, const std::string& temp, const std::string& name,
                         std::optional<std::int64_t> modified) {
-  int fd = ::openat(dirFd, temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  struct stat st {}, old {};
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (fd >= 0) ::close(fd);
-    ::unlinkat(dirFd, temp.c_str(), 0);
-    return Placement::Failed;
-  }
+  struct stat old {};
   const bool existed = ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
   Placement result = existed ? Placement::Changed : Placement::New;
   // Only a file of the copy is replaced; a symlink, folder or FIFO planted there stays and fails.
   if (existed && !S_ISREG(old.st_mode)) result = Placement::Failed;
-  if (existed && result != Placement::Failed && SameAsPlaced(dirFd, name, fd, st, old)) result = Placement::Unchanged;
+  if (existed && result != Placement::Failed && SameAsPlaced(dirFd, name, fd, size, old)) result = Placement::Unchanged;
   if (result == Placement::New || result == Placement::Changed) {
     // A replaced file keeps the permissions its user gave it.
     if (existed) ::fchmod(fd, old.st_mode & 07777);
@@ -87,12 +95,37 @@ Placement PlaceInFolder(int dirFd, const std::string& temp, const std::string& n
       ::futimens(fd, times);
     }
   }
-  ::close(fd);
-  if ((result == Placement::New || result == Placement::Changed) &&
+  // A close that reports lost bytes (a network file system) leaves the earlier copy.
+  const bool closed = ::close(fd) == 0;
+  if ((result == Placement::New || result == Placement::Changed) && closed &&
       ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) == 0)
     return result;
   ::unlinkat(dirFd, temp.c_str(), 0);
   return result == Placement::Unchanged ? result : Placement::Failed;
+}
+
+// The temporary file `temp` in `dirFd` takes the place of `name`.
+Placement PlaceInFolder(int dirFd, const std::string& temp, const std::string& name,
+                        std::optional<std::int64_t> modified) {
+  int fd = ::openat(dirFd, temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) ::close(fd);
+    ::unlinkat(dirFd, temp.c_str(), 0);
+    return Placement::Failed;
+  }
+  return PlaceOpenTemp(dirFd, fd, st.st_size, temp, name, modified);
+}
+
+// A new temporary file in `dirFd`, readable too (Place compares it with an earlier copy); its
+// name in `temp`. -1 with errno on a failure.
+int CreateTemp(int dirFd, std::string& temp) {
+  for (int i = 0; i < kTempTries; ++i) {
+    temp = TempFileName();
+    int fd = ::openat(dirFd, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
 }
 
 }  // namespace
@@ -180,39 +213,104 @@ void DiscardHeld(const std::filesystem::path& saveFolder, const HeldFile& held) 
   ::close(dirFd);
 }
 
+OpenFolders::OpenFolders(std::filesystem::path saveFolder) : m_saveFolder(std::move(saveFolder)) {}
+
+OpenFolders::~OpenFolders() { Forget(); }
+
+void OpenFolders::Forget() {
+  for (const auto& [relDir, held] : m_held) ::close(held.fd);
+  m_held.clear();
+}
+
+void OpenFolders::MakeRoom() {
+  if (m_held.size() < kMaxOpenFolders) return;
+  // The half used longest ago goes; a site's files mostly come folder by folder.
+  std::vector<std::uint64_t> used;
+  used.reserve(m_held.size());
+  for (const auto& [relDir, held] : m_held) used.push_back(held.used);
+  auto middle = used.begin() + static_cast<std::ptrdiff_t>(used.size() / 2);
+  std::nth_element(used.begin(), middle, used.end());
+  const std::uint64_t oldest = *middle;
+  std::erase_if(m_held, [oldest](const auto& entry) {
+    if (entry.second.used > oldest) return false;
+    ::close(entry.second.fd);
+    return true;
+  });
+}
+
+int OpenFolders::Open(std::string_view relDir, bool create) {
+  if (auto found = m_held.find(relDir); found != m_held.end()) {
+    found->second.used = ++m_clock;
+    return found->second.fd;
+  }
+  int fd = -1;
+  if (relDir.empty()) {
+    // The save folder itself is followed: the user chose it, symlink or not.
+    fd = ::open(m_saveFolder.empty() ? "." : m_saveFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } else {
+    std::string_view parent, segment;
+    SplitLast(relDir, parent, segment);
+    if (segment == "..") {
+      errno = EINVAL;
+      return -1;
+    }
+    const int parentFd = Open(parent, create);
+    if (parentFd < 0 || segment.empty() || segment == ".") return parentFd;
+    const std::string name(segment);
+    fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && create) {
+      // Another process may make it meanwhile; opening it afterwards judges what stands there.
+      if (::mkdirat(parentFd, name.c_str(), 0755) == 0 || errno == EEXIST)
+        fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+  }
+  if (fd < 0) return -1;
+  MakeRoom();
+  m_held.emplace(std::string(relDir), Held{fd, ++m_clock});
+  return fd;
+}
+
 LocalFile::~LocalFile() { Discard(); }
 
 bool LocalFile::Create(const std::filesystem::path& saveFolder, std::string_view relPath) {
   Discard();
+  m_ownFolders = std::make_unique<OpenFolders>(saveFolder);
+  return Create(*m_ownFolders, relPath);
+}
+
+bool LocalFile::Create(OpenFolders& folders, std::string_view relPath) {
+  Discard();
   m_failed = false;
+  m_finished = false;
+  m_size = 0;
   std::string_view dir, name;
   SplitLast(relPath, dir, name);
   if (name.empty() || name == "." || name == "..") return false;
-  int dirFd = OpenFolderBeneath(saveFolder, dir, false);
-  if (dirFd < 0) return false;
-  struct stat st {};
-  if (::fstatat(dirFd, std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode)) {
-    ::close(dirFd);
-    return false;
+  const std::string nameText(name);
+  for (int attempt = 0; attempt < 2 && m_fd < 0; ++attempt) {
+    // A folder removed since it was entered takes no new file: it is entered afresh, and made
+    // again as a file's folders are.
+    if (attempt > 0) folders.Forget();
+    const int dirFd = folders.Open(dir, attempt > 0);
+    if (dirFd < 0) break;
+    struct stat st {};
+    if (::fstatat(dirFd, nameText.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode)) break;
+    m_fd = CreateTemp(dirFd, m_temp);
+    if (m_fd < 0 && errno != ENOENT) break;
   }
-  for (int i = 0; i < kTempTries && m_fd < 0; ++i) {
-    m_temp = TempFileName();
-    m_fd = ::openat(dirFd, m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (m_fd < 0 && errno != EEXIST) break;
-  }
-  ::close(dirFd);
   if (m_fd < 0) {
     m_temp.clear();
     return false;
   }
-  m_saveFolder = saveFolder;
+  m_folders = &folders;
   m_relPath = relPath;
   m_buffer.reserve(kBufferSize);
   return true;
 }
 
 bool LocalFile::Write(std::string_view data) {
-  if (m_fd < 0 || m_failed) return false;
+  if (!IsOpen() || m_failed) return false;
+  m_size += data.size();
   if (m_buffer.size() + data.size() > kBufferSize && !Flush()) return false;
   if (data.size() >= kBufferSize) {
     m_buffer.assign(data);
@@ -234,21 +332,44 @@ bool LocalFile::Flush() {
   return true;
 }
 
-bool LocalFile::Finish() {
-  if (m_fd < 0) return false;
-  if (!m_failed) Flush();
-  if (::close(m_fd) != 0) m_failed = true;
+bool LocalFile::Close() {
+  const int rc = ::close(m_fd);
   m_fd = -1;
-  if (m_failed) Discard();
-  return !m_failed;
+  m_finished = false;
+  return rc == 0;
+}
+
+bool LocalFile::Finish() {
+  if (!IsOpen()) return false;
+  if (!m_failed) Flush();
+  if (m_failed) {
+    Discard();
+    return false;
+  }
+  m_finished = true;
+  return true;
 }
 
 Placement LocalFile::Place(std::optional<std::int64_t> modified) {
-  if (m_fd >= 0 || m_temp.empty()) return Placement::Failed;
-  return PlaceHeld(m_saveFolder, Hold(modified));
+  if (!m_finished || m_temp.empty()) return Placement::Failed;
+  std::string_view dir, name;
+  SplitLast(m_relPath, dir, name);
+  // The folder the file was begun in, as the run entered it.
+  const int dirFd = m_folders->Open(dir, false);
+  if (dirFd < 0) {
+    Discard();
+    return Placement::Failed;
+  }
+  const int fd = m_fd;
+  m_fd = -1;
+  m_finished = false;
+  const std::string temp = std::move(m_temp);
+  m_temp.clear();
+  return PlaceOpenTemp(dirFd, fd, static_cast<off_t>(m_size), temp, std::string(name), modified);
 }
 
 HeldFile LocalFile::Hold(std::optional<std::int64_t> modified) {
+  if (m_finished && !Close()) Discard();
   HeldFile held{m_relPath, std::move(m_temp), modified};
   m_temp.clear();
   return held;
@@ -257,8 +378,13 @@ HeldFile LocalFile::Hold(std::optional<std::int64_t> modified) {
 void LocalFile::Discard() {
   if (m_fd >= 0) ::close(m_fd);
   m_fd = -1;
+  m_finished = false;
   m_buffer.clear();
-  if (!m_temp.empty()) DiscardHeld(m_saveFolder, HeldFile{m_relPath, m_temp, std::nullopt});
+  if (!m_temp.empty() && m_folders) {
+    std::string_view dir, name;
+    SplitLast(m_relPath, dir, name);
+    if (const int dirFd = m_folders->Open(dir, false); dirFd >= 0) ::unlinkat(dirFd, m_temp.c_str(), 0);
+  }
   m_temp.clear();
 }
 

@@ -8,13 +8,18 @@
 //
 // Below the save folder nothing is followed: every folder is entered from the save folder's
 // descriptor without following a symlink, so a symlink planted there (at a file's place or as one
-// of its folders, also one swapped in during the run) makes the file fail instead of leading
-// elsewhere. The save folder itself is the user's choice and may be a symlink.
+// of its folders) makes the file fail instead of leading elsewhere. A run keeps the folders it has
+// entered open (OpenFolders): a folder swapped for a symlink later still takes its files in the
+// folder the run entered, never through the link; a page held for mending is placed from a fresh
+// walk, which refuses the link. The save folder itself is the user's choice and may be a symlink.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace tk {
 
@@ -34,6 +39,41 @@ struct HeldFile {
   std::optional<std::int64_t> modified;  // the server's date for it, seconds since the epoch
 };
 
+// The folders of one save folder, each entered once, without following a symlink below the save
+// folder, and kept open while a run lasts: saving a file then costs no walk down from the top.
+// Every file still goes into a folder reached without a symlink; a folder moved away during the
+// run takes the files saved into it along. Holds a bounded number of descriptors. One thread.
+class OpenFolders {
+ public:
+  explicit OpenFolders(std::filesystem::path saveFolder);
+  ~OpenFolders();
+  OpenFolders(const OpenFolders&) = delete;
+  OpenFolders& operator=(const OpenFolders&) = delete;
+
+  const std::filesystem::path& SaveFolder() const { return m_saveFolder; }
+  // The folder `relDir` ("a/b", "" for the save folder itself) as OpenFolderBeneath enters it,
+  // made when missing and `create` is set. The descriptor stays this object's and is valid until
+  // the next call; -1, with errno as OpenFolderBeneath leaves it, on a failure.
+  int Open(std::string_view relDir, bool create);
+  // Closes every folder: the next Open walks down afresh (a folder removed meanwhile is made again).
+  void Forget();
+
+ private:
+  struct Held {
+    int fd = -1;
+    std::uint64_t used = 0;
+  };
+  struct KeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>()(key); }
+  };
+  void MakeRoom();
+
+  std::filesystem::path m_saveFolder;
+  std::unordered_map<std::string, Held, KeyHash, std::equal_to<>> m_held;
+  std::uint64_t m_clock = 0;
+};
+
 class LocalFile {
  public:
   LocalFile() = default;
@@ -47,12 +87,14 @@ class LocalFile {
   // than a regular file (a symlink, a folder, a FIFO) stands at its place: that is no file of the
   // copy to replace.
   bool Create(const std::filesystem::path& saveFolder, std::string_view relPath);
-  bool IsOpen() const { return m_fd >= 0; }
+  // The same in a run's folders, which must outlive the file.
+  bool Create(OpenFolders& folders, std::string_view relPath);
+  bool IsOpen() const { return m_fd >= 0 && !m_finished; }
   // False once any write has failed; later writes are dropped.
   bool Write(std::string_view data);
   bool Failed() const { return m_failed; }
-  // Flushes and closes the temporary file: false when a byte did not reach it, and the temporary
-  // file is then gone.
+  // Flushes the temporary file: false when a byte did not reach it, and the temporary file is
+  // then gone. It stays open for Place, which needs no second look for it.
   bool Finish();
   // After Finish: puts the file in place, dated `modified` when given.
   Placement Place(std::optional<std::int64_t> modified);
@@ -63,12 +105,17 @@ class LocalFile {
 
  private:
   bool Flush();
+  // Closes the temporary file: false when the close reports a byte lost.
+  bool Close();
 
-  std::filesystem::path m_saveFolder;
+  std::unique_ptr<OpenFolders> m_ownFolders;  // for a file begun from a bare save folder path
+  OpenFolders* m_folders = nullptr;
   std::string m_relPath;
   std::string m_temp;
   int m_fd = -1;
+  bool m_finished = false;
   bool m_failed = false;
+  std::uint64_t m_size = 0;
   std::string m_buffer;
 };
 

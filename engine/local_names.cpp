@@ -119,6 +119,12 @@ std::string MakeLocalName(RunState& state, std::string_view object, std::string_
 
 std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp, std::string_view host,
                            std::string_view object, int port, std::string_view name, bool https) {
+  OpenFolders folders(saveFolder);
+  return MakeServerPath(folders, isHttp, host, object, port, name, https);
+}
+
+std::string MakeServerPath(OpenFolders& made, bool isHttp, std::string_view host, std::string_view object,
+                           int port, std::string_view name, bool https) {
   std::string dir = isHttp ? "" : "ftp_";
   dir += host;
   if (port != (isHttp ? (https ? 443 : 80) : 21)) {
@@ -134,7 +140,7 @@ std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp,
   std::string safeDir = SafePath(dir + DecodeFolders(folders.substr(0, folders.size() - 1)));
   // Made without following a symlink planted among them; a folder that cannot be made fails the
   // file's creation later, which logs it.
-  if (int fd = OpenFolderBeneath(saveFolder, safeDir, true); fd >= 0) ::close(fd);
+  made.Open(safeDir, true);
   return safeDir + "/" + SafeSegment(name);
 }
 

@@ -9,6 +9,8 @@
 
 namespace tk {
 
+class OpenFolders;
+
 // The file name for an HTTP object (path with query, fragment already removed): its last
 // segment cut at "#?&=", its escapes decoded (DecodeNameSegment), ASCII letters lower-cased.
 std::string MakeLocalName(RunState& state, std::string_view object, std::string_view contentType);
@@ -34,6 +36,9 @@ std::string MakeUnnamedName(RunState& state);
 // tree); "~port" is added when the port is not the scheme's default.
 std::string MakeServerPath(const std::filesystem::path& saveFolder, bool isHttp, std::string_view host,
                            std::string_view object, int port, std::string_view name, bool https = false);
+// The same among a run's open folders.
+std::string MakeServerPath(OpenFolders& folders, bool isHttp, std::string_view host, std::string_view object,
+                           int port, std::string_view name, bool https = false);
 
 // `path`, or the first free numbered variant of it (page(1).htm, readme(1)); the result is
 // recorded so that no other file of the run gets it, whatever the letter case.

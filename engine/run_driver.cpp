@@ -137,6 +137,7 @@ void Crawler::RunDownload() {
   m_state = RunState{};
   m_cacheRefusal.clear();
   m_heldPages.clear();
+  m_folders.reset();
   OpenRunLog();
   m_host.ClearLog();
   if (!m_logRefusal.empty()) RunLogFailed(m_logRefusal);
@@ -180,6 +181,7 @@ void Crawler::RunDownload() {
     MendSavedPages();
     CheckStartPage();
   }
+  m_folders.reset();
   WriteSummary();
   if (m_state.LogFile && std::fclose(m_state.LogFile) != 0) RunLogFailed(logtext::kLogWriteFailed);
   m_state.LogFile = nullptr;

@@ -26,7 +26,7 @@ Crawler::SaveEnd Crawler::SaveStream(const std::string& url, const std::string& 
   // A cancelled run begins no further file.
   if (Cancelled()) return SaveEnd::Cancelled;
   const std::string failedLine = LogLine(url, logtext::FailedSaving(name));
-  if (!keep && !file.Create(m_saveFolder, name)) {
+  if (!keep && !file.Create(Folders(), name)) {
     FinishFailure(failedLine, true, {});
     return SaveEnd::Failed;
   }
@@ -77,6 +77,11 @@ Crawler::SaveEnd Crawler::KeepFile(const std::string& url, const std::string& na
   ++m_state.FilesUnchanged;
   FinishFailure(LogLine(url, logtext::kNoOverwrite), false, {});
   return SaveEnd::Skipped;
+}
+
+OpenFolders& Crawler::Folders() {
+  if (!m_folders) m_folders = std::make_unique<OpenFolders>(m_saveFolder);
+  return *m_folders;
 }
 
 void Crawler::CountPlacement(Placement placed) {

@@ -209,13 +209,16 @@ std::string DecodeLinkValue(std::string_view raw) {
 std::string HtmlAttributeText(std::string_view url) {
   std::string out;
   out.reserve(url.size() + 8);
-  for (std::size_t i = 0; i < url.size(); ++i) {
-    out += url[i];
-    if (url[i] != '&') continue;
+  // Copied from one "&" to the next; most URLs hold none.
+  std::size_t from = 0;
+  for (std::size_t i = url.find('&'); i != std::string_view::npos; i = url.find('&', i + 1)) {
+    out.append(url, from, i + 1 - from);
+    from = i + 1;
     std::size_t n = i + 1;
     while (n < url.size() && IsAsciiAlnum(url[n])) ++n;
     if (n == i + 1 || n == url.size() || url[n] != '=') out += "amp;";
   }
+  out.append(url, from, url.size() - from);
   return out;
 }
 

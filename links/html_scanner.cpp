@@ -69,7 +69,8 @@ bool RewriteValue(const PageContext& page, ScanState& state, std::string_view ta
   const std::string_view raw = tag.substr(start, length);
   // Most values hold nothing to decode; they are resolved straight from the tag's bytes.
   std::string decoded;
-  const bool plain = raw.find_first_of("&\t\r\n") == std::string_view::npos;
+  const bool plain =
+      std::none_of(raw.begin(), raw.end(), [](char c) { return c == '&' || c == '\t' || c == '\r' || c == '\n'; });
   if (!plain) decoded = DecodeLinkValue(raw);
   std::string url = Resolve(page, state, plain ? raw : decoded);
   if (url.empty()) return false;

@@ -1,6 +1,7 @@
 #include "links/relative_path.h"
 
 #include <algorithm>
+#include <array>
 
 #include "base/percent.h"
 
@@ -45,12 +46,18 @@ std::string MakeRelativeLocalPath(std::string_view pagePath, std::string_view ta
 }
 
 std::string AbsoluteLinkText(std::string_view url) {
+  // Spaces, controls, bytes beyond ASCII and the characters that would end the value or the
+  // style sheet's url() it stands in.
+  static constexpr auto kEscaped = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+      table[c] = c <= 0x20 || c >= 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\' ||
+                 c == '(' || c == ')';
+    return table;
+  }();
   std::string out;
   out.reserve(url.size() + 8);
-  AppendPercentEncoded(out, url, [](unsigned char c) {
-    return c <= 0x20 || c >= 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\' || c == '(' ||
-           c == ')';
-  });
+  AppendPercentEncoded(out, url, [](unsigned char c) { return kEscaped[c]; });
   return out;
 }
 

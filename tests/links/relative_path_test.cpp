@@ -36,5 +36,24 @@ TEST(MakeRelativeLocalPath, Rows) {
     EXPECT_EQ(MakeRelativeLocalPath(r.page, r.target), r.relative) << r.page << " -> " << r.target;
 }
 
+// A link left pointing at the server: every byte that could end the attribute or url() it
+// stands in, or that is no printable ASCII, is escaped wherever it stands; the rest is kept.
+TEST(AbsoluteLinkText, EscapesWhatWouldEndTheValueAndKeepsTheRest) {
+  const struct {
+    const char* url;
+    const char* text;
+  } rows[] = {
+      {"http://h/a/b.htm?x=1&y=2#f", "http://h/a/b.htm?x=1&y=2#f"},
+      {"", ""},
+      {" lead", "%20lead"},
+      {"trail\\", "trail%5C"},
+      {"http://h/a b\"c'd<e>f(g)h", "http://h/a%20b%22c%27d%3Ce%3Ef%28g%29h"},
+      {"\x01\x1F\x7F\xFF", "%01%1F%7F%FF"},
+      {"http://h/caf\xC3\xA9.htm", "http://h/caf%C3%A9.htm"},
+      {"%41~!$*+,;=:@", "%41~!$*+,;=:@"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(AbsoluteLinkText(r.url), r.text) << r.url;
+}
+
 }  // namespace
 }  // namespace tk

@@ -746,6 +746,9 @@ void Writer::Finish(bool complete) {
     RemoveIn(m_folder->fd, PartName(m_meta));
     return;
   }
+  // An entry of this URL that this process finished earlier and still holds must not land
+  // after this one.
+  m_cache->m_committer->WaitFor(m_meta.url);
   Publish(m_folder->fd, m_meta, m_cache->SizeLimit());
 }
 

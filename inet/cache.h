@@ -1,20 +1,24 @@
 #pragma once
 // Trawlkit's own HTTP and FTP cache, by default in $XDG_CACHE_HOME/trawlkit/ (~/.cache/trawlkit/).
 //
-// An entry is two files: "<key>.meta", a small text with the URL, the stored length, a checksum
-// of the stored bytes, the validators and the response headers; and the body file that the
-// metadata names, "<key>.<random>.body". A body is written under its own fresh name as it
-// streams, and only the rename of a new metadata file over the old one publishes it, so a reader
-// sees either the old entry or the new one, never half of one. Commits and evictions take an
-// flock on "lock", which makes two processes safe; readers need no lock. The lock file holds the
-// folder's running total of stored bytes, so that a commit knows when to evict without measuring
-// the folder; the folder is measured only when that total is missing or over the cap. A metadata
-// file that does not parse, or a body whose length or checksum differs from it, is never served.
+// An entry is one file, "<key>.entry": the stored body bytes, then a trailer with the URL, the
+// stored length, a checksum of the stored bytes, the validators and the response headers, then a
+// fixed-size footer that gives the sizes of both parts and a checksum of the trailer. An entry is
+// written under its own fresh name, "<key>.<random>.part", as the body streams, and only its
+// rename to "<key>.entry" publishes it, so a reader sees either the old entry or the new one,
+// never half of one, and a crash leaves nothing that could be served. Commits and evictions take
+// an flock on "lock", which makes two processes safe; readers need no lock. The lock file holds
+// the folder's running total of stored body bytes, so that a commit knows when to evict without
+// measuring the folder; the folder is measured only when that total is missing or over the cap.
+// A file whose footer or trailer does not check out, or whose body differs from its checksum, is
+// never served. Files of the earlier two-file layout ("<key>.meta" and its ".body") are never
+// read: their total is not recorded in the form this layout writes, so the first commit measures
+// the folder and clears them.
 //
 // The folder holds what later runs are served, so it must be the user's own: it is made 0700,
 // and one that is not a folder owned by the user with no write bit for others (or whose lock is
 // not such a plain file) is refused, and the cache is off. Every file in it is opened through the
-// folder's descriptor without following links, and only regular files of a bounded size are read.
+// folder's descriptor without following links, and only regular files are read.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -47,7 +51,7 @@ std::filesystem::path DefaultDirectory();
 // The same rule for given values of the two variables (nullptr when unset).
 std::filesystem::path DirectoryFor(const char* xdgCacheHome, const char* home);
 
-// A metadata file is a few headers long; one past this is damaged, and is not read.
+// An entry's trailer is a few headers long; one past this is damaged, and is not read.
 constexpr std::uint64_t kMaxMetaBytes = 4u << 20;
 
 constexpr std::uint64_t kDefaultSizeLimit = std::uint64_t{1} << 30;
@@ -61,20 +65,25 @@ struct Meta {
   std::string etag;
   std::string lastModified;
   std::string headers;           // the 200 response's raw headers (CR LF lines)
-  std::string body;              // the body file's name inside the cache folder
+  std::string body;              // names this write of the entry: no two writes share it
 };
 
-// A verified entry, its body open for reading from the start.
+// A verified entry, its body ready to be read from the start.
 class Entry {
  public:
-  Entry(Meta meta, int fd) : m_meta(std::move(meta)), m_fd(fd) {}
+  // `held`: the whole body, when it was read already (a small entry is read in one go).
+  Entry(Meta meta, int fd, std::string held = {})
+      : m_meta(std::move(meta)), m_fd(fd), m_held(std::move(held)), m_inMemory(!m_held.empty()) {}
   ~Entry();
   Entry(const Entry&) = delete;
   Entry& operator=(const Entry&) = delete;
   const Meta& meta() const { return m_meta; }
+  // The entry's file; its body is the first meta().length bytes.
   int fd() const { return m_fd; }
-  // Reads up to n bytes; -1 on an error.
+  // Reads up to n bytes of the body from where the last read ended; 0 at its end, -1 on an error.
   long Read(char* buf, std::size_t n);
+  // The next Read starts from the body's first byte again.
+  void Rewind() { m_pos = 0; }
   // Reads the next part of the stored prefix that a request serves before (or instead of) the
   // network: at most `max` bytes of the `left` still to come, which it counts down. -1 with
   // `err` filled when the stored body cannot be read.
@@ -83,6 +92,9 @@ class Entry {
  private:
   Meta m_meta;
   int m_fd;
+  std::string m_held;
+  bool m_inMemory;
+  std::uint64_t m_pos = 0;
 };
 
 class Writer;
@@ -111,8 +123,8 @@ class Cache {
   std::unique_ptr<Entry> Lookup(std::string_view url);
   // Removes the entry for the URL, if any.
   void Remove(std::string_view url);
-  // For tests and tools: the metadata file of the URL's entry, once any write of it that this
-  // object queued is done.
+  // For tests and tools: the file of the URL's entry, once any write of it that this object
+  // queued is done.
   std::filesystem::path MetaPathFor(std::string_view url);
 
  private:
@@ -158,13 +170,13 @@ class Writer {
   std::shared_ptr<Cache> m_cache;  // kept alive until the entry is published or queued
   int m_fd;
   bool m_inMemory;     // the body so far is in m_held, not yet in a file
-  std::shared_ptr<const detail::FolderFd> m_folder;  // where the body file is, once there is one
+  std::shared_ptr<const detail::FolderFd> m_folder;  // where the entry's file is, once there is one
   std::string m_held;
   bool m_failed = false;
   bool m_finished = false;
 };
 
-// For tests and tools: the metadata file of the URL's entry in `dir`, as a finished run left it.
+// For tests and tools: the file of the URL's entry in `dir`, as a finished run left it.
 std::filesystem::path MetaPathIn(const std::filesystem::path& dir, std::string_view url);
 
 }  // namespace tk::inet::cache

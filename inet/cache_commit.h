@@ -1,10 +1,12 @@
 #pragma once
 // The cache's own thread: entries whose body fitted in memory are written to disk there, in the
-// order they were finished, while the worker thread goes on with its next request. What has
-// queued up meanwhile is written as one batch, published under one lock.
+// order they were finished, while the worker thread goes on with its next request. Entries are
+// gathered into batches (a few dozen, or what a short while brought) so that each batch is
+// published under one lock; anyone waiting for an entry has its batch written at once.
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -29,6 +31,10 @@ struct Held {
 
 // Writes a batch of held entries (defined with the cache's files; run on the cache's thread).
 void WriteHeld(std::vector<Held>& batch, std::uint64_t sizeLimit);
+
+// This process's id, asked of the kernel once per process rather than on every entry: a child
+// made by fork asks again.
+pid_t ProcessId();
 
 // One cache's thread, started on first use and joined when the committer goes.
 class Committer {
@@ -62,6 +68,10 @@ class Committer {
   Parents* m_parents = nullptr;
 
   static constexpr int kMaxPending = 64;
+  // A batch is written once this many entries are queued, or once the first of them has waited
+  // kGather, whichever comes first.
+  static constexpr std::size_t kBatch = 32;
+  static constexpr std::chrono::milliseconds kGather{100};
 
   const std::uint64_t m_sizeLimit;
   // Held by pointer so that a forked child can replace them without touching the originals.
@@ -71,6 +81,7 @@ class Committer {
   std::deque<Held> m_jobs;
   std::unordered_multiset<std::string> m_queuedUrls;  // of the entries queued and not yet written
   std::atomic<int> m_pending{0};
+  int m_waiting = 0;  // callers waiting for queued entries: the thread writes without gathering
   bool m_stop = false;
   std::thread* m_thread = nullptr;
   pid_t m_owner = 0;

@@ -23,10 +23,12 @@ namespace fs = std::filesystem;
 
 const std::string kUrl = "http://example.invalid:80/a";
 
-void Store(cache::Cache& cache, const std::shared_ptr<cache::Cache>& owner, const std::string& body) {
+void Store(cache::Cache& cache, const std::shared_ptr<cache::Cache>& owner, const std::string& body,
+           const std::string& headers = "") {
   cache::Meta meta;
   meta.url = kUrl;
   meta.etag = "\"a\"";
+  meta.headers = headers;
   meta.expected = static_cast<std::int64_t>(body.size());
   auto writer = cache::Writer::Create(owner, meta);
   ASSERT_TRUE(writer);
@@ -128,34 +130,44 @@ TEST(CacheEntries, SpecialOrDamagedFilesAreAbsentNeverWaitedOn) {
   std::mt19937 rng(7);
   std::string noise(5u << 20, '\0');
   for (char& c : noise) c = static_cast<char>(rng());
+  // Each row turns the good entry file (`spare` is a copy of it) into something else.
+  auto edit = [](std::function<void(std::string&)> change) {
+    return [change](const fs::path& f, const fs::path& spare) {
+      std::string bytes = test::ReadFile(spare);
+      change(bytes);
+      test::WriteFile(f, bytes);
+    };
+  };
   struct Row {
     const char* name;
-    bool meta;  // the metadata file is replaced, else the body
     std::function<void(const fs::path& file, const fs::path& spare)> plant;
+    bool swept;  // an eviction scan removes it (it tells no stored length)
   } rows[] = {
-      {"metadata a FIFO", true, [](const fs::path& f, const fs::path&) { ::mkfifo(f.c_str(), 0600); }},
-      {"metadata a link to /dev/zero", true, [](const fs::path& f, const fs::path&) { fs::create_symlink("/dev/zero", f); }},
-      {"metadata a link to a good copy", true, [](const fs::path& f, const fs::path& spare) { fs::create_symlink(spare, f); }},
-      {"metadata of random bytes", true, [&](const fs::path& f, const fs::path&) { test::WriteFile(f, noise); }},
-      {"metadata of zero bytes", true, [](const fs::path& f, const fs::path&) { test::WriteFile(f, std::string(5u << 20, '\0')); }},
-      {"body a FIFO", false, [](const fs::path& f, const fs::path&) { ::mkfifo(f.c_str(), 0600); }},
-      {"body a link to a good copy", false, [](const fs::path& f, const fs::path& spare) { fs::create_symlink(spare, f); }},
+      {"a FIFO", [](const fs::path& f, const fs::path&) { ::mkfifo(f.c_str(), 0600); }, true},
+      {"a link to /dev/zero", [](const fs::path& f, const fs::path&) { fs::create_symlink("/dev/zero", f); }, true},
+      {"a link to a good copy", [](const fs::path& f, const fs::path& spare) { fs::create_symlink(spare, f); }, true},
+      {"random bytes", [&](const fs::path& f, const fs::path&) { test::WriteFile(f, noise); }, true},
+      {"zero bytes", [](const fs::path& f, const fs::path&) { test::WriteFile(f, std::string(5u << 20, '\0')); }, true},
+      {"empty", [](const fs::path& f, const fs::path&) { test::WriteFile(f, ""); }, true},
+      {"a body byte changed", edit([](std::string& b) { b[1] = 'X'; }), false},
+      {"a validator changed", edit([](std::string& b) { b.replace(b.find("etag \"a\""), 8, "etag \"b\""); }), false},
+      {"a header changed", edit([](std::string& b) { b.replace(b.find("Type: text/html"), 15, "Type: text/htmx"); }), false},
+      {"cut inside its trailer", edit([](std::string& b) { b.erase(b.size() - 60); }), true},
+      {"a byte added at the end", edit([](std::string& b) { b += '\n'; }), true},
+      {"a byte added to the body", edit([](std::string& b) { b.insert(1, "b"); }), true},
+      {"its footer's body length one more", edit([](std::string& b) { b[b.size() - 28] += 1; }), true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     test::TempDir t;
     auto store = std::make_shared<cache::Cache>(t.Path() / "trawlkit");
-    Store(*store, store, "abc");
-    const fs::path meta = store->MetaPathFor(kUrl);
-    fs::path body;
-    for (auto& e : fs::directory_iterator(t.Path() / "trawlkit"))
-      if (e.path().extension() == ".body") body = e.path();
+    Store(*store, store, "abcdef", "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n");
+    const fs::path file = store->MetaPathFor(kUrl);
     ASSERT_TRUE(store->Lookup(kUrl));
-    const fs::path target = row.meta ? meta : body;
     const fs::path spare = t.Path() / "spare";
-    fs::copy_file(target, spare);
-    fs::remove(target);
-    row.plant(target, spare);
+    fs::copy_file(file, spare);
+    fs::remove(file);
+    row.plant(file, spare);
     EXPECT_FALSE(store->Lookup(kUrl));
     // An eviction scan meets it too: the folder's recorded total is lost, so the next commit
     // measures every entry.
@@ -168,6 +180,8 @@ TEST(CacheEntries, SpecialOrDamagedFilesAreAbsentNeverWaitedOn) {
     writer->Append("b", 1);
     writer->Finish(true);
     EXPECT_TRUE(store->Lookup(other.url));
+    EXPECT_EQ(!fs::exists(fs::symlink_status(file)), row.swept);
+    EXPECT_TRUE(fs::is_regular_file(spare));
   }
 }
 

@@ -13,6 +13,7 @@
 #include "inet/errors.h"
 #include "inet/inet.h"
 #include "support/test_servers.h"
+#include "cache_test_util.h"
 #include "inet_test_util.h"
 
 namespace tk::inet {
@@ -47,14 +48,8 @@ class CacheTest : public ::testing::Test {
     return "http://127.0.0.1:" + std::to_string(server->Port()) + object;
   }
 
-  // The stored body file of an entry.
-  std::filesystem::path BodyFile(const std::string& object) const {
-    std::ifstream in(testCache->MetaPathFor(KeyOf(object)));
-    std::string line;
-    while (std::getline(in, line))
-      if (line.rfind("body ", 0) == 0) return testCache.CacheDir() / line.substr(5);
-    return {};
-  }
+  // The file of an entry: its body comes first.
+  std::filesystem::path BodyFile(const std::string& object) const { return testCache->MetaPathFor(KeyOf(object)); }
 
   test::TestCache testCache;
   std::unique_ptr<test::HttpTestServer> server;
@@ -182,23 +177,32 @@ TEST_F(CacheTest, ReloadFetchesTheWholeBodyAndRefreshesTheEntry) {
 }
 
 TEST_F(CacheTest, ChangedResourceReplacesTheEntry) {
+  const std::string object = "/__/bytes?n=100&etag=%22a%22&seed=one";
   Error err;
-  ASSERT_TRUE(Fetch("/__/bytes?n=100&etag=%22a%22&seed=one", kUseCache, err));
-  // The resource changes on the server: the stored validator no longer matches, the server
-  // answers 200 with the whole body, and that body replaces the entry.
-  std::filesystem::path meta = testCache->MetaPathFor(KeyOf("/__/bytes?n=100&etag=%22a%22&seed=one"));
-  std::string text = test::ReadFile(meta);
-  auto at = text.find("etag \"a\"");
-  ASSERT_NE(at, std::string::npos);
-  text.replace(at, 8, "etag \"z\"");
-  test::WriteFile(meta, text);
+  ASSERT_TRUE(Fetch(object, kUseCache, err));
+  // The resource changes on the server: the stored validator no longer matches (another
+  // process stored a version tagged "z"), the server answers 200 with the whole body, and that
+  // body replaces the entry.
+  cache::Meta meta;
+  meta.url = KeyOf(object);
+  meta.etag = "\"z\"";
+  auto writer = cache::Writer::Create(testCache.Get(), meta);
+  ASSERT_TRUE(writer);
+  writer->Append("old version", 11);
+  writer->Finish(true);
   server->Reset();
   int status = 0;
-  auto body = Fetch("/__/bytes?n=100&etag=%22a%22&seed=one", kUseCache, err, &status);
+  auto body = Fetch(object, kUseCache, err, &status);
   ASSERT_TRUE(body);
   EXPECT_EQ(status, 200);
   EXPECT_EQ(*body, BodyBytes(100, "one"));
-  EXPECT_EQ(server->Stats().bodyBytes, 100);
+  test::HttpStats s = server->Stats();
+  EXPECT_EQ(s.bodyBytes, 100);
+  EXPECT_NE(s.json.find("\"if-none-match\": \"\\\"z\\\"\""), std::string::npos) << s.json;
+  auto entry = testCache->Lookup(KeyOf(object));
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->meta().etag, "\"a\"");
+  EXPECT_EQ(entry->meta().length, 100u);
 }
 
 TEST_F(CacheTest, DamagedEntryIsNeverServed) {
@@ -208,7 +212,7 @@ TEST_F(CacheTest, DamagedEntryIsNeverServed) {
   std::filesystem::path body = BodyFile(object);
   ASSERT_FALSE(body.empty());
   std::string bytes = test::ReadFile(body);
-  ASSERT_EQ(bytes.size(), 20000u);
+  ASSERT_GT(bytes.size(), 20000u);  // the body, then its trailer
   bytes[12345] ^= 0x20;
   test::WriteFile(body, bytes);
   EXPECT_FALSE(testCache->Lookup(KeyOf(object)));
@@ -239,7 +243,7 @@ TEST_F(CacheTest, GarbledMetadataIsIgnored) {
   const std::string object = "/__/bytes?n=500&etag=%22g%22";
   Error err;
   ASSERT_TRUE(Fetch(object, kUseCache, err));
-  test::WriteFile(testCache->MetaPathFor(KeyOf(object)), "trawlkit-cache 1\nurl nonsense\n");
+  test::WriteFile(testCache->MetaPathFor(KeyOf(object)), "trawlkit-cache 2\nurl nonsense\n");
   EXPECT_FALSE(testCache->Lookup(KeyOf(object)));
   server->Reset();
   auto again = Fetch(object, kUseCache, err);
@@ -299,10 +303,7 @@ TEST_F(CacheTest, TwoWritersOfOneUrlLeaveOneGoodEntry) {
   char buf[16];
   EXPECT_EQ(entry->Read(buf, sizeof buf), 6);
   EXPECT_EQ(std::string(buf, 6), "aaaaaa");
-  int bodies = 0;
-  for (auto& e : std::filesystem::directory_iterator(testCache.CacheDir()))
-    if (e.path().extension() == ".body") ++bodies;
-  EXPECT_EQ(bodies, 1);
+  EXPECT_EQ(test::FilesIn(testCache.CacheDir()), (std::vector<std::string>{test::EntryFileName(meta.url), "lock"}));
 }
 
 }  // namespace
@@ -362,11 +363,8 @@ TEST(CacheProcesses, ConcurrentWritersAndReadersNeverSeeHalfAnEntry) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
   EXPECT_TRUE(testCache->Lookup(url));
-  // One body file is left: every replaced one was removed by the writer that replaced it.
-  int bodies = 0;
-  for (auto& e : std::filesystem::directory_iterator(testCache.CacheDir()))
-    if (e.path().extension() == ".body") ++bodies;
-  EXPECT_EQ(bodies, 1);
+  // One file is left: every part file was either renamed to the entry or removed.
+  EXPECT_EQ(test::FilesIn(testCache.CacheDir()), (std::vector<std::string>{test::EntryFileName(url), "lock"}));
   (void)served;
 }
 

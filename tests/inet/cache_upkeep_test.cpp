@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include "inet/cache.h"
+#include "cache_test_util.h"
 #include "inet_test_util.h"
 #include "support/temp_dir.h"
 
@@ -49,27 +51,83 @@ TEST(CacheUpkeep, AFolderRemovedDuringARunIsMadeAgain) {
   EXPECT_FALSE(home->Lookup(UrlOf("a")));
 }
 
-TEST(CacheUpkeep, OnlyOrphanBodiesOlderThanAnHourAreSwept) {
+TEST(CacheUpkeep, OnlyPartFilesOlderThanAnHourAreSwept) {
   test::TestCache home;
   Store(home, "kept", 100);
   const fs::path dir = home.CacheDir();
-  fs::path keptBody;
-  for (auto& e : fs::directory_iterator(dir))
-    if (e.path().extension() == ".body") keptBody = e.path();
-  ASSERT_FALSE(keptBody.empty());
-  MakeOld(keptBody);  // old, but its metadata names it
-  const fs::path oldOrphan = dir / "00000000000000aa.00000000000000aa.body";
-  const fs::path newOrphan = dir / "00000000000000bb.00000000000000bb.body";
-  test::WriteFile(oldOrphan, "left by a crash");
-  test::WriteFile(newOrphan, "another process is still writing this");
-  MakeOld(oldOrphan);
+  const fs::path kept = home->MetaPathFor(UrlOf("kept"));
+  MakeOld(kept);  // old, but an entry
+  const fs::path oldPart = dir / "00000000000000aa.00000000000000aa.part";
+  const fs::path newPart = dir / "00000000000000bb.00000000000000bb.part";
+  test::WriteFile(oldPart, "left by a crash");
+  test::WriteFile(newPart, "another process is still writing this");
+  MakeOld(oldPart);
   // A folder whose recorded total is lost is measured again by its next commit.
   fs::remove(dir / "lock");
   Store(home, "trigger", 10);
-  EXPECT_FALSE(fs::exists(oldOrphan));
-  EXPECT_TRUE(fs::exists(newOrphan));
-  EXPECT_TRUE(fs::exists(keptBody));
+  EXPECT_FALSE(fs::exists(oldPart));
+  EXPECT_TRUE(fs::exists(newPart));
+  EXPECT_TRUE(fs::exists(kept));
   EXPECT_TRUE(home->Lookup(UrlOf("kept")));
+}
+
+TEST(CacheUpkeep, TheEarlierTwoFileLayoutIsNeverServedAndIsClearedByTheFirstCommit) {
+  test::TestCache home(40000);
+  Store(home, "kept", 10000);
+  const fs::path dir = home.CacheDir();
+  // What the earlier layout left for another URL: its metadata, its body, a metadata file being
+  // swapped in, and a recorded total in that layout's form, far over the cap.
+  const std::string key = test::EntryFileName(UrlOf("old")).substr(0, 16);
+  test::WriteFile(dir / (key + ".meta"), "trawlkit-cache 1\nurl " + UrlOf("old") +
+                                             "\ncomplete 1\nlength 3\nexpected 3\nchecksum 0\netag \"o\"\n"
+                                             "last-modified \nbody " + key + ".0000000000000001.body\nheaders 0\n");
+  test::WriteFile(dir / (key + ".0000000000000001.body"), "old");
+  test::WriteFile(dir / (key + ".meta.0000000000000002.tmp"), "half");
+  test::WriteFile(dir / "lock", "00000000009999999999\n");
+  EXPECT_FALSE(home->Lookup(UrlOf("old")));
+  Store(home, "new", 10000);
+  // Measured, not taken from the record: nothing needed evicting, and the old files are gone.
+  EXPECT_EQ(test::FilesIn(dir), (std::vector<std::string>{test::EntryFileName(UrlOf("kept")),
+                                                          test::EntryFileName(UrlOf("new")), "lock"}));
+}
+
+// The folder's running total as the lock file records it; -1 when it records none.
+long long RecordedTotal(const fs::path& dir) {
+  const std::string text = test::ReadFile(dir / "lock");
+  if (text.size() < 3 || text.back() != '\n') return -1;
+  return std::stoll(text.substr(text.find(' ') + 1));
+}
+
+TEST(CacheUpkeep, ReplacedAndRemovedEntriesLeaveTheTotalRight) {
+  test::TestCache home(1000000);
+  const fs::path dir = home.CacheDir();
+  struct Step {
+    const char* what;
+    std::function<void()> run;
+    long long total;
+  } steps[] = {
+      {"a new entry", [&] { Store(home, "a", 10000); }, 10000},
+      {"the same URL again, five times", [&] { for (int i = 0; i < 5; ++i) Store(home, "a", 10000); }, 10000},
+      {"replaced by a shorter body", [&] { Store(home, "a", 4000); }, 4000},
+      {"a second entry", [&] { Store(home, "b", 20000); }, 24000},
+      {"it is removed", [&] { home->Remove(UrlOf("b")); }, 4000},
+      {"removed again", [&] { home->Remove(UrlOf("b")); }, 4000},
+      {"written on the cache's thread", [&] {
+         for (int i = 0; i < 40; ++i) {
+           cache::Meta meta;
+           meta.url = UrlOf("t" + std::to_string(i % 20));
+           meta.etag = "\"t\"";
+           auto writer = cache::Writer::Create(home.Get(), meta, true);
+           writer->Append("0123456789", 10);
+           writer->Finish(true);
+         }
+         home->MetaPathFor(UrlOf("t19"));
+       }, 4200},
+  };
+  for (const Step& step : steps) {
+    step.run();
+    EXPECT_EQ(RecordedTotal(dir), step.total) << step.what;
+  }
 }
 
 TEST(CacheUpkeep, EvictionLeavesRoomBelowTheCap) {
@@ -133,10 +191,10 @@ TEST(CacheDeferred, ALongBodyGoesToItsFileAsItStreams) {
     writer->Append(chunk.data(), chunk.size());
     total += chunk.size();
   }
-  int bodies = 0;
+  int parts = 0;
   for (auto& e : fs::directory_iterator(home.CacheDir()))
-    if (e.path().extension() == ".body" && fs::file_size(e.path()) == total) ++bodies;
-  EXPECT_EQ(bodies, 1);
+    if (e.path().extension() == ".part" && fs::file_size(e.path()) == total) ++parts;
+  EXPECT_EQ(parts, 1);
   writer->Append("end", 3);
   writer->Finish(true);
   EXPECT_EQ(ReadEntry(home, "long"), std::string(total, 'L') + "end");

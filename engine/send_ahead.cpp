@@ -8,8 +8,10 @@ namespace tk {
 namespace {
 // How many of the requests to come are hinted at a time: enough to keep the connections sent
 // ahead busy across the pages the next turns lead to, few enough that the answers held wait
-// little (the connection holds at most 32 hints).
+// little (the connection holds at most 32 hints). A page whose answer is in is no hint: it
+// needs no connection, and the walk goes on through its links, up to kMaxWalk links in all.
 constexpr std::size_t kHints = 16;
+constexpr std::size_t kMaxWalk = 8 * kHints;
 }  // namespace
 
 std::vector<AheadLink> SendAhead::DryScan(const PageContext& context, const Chunks& chunks) {
@@ -57,18 +59,21 @@ void SendAhead::Hint() {
   if (!m_connection || !m_enabled || m_frames.empty() || m_crawl.AheadCancelled()) return;
   m_order.clear();
   m_seen.clear();
+  m_walked = 0;
   // The links of the page scanned innermost are asked for while the scans around it are open.
-  for (std::size_t frame = m_frames.size(); frame-- > 0 && m_order.size() < kHints;)
+  for (std::size_t frame = m_frames.size(); frame-- > 0 && !WalkDone();)
     Walk(*m_frames[frame].links, *m_frames[frame].next, frame + 1);
   const std::uint32_t flags = m_crawl.AheadRequestFlags();
   for (auto link = m_order.rbegin(); link != m_order.rend(); ++link) m_connection->Prefetch((*link)->object, flags);
 }
 
+bool SendAhead::WalkDone() const { return m_order.size() >= kHints || m_walked >= kMaxWalk; }
+
 // `nesting`: how many page scans are open when the turns of `links` come.
 void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t nesting) {
   // Met that deep, a link is put off until the start page's tree has been walked.
   if (nesting >= m_maxNesting) return;
-  for (std::size_t i = from; i < links.size() && m_order.size() < kHints; ++i) {
+  for (std::size_t i = from; i < links.size() && !WalkDone(); ++i) {
     AheadLink& link = links[i];
     // A link already visited is not fetched again when its turn comes; once visited, always.
     if (link.object.empty() || link.visited) continue;
@@ -82,8 +87,9 @@ void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_
     if (!EqualsNoCase(link.host, m_connection->ServerName()) || link.port != m_connection->Port() ||
         link.https != m_connection->Secure())
       continue;
-    m_order.push_back(&link);
+    ++m_walked;
     if (link.page && !link.peeked) Peek(link);
+    if (!link.peeked) m_order.push_back(&link);
     if (!link.links.empty()) Walk(link.links, 0, nesting + 1);
   }
 }

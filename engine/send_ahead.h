@@ -92,6 +92,7 @@ class SendAhead {
   };
   void Hint();
   void Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t nesting);
+  bool WalkDone() const;
   void Peek(AheadLink& link);
 
   AheadCrawl& m_crawl;
@@ -100,8 +101,9 @@ class SendAhead {
   bool m_enabled = true;
   // The pages being scanned, outermost first: whose links come next, in depth-first order.
   std::vector<Frame> m_frames;
-  // Filled by Hint's walk: the links to hint, nearest first, and the keys met.
+  // Filled by Hint's walk: the links to hint, nearest first, the keys met and how many links.
   std::vector<const AheadLink*> m_order;
+  std::size_t m_walked = 0;
   std::unordered_set<std::string, HashNoCase, EqualNoCase> m_seen;
   inet::HttpConnection* m_connection = nullptr;
 };

@@ -17,12 +17,12 @@ bool HttpRequestImpl::AwaitHeadersUntil(std::chrono::steady_clock::time_point de
       err);
 }
 
-bool HttpRequestImpl::OpenBesideAhead(Error& err, std::chrono::milliseconds grace,
+bool HttpRequestImpl::OpenBesideAhead(Error& err, std::optional<std::chrono::milliseconds> grace,
                                       const std::function<void()>& dropAhead) {
   m_entry = LookupEntry();
   if (!Start(err)) return false;
-  if (!AwaitHeadersUntil(std::chrono::steady_clock::now() + grace, err)) return false;
-  const bool slow = !m_headersDone && !m_transfer.done;
+  if (grace && !AwaitHeadersUntil(std::chrono::steady_clock::now() + *grace, err)) return false;
+  const bool slow = grace && !m_headersDone && !m_transfer.done;
   if (slow) dropAhead();
   if (!AwaitHeaders(err)) return false;
   if (!slow && IsOverloadStatus(ParseStatus())) {
@@ -95,41 +95,72 @@ bool HttpRequestImpl::PeekAnswer(std::string& contentType, std::string& body) {
 
 bool HttpRequestImpl::OpenAhead(Error& err) { return AwaitHeaders(err) && Settle(err); }
 
-bool HttpRequestImpl::AheadAnswerUsable(std::chrono::milliseconds grace) {
+bool HttpRequestImpl::AheadAnswerUsable(std::optional<std::chrono::milliseconds> grace) {
   Error err;
-  if (!AwaitHeadersUntil(std::chrono::steady_clock::now() + grace, err)) return false;
+  const auto deadline = grace ? std::chrono::steady_clock::now() + *grace : std::chrono::steady_clock::time_point::max();
+  if (!AwaitHeadersUntil(deadline, err)) return false;
   if (!m_headersDone) return false;
   return !IsOverloadStatus(ParseStatus());
 }
 
-AheadPool::AheadPool(std::shared_ptr<Multi> multi, std::string host, int port, bool secure,
+AheadPool::AheadPool(std::shared_ptr<SessionState> session, std::string host, int port, bool secure,
                      std::optional<Credentials> credentials)
-    : m_multi(std::move(multi)),
+    : m_session(std::move(session)),
       m_host(std::move(host)),
       m_port(port),
       m_secure(secure),
       m_credentials(std::move(credentials)) {}
 
+AheadPool::~AheadPool() {
+  // A request let go may still drain its answer, and an ending noticed then must start nothing.
+  m_off = true;
+  m_ahead.clear();
+  DropMulti();
+}
+
+// Requests taken up may keep the pool's multi handle alive after the pool: it must not call back.
+void AheadPool::DropMulti() {
+  if (m_aheadMulti) m_aheadMulti->SetOnDone(nullptr);
+  m_aheadMulti.reset();
+  m_shared = false;
+}
+
+std::size_t AheadPool::MaxInFlight() const {
+  const std::size_t allowed = m_session->MaxAheadInFlight(kMaxAheadInFlight);
+  if (allowed == 0) return 0;
+  if (!m_proven) return 1;
+  return m_shared ? allowed + 1 : allowed;
+}
+
 void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {
-  if (m_off || m_multi->Session()->Closed() || MaxInFlight() == 0) return;
+  if (m_off || m_session->Closed() || MaxInFlight() == 0) return;
   std::string wire = WireObject(object);
   Ahead* found = nullptr;
-  for (auto& ahead : m_ahead)
+  std::size_t unsent = 0;
+  for (auto& ahead : m_ahead) {
     if (ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags) found = &ahead;
-  if (m_ahead.size() >= kMaxAhead && !found) DropOldestUnsent();
+    if (!ahead.started) ++unsent;
+  }
+  if (unsent >= kMaxAhead && !found) {
+    DropOldestUnsent();
+    --unsent;
+  }
   if (found) {
     found->order = ++m_order;  // asked for again: needed sooner than the older hints
-  } else if (m_ahead.size() < kMaxAhead) {
+  } else if (unsent < kMaxAhead && m_ahead.size() < kMaxHeld) {
     if (!m_aheadMulti) {
-      m_aheadMulti = std::make_shared<Multi>(m_multi->Session());
-      m_multi->SetCompanion(m_aheadMulti);
+      m_aheadMulti = std::make_shared<Multi>(m_session);
+      // The bound holds also for the requests made in turn once they share these connections.
+      m_aheadMulti->LimitHostConnections(static_cast<long>(m_session->MaxAheadInFlight(kMaxAheadInFlight) + 1));
+      m_aheadMulti->SetOnDone([this] { StartRequests(); });
     }
     m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_aheadMulti, m_host, m_port, m_secure,
                                                          std::string(object), flags, m_credentials),
                        ++m_order, false});
   }
-  // Sent when the connection next works (OpenRequest, PeekAhead): hints given together are
-  // then ranked among themselves before the first of them takes a free connection.
+  // Sent when the connection next works (OpenRequest, PeekAhead, an answer coming in): hints
+  // given together are then ranked among themselves before the first of them takes a free
+  // connection.
 }
 
 // Full: a hint not yet sent gives way to a newer one, needed sooner; one sent stays.
@@ -155,26 +186,39 @@ void AheadPool::TurnOff() {
   m_off = true;
   m_ahead.clear();
   // Its pool goes with the last request that uses it, and the extra connections with the pool.
-  m_aheadMulti.reset();
+  DropMulti();
+}
+
+void AheadPool::NoteAnswers() {
+  if (m_proven) return;
+  for (const auto& ahead : m_ahead)
+    if (ahead.started && ahead.request->AnsweredWell()) m_proven = true;
 }
 
 void AheadPool::StartRequests() {
-  std::size_t inFlight = 0;
-  for (const auto& ahead : m_ahead)
-    if (ahead.started && !ahead.request->Done()) ++inFlight;
-  while (inFlight < MaxInFlight()) {
+  if (m_starting || m_off || !m_aheadMulti) return;
+  m_starting = true;
+  NoteAnswers();
+  // Every transfer on the pool's connections counts: those still hinted, those taken up and
+  // still being read, and, once shared, the requests made in turn.
+  while (m_aheadMulti->Running() < MaxInFlight()) {
     auto next = m_ahead.end();
     for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it)
       if (!it->started && (next == m_ahead.end() || it->order > next->order)) next = it;
-    if (next == m_ahead.end()) return;
+    if (next == m_ahead.end()) break;
     Error ignored;  // one that cannot start is simply sent when it is opened
-    if (!next->request->StartAhead(ignored)) {
-      m_ahead.erase(next);
-      continue;
+    Ahead& chosen = *next;
+    chosen.started = true;
+    if (!chosen.request->StartAhead(ignored)) {
+      // Found again: starting may have let other endings in, and with them other starts.
+      for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it)
+        if (it->request.get() == chosen.request.get()) {
+          m_ahead.erase(it);
+          break;
+        }
     }
-    next->started = true;
-    ++inFlight;
   }
+  m_starting = false;
 }
 
 // A hint not yet sent is dropped, and so is a request sent with credentials that have changed
@@ -190,10 +234,11 @@ std::unique_ptr<HttpRequestImpl> AheadPool::Take(std::string_view object, std::u
     if (!ahead.started || !ahead.request->SentAsNow() || ahead.request->PausedTooLong() ||
         !ahead.request->AheadEntryCurrent())
       return nullptr;
-    if (!ahead.request->AheadAnswerUsable(kGrace)) {
+    if (!ahead.request->AheadAnswerUsable(m_proven ? std::nullopt : std::optional(kGrace))) {
       TurnOff();
       return nullptr;
     }
+    m_proven = true;
     return std::move(ahead.request);
   }
   return nullptr;

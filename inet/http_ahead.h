@@ -17,35 +17,58 @@ namespace tk::inet::detail {
 
 class AheadPool {
  public:
-  // How long a request sent ahead may still take to answer once its turn has come; past it the
-  // server is taken to be one that serves a single connection at a time.
+  // How long a request sent ahead may still take to answer once its turn has come, before the
+  // server has answered any: past it the server is taken to be one that serves a single
+  // connection at a time. Once a request sent ahead has been answered, the server plainly serves
+  // several at once, and a slow answer is only slow: it is waited for, never sent again, so the
+  // server sees the same requests however long its answers take.
   static constexpr std::chrono::milliseconds kGrace{500};
 
-  // `multi`: the pool of the requests made in turn, which moves this pool on while it waits.
-  AheadPool(std::shared_ptr<Multi> multi, std::string host, int port, bool secure,
+  AheadPool(std::shared_ptr<SessionState> session, std::string host, int port, bool secure,
             std::optional<Credentials> credentials);
+  ~AheadPool();
+  AheadPool(const AheadPool&) = delete;
+  AheadPool& operator=(const AheadPool&) = delete;
 
   void Prefetch(std::string_view object, std::uint32_t flags);
   bool Peek(std::string_view object, std::uint32_t flags, std::string& contentType, std::string& body);
-  // Sends the hinted requests that have room, the most recently hinted first.
+  // Sends the hinted requests that have room, the most recently hinted first. Also called
+  // whenever a request sent ahead ends, so that its connection goes on at once.
   void StartRequests();
   // The request sent ahead for exactly this object and these flags, if it is still good to use.
   std::unique_ptr<HttpRequestImpl> Take(std::string_view object, std::uint32_t flags);
   // Requests sent ahead, or the idle connections they leave in their pool, may hold the server.
   bool InFlight() const { return m_aheadMulti != nullptr; }
+  // A request sent ahead has been answered: the server serves several connections at once.
+  bool Proven() const { return m_proven; }
+  // The pool of the requests sent ahead, once there is one.
+  const std::shared_ptr<Multi>& AheadMulti() const { return m_aheadMulti; }
+  // Once proven, the connection's own requests go on the pool's connections too, and the pool
+  // may use every connection allowed: the connection calls this once its own are closed.
+  void Share() { m_shared = m_aheadMulti != nullptr && m_proven; }
+  bool Shared() const { return m_shared; }
   // The server does not take the extra connections well: from here on every request of this
   // connection goes in its turn, as if nothing had been sent ahead.
   void TurnOff();
 
  private:
-  // Hints kept, and requests sent ahead at once. A request sent ahead holds its own connection
-  // until its answer is in (or, for a long body, until it is read), so the second bound is the
-  // number of extra connections to the server; an answer that is in holds only its bytes.
+  // Hints kept unsent, requests sent and not yet taken up, and requests sent ahead at once. A
+  // request sent ahead holds its own connection until its answer is in (or, for a long body,
+  // until it is read), so the last bound is the number of extra connections to the server; an
+  // answer that is in holds only its bytes (at most a read buffer's) and its handle. Answers wait
+  // long in a depth-first crawl: the next sibling of each page on the way down is sent early,
+  // and taken up only once the whole subtree before it is done, so a deep site holds a few per
+  // layer; were there no room for them, the next turns could not go ahead until they were.
   static constexpr std::size_t kMaxAhead = 32;
+  static constexpr std::size_t kMaxHeld = 96;
   static constexpr std::size_t kMaxAheadInFlight = 4;
-  // The bound the session's pacing leaves: the connection of the requests made in turn counts
-  // against the connections allowed to one server.
-  std::size_t MaxInFlight() const { return m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight); }
+  // The transfers the pool's connections may carry at once. Until the server has answered a
+  // request sent ahead, one: a server that serves one connection at a time then has a single
+  // request left unanswered. Then what the session's pacing leaves, the connection of the
+  // requests made in turn counting against the connections allowed to one server, until that
+  // connection has been closed and its requests ride on the pool's.
+  std::size_t MaxInFlight() const;
+  void NoteAnswers();
 
   struct Ahead {
     std::unique_ptr<HttpRequestImpl> request;
@@ -54,8 +77,9 @@ class AheadPool {
   };
 
   void DropOldestUnsent();
+  void DropMulti();
 
-  std::shared_ptr<Multi> m_multi;
+  std::shared_ptr<SessionState> m_session;
   std::string m_host;
   int m_port;
   bool m_secure;
@@ -65,6 +89,9 @@ class AheadPool {
   std::shared_ptr<Multi> m_aheadMulti;
   std::vector<Ahead> m_ahead;  // hinted, not yet opened
   bool m_off = false;          // the server answered a request sent ahead badly or not at all
+  bool m_proven = false;
+  bool m_shared = false;
+  bool m_starting = false;     // StartRequests under way: an ending noticed meanwhile waits for it
   std::uint64_t m_order = 0;
 };
 

@@ -1,5 +1,5 @@
 // HTTP connections: requests on one libcurl multi handle, whose pool keeps connections alive;
-// the requests sent ahead of their turn are in http_ahead.cpp.
+// the requests sent ahead of their turn (http_ahead.cpp) share it.
 #include <string>
 #include <vector>
 
@@ -27,7 +27,7 @@ class HttpConnectionImpl final : public HttpConnection {
         m_port(port),
         m_secure(secure),
         m_credentials(std::move(credentials)),
-        m_ahead(m_multi->Session(), m_host, m_port, m_secure, m_credentials) {}
+        m_ahead(m_multi, m_host, m_port, m_secure, m_credentials) {}
 
   const std::string& ServerName() const override { return m_host; }
   int Port() const override { return m_port; }
@@ -40,15 +40,14 @@ class HttpConnectionImpl final : public HttpConnection {
       err = MakeError(ErrorCode::SessionClosed);
       return nullptr;
     }
-    ShareOnceProven();
     if (auto ahead = m_ahead.Take(object, flags)) {
       m_ahead.StartRequests();
       if (!ahead->OpenAhead(err)) return nullptr;
       return ahead;
     }
     m_ahead.StartRequests();
-    auto request = std::make_unique<HttpRequestImpl>(m_ahead.Shared() ? m_ahead.AheadMulti() : m_multi, m_host,
-                                                     m_port, m_secure, std::string(object), flags, m_credentials);
+    auto request = std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, m_secure, std::string(object), flags,
+                                                     m_credentials);
     const auto grace = m_ahead.Proven() ? std::nullopt : std::optional(AheadPool::kGrace);
     const bool opened = m_ahead.InFlight()
                             ? request->OpenBesideAhead(err, grace, [this] { m_ahead.TurnOff(); })
@@ -57,12 +56,7 @@ class HttpConnectionImpl final : public HttpConnection {
     return request;
   }
 
-  void Prefetch(std::string_view object, std::uint32_t flags) override {
-    m_ahead.Prefetch(object, flags);
-    // While the requests made in turn have connections of their own, their waits move the
-    // requests sent ahead on too.
-    if (m_ahead.AheadMulti() && !m_ahead.Shared()) m_multi->SetCompanion(m_ahead.AheadMulti());
-  }
+  void Prefetch(std::string_view object, std::uint32_t flags) override { m_ahead.Prefetch(object, flags); }
 
   bool PeekAhead(std::string_view object, std::uint32_t flags, std::string& contentType,
                  std::string& body) override {
@@ -70,18 +64,7 @@ class HttpConnectionImpl final : public HttpConnection {
   }
 
  private:
-  // Once the server has answered a request sent ahead, the requests made in turn go on the
-  // pool's connections, under its bound, and the connection they had is closed: one more for the
-  // requests sent ahead. Done between requests only, when no request holds that connection.
-  void ShareOnceProven() {
-    if (m_ahead.Shared() || !m_ahead.Proven() || !m_ahead.AheadMulti() || m_multi.use_count() != 1) return;
-    auto fresh = std::make_shared<Multi>(m_multi->Session());
-    fresh->AdoptParked(*m_multi);
-    m_multi = std::move(fresh);
-    m_ahead.Share();
-  }
-
-  std::shared_ptr<Multi> m_multi;  // its connection pool is what keeps connections alive
+  std::shared_ptr<Multi> m_multi;  // its connection pool is what keeps connections alive, for every request
   std::string m_host;
   int m_port;
   bool m_secure;

@@ -41,8 +41,9 @@ bool HttpRequestImpl::OpenBesideAhead(Error& err, std::optional<std::chrono::mil
   return Settle(err);
 }
 
-bool HttpRequestImpl::StartAhead(Error& err) {
+bool HttpRequestImpl::StartAhead(Error& err, bool fresh) {
   if (!(m_flags & kFlagReload)) m_entry = LookupEntry();
+  m_freshConnection = fresh;
   if (!Start(err)) return false;
   m_multi->PerformOnce();
   return true;
@@ -103,37 +104,43 @@ bool HttpRequestImpl::AheadAnswerUsable(std::optional<std::chrono::milliseconds>
   return !IsOverloadStatus(ParseStatus());
 }
 
-AheadPool::AheadPool(std::shared_ptr<SessionState> session, std::string host, int port, bool secure,
+AheadPool::AheadPool(std::shared_ptr<Multi> multi, std::string host, int port, bool secure,
                      std::optional<Credentials> credentials)
-    : m_session(std::move(session)),
+    : m_multi(std::move(multi)),
       m_host(std::move(host)),
       m_port(port),
       m_secure(secure),
-      m_credentials(std::move(credentials)) {}
+      m_credentials(std::move(credentials)) {
+  const std::size_t allowed = m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight);
+  if (allowed == 0) return;
+  // Every request of the connection, in turn or ahead, is under the bound on connections to
+  // one server: one beyond waits for a connection to free.
+  m_multi->LimitHostConnections(static_cast<long>(allowed + 1));
+  m_multi->SetOnDone([this] { StartRequests(); });
+}
 
 AheadPool::~AheadPool() {
   // A request let go may still drain its answer, and an ending noticed then must start nothing.
   m_off = true;
+  m_multi->SetOnDone(nullptr);
   m_ahead.clear();
-  DropMulti();
 }
 
-// Requests taken up may keep the pool's multi handle alive after the pool: it must not call back.
-void AheadPool::DropMulti() {
-  if (m_aheadMulti) m_aheadMulti->SetOnDone(nullptr);
-  m_aheadMulti.reset();
-  m_shared = false;
-}
-
-std::size_t AheadPool::MaxInFlight() const {
-  const std::size_t allowed = m_session->MaxAheadInFlight(kMaxAheadInFlight);
-  if (allowed == 0) return 0;
-  if (!m_proven) return 1;
-  return m_shared ? allowed + 1 : allowed;
+// Until the server has answered a request sent ahead, one at a time, on a connection of its own:
+// a server that serves a single connection at a time then has one request left unanswered, and
+// the connection the requests in turn use stays free for them. Then every connection allowed,
+// the requests in turn among them.
+bool AheadPool::HasRoom() const {
+  const std::size_t allowed = m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight);
+  if (allowed == 0) return false;
+  if (m_proven) return m_multi->Running() < allowed + 1;
+  for (const auto& ahead : m_ahead)
+    if (ahead.started && !ahead.request->Done()) return false;
+  return true;
 }
 
 void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {
-  if (m_off || m_session->Closed() || MaxInFlight() == 0) return;
+  if (m_off || m_multi->Session()->Closed() || m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight) == 0) return;
   std::string wire = WireObject(object);
   Ahead* found = nullptr;
   std::size_t unsent = 0;
@@ -148,14 +155,8 @@ void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {
   if (found) {
     found->order = ++m_order;  // asked for again: needed sooner than the older hints
   } else if (unsent < kMaxAhead && m_ahead.size() < kMaxHeld) {
-    if (!m_aheadMulti) {
-      m_aheadMulti = std::make_shared<Multi>(m_session);
-      // The bound holds also for the requests made in turn once they share these connections.
-      m_aheadMulti->LimitHostConnections(static_cast<long>(m_session->MaxAheadInFlight(kMaxAheadInFlight) + 1));
-      m_aheadMulti->SetOnDone([this] { StartRequests(); });
-    }
-    m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_aheadMulti, m_host, m_port, m_secure,
-                                                         std::string(object), flags, m_credentials),
+    m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, m_secure, std::string(object),
+                                                         flags, m_credentials),
                        ++m_order, false});
   }
   // Sent when the connection next works (OpenRequest, PeekAhead, an answer coming in): hints
@@ -174,7 +175,7 @@ void AheadPool::DropOldestUnsent() {
 bool AheadPool::Peek(std::string_view object, std::uint32_t flags, std::string& contentType, std::string& body) {
   if (m_ahead.empty() || m_off) return false;
   StartRequests();
-  if (m_aheadMulti) m_aheadMulti->PerformOnce();
+  m_multi->PerformOnce();
   std::string wire = WireObject(object);
   for (auto& ahead : m_ahead)
     if (ahead.started && ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags)
@@ -184,9 +185,8 @@ bool AheadPool::Peek(std::string_view object, std::uint32_t flags, std::string& 
 
 void AheadPool::TurnOff() {
   m_off = true;
+  // Those not answered lose their connections with them.
   m_ahead.clear();
-  // Its pool goes with the last request that uses it, and the extra connections with the pool.
-  DropMulti();
 }
 
 void AheadPool::NoteAnswers() {
@@ -196,27 +196,18 @@ void AheadPool::NoteAnswers() {
 }
 
 void AheadPool::StartRequests() {
-  if (m_starting || m_off || !m_aheadMulti) return;
+  if (m_starting || m_off) return;
   m_starting = true;
   NoteAnswers();
-  // Every transfer on the pool's connections counts: those still hinted, those taken up and
-  // still being read, and, once shared, the requests made in turn.
-  while (m_aheadMulti->Running() < MaxInFlight()) {
+  while (HasRoom()) {
     auto next = m_ahead.end();
     for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it)
       if (!it->started && (next == m_ahead.end() || it->order > next->order)) next = it;
     if (next == m_ahead.end()) break;
     Error ignored;  // one that cannot start is simply sent when it is opened
-    Ahead& chosen = *next;
-    chosen.started = true;
-    if (!chosen.request->StartAhead(ignored)) {
-      // Found again: starting may have let other endings in, and with them other starts.
-      for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it)
-        if (it->request.get() == chosen.request.get()) {
-          m_ahead.erase(it);
-          break;
-        }
-    }
+    next->started = true;
+    m_sent = true;
+    if (!next->request->StartAhead(ignored, !m_proven)) m_ahead.erase(next);
   }
   m_starting = false;
 }

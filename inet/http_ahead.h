@@ -1,5 +1,5 @@
 #pragma once
-// Requests sent ahead of their turn: a connection's hints (Prefetch) become requests on extra
+// Requests sent ahead of their turn: a connection's hints (Prefetch) become requests on further
 // connections to the same server, and a request opened in its turn takes up the answer already
 // on its way. A server that does not take the extra connections well turns the pool off for
 // good, and every request of the connection goes in its turn again.
@@ -24,7 +24,8 @@ class AheadPool {
   // server sees the same requests however long its answers take.
   static constexpr std::chrono::milliseconds kGrace{500};
 
-  AheadPool(std::shared_ptr<SessionState> session, std::string host, int port, bool secure,
+  // `multi`: the connection's, which the requests sent ahead share with those made in turn.
+  AheadPool(std::shared_ptr<Multi> multi, std::string host, int port, bool secure,
             std::optional<Credentials> credentials);
   ~AheadPool();
   AheadPool(const AheadPool&) = delete;
@@ -33,41 +34,32 @@ class AheadPool {
   void Prefetch(std::string_view object, std::uint32_t flags);
   bool Peek(std::string_view object, std::uint32_t flags, std::string& contentType, std::string& body);
   // Sends the hinted requests that have room, the most recently hinted first. Also called
-  // whenever a request sent ahead ends, so that its connection goes on at once.
+  // whenever a transfer of the connection ends, so that its connection goes on at once.
   void StartRequests();
   // The request sent ahead for exactly this object and these flags, if it is still good to use.
   std::unique_ptr<HttpRequestImpl> Take(std::string_view object, std::uint32_t flags);
-  // Requests sent ahead, or the idle connections they leave in their pool, may hold the server.
-  bool InFlight() const { return m_aheadMulti != nullptr; }
+  // Requests sent ahead, or the connections they opened, may hold the server.
+  bool InFlight() const { return m_sent && !m_off; }
   // A request sent ahead has been answered: the server serves several connections at once.
   bool Proven() const { return m_proven; }
-  // The pool of the requests sent ahead, once there is one.
-  const std::shared_ptr<Multi>& AheadMulti() const { return m_aheadMulti; }
-  // Once proven, the connection's own requests go on the pool's connections too, and the pool
-  // may use every connection allowed: the connection calls this once its own are closed.
-  void Share() { m_shared = m_aheadMulti != nullptr && m_proven; }
-  bool Shared() const { return m_shared; }
   // The server does not take the extra connections well: from here on every request of this
   // connection goes in its turn, as if nothing had been sent ahead.
   void TurnOff();
 
  private:
-  // Hints kept unsent, requests sent and not yet taken up, and requests sent ahead at once. A
-  // request sent ahead holds its own connection until its answer is in (or, for a long body,
-  // until it is read), so the last bound is the number of extra connections to the server; an
-  // answer that is in holds only its bytes (at most a read buffer's) and its handle. Answers wait
-  // long in a depth-first crawl: the next sibling of each page on the way down is sent early,
-  // and taken up only once the whole subtree before it is done, so a deep site holds a few per
-  // layer; were there no room for them, the next turns could not go ahead until they were.
+  // Hints kept unsent, and requests sent and not yet taken up. A request sent ahead holds a
+  // connection until its answer is in (or, for a long body, until it is read); an answer that is
+  // in holds only its bytes (at most a read buffer's) and its handle. Answers wait long in a
+  // depth-first crawl: the next sibling of each page on the way down is sent early and taken up
+  // only once the whole subtree before it is done, so a deep site holds a few per layer; were
+  // there no room for them, the next turns could not go ahead until they were.
   static constexpr std::size_t kMaxAhead = 32;
   static constexpr std::size_t kMaxHeld = 96;
+  // The most requests sent ahead at once while the connection's own requests have a connection
+  // to themselves; the session's bound on connections to one server may leave fewer.
   static constexpr std::size_t kMaxAheadInFlight = 4;
-  // The transfers the pool's connections may carry at once. Until the server has answered a
-  // request sent ahead, one: a server that serves one connection at a time then has a single
-  // request left unanswered. Then what the session's pacing leaves, the connection of the
-  // requests made in turn counting against the connections allowed to one server, until that
-  // connection has been closed and its requests ride on the pool's.
-  std::size_t MaxInFlight() const;
+
+  bool HasRoom() const;
   void NoteAnswers();
 
   struct Ahead {
@@ -77,20 +69,16 @@ class AheadPool {
   };
 
   void DropOldestUnsent();
-  void DropMulti();
 
-  std::shared_ptr<SessionState> m_session;
+  std::shared_ptr<Multi> m_multi;
   std::string m_host;
   int m_port;
   bool m_secure;
   std::optional<Credentials> m_credentials;
-  // Requests sent ahead have a pool of their own, so that the connections they keep alive can be
-  // closed at once, all of them, without touching the connection of the requests made in turn.
-  std::shared_ptr<Multi> m_aheadMulti;
   std::vector<Ahead> m_ahead;  // hinted, not yet opened
   bool m_off = false;          // the server answered a request sent ahead badly or not at all
   bool m_proven = false;
-  bool m_shared = false;
+  bool m_sent = false;         // a request has been sent ahead
   bool m_starting = false;     // StartRequests under way: an ending noticed meanwhile waits for it
   std::uint64_t m_order = 0;
 };

@@ -56,7 +56,8 @@ class HttpRequestImpl final : public HttpRequest {
                        const std::function<void()>& dropAhead);
   // Sends the request ahead of its OpenRequest: started, not waited for. A request that may be
   // answered from the cache goes as the conditional request the cache entry makes of it now.
-  bool StartAhead(Error& err);
+  // `fresh`: on a connection of its own, never one the requests in turn have used.
+  bool StartAhead(Error& err, bool fresh);
   // Whether a request sent ahead still carries what it would carry if it were sent now.
   bool SentAsNow() const;
   // Whether an answer too long to be held ahead has waited, paused, so long that the server may
@@ -135,6 +136,7 @@ class HttpRequestImpl final : public HttpRequest {
   std::uint64_t m_ownCookieChanges = 0;
   PullBody m_body;
   bool m_discard = false;  // the rest of the body is read only to keep the connection
+  bool m_freshConnection = false;  // sent ahead on a connection of its own
   std::size_t m_drained = 0;
 
   Source m_source = Source::Network;

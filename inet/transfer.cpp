@@ -44,10 +44,6 @@ void Multi::Add(Transfer& transfer) {
 
 void Multi::LimitHostConnections(long count) { curl_multi_setopt(m_multi, CURLMOPT_MAX_HOST_CONNECTIONS, count); }
 
-void Multi::AdoptParked(Multi& other) {
-  for (CURL* easy : other.m_parked) m_parked.push_back(easy);
-  other.m_parked.clear();
-}
 
 void Multi::Remove(Transfer& transfer) {
   if (!transfer.easy) return;
@@ -124,7 +120,6 @@ bool Multi::RunUntil(const std::function<bool()>& ready, Error& err) {
     int running = 0;
     CURLMcode mc = curl_multi_perform(m_multi, &running);
     CollectDone();
-    if (auto companion = m_companion.lock()) companion->PerformOnce();
     if (mc != CURLM_OK) {
       err = MakeError(ErrorCode::Internal, curl_multi_strerror(mc));
       return false;

@@ -53,6 +53,7 @@ class HttpConnectionImpl final : public HttpConnection {
                             ? request->OpenBesideAhead(err, grace, [this] { m_ahead.TurnOff(); })
                             : request->Open(err);
     if (!opened) return nullptr;
+    m_ahead.NoteTurnAnswered();
     return request;
   }
 

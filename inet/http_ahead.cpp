@@ -126,14 +126,15 @@ AheadPool::~AheadPool() {
   m_ahead.clear();
 }
 
-// Until the server has answered a request sent ahead, one at a time, on a connection of its own:
-// a server that serves a single connection at a time then has one request left unanswered, and
-// the connection the requests in turn use stays free for them. Then every connection allowed,
-// the requests in turn among them.
+// Until the server has answered a request sent ahead, one at a time, on a connection of its own
+// beside the one the requests in turn have used: a server that serves a single connection at a
+// time then serves that one and leaves a single request unanswered. Then every connection
+// allowed, the requests in turn among them.
 bool AheadPool::HasRoom() const {
   const std::size_t allowed = m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight);
   if (allowed == 0) return false;
   if (m_proven) return m_multi->Running() < allowed + 1;
+  if (!m_turnAnswered) return false;
   for (const auto& ahead : m_ahead)
     if (ahead.started && !ahead.request->Done()) return false;
   return true;

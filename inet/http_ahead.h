@@ -40,6 +40,9 @@ class AheadPool {
   std::unique_ptr<HttpRequestImpl> Take(std::string_view object, std::uint32_t flags);
   // Requests sent ahead, or the connections they opened, may hold the server.
   bool InFlight() const { return m_sent && !m_off; }
+  // A request made in turn has been answered: its connection is open, and a request sent ahead
+  // on another one shows whether the server serves both at once.
+  void NoteTurnAnswered() { m_turnAnswered = true; }
   // A request sent ahead has been answered: the server serves several connections at once.
   bool Proven() const { return m_proven; }
   // The server does not take the extra connections well: from here on every request of this
@@ -79,6 +82,7 @@ class AheadPool {
   bool m_off = false;          // the server answered a request sent ahead badly or not at all
   bool m_proven = false;
   bool m_sent = false;         // a request has been sent ahead
+  bool m_turnAnswered = false;
   bool m_starting = false;     // StartRequests under way: an ending noticed meanwhile waits for it
   std::uint64_t m_order = 0;
 };

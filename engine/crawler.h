@@ -22,6 +22,7 @@
 #include "engine/run_clock.h"
 #include "engine/run_host.h"
 #include "engine/run_state.h"
+#include "engine/send_ahead.h"
 #include "engine/url_filters.h"
 #include "settings/project.h"
 #include "settings/url_password.h"
@@ -38,7 +39,7 @@ struct FileEdit {
   std::string text;
 };
 
-class Crawler {
+class Crawler : private AheadCrawl {
  public:
   // The run works on its own copy of `settings`, so the caller's stays its own while the run
   // goes on another thread; HandBackSettings returns what the run changed in it.
@@ -150,58 +151,22 @@ class Crawler {
   void MendSavedPages();
   std::vector<FileEdit> PendingEdits(const UrlRecord& record) const;
   // The links a page's scan will ask for, in scan order, with those that can be sent ahead of
-  // their turn filled in.
-  struct AheadLink {
-    std::string key;     // in the visited list
-    std::string object;  // as the request will name it; empty: not to be sent ahead
-    std::string host;
-    int port = 0;
-    bool https = false;
-    bool visited = false;  // found in the visited list: never looked up again
-    bool page = false;     // followed as a page: its answer, once in, is looked at for its own links
-    int depth = 0;         // the depth the page's own links are scanned at
-    bool peeked = false;   // its answer was in and has been looked at
-    std::vector<AheadLink> links;  // a page looked at before its turn: the links it will ask for
-  };
-  // A page being scanned: its links, and the first one not yet asked for.
-  struct AheadFrame {
-    std::vector<AheadLink> links;
-    std::size_t next = 0;
-  };
-  // While it lives, the links of a page being scanned (or rescanned) go ahead of their turn:
-  // Next() before each is asked for.
-  class AheadScope {
-   public:
-    AheadScope(Crawler& crawler, std::vector<AheadLink> links) : m_crawler(crawler) {
-      m_frame.links = std::move(links);
-      m_crawler.m_aheadFrames.push_back(&m_frame);
-      m_crawler.SendAhead();
-    }
-    ~AheadScope() { m_crawler.m_aheadFrames.pop_back(); }
-    AheadScope(const AheadScope&) = delete;
-    AheadScope& operator=(const AheadScope&) = delete;
-    void Next() {
-      ++m_frame.next;
-      m_crawler.SendAhead();
-    }
-
-   private:
-    Crawler& m_crawler;
-    AheadFrame m_frame;
-  };
+  // their turn filled in; none where not every hint is surely followed by its request.
   std::vector<AheadLink> LinksToSendAhead(const PageContext& context, PageBuffer& page);
   // The links a rescan of a page asks for again, from its kept page links.
   std::vector<AheadLink> RescanLinksToSendAhead(const UrlRecord& record, std::size_t count, int depth);
-  AheadLink AheadLinkFor(const std::string& url, bool parseHtml, int depth);
-  std::vector<AheadLink> DryScan(const PageContext& context,
-                                 const std::function<bool(const std::function<void(std::string_view)>&)>& chunks);
-  void SendAhead();
-  void WalkAhead(std::vector<AheadLink>& links, std::size_t from, std::vector<const AheadLink*>& order,
-                 std::unordered_set<std::string, HashNoCase, EqualNoCase>& seen);
-  void PeekAhead(AheadLink& link);
+  // What the look-ahead asks of the crawl (ahead_links.cpp).
+  AheadLink ResolveAhead(const std::string& url, bool parseHtml, int depth) override;
+  bool Visited(const std::string& key) const override { return m_state.VisitedUrls.count(key) != 0; }
+  PageContext AheadScanContext(const AheadLink& page) const override {
+    return ScanContext(page.host, page.port, page.https, page.object, page.depth);
+  }
+  inet::HttpConnection* AheadConnection() override { return m_state.HttpConnection.get(); }
+  std::uint32_t AheadRequestFlags() const override { return HttpRequestFlags(m_state.ReloadFlag); }
+  bool AheadCancelled() override { return Cancelled(); }
   // WritePage's parts. The scanner's four callbacks: links fetched (and sent ahead) and noted
   // among the page's, the page's bytes and rewritten links to `file`, `written` counting them.
-  void WirePageScan(PageContext& context, AheadScope& ahead, UrlRecord& record, LocalFile* file,
+  void WirePageScan(PageContext& context, SendAhead::Scope& ahead, UrlRecord& record, LocalFile* file,
                     std::uint64_t& written, int linkFlags);
   // Runs the page through its scanner; false when the held page could not be read back whole.
   bool ScanPage(PageContext& context, PageBuffer& page, bool sheet, const LocalFile* file);
@@ -265,7 +230,7 @@ class Crawler {
   // Pages nest on the machine stack while their links are fetched (deep_pages.cpp). At the
   // bound, a fetch is put off rather than refused: it is made once the start page's tree has
   // been walked, nesting from the top again, so a chain of any length is copied whole.
-  bool NestedTooDeep() const { return m_aheadFrames.size() >= static_cast<std::size_t>(kMaxPageNesting); }
+  bool NestedTooDeep() const { return m_ahead.Nesting() >= static_cast<std::size_t>(kMaxPageNesting); }
   // Whether FetchLink would fetch or rescan `record` for a request with these flags and depth.
   bool WouldFetch(const UrlRecord& record, bool inserted, int flags, int depth) const;
   std::string Defer(UrlRecord& record, const std::string& url, int flags, int depth);
@@ -296,11 +261,8 @@ class Crawler {
   std::string_view m_logRefusal;
   std::mutex m_sessionMutex;  // guards m_session against Interrupt from another thread
   std::unique_ptr<inet::Session> m_session;
-  // Whether the run's pacing (a wait, a rate, one connection) leaves room for requests sent
-  // ahead of their turn; the internet layer holds them back too, this only spares the looking.
-  bool m_sendsAhead = true;
-  // The pages being scanned, outermost first: whose links come next, in depth-first order.
-  std::vector<AheadFrame*> m_aheadFrames;
+  // The links to come, sent ahead of their turn; also what counts the pages scanned one inside another.
+  SendAhead m_ahead{*this, kMaxPageNesting, kChunk};
   // How many layers of hyperlinks are followed: all of them when the project says unlimited.
   int m_linkLayers = m_settings.UnlimitedLayers ? INT_MAX : m_settings.LinkLayers;
   UrlFilters m_urlFilters{m_settings.IncludeUrls, m_settings.ExcludeUrls};

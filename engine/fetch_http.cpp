@@ -205,8 +205,8 @@ bool Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile* f
   context.pageLocalPath = name;
   // While the page is scanned, its links and those of the pages it leads to go ahead of their turn.
   // The links of the innermost page of a nest are put off (see Defer): none is sent ahead now.
-  const bool putOff = m_aheadFrames.size() + 1 >= static_cast<std::size_t>(kMaxPageNesting);
-  AheadScope ahead(*this, sheet || putOff ? std::vector<AheadLink>() : LinksToSendAhead(context, page));
+  const bool putOff = m_ahead.Nesting() + 1 >= static_cast<std::size_t>(kMaxPageNesting);
+  SendAhead::Scope ahead(m_ahead, sheet || putOff ? std::vector<AheadLink>() : LinksToSendAhead(context, page));
   record.ScannedDepth = depth;
   std::uint64_t written = 0;
   WirePageScan(context, ahead, record, file, written, linkFlags);
@@ -220,7 +220,7 @@ bool Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile* f
   return !file || FinishPageFile(*file, record, name, whole, modified);
 }
 
-void Crawler::WirePageScan(PageContext& context, AheadScope& ahead, UrlRecord& record, LocalFile* file,
+void Crawler::WirePageScan(PageContext& context, SendAhead::Scope& ahead, UrlRecord& record, LocalFile* file,
                            std::uint64_t& written, int linkFlags) {
   // A page on the first layer can be reached no higher, except as a start page, which is
   // scanned afresh then; below it, the page links are kept for a shorter way found later.

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <unordered_set>
 
 #include "base/fd_io.h"
 #include "engine/crawler.h"
@@ -110,7 +109,7 @@ bool TextLinkAt(const UrlRecord& page, std::uintptr_t link, std::string& url, bo
 
 }  // namespace
 
-std::vector<Crawler::AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, std::size_t count,
+std::vector<AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, std::size_t count,
                                                                 int depth) {
   std::vector<AheadLink> links;
   if (!m_settings.SameSiteOnly || !m_state.HttpConnection) return links;
@@ -124,11 +123,9 @@ std::vector<Crawler::AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord&
     bool hyperlink = false;
     if (!TextLinkAt(record, record.PageLinks[i], url, hyperlink)) break;
     if (hyperlink && depth >= m_linkLayers) continue;
-    links.push_back(AheadLinkFor(url, true, depth + 1));
+    links.push_back(ResolveAhead(url, true, depth + 1));
   }
-  std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
-  for (AheadLink& link : links)
-    if (!link.object.empty() && !seen.insert(link.key).second) link.object.clear();
+  SendAhead::DropRepeats(links);
   return links;
 }
 
@@ -156,7 +153,7 @@ void Crawler::Rescan(UrlRecord& record, int depth) {
   // still higher layer), but only the page's own scan adds to them, and that waits below us.
   const std::size_t count = record.PageLinks.size();
   const int flags = FETCH_PARSE_HTML | (record.Folder ? FETCH_LISTED : 0);
-  AheadScope ahead(*this, RescanLinksToSendAhead(record, count, depth));
+  SendAhead::Scope ahead(m_ahead, RescanLinksToSendAhead(record, count, depth));
   for (std::size_t i = 0; i < count && !Cancelled(); ++i) {
     if (UrlRecord* target = PageLinkTarget(record.PageLinks[i])) {
       ahead.Next();

@@ -147,7 +147,7 @@ void Crawler::RunDownload() {
   inet::Error err;
   inet::SessionOptions options = SessionOptionsFor(m_settings, m_agent);
   m_state.RobotsAgent = ProductToken(options.agent);
-  m_sendsAhead = options.wait.count() == 0 && options.limitRate == 0 && options.connections > 1;
+  m_ahead.SetEnabled(options.wait.count() == 0 && options.limitRate == 0 && options.connections > 1);
   LoadCookies(options);
   auto session = m_backend.OpenSession(options, err);
   // The session has its own copy in its jar; the user's cookies are held no longer than that.

@@ -1,32 +1,20 @@
-// Requests sent ahead of their turn: while a page is scanned, the links it (and the pages it
-// leads to, once their answers are in) will ask for are hinted to the connection in the order
-// the crawl will ask for them, so the server is already answering when each turn comes.
-#include <unordered_set>
+// Requests sent ahead of their turn: the walk over the links to come, in the order the crawl
+// will ask for them, and the dry scans of pages whose answers came in before their turn.
+#include "engine/send_ahead.h"
 
-#include "engine/crawler.h"
 #include "engine/local_names.h"
-#include "engine/page_buffer.h"
-#include "links/html_scanner.h"
 
 namespace tk {
 namespace {
 // How many of the requests to come are hinted at a time: enough to keep the connections sent
 // ahead busy across the pages the next turns lead to, few enough that the answers held wait
-// little (the connection holds at most 32 hints).
+// little (the connection holds at most 32 hints). A page whose answer is in is no hint: it
+// needs no connection, and the walk goes on through its links, up to kMaxWalk links in all.
 constexpr std::size_t kHints = 16;
+constexpr std::size_t kMaxWalk = 8 * kHints;
 }  // namespace
 
-std::vector<Crawler::AheadLink> Crawler::LinksToSendAhead(const PageContext& context, PageBuffer& page) {
-  // Only where every hint is surely followed by its request: a crawl held to its start site,
-  // whose connection then serves the page's whole subtree.
-  if (!m_settings.SameSiteOnly || !m_state.HttpConnection || !m_sendsAhead) return {};
-  return DryScan(context, [&page](const std::function<void(std::string_view)>& each) {
-    return page.ForEachChunk(kChunk, each);
-  });
-}
-
-std::vector<Crawler::AheadLink> Crawler::DryScan(
-    const PageContext& context, const std::function<bool(const std::function<void(std::string_view)>&)>& chunks) {
+std::vector<AheadLink> SendAhead::DryScan(const PageContext& context, const Chunks& chunks) {
   std::vector<AheadLink> links;
   // A dry pass of the same scanner over the same chunks asks for the same links in the same order.
   PageContext dry = context;
@@ -34,94 +22,87 @@ std::vector<Crawler::AheadLink> Crawler::DryScan(
   dry.writeLink = nullptr;
   dry.savedPath = nullptr;
   dry.fetchUrl = [this, &links](const std::string& url, bool parseHtml, int linkDepth) {
-    links.push_back(AheadLinkFor(url, parseHtml, linkDepth));
+    links.push_back(m_crawl.ResolveAhead(url, parseHtml, linkDepth));
     return std::string();
   };
   ScanState scan;
   if (!chunks([&](std::string_view chunk) { ParseHtmlChunk(dry, chunk, scan); })) links.clear();
   FinishHtml(dry, scan);
-  // A second spelling of one URL finds it visited when its turn comes: it is never requested.
-  std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
-  for (AheadLink& link : links)
-    if (!link.object.empty() && !seen.insert(link.key).second) link.object.clear();
+  DropRepeats(links);
   return links;
 }
 
-Crawler::AheadLink Crawler::AheadLinkFor(const std::string& url, bool parseHtml, int depth) {
-  AheadLink link;
-  auto parsed = inet::ParseUrl(url);
-  int flags = parseHtml ? FETCH_PARSE_HTML : 0;
-  if (!parsed || !IsHttpService(parsed->service) || !IsSiteAllowed(parsed->host, flags) ||
-      !IsTypeAllowed(parsed->object, flags) || !IsUrlAllowed(parsed->object, flags))
-    return link;
-  const bool https = parsed->service == inet::Service::Https;
-  // A link robots.txt refuses is never requested; one on a server whose rules are not read yet
-  // is on another connection anyway.
-  if (m_settings.Robots) {
-    const RobotsRules* rules = KnownRobots(parsed->host, parsed->port, https);
-    if (!rules || !rules->Allows(WithoutFragment(parsed->object))) return link;
-  }
-  link.key = VisitKey(*parsed);
-  link.object = WithoutFragment(parsed->object);
-  link.host = parsed->host;
-  link.port = parsed->port;
-  link.https = https;
-  link.page = parseHtml;
-  link.depth = depth;
-  return link;
+void SendAhead::DropRepeats(std::vector<AheadLink>& links) {
+  std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
+  for (AheadLink& link : links)
+    if (!link.object.empty() && !seen.insert(link.key).second) link.object.clear();
+}
+
+SendAhead::Scope::Scope(SendAhead& ahead, std::vector<AheadLink> links) : m_ahead(ahead), m_links(std::move(links)) {
+  m_ahead.m_frames.push_back({&m_links, &m_next});
+  m_ahead.Hint();
+}
+
+SendAhead::Scope::~Scope() { m_ahead.m_frames.pop_back(); }
+
+void SendAhead::Scope::Next() {
+  ++m_next;
+  m_ahead.Hint();
 }
 
 // Hints the requests the crawl will make next, in the depth-first order their turns come in:
 // the rest of the page being scanned, each link followed by what its page (when its answer is
 // already in) links to, then the rest of the page around it, and so outwards. The nearest is
 // hinted last, so that it goes first.
-void Crawler::SendAhead() {
-  auto& connection = m_state.HttpConnection;
-  if (!connection || !m_sendsAhead || Cancelled() || m_aheadFrames.empty()) return;
-  std::vector<const AheadLink*> order;
-  std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
-  order.reserve(kHints);
-  for (auto frame = m_aheadFrames.rbegin(); frame != m_aheadFrames.rend() && order.size() < kHints; ++frame)
-    WalkAhead((*frame)->links, (*frame)->next, order, seen);
-  const std::uint32_t flags = HttpRequestFlags(m_state.ReloadFlag);
-  for (auto link = order.rbegin(); link != order.rend(); ++link) connection->Prefetch((*link)->object, flags);
+void SendAhead::Hint() {
+  m_connection = m_crawl.AheadConnection();
+  if (!m_connection || !m_enabled || m_frames.empty() || m_crawl.AheadCancelled()) return;
+  m_order.clear();
+  m_seen.clear();
+  m_walked = 0;
+  // The links of the page scanned innermost are asked for while the scans around it are open.
+  for (std::size_t frame = m_frames.size(); frame-- > 0 && !WalkDone();)
+    Walk(*m_frames[frame].links, *m_frames[frame].next, frame + 1);
+  const std::uint32_t flags = m_crawl.AheadRequestFlags();
+  for (auto link = m_order.rbegin(); link != m_order.rend(); ++link) m_connection->Prefetch((*link)->object, flags);
 }
 
-void Crawler::WalkAhead(std::vector<AheadLink>& links, std::size_t from, std::vector<const AheadLink*>& order,
-                        std::unordered_set<std::string, HashNoCase, EqualNoCase>& seen) {
-  auto& connection = m_state.HttpConnection;
-  for (std::size_t i = from; i < links.size() && order.size() < kHints; ++i) {
+bool SendAhead::WalkDone() const { return m_order.size() >= kHints || m_walked >= kMaxWalk; }
+
+// `nesting`: how many page scans are open when the turns of `links` come.
+void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t nesting) {
+  // Met that deep, a link is put off until the start page's tree has been walked.
+  if (nesting >= m_maxNesting) return;
+  for (std::size_t i = from; i < links.size() && !WalkDone(); ++i) {
     AheadLink& link = links[i];
     // A link already visited is not fetched again when its turn comes; once visited, always.
     if (link.object.empty() || link.visited) continue;
-    if (m_state.VisitedUrls.count(link.key)) {
+    if (m_crawl.Visited(link.key)) {
       link.visited = true;
       continue;
     }
     // Met earlier in the walk: visited by the time this turn comes.
-    if (!seen.insert(link.key).second) continue;
+    if (!m_seen.insert(link.key).second) continue;
     // Another server's link is fetched on another connection, and so is all it leads to.
-    if (!EqualsNoCase(link.host, connection->ServerName()) || link.port != connection->Port() ||
-        link.https != connection->Secure())
+    if (!EqualsNoCase(link.host, m_connection->ServerName()) || link.port != m_connection->Port() ||
+        link.https != m_connection->Secure())
       continue;
-    order.push_back(&link);
-    if (link.page && !link.peeked) PeekAhead(link);
-    if (!link.links.empty()) WalkAhead(link.links, 0, order, seen);
+    ++m_walked;
+    if (link.page && !link.peeked) Peek(link);
+    if (!link.peeked) m_order.push_back(&link);
+    if (!link.links.empty()) Walk(link.links, 0, nesting + 1);
   }
 }
 
 // A page whose answer came in before its turn is scanned dry now, as it will be scanned then.
-void Crawler::PeekAhead(AheadLink& link) {
+void SendAhead::Peek(AheadLink& link) {
   std::string contentType;
   std::string body;
-  const std::uint32_t flags = HttpRequestFlags(m_state.ReloadFlag);
-  if (!m_state.HttpConnection->PeekAhead(link.object, flags, contentType, body)) return;
+  if (!m_connection->PeekAhead(link.object, m_crawl.AheadRequestFlags(), contentType, body)) return;
   link.peeked = true;
-  if (!IsHtmlType(contentType) || link.depth >= kMaxPageNesting) return;
-  const PageContext context = ScanContext(link.host, link.port, link.https, link.object, link.depth);
-  link.links = DryScan(context, [&body](const std::function<void(std::string_view)>& each) {
-    for (std::size_t at = 0; at < body.size(); at += kChunk)
-      each(std::string_view(body).substr(at, kChunk));
+  if (!IsHtmlType(contentType)) return;
+  link.links = DryScan(m_crawl.AheadScanContext(link), [&](const std::function<void(std::string_view)>& each) {
+    for (std::size_t at = 0; at < body.size(); at += m_chunk) each(std::string_view(body).substr(at, m_chunk));
     return true;
   });
 }

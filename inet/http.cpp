@@ -1,5 +1,5 @@
 // HTTP connections: requests on one libcurl multi handle, whose pool keeps connections alive;
-// the requests sent ahead of their turn are in http_ahead.cpp.
+// the requests sent ahead of their turn (http_ahead.cpp) share it.
 #include <string>
 #include <vector>
 
@@ -46,12 +46,14 @@ class HttpConnectionImpl final : public HttpConnection {
       return ahead;
     }
     m_ahead.StartRequests();
-    auto request = std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, m_secure, std::string(object),
-                                                     flags, m_credentials);
+    auto request = std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, m_secure, std::string(object), flags,
+                                                     m_credentials);
+    const auto grace = m_ahead.Proven() ? std::nullopt : std::optional(AheadPool::kGrace);
     const bool opened = m_ahead.InFlight()
-                            ? request->OpenBesideAhead(err, AheadPool::kGrace, [this] { m_ahead.TurnOff(); })
+                            ? request->OpenBesideAhead(err, grace, [this] { m_ahead.TurnOff(); })
                             : request->Open(err);
     if (!opened) return nullptr;
+    m_ahead.NoteTurnAnswered();
     return request;
   }
 
@@ -63,7 +65,7 @@ class HttpConnectionImpl final : public HttpConnection {
   }
 
  private:
-  std::shared_ptr<Multi> m_multi;  // its connection pool is what keeps connections alive
+  std::shared_ptr<Multi> m_multi;  // its connection pool is what keeps connections alive, for every request
   std::string m_host;
   int m_port;
   bool m_secure;

@@ -17,12 +17,12 @@ bool HttpRequestImpl::AwaitHeadersUntil(std::chrono::steady_clock::time_point de
       err);
 }
 
-bool HttpRequestImpl::OpenBesideAhead(Error& err, std::chrono::milliseconds grace,
+bool HttpRequestImpl::OpenBesideAhead(Error& err, std::optional<std::chrono::milliseconds> grace,
                                       const std::function<void()>& dropAhead) {
   m_entry = LookupEntry();
   if (!Start(err)) return false;
-  if (!AwaitHeadersUntil(std::chrono::steady_clock::now() + grace, err)) return false;
-  const bool slow = !m_headersDone && !m_transfer.done;
+  if (grace && !AwaitHeadersUntil(std::chrono::steady_clock::now() + *grace, err)) return false;
+  const bool slow = grace && !m_headersDone && !m_transfer.done;
   if (slow) dropAhead();
   if (!AwaitHeaders(err)) return false;
   if (!slow && IsOverloadStatus(ParseStatus())) {
@@ -41,8 +41,9 @@ bool HttpRequestImpl::OpenBesideAhead(Error& err, std::chrono::milliseconds grac
   return Settle(err);
 }
 
-bool HttpRequestImpl::StartAhead(Error& err) {
+bool HttpRequestImpl::StartAhead(Error& err, bool fresh) {
   if (!(m_flags & kFlagReload)) m_entry = LookupEntry();
+  m_freshConnection = fresh;
   if (!Start(err)) return false;
   m_multi->PerformOnce();
   return true;
@@ -95,9 +96,10 @@ bool HttpRequestImpl::PeekAnswer(std::string& contentType, std::string& body) {
 
 bool HttpRequestImpl::OpenAhead(Error& err) { return AwaitHeaders(err) && Settle(err); }
 
-bool HttpRequestImpl::AheadAnswerUsable(std::chrono::milliseconds grace) {
+bool HttpRequestImpl::AheadAnswerUsable(std::optional<std::chrono::milliseconds> grace) {
   Error err;
-  if (!AwaitHeadersUntil(std::chrono::steady_clock::now() + grace, err)) return false;
+  const auto deadline = grace ? std::chrono::steady_clock::now() + *grace : std::chrono::steady_clock::time_point::max();
+  if (!AwaitHeadersUntil(deadline, err)) return false;
   if (!m_headersDone) return false;
   return !IsOverloadStatus(ParseStatus());
 }
@@ -108,28 +110,59 @@ AheadPool::AheadPool(std::shared_ptr<Multi> multi, std::string host, int port, b
       m_host(std::move(host)),
       m_port(port),
       m_secure(secure),
-      m_credentials(std::move(credentials)) {}
+      m_credentials(std::move(credentials)) {
+  const std::size_t allowed = m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight);
+  if (allowed == 0) return;
+  // Every request of the connection, in turn or ahead, is under the bound on connections to
+  // one server: one beyond waits for a connection to free.
+  m_multi->LimitHostConnections(static_cast<long>(allowed + 1));
+  m_multi->SetOnDone([this] { StartRequests(); });
+}
+
+AheadPool::~AheadPool() {
+  // A request let go may still drain its answer, and an ending noticed then must start nothing.
+  m_off = true;
+  m_multi->SetOnDone(nullptr);
+  m_ahead.clear();
+}
+
+// Until the server has answered a request sent ahead, one at a time, on a connection of its own
+// beside the one the requests in turn have used: a server that serves a single connection at a
+// time then serves that one and leaves a single request unanswered. Then every connection
+// allowed, the requests in turn among them.
+bool AheadPool::HasRoom() const {
+  const std::size_t allowed = m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight);
+  if (allowed == 0) return false;
+  if (m_proven) return m_multi->Running() < allowed + 1;
+  if (!m_turnAnswered) return false;
+  for (const auto& ahead : m_ahead)
+    if (ahead.started && !ahead.request->Done()) return false;
+  return true;
+}
 
 void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {
-  if (m_off || m_multi->Session()->Closed() || MaxInFlight() == 0) return;
+  if (m_off || m_multi->Session()->Closed() || m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight) == 0) return;
   std::string wire = WireObject(object);
   Ahead* found = nullptr;
-  for (auto& ahead : m_ahead)
+  std::size_t unsent = 0;
+  for (auto& ahead : m_ahead) {
     if (ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags) found = &ahead;
-  if (m_ahead.size() >= kMaxAhead && !found) DropOldestUnsent();
+    if (!ahead.started) ++unsent;
+  }
+  if (unsent >= kMaxAhead && !found) {
+    DropOldestUnsent();
+    --unsent;
+  }
   if (found) {
     found->order = ++m_order;  // asked for again: needed sooner than the older hints
-  } else if (m_ahead.size() < kMaxAhead) {
-    if (!m_aheadMulti) {
-      m_aheadMulti = std::make_shared<Multi>(m_multi->Session());
-      m_multi->SetCompanion(m_aheadMulti);
-    }
-    m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_aheadMulti, m_host, m_port, m_secure,
-                                                         std::string(object), flags, m_credentials),
+  } else if (unsent < kMaxAhead && m_ahead.size() < kMaxHeld) {
+    m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, m_secure, std::string(object),
+                                                         flags, m_credentials),
                        ++m_order, false});
   }
-  // Sent when the connection next works (OpenRequest, PeekAhead): hints given together are
-  // then ranked among themselves before the first of them takes a free connection.
+  // Sent when the connection next works (OpenRequest, PeekAhead, an answer coming in): hints
+  // given together are then ranked among themselves before the first of them takes a free
+  // connection.
 }
 
 // Full: a hint not yet sent gives way to a newer one, needed sooner; one sent stays.
@@ -143,7 +176,7 @@ void AheadPool::DropOldestUnsent() {
 bool AheadPool::Peek(std::string_view object, std::uint32_t flags, std::string& contentType, std::string& body) {
   if (m_ahead.empty() || m_off) return false;
   StartRequests();
-  if (m_aheadMulti) m_aheadMulti->PerformOnce();
+  m_multi->PerformOnce();
   std::string wire = WireObject(object);
   for (auto& ahead : m_ahead)
     if (ahead.started && ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags)
@@ -153,28 +186,31 @@ bool AheadPool::Peek(std::string_view object, std::uint32_t flags, std::string& 
 
 void AheadPool::TurnOff() {
   m_off = true;
+  // Those not answered lose their connections with them.
   m_ahead.clear();
-  // Its pool goes with the last request that uses it, and the extra connections with the pool.
-  m_aheadMulti.reset();
+}
+
+void AheadPool::NoteAnswers() {
+  if (m_proven) return;
+  for (const auto& ahead : m_ahead)
+    if (ahead.started && ahead.request->AnsweredWell()) m_proven = true;
 }
 
 void AheadPool::StartRequests() {
-  std::size_t inFlight = 0;
-  for (const auto& ahead : m_ahead)
-    if (ahead.started && !ahead.request->Done()) ++inFlight;
-  while (inFlight < MaxInFlight()) {
+  if (m_starting || m_off) return;
+  m_starting = true;
+  NoteAnswers();
+  while (HasRoom()) {
     auto next = m_ahead.end();
     for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it)
       if (!it->started && (next == m_ahead.end() || it->order > next->order)) next = it;
-    if (next == m_ahead.end()) return;
+    if (next == m_ahead.end()) break;
     Error ignored;  // one that cannot start is simply sent when it is opened
-    if (!next->request->StartAhead(ignored)) {
-      m_ahead.erase(next);
-      continue;
-    }
     next->started = true;
-    ++inFlight;
+    m_sent = true;
+    if (!next->request->StartAhead(ignored, !m_proven)) m_ahead.erase(next);
   }
+  m_starting = false;
 }
 
 // A hint not yet sent is dropped, and so is a request sent with credentials that have changed
@@ -190,10 +226,11 @@ std::unique_ptr<HttpRequestImpl> AheadPool::Take(std::string_view object, std::u
     if (!ahead.started || !ahead.request->SentAsNow() || ahead.request->PausedTooLong() ||
         !ahead.request->AheadEntryCurrent())
       return nullptr;
-    if (!ahead.request->AheadAnswerUsable(kGrace)) {
+    if (!ahead.request->AheadAnswerUsable(m_proven ? std::nullopt : std::optional(kGrace))) {
       TurnOff();
       return nullptr;
     }
+    m_proven = true;
     return std::move(ahead.request);
   }
   return nullptr;

@@ -122,6 +122,7 @@ bool HttpRequestImpl::Start(Error& err) {
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
   // The saved file is the resource's own bytes: no Accept-Encoding, no decoding.
   curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+  curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, m_freshConnection ? 1L : 0L);
 
   std::optional<Credentials> creds = CurrentCredentials();
   m_sentCredentials = creds;

@@ -50,10 +50,14 @@ class HttpRequestImpl final : public HttpRequest {
   // them, and one that limits its connections answers it 503 or 429: when the answer is that slow
   // or that kind, `dropAhead` closes the other connections and the request is waited for, or sent
   // again, alone.
-  bool OpenBesideAhead(Error& err, std::chrono::milliseconds grace, const std::function<void()>& dropAhead);
+  // `grace` is not waited on when the server is known to serve several connections at once:
+  // only an answer of that kind drops the others then.
+  bool OpenBesideAhead(Error& err, std::optional<std::chrono::milliseconds> grace,
+                       const std::function<void()>& dropAhead);
   // Sends the request ahead of its OpenRequest: started, not waited for. A request that may be
   // answered from the cache goes as the conditional request the cache entry makes of it now.
-  bool StartAhead(Error& err);
+  // `fresh`: on a connection of its own, never one the requests in turn have used.
+  bool StartAhead(Error& err, bool fresh);
   // Whether a request sent ahead still carries what it would carry if it were sent now.
   bool SentAsNow() const;
   // Whether an answer too long to be held ahead has waited, paused, so long that the server may
@@ -74,7 +78,10 @@ class HttpRequestImpl final : public HttpRequest {
   // headers. A server that serves one connection at a time never answers the extra connection,
   // and one that limits connections answers it with 503 or 429: such answers are not the
   // server's answer to the request made in turn, so the caller sends that one afresh.
-  bool AheadAnswerUsable(std::chrono::milliseconds grace);
+  // Without `grace`, the answer is waited for as long as the transfer lasts.
+  bool AheadAnswerUsable(std::optional<std::chrono::milliseconds> grace);
+  // The headers of a request sent ahead are in, and are not an answer that limits connections.
+  bool AnsweredWell() const { return m_headersDone && !IsOverloadStatus(ParseStatus()); }
 
  private:
   static bool IsOverloadStatus(int status) { return status == 408 || status == 429 || status >= 500; }
@@ -129,6 +136,7 @@ class HttpRequestImpl final : public HttpRequest {
   std::uint64_t m_ownCookieChanges = 0;
   PullBody m_body;
   bool m_discard = false;  // the rest of the body is read only to keep the connection
+  bool m_freshConnection = false;  // sent ahead on a connection of its own
   std::size_t m_drained = 0;
 
   Source m_source = Source::Network;

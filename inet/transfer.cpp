@@ -39,12 +39,18 @@ void Multi::Add(Transfer& transfer) {
   curl_easy_setopt(transfer.easy, CURLOPT_PRIVATE, &transfer);
   transfer.done = false;
   transfer.result = CURLE_OK;
-  curl_multi_add_handle(m_multi, transfer.easy);
+  if (curl_multi_add_handle(m_multi, transfer.easy) == CURLM_OK) ++m_running;
 }
+
+void Multi::LimitHostConnections(long count) { curl_multi_setopt(m_multi, CURLMOPT_MAX_HOST_CONNECTIONS, count); }
+
 
 void Multi::Remove(Transfer& transfer) {
   if (!transfer.easy) return;
-  if (!transfer.done) m_session->Pacing().NoteEnd(BytesReceived(transfer.easy));  // given up: it ends here
+  if (!transfer.done) {
+    m_session->Pacing().NoteEnd(BytesReceived(transfer.easy));  // given up: it ends here
+    if (m_running > 0) --m_running;
+  }
   curl_multi_remove_handle(m_multi, transfer.easy);
   curl_easy_cleanup(transfer.easy);
   transfer.easy = nullptr;
@@ -53,6 +59,7 @@ void Multi::Remove(Transfer& transfer) {
 void Multi::Park(Transfer& transfer) {
   constexpr std::size_t kMaxParked = 4;
   if (!transfer.easy) return;
+  if (!transfer.done && m_running > 0) --m_running;
   curl_multi_remove_handle(m_multi, transfer.easy);
   curl_easy_setopt(transfer.easy, CURLOPT_PRIVATE, nullptr);
   curl_easy_setopt(transfer.easy, CURLOPT_ERRORBUFFER, nullptr);
@@ -72,15 +79,19 @@ CURL* Multi::TakeParked() {
 
 void Multi::CollectDone() {
   int left = 0;
+  bool ended = false;
   while (CURLMsg* msg = curl_multi_info_read(m_multi, &left)) {
     if (msg->msg != CURLMSG_DONE) continue;
     Transfer* transfer = nullptr;
     curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &transfer);
-    if (!transfer) continue;
+    if (!transfer || transfer->done) continue;
     transfer->done = true;
     transfer->result = msg->data.result;
+    if (m_running > 0) --m_running;
+    ended = true;
     m_session->Pacing().NoteEnd(BytesReceived(msg->easy_handle));
   }
+  if (ended && m_onDone) m_onDone();
 }
 
 void Multi::WaitUntil(std::chrono::steady_clock::time_point until) {
@@ -109,7 +120,6 @@ bool Multi::RunUntil(const std::function<bool()>& ready, Error& err) {
     int running = 0;
     CURLMcode mc = curl_multi_perform(m_multi, &running);
     CollectDone();
-    if (auto companion = m_companion.lock()) companion->PerformOnce();
     if (mc != CURLM_OK) {
       err = MakeError(ErrorCode::Internal, curl_multi_strerror(mc));
       return false;

@@ -50,9 +50,12 @@ class Multi {
   bool RunUntil(const std::function<bool()>& ready, Error& err);
   // One non-blocking round: takes in what the sockets already hold.
   void PerformOnce();
-  // Another multi handle moved on by every round of this one's RunUntil: the requests sent ahead
-  // of their turn keep going while the worker waits on the request in turn.
-  void SetCompanion(std::weak_ptr<Multi> companion) { m_companion = std::move(companion); }
+  // Transfers added and not yet done or taken out: each holds a connection, or waits for one.
+  std::size_t Running() const { return m_running; }
+  // Called whenever transfers have ended, from whatever call of this multi handle noticed it.
+  void SetOnDone(std::function<void()> onDone) { m_onDone = std::move(onDone); }
+  // At most `count` connections to one server at once; transfers beyond wait for one to free.
+  void LimitHostConnections(long count);
 
  private:
   void CollectDone();
@@ -60,7 +63,8 @@ class Multi {
   std::shared_ptr<SessionState> m_session;
   CURLM* m_multi = nullptr;
   std::vector<CURL*> m_parked;
-  std::weak_ptr<Multi> m_companion;
+  std::size_t m_running = 0;
+  std::function<void()> m_onDone;
 };
 
 // Maps a finished transfer's libcurl code onto the layer's table, with libcurl's own text as the

@@ -167,6 +167,8 @@ TEST_F(HttpAheadTest, HintsNeverOpenedAreDroppedWithTheirConnection) {
 
 TEST_F(HttpAheadTest, ARequestSentBeforeCredentialsWereLearntIsSentAgainWithThem) {
   const std::string object = "/__/basic?user=alice&pw=s3cret";
+  // Nothing goes ahead before the connection's own requests have had an answer.
+  Fetch("/__/bytes?n=10");
   conn->Prefetch(object, kReload);
   Error err;
   auto first = conn->OpenRequest(object + "&n=1", kReload, err);
@@ -219,6 +221,54 @@ TEST(HttpAheadLimits, ServersThatServeOneConnectionStillAnswerEveryRequest) {
       // Hints given after the server showed its limit send nothing more ahead.
       if (i + 1 < objects.size()) conn->Prefetch(objects[i + 1], kReload);
     }
+  }
+}
+
+}  // namespace
+}  // namespace tk::inet
+
+namespace tk::inet {
+namespace {
+
+// Once the server has answered a request on an extra connection, it plainly serves several at
+// once: from then on every connection allowed carries requests (the one in turn joins those sent
+// ahead), never more, and an answer slower than the grace given an unknown server is waited for,
+// never sent again, so the server sees each request once however slow it is.
+TEST(HttpAheadConnections, EveryConnectionAllowedIsBusyNoMoreAndASlowAnswerIsNotSentTwice) {
+  for (const int connections : {5, 3}) {
+    SCOPED_TRACE(connections);
+    test::TestCache testCache;
+    auto server = test::HttpTestServer::Start();
+    SessionOptions options;
+    options.agent = "trawlkit-test";
+    options.connections = connections;
+    Error err;
+    auto session = OpenSession(options, testCache.Get(), err);
+    ASSERT_TRUE(session) << err.message;
+    auto conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
+    ASSERT_TRUE(conn) << err.message;
+    std::vector<std::string> objects;
+    for (int i = 0; i < 24; ++i) {
+      // The first answers at once; one in the middle takes far longer than the grace.
+      const int ms = i == 0 ? 0 : i == 12 ? 1200 : 300;
+      objects.push_back("/__/late?ms=" + std::to_string(ms) + "&n=700&seed=s" + std::to_string(i));
+    }
+    // Given the nearest last, as the crawl gives them.
+    for (std::size_t i = objects.size(); i-- > 1;) conn->Prefetch(objects[i], kReload);
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+      auto req = conn->OpenRequest(objects[i], kReload, err);
+      ASSERT_TRUE(req) << objects[i] << ": " << err.message;
+      EXPECT_EQ(req->StatusCode(), 200) << objects[i];
+      auto body = ReadAll(*req, err);
+      ASSERT_TRUE(body) << objects[i] << ": " << err.message;
+      EXPECT_EQ(*body, BodyBytes(700, "s" + std::to_string(i)));
+    }
+    test::HttpStats s = server->Stats();
+    EXPECT_EQ(s.requests, static_cast<int>(objects.size())) << s.json;
+    EXPECT_EQ(s.mostBusy, connections) << s.json;
+    // The connection closed when the one in turn joins the others may be noticed by the server
+    // a moment after the one that takes its place; and the stats query has its own.
+    EXPECT_LE(s.mostOpen, connections + 2) << s.json;
   }
 }
 

@@ -46,6 +46,7 @@ bytes of Body(n, seed): the repeated text "<seed>:<offset>|" cut to n bytes)
         `delay` ms (default 50).
   /__/stall[n, after, secs]   Content-Length n, `after` bytes, then nothing for `secs` seconds
         (default 30), then the connection closes.
+  /__/late[ms, n, seed, etag, lm, ct]   bytes' answer, after `ms` ms (default 300) of silence.
   /__/hang[secs]   no answer at all for `secs` seconds (default 30), then the connection closes.
   /__/drop[n, after]   Content-Length n, `after` bytes, then the connection closes.
   /__/redirect[to, code, field, also]   status `code` (default 302) with the header line
@@ -133,6 +134,12 @@ class Handler(BaseHTTPRequestHandler):
 
     def setup(self):
         super().setup()
+        # Headers and body go in separate writes in most answers: without this the body would
+        # wait for the client's delayed acknowledgement, some 40 ms an answer.
+        try:
+            self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        except OSError:
+            pass
         self.counted = False
         with LOCK:
             NEXT_CONNECTION[0] += 1
@@ -431,6 +438,10 @@ class Handler(BaseHTTPRequestHandler):
         self.record(200, sent)
         STOP.wait(secs)
         self.close_connection = True
+
+    def route_late(self, q, n, seed):
+        STOP.wait(float(q.get("ms", "300")) / 1000.0)
+        self.route_bytes(q, n, seed)
 
     def route_hang(self, q, n, seed):
         self.record(0, 0)

@@ -1,0 +1,41 @@
+// The crawl's side of the requests sent ahead of their turn: which links go ahead, and each one
+// as the crawl will request it.
+#include "engine/crawler.h"
+#include "engine/page_buffer.h"
+
+namespace tk {
+
+std::vector<AheadLink> Crawler::LinksToSendAhead(const PageContext& context, PageBuffer& page) {
+  // Only where every hint is surely followed by its request: a crawl held to its start site,
+  // whose connection then serves the page's whole subtree.
+  if (!m_settings.SameSiteOnly || !m_state.HttpConnection || !m_ahead.Enabled()) return {};
+  return m_ahead.DryScan(context, [&page](const std::function<void(std::string_view)>& each) {
+    return page.ForEachChunk(kChunk, each);
+  });
+}
+
+AheadLink Crawler::ResolveAhead(const std::string& url, bool parseHtml, int depth) {
+  AheadLink link;
+  auto parsed = inet::ParseUrl(url);
+  int flags = parseHtml ? FETCH_PARSE_HTML : 0;
+  if (!parsed || !IsHttpService(parsed->service) || !IsSiteAllowed(parsed->host, flags) ||
+      !IsTypeAllowed(parsed->object, flags) || !IsUrlAllowed(parsed->object, flags))
+    return link;
+  const bool https = parsed->service == inet::Service::Https;
+  // A link robots.txt refuses is never requested; one on a server whose rules are not read yet
+  // is on another connection anyway.
+  if (m_settings.Robots) {
+    const RobotsRules* rules = KnownRobots(parsed->host, parsed->port, https);
+    if (!rules || !rules->Allows(WithoutFragment(parsed->object))) return link;
+  }
+  link.key = VisitKey(*parsed);
+  link.object = WithoutFragment(parsed->object);
+  link.host = parsed->host;
+  link.port = parsed->port;
+  link.https = https;
+  link.page = parseHtml;
+  link.depth = depth;
+  return link;
+}
+
+}  // namespace tk

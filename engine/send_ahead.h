@@ -1,0 +1,111 @@
+#pragma once
+// Requests sent ahead of their turn: while a page is scanned, the links it (and the pages it
+// leads to, once their answers are in) will ask for are hinted to the connection in the order
+// the crawl will ask for them, so the server is already answering when each turn comes.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/run_state.h"
+#include "links/html_scanner.h"
+
+namespace tk {
+
+// One link a page's scan will ask for, with what sending it ahead of its turn needs.
+struct AheadLink {
+  std::string key;     // in the visited list
+  std::string object;  // as the request will name it; empty: not to be sent ahead
+  std::string host;
+  int port = 0;
+  bool https = false;
+  bool visited = false;  // found in the visited list: never looked up again
+  bool page = false;     // followed as a page: its answer, once in, is looked at for its own links
+  int depth = 0;         // the depth the page's own links are scanned at
+  bool peeked = false;   // its answer was in and has been looked at
+  std::vector<AheadLink> links;  // a page looked at before its turn: the links it will ask for
+};
+
+// What the look-ahead asks of the crawl it runs ahead of.
+class AheadCrawl {
+ public:
+  virtual ~AheadCrawl() = default;
+  // `url` as the crawl would request it in its turn; an empty object when it would not be
+  // requested over HTTP at all (the rules, robots.txt).
+  virtual AheadLink ResolveAhead(const std::string& url, bool parseHtml, int depth) = 0;
+  virtual bool Visited(const std::string& key) const = 0;
+  // What the link scanner is told of `page` when its turn comes.
+  virtual PageContext AheadScanContext(const AheadLink& page) const = 0;
+  // The connection the crawl's requests go on now, or nullptr; and the flags they go with.
+  virtual inet::HttpConnection* AheadConnection() = 0;
+  virtual std::uint32_t AheadRequestFlags() const = 0;
+  virtual bool AheadCancelled() = 0;
+};
+
+class SendAhead {
+ public:
+  using Chunks = std::function<bool(const std::function<void(std::string_view)>&)>;
+
+  // `maxNesting`: the page scans nested at most; a link met deeper is put off, not fetched in
+  // its turn, and is not sent ahead. `chunk`: the bytes the crawl's own scan reads at a time.
+  SendAhead(AheadCrawl& crawl, std::size_t maxNesting, std::size_t chunk)
+      : m_crawl(crawl), m_maxNesting(maxNesting), m_chunk(chunk) {}
+  SendAhead(const SendAhead&) = delete;
+  SendAhead& operator=(const SendAhead&) = delete;
+
+  // Whether the run's pacing (a wait, a rate, one connection) leaves room for requests sent
+  // ahead of their turn; the internet layer holds them back too, this only spares the looking.
+  void SetEnabled(bool on) { m_enabled = on; }
+  bool Enabled() const { return m_enabled; }
+  // How many page scans are under way, one inside another.
+  std::size_t Nesting() const { return m_frames.size(); }
+
+  // The links a scan of the page in `chunks` asks for, in scan order: a dry pass of the same
+  // scanner. Empty when a chunk could not be read.
+  std::vector<AheadLink> DryScan(const PageContext& context, const Chunks& chunks);
+  // A second spelling of one URL finds it visited when its turn comes: it is never requested.
+  static void DropRepeats(std::vector<AheadLink>& links);
+
+  // While it lives, the links of a page being scanned (or rescanned) go ahead of their turn:
+  // Next() before each is asked for.
+  class Scope {
+   public:
+    Scope(SendAhead& ahead, std::vector<AheadLink> links);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+    void Next();
+
+   private:
+    SendAhead& m_ahead;
+    std::vector<AheadLink> m_links;
+    std::size_t m_next = 0;
+  };
+
+ private:
+  struct Frame {
+    std::vector<AheadLink>* links;
+    const std::size_t* next;
+  };
+  void Hint();
+  void Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t nesting);
+  bool WalkDone() const;
+  void Peek(AheadLink& link);
+
+  AheadCrawl& m_crawl;
+  const std::size_t m_maxNesting;
+  const std::size_t m_chunk;
+  bool m_enabled = true;
+  // The pages being scanned, outermost first: whose links come next, in depth-first order.
+  std::vector<Frame> m_frames;
+  // Filled by Hint's walk: the links to hint, nearest first, the keys met and how many links.
+  std::vector<const AheadLink*> m_order;
+  std::size_t m_walked = 0;
+  std::unordered_set<std::string, HashNoCase, EqualNoCase> m_seen;
+  inet::HttpConnection* m_connection = nullptr;
+};
+
+}  // namespace tk

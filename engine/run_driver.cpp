@@ -32,7 +32,8 @@ Crawler::Crawler(const ProjectSettings& settings, RunHost& host, InetBackend& ba
 Crawler::~Crawler() {
   CloseNetwork();
   if (m_state.LogFile) std::fclose(m_state.LogFile);
-  for (const auto& [record, held] : m_heldPages) DiscardHeld(m_saveFolder, held);
+  for (const HeldPages::Page& page : m_heldPages.Pages())
+    DiscardHeld(m_saveFolder, HeldFile{std::string(page.relPath), std::string(page.temp), std::nullopt});
 }
 
 void Crawler::WriteLog(std::string_view text) {

@@ -17,6 +17,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/held_pages.h"
 #include "engine/inet_backend.h"
 #include "engine/local_file.h"
 #include "engine/run_clock.h"
@@ -132,6 +133,8 @@ class Crawler {
                  const std::string& name, bool sheet, std::optional<std::int64_t> modified, int linkFlags = 0);
   // A scanned page's file once written: in place now, or held while links in it await mending.
   bool SettlePage(LocalFile& file, UrlRecord& record, std::optional<std::int64_t> modified);
+  // Puts a page written whole among the held ones, with the links in it that await mending.
+  void HoldPage(UrlRecord& record, const HeldFile& held);
   // Where a link not followed is saved already, or "". With `from`, the page being scanned,
   // the link is noted among its links.
   std::string SavedPath(const std::string& url, UrlRecord* from);
@@ -149,7 +152,7 @@ class Crawler {
   // At the end of a run: the links that saved pages hold as absolute URLs are made local where
   // their targets were saved after all, and those pages are put in place.
   void MendSavedPages();
-  std::vector<FileEdit> PendingEdits(const UrlRecord& record) const;
+  std::vector<FileEdit> PendingEdits(const UrlRecord& record, const std::vector<HeldPages::Link>& links);
   // A page link that is not its target's record, as its URL (see PageLinkTo).
   bool TextLinkAt(const UrlRecord& page, std::uint32_t link, std::string& url, bool& hyperlink);
   // The links a page's scan will ask for, in scan order, with those that can be sent ahead of
@@ -302,6 +305,7 @@ class Crawler {
     int depth = 0;
   };
   std::deque<DeferredFetch> m_deferred;
+  // Pages written whole whose links to files saved later are mended before they are put in place.
   HeldPages m_heldPages;
 };
 

@@ -273,8 +273,7 @@ bool Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile* f
 bool Crawler::SettlePage(LocalFile& file, UrlRecord& record, std::optional<std::int64_t> modified) {
   // Links written as URLs may still become local: the page waits, whole, beside its place.
   if (record.HasPendingLinks()) {
-    const HeldFile held = file.Hold(modified);
-    m_heldPages.Hold(record, held.relPath, held.temp, held.modified);
+    HoldPage(record, file.Hold(modified));
     return true;
   }
   const Placement placed = file.Place(modified);

@@ -257,16 +257,41 @@ void SettlePageLink(UrlRecord& page, std::size_t index, UrlRecord* target) {
   if (at < text.size() && text.find('\0', at) == text.size() - 1) text.resize(at);
 }
 
-std::vector<FileEdit> Crawler::PendingEdits(const UrlRecord& record) const {
-  std::vector<FileEdit> edits;
-  if (!record.Extras) return edits;
-  const std::string& keys = record.Extras->PendingKeys;
-  for (const PendingLink& link : record.Extras->PendingLinks) {
-    const UrlRecord* target = link.target;
-    if (!target) {
-      const std::size_t end = keys.find('\0', link.keyAt);
-      target = m_state.VisitedUrls.Find(std::string_view(keys).substr(link.keyAt, end - link.keyAt));
+void Crawler::HoldPage(UrlRecord& record, const HeldFile& held) {
+  HeldPages::Page page;
+  page.record = record.Index;
+  page.relPath = held.relPath;
+  page.temp = held.temp;
+  page.modified = held.modified;
+  if (record.Extras) {
+    const std::string& keys = record.Extras->PendingKeys;
+    for (const PendingLink& pending : record.Extras->PendingLinks) {
+      HeldPages::Link& link = page.links.emplace_back();
+      link.offset = pending.offset;
+      link.length = pending.length;
+      const UrlRecord* target = pending.target;
+      const std::size_t end = target ? 0 : keys.find('\0', pending.keyAt);
+      const std::string_view key = target ? std::string_view() : std::string_view(keys).substr(pending.keyAt, end - pending.keyAt);
+      // A URL the page's own scan has met since is named by its record; records stay.
+      if (!target) target = m_state.VisitedUrls.Find(key);
+      if (target) {
+        link.record = target->Index;
+      } else {
+        link.key = key;
+      }
     }
+  }
+  m_heldPages.Hold(page, record.Held);
+  record.Held = true;
+  record.ForgetPendingLinks();
+  record.Compact();
+}
+
+std::vector<FileEdit> Crawler::PendingEdits(const UrlRecord& record, const std::vector<HeldPages::Link>& links) {
+  std::vector<FileEdit> edits;
+  for (const HeldPages::Link& link : links) {
+    const UrlRecord* target = link.record != HeldPages::kNoRecord ? &m_state.VisitedUrls.At(link.record)
+                                                                   : m_state.VisitedUrls.Find(link.key);
     if (!target || target->LocalPath.empty()) continue;
     // Fit for a style sheet's bare url() as well as for any HTML attribute.
     edits.push_back(FileEdit{link.offset, link.length,
@@ -276,12 +301,11 @@ std::vector<FileEdit> Crawler::PendingEdits(const UrlRecord& record) const {
 }
 
 void Crawler::MendSavedPages() {
-  for (const HeldPages::Page& page : m_heldPages.Pages()) {
-    UrlRecord* const record = page.record;
-    const HeldFile held{std::string(page.relPath), std::string(page.temp),
-                        page.dated ? std::optional<std::int64_t>(page.modified) : std::nullopt};
-    const std::vector<FileEdit> edits = PendingEdits(*record);
-    record->ForgetPendingLinks();
+  m_heldPages.ForEach([this](const HeldPages::Page& page) {
+    UrlRecord* const record = &m_state.VisitedUrls.At(page.record);
+    record->Held = false;
+    const HeldFile held{page.relPath, page.temp, page.modified};
+    const std::vector<FileEdit> edits = PendingEdits(*record, page.links);
     // The page waits beside its place under its temporary name. A mending that fails leaves it as
     // it was written, whole, with those links leading to the server.
     std::string_view dir, name;
@@ -295,7 +319,7 @@ void Crawler::MendSavedPages() {
       ++m_state.NgLines;
       WriteLog(LogLine(record->Url(), logtext::FailedSaving(held.relPath)));
     }
-  }
+  });
   m_heldPages.clear();
 }
 

@@ -32,8 +32,9 @@ Crawler::Crawler(const ProjectSettings& settings, RunHost& host, InetBackend& ba
 Crawler::~Crawler() {
   CloseNetwork();
   if (m_state.LogFile) std::fclose(m_state.LogFile);
-  for (const HeldPages::Page& page : m_heldPages.Pages())
-    DiscardHeld(m_saveFolder, HeldFile{std::string(page.relPath), std::string(page.temp), std::nullopt});
+  m_heldPages.ForEach([this](const HeldPages::Page& page) {
+    DiscardHeld(m_saveFolder, HeldFile{page.relPath, page.temp, std::nullopt});
+  });
 }
 
 void Crawler::WriteLog(std::string_view text) {
@@ -139,6 +140,7 @@ void Crawler::RunDownload() {
   m_cacheRefusal.clear();
   m_heldPages.clear();
   OpenRunLog();
+  m_heldPages.Open(m_saveFolder);
   m_host.ClearLog();
   if (!m_logRefusal.empty()) RunLogFailed(m_logRefusal);
   WriteLog(SettingsBlock(m_settings, m_clock.LocalTime()));

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -87,9 +86,13 @@ struct UrlRecord {
   bool Dropped = false;
   // An FTP folder, saved as a generated index page whose links are its entries (FETCH_LISTED).
   bool Folder = false;
-  bool Held = false;  // among the HeldPages
-  // How Url() is spelled: the key itself, the key without its port, or OwnUrl.
+  bool Held = false;  // written whole, waiting for the end of the run (see HeldPages)
+  // How Url() is spelled: the key itself, the key without its port, or the key's first
+  // UrlHead bytes, then OwnUrl, then its last UrlTail bytes (a link's "d1/../d2/a.html" is keyed
+  // as "d2/a.html": only what differs is kept).
   enum class UrlForm : std::uint8_t { Own, Key, KeyWithoutPort } Form = UrlForm::Own;
+  std::uint16_t UrlHead = 0;
+  std::uint16_t UrlTail = 0;
   std::uint32_t DroppedContext = 0;
   // A scanned page: the layer it was scanned at (-1: never scanned). When the run reaches it
   // again on a higher layer, its page links are followed again from there.
@@ -150,27 +153,6 @@ class VisitedList {
   TextStore m_text;
   mutable IndexTable m_index;
   std::vector<std::string> m_contexts{std::string()};
-};
-
-// Pages written whole whose links to files saved later are mended before they are put in place,
-// in the order they were written: each one's place under the save folder, the name of the
-// temporary file it waits in beside it, and the server's date for it.
-class HeldPages {
- public:
-  struct Page {
-    UrlRecord* record = nullptr;
-    std::string_view relPath;
-    std::string_view temp;
-    std::int64_t modified = 0;
-    bool dated = false;
-  };
-  void Hold(UrlRecord& record, std::string_view relPath, std::string_view temp, std::optional<std::int64_t> modified);
-  const std::vector<Page>& Pages() const { return m_pages; }
-  void clear();
-
- private:
-  TextStore m_text;
-  std::vector<Page> m_pages;
 };
 
 // 64-bit throughout: a run may well pass 2 GiB.

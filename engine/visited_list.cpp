@@ -64,7 +64,7 @@ std::string UrlRecord::Url() const {
     case UrlForm::Own:
       break;
   }
-  return std::string(OwnUrl);
+  return std::string(Key.substr(0, UrlHead)).append(OwnUrl).append(Key.substr(Key.size() - UrlTail));
 }
 
 bool UrlRecord::UrlIs(std::string_view url) const {
@@ -76,7 +76,8 @@ bool UrlRecord::UrlIs(std::string_view url) const {
     case UrlForm::Own:
       break;
   }
-  return OwnUrl == url;
+  return url.size() == std::size_t{UrlHead} + OwnUrl.size() + UrlTail && url.substr(0, UrlHead) == Key.substr(0, UrlHead) &&
+         url.substr(UrlHead, OwnUrl.size()) == OwnUrl && url.substr(url.size() - UrlTail) == Key.substr(Key.size() - UrlTail);
 }
 
 void UrlRecord::ForgetPendingLinks() {
@@ -127,29 +128,16 @@ void VisitedList::SetUrl(UrlRecord& record, std::string_view url) {
     record.Form = UrlRecord::UrlForm::KeyWithoutPort;
   } else {
     record.Form = UrlRecord::UrlForm::Own;
-    record.OwnUrl = m_text.Put(url);
+    const std::string_view key = record.Key;
+    const std::size_t most = std::min<std::size_t>({url.size(), key.size(), 0xffff});
+    std::size_t head = 0;
+    while (head < most && url[head] == key[head]) ++head;
+    std::size_t tail = 0;
+    while (tail < most - head && url[url.size() - 1 - tail] == key[key.size() - 1 - tail]) ++tail;
+    record.UrlHead = static_cast<std::uint16_t>(head);
+    record.UrlTail = static_cast<std::uint16_t>(tail);
+    record.OwnUrl = m_text.Put(url.substr(head, url.size() - head - tail));
   }
-}
-
-void HeldPages::Hold(UrlRecord& record, std::string_view relPath, std::string_view temp,
-                     std::optional<std::int64_t> modified) {
-  Page page{&record, m_text.Put(relPath), m_text.Put(temp), modified.value_or(0), modified.has_value()};
-  if (record.Held) {
-    // Written again: the later file is the one put in place.
-    for (Page& held : m_pages)
-      if (held.record == &record) {
-        held = page;
-        return;
-      }
-  }
-  record.Held = true;
-  m_pages.push_back(page);
-}
-
-void HeldPages::clear() {
-  for (const Page& page : m_pages) page.record->Held = false;
-  m_pages = {};
-  m_text = TextStore();
 }
 
 std::uint32_t VisitedList::Context(const std::string& text) {

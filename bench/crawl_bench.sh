@@ -5,7 +5,8 @@
 # in its default place under a HOME on the disk. Run by hand, never by CTest:
 #   [REPEAT=3] [SITES="tree cross"] [CACHE_PREFILL=100000] bench/crawl_bench.sh BUILD_DIR [PAGES...]
 # (default pages: 1000 10000). Prints files per second (fastest of REPEAT runs), peak memory,
-# the ratio to Wget's files per second and how the time grows with ten times the pages.
+# what each URL adds to it (the peak beyond that of a one-page site's run, shared by the URLs
+# fetched), the ratio to Wget's files per second and how the time grows with ten times the pages.
 # CACHE_PREFILL=N starts every cache-on run with a cache that already holds N entries of earlier
 # runs (made by the build's cache_fill tool: cmake --build BUILD_DIR --target cache_fill). TMPDIR
 # chooses where the work folder (sites, copies, HOME and its cache) lives; it must be on a disk,
@@ -62,7 +63,9 @@ run_trawlkit() {  # out cacheflag
 }
 
 for kind in ${SITES:-tree cross}; do
-  for pages in "${sizes[@]}"; do
+  # One page first: what every run holds whatever the site, so that what remains of a run's peak
+  # is what its URLs cost.
+  for pages in 1 "${sizes[@]}"; do
     site="$work/site-$kind-$pages"
     mkdir -p "$site"
     # nginx's workers drop root to an unprivileged user, who must be able to read the site.
@@ -102,16 +105,29 @@ rows = [l.split() for l in open(sys.argv[1])]
 prefill = int(sys.argv[2])
 by = {(k, int(p), t): (int(f), float(s), int(r)) for k, p, t, f, s, r in rows}
 names = {"off": "cache off", "on": "cache on" + (" (%d held)" % prefill if prefill else ""), "wget": "wget -r -k"}
-print("%-6s %6s  %-22s %7s %8s %9s %9s %8s" % ("site", "pages", "run", "files", "seconds", "files/s",
-                                               "x wget", "peak MiB"))
+
+
+def per_url(kind, pages, tool):
+    # The peak beyond a one-page run's, in bytes per URL fetched (each one a file of the copy).
+    files, _, rss = by[(kind, pages, tool)]
+    base = by[(kind, 1, tool)][2]
+    return (rss - base) * 1024 / max(files, 1)
+
+
+print("%-6s %6s  %-22s %7s %8s %9s %9s %8s %9s" % ("site", "pages", "run", "files", "seconds", "files/s",
+                                                   "x wget", "peak MiB", "B/URL"))
 for (kind, pages, tool), (files, secs, rss) in by.items():
+    if pages == 1:
+        continue
     rate = files / max(secs, 1e-3)
     wf, ws, _ = by[(kind, pages, "wget")]
     ratio = rate / max(wf / max(ws, 1e-3), 1e-9)
-    print("%-6s %6d  %-22s %7d %8.2f %9.0f %9.2f %8.1f" % (kind, pages, names[tool], files, secs, rate,
-                                                           ratio, rss / 1024))
+    print("%-6s %6d  %-22s %7d %8.2f %9.0f %9.2f %8.1f %9.0f" % (kind, pages, names[tool], files, secs, rate,
+                                                                ratio, rss / 1024, per_url(kind, pages, tool)))
 for kind in sorted({k for k, _, _ in by}):
-    sizes = sorted({p for k, p, _ in by if k == kind})
+    print("%-6s one page: peak %.1f MiB with the cache off, %.1f MiB on, wget %.1f MiB" % (
+        kind, by[(kind, 1, "off")][2] / 1024, by[(kind, 1, "on")][2] / 1024, by[(kind, 1, "wget")][2] / 1024))
+    sizes = sorted({p for k, p, _ in by if k == kind and p > 1})
     for tool in ("off", "on"):
         for small, big in zip(sizes, sizes[1:]):
             a, b = by[(kind, small, tool)], by[(kind, big, tool)]

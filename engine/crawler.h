@@ -17,6 +17,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/held_pages.h"
 #include "engine/inet_backend.h"
 #include "engine/local_file.h"
 #include "engine/run_clock.h"
@@ -133,8 +134,11 @@ class Crawler : private AheadCrawl {
                  const std::string& name, bool sheet, std::optional<std::int64_t> modified, int linkFlags = 0);
   // A scanned page's file once written: in place now, or held while links in it await mending.
   bool SettlePage(LocalFile& file, UrlRecord& record, std::optional<std::int64_t> modified);
-  // Where a link not followed is saved already, or "".
-  std::string SavedPath(const std::string& url) const;
+  // Puts a page written whole among the held ones, with the links in it that await mending.
+  void HoldPage(UrlRecord& record, const HeldFile& held);
+  // Where a link not followed is saved already, or "". With `from`, the page being scanned,
+  // the link is noted among its links.
+  std::string SavedPath(const std::string& url, UrlRecord* from);
   // FetchUrl for a page link: with `from`, the page being scanned, the link is noted among its
   // links once its record is found, before anything is fetched; with `met`, that record is told.
   std::string FetchLink(const std::string& url, int flags, int depth, UrlRecord* from, UrlRecord** met);
@@ -149,7 +153,9 @@ class Crawler : private AheadCrawl {
   // At the end of a run: the links that saved pages hold as absolute URLs are made local where
   // their targets were saved after all, and those pages are put in place.
   void MendSavedPages();
-  std::vector<FileEdit> PendingEdits(const UrlRecord& record) const;
+  std::vector<FileEdit> PendingEdits(const UrlRecord& record, const std::vector<HeldPages::Link>& links);
+  // A page link that is not its target's record, as its URL (see PageLinkTo).
+  bool TextLinkAt(const UrlRecord& page, std::uint32_t link, std::string& url, bool& hyperlink);
   // The links a page's scan will ask for, in scan order, with those that can be sent ahead of
   // their turn filled in; none where not every hint is surely followed by its request.
   std::vector<AheadLink> LinksToSendAhead(const PageContext& context, PageBuffer& page);
@@ -275,7 +281,7 @@ class Crawler : private AheadCrawl {
   };
   std::deque<DeferredFetch> m_deferred;
   // Pages written whole whose links to files saved later are mended before they are put in place.
-  std::unordered_map<UrlRecord*, HeldFile> m_heldPages;
+  HeldPages m_heldPages;
 };
 
 // The settings block that opens a run's log, for settings whose SaveDir already ends in "/".
@@ -292,6 +298,9 @@ void NotePageLinkText(UrlRecord& page, char how, std::string_view url);
 // being dropped: the target's record answers it from then on however the page spelled it, as it
 // is never fetched again; its text is no longer needed.
 void SettlePageLink(UrlRecord& page, std::size_t index, UrlRecord* target);
+
+// Gives back the text of `page`'s links that have been settled.
+void DropSettledText(UrlRecord& page);
 
 // "548 files: 0 new, 2 changed, 546 unchanged, 0 failed": what a run did to the copy.
 std::string CopyChangesText(const RunState& state);

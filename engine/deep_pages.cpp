@@ -11,17 +11,17 @@ constexpr std::string_view kPutOff = "\n";
 
 bool Crawler::WouldFetch(const UrlRecord& record, bool inserted, int flags, int depth) const {
   if (inserted) return true;
-  if (record.Dropped) return record.DroppedContext != RuleContext(flags);
+  if (record.Dropped) return m_state.VisitedUrls.ContextText(record.DroppedContext) != RuleContext(flags);
   return (flags & FETCH_PARSE_HTML) && record.ScannedDepth > depth;
 }
 
 std::string Crawler::Defer(UrlRecord& record, const std::string& url, int flags, int depth) {
   // A record that was put off already is queued once; one to be rescanned from a higher layer
   // is queued each time, and the rescans after the first find nothing left to do.
-  if (record.Dropped && record.DroppedContext == kPutOff) return {};
+  if (record.Dropped && m_state.VisitedUrls.ContextText(record.DroppedContext) == kPutOff) return {};
   if (record.ScannedDepth < 0) {
     record.Dropped = true;
-    record.DroppedContext = std::string(kPutOff);
+    record.DroppedContext = m_state.VisitedUrls.Context(std::string(kPutOff));
   }
   m_deferred.push_back({url, flags, depth});
   // The link is written as its absolute URL for now; the end of the run makes it local.

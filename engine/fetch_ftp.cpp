@@ -60,7 +60,7 @@ std::string Crawler::FetchFtp(const inet::Url& url, int flags, int depth, UrlRec
   std::vector<inet::FtpEntry> entries;
   // A file's URL lists every name that begins with it; only the exact name is taken.
   const bool exact = path.find('*') == std::string::npos;
-  if (!FindFtpFiles(url, exact, entries, err)) return Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
+  if (!FindFtpFiles(url, exact, entries, err)) return Cancelled() ? std::string() : FinishInternetError(record.Url(), err, {});
   std::string lastName;
   bool found = false;
   for (const inet::FtpEntry& entry : entries) {
@@ -71,7 +71,7 @@ std::string Crawler::FetchFtp(const inet::Url& url, int flags, int depth, UrlRec
     if (exact) break;
   }
   if (Cancelled()) return {};
-  if (!found) FinishFailure(LogLine(record.Url, logtext::kNotFound), true, {});
+  if (!found) FinishFailure(LogLine(record.Url(), logtext::kNotFound), true, {});
   return lastName;
 }
 
@@ -122,7 +122,7 @@ std::string Crawler::FetchFtpFolder(const inet::Url& url, int flags, int depth, 
   inet::Error err;
   std::vector<inet::FtpEntry> entries;
   if (!ConnectFtp(url, err) || !m_state.FtpConnection->ListFolder(url.object, entries, err))
-    return Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
+    return Cancelled() ? std::string() : FinishInternetError(record.Url(), err, {});
   std::string name = MakeLocalName(m_state, url.object, "text/html");
   if (!IsTypeAllowed(name, flags)) return Drop(record, flags);
   if (!m_settings.SaveFlat) name = MakeServerPath(Folders(), false, url.host, url.object, url.port, name);
@@ -143,11 +143,11 @@ std::string Crawler::FetchFtpFolder(const inet::Url& url, int flags, int depth, 
   record.Folder = true;
   LocalFile file;
   PageBuffer page(m_saveFolder, m_state.PageMemoryHeld);
-  const SaveEnd end = SaveStream(WithoutPassword(record.Url), name, record, source, file, parse ? &page : nullptr);
+  const SaveEnd end = SaveStream(WithoutPassword(record.Url()), name, record, source, file, parse ? &page : nullptr);
   // A folder whose index failed or was cut is no part of the copy: links to it lead to the server.
   if (end == SaveEnd::Failed || end == SaveEnd::Cancelled || end == SaveEnd::TooLarge) return {};
   const bool kept = end == SaveEnd::Skipped;
-  if (tooDeep && !kept) WriteLog(LogLine(record.Url, logtext::NestedTooDeep(depth)));
+  if (tooDeep && !kept) WriteLog(LogLine(record.Url(), logtext::NestedTooDeep(depth)));
   // Not scanned, the index was written and put in place like any file.
   if (!parse) return name;
   // While its links are fetched, the entries are found in this listing.

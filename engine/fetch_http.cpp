@@ -60,14 +60,14 @@ std::unique_ptr<inet::HttpRequest> Crawler::SendRequest(const HttpTarget& target
 bool Crawler::Authenticate(inet::HttpRequest& request, UrlRecord& record, const std::string& host,
                            std::string& result) {
   while (request.StatusCode() == 401) {
-    auto credentials = m_host.AskPassword(record.Url, host);
+    auto credentials = m_host.AskPassword(record.Url(), host);
     if (!credentials) {
-      result = FinishFailure(LogLine(record.Url, logtext::kCancelledByUser), true, {});
+      result = FinishFailure(LogLine(record.Url(), logtext::kCancelledByUser), true, {});
       return false;
     }
     inet::Error err;
     if (!request.ResendWithCredentials(credentials->User, credentials->Password, err)) {
-      result = Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
+      result = Cancelled() ? std::string() : FinishInternetError(record.Url(), err, {});
       return false;
     }
   }
@@ -80,12 +80,12 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
                               int depth, UrlRecord& record, std::string& result) {
   for (int hops = 0; IsRedirect(request->StatusCode()); ++hops) {
     if (hops == kMaxRedirects) {
-      result = FinishFailure(LogLine(record.Url, logtext::kTooManyRedirects), true, {});
+      result = FinishFailure(LogLine(record.Url(), logtext::kTooManyRedirects), true, {});
       return false;
     }
     std::string location;
     if (!FindLocation(request->RawHeaders(), location)) {
-      result = FinishFailure(LogLine(record.Url, logtext::kNoNewLocation), true, {});
+      result = FinishFailure(LogLine(record.Url(), logtext::kNoNewLocation), true, {});
       return false;
     }
     // An empty location names no URL; resolved, it would be the request itself, again and again.
@@ -93,7 +93,7 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
                                 : inet::ParseUrl(ResolveLocation(target.host, target.port, target.object, location,
                                                                  target.https ? "https" : "http"));
     if (!url) {
-      result = FinishFailure(LogLine(record.Url, logtext::RedirectUnparsed(location)), true, {});
+      result = FinishFailure(LogLine(record.Url(), logtext::RedirectUnparsed(location)), true, {});
       return false;
     }
     request.reset();
@@ -102,7 +102,7 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
       return false;
     }
     if (!IsHttpService(url->service)) {
-      result = FinishFailure(LogLine(record.Url, logtext::RedirectNotHttp(location)), true, {});
+      result = FinishFailure(LogLine(record.Url(), logtext::RedirectNotHttp(location)), true, {});
       return false;
     }
     if (!IsSiteAllowed(url->host, flags) || !IsTypeAllowed(url->object, flags) || !IsUrlAllowed(url->object, flags)) {
@@ -118,7 +118,7 @@ bool Crawler::FollowRedirects(HttpTarget& target, std::unique_ptr<inet::HttpRequ
     inet::Error err;
     request = RequestWithRetries(target, err);
     if (!request) {
-      result = Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
+      result = Cancelled() ? std::string() : FinishInternetError(record.Url(), err, {});
       return false;
     }
   }
@@ -136,14 +136,14 @@ std::string Crawler::FetchHttp(const HttpTarget& start, int flags, int depth, Ur
   HttpTarget target = start;
   inet::Error err;
   auto request = RequestWithRetries(target, err);
-  if (!request) return Cancelled() ? std::string() : FinishInternetError(record.Url, err, {});
+  if (!request) return Cancelled() ? std::string() : FinishInternetError(record.Url(), err, {});
   std::string result;
   if (!Authenticate(*request, record, start.host, result)) return result;
   if (!FollowRedirects(target, request, flags, depth, record, result)) return result;
   // The host a start page lands on is its site as much as the one it was asked for.
   if ((flags & FETCH_START_PAGE) && !EqualsNoCase(target.host, start.host)) m_state.StartHosts.push_back(target.host);
   if (request->StatusCode() != 200)
-    return FinishFailure(LogLine(record.Url, logtext::BadStatus(request->StatusCode())), true, {});
+    return FinishFailure(LogLine(record.Url(), logtext::BadStatus(request->StatusCode())), true, {});
   return SaveHttpBody(target, std::move(request), flags, depth, record);
 }
 
@@ -169,14 +169,14 @@ std::string Crawler::SaveHttpBody(const HttpTarget& target, std::unique_ptr<inet
   LocalFile file;
   // A page to be scanned is collected first: its links are fetched while it is written out.
   PageBuffer page(m_saveFolder, m_state.PageMemoryHeld);
-  const SaveEnd end = SaveStream(record.Url, name, record, source, file, parse ? &page : nullptr);
+  const SaveEnd end = SaveStream(record.Url(), name, record, source, file, parse ? &page : nullptr);
   // A file that failed or was cut is no part of the copy: links to it lead to the server.
   if (end == SaveEnd::Failed || end == SaveEnd::Cancelled || end == SaveEnd::TooLarge) return {};
   // The body is in whole. Held on, the request would keep its connection open the whole time
   // the scan below spends on other servers, and the next request here would open another one.
   request.reset();
   const bool kept = end == SaveEnd::Skipped;
-  if (tooDeep && !kept) WriteLog(LogLine(record.Url, logtext::NestedTooDeep(depth)));
+  if (tooDeep && !kept) WriteLog(LogLine(record.Url(), logtext::NestedTooDeep(depth)));
   // A page written whole is the copy's also when the run was cancelled during its scan.
   if (parse && !WritePage(target, page, kept ? nullptr : &file, depth, record, name, sheet, source.modified))
     return {};
@@ -211,11 +211,7 @@ bool Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile* f
   std::uint64_t written = 0;
   WirePageScan(context, ahead, record, file, written, linkFlags);
   const bool whole = ScanPage(context, page, sheet, file);
-  // Kept for the rest of the run: no room to grow.
-  record.PageLinks.shrink_to_fit();
-  record.PageLinkText.shrink_to_fit();
-  record.PendingLinks.shrink_to_fit();
-  record.PendingKeys.shrink_to_fit();
+  record.Compact();
   // A page kept as it was is scanned for its links only: nothing of it is written.
   return !file || FinishPageFile(*file, record, name, whole, modified);
 }
@@ -235,10 +231,7 @@ void Crawler::WirePageScan(PageContext& context, SendAhead::Scope& ahead, UrlRec
     SettlePageLink(*linksOf, index, met);
     return local;
   };
-  context.savedPath = [this, linksOf](const std::string& url) {
-    if (linksOf) NotePageLinkText(*linksOf, 'h', url);
-    return SavedPath(url);
-  };
+  context.savedPath = [this, linksOf](const std::string& url) { return SavedPath(url, linksOf); };
   context.write = [file, &written](const char* data, std::size_t len) {
     if (file) file->Write(std::string_view(data, len));
     written += len;
@@ -282,20 +275,19 @@ bool Crawler::FinishPageFile(LocalFile& file, UrlRecord& record, const std::stri
   if (whole && file.Finish() && SettlePage(file, record, modified)) return true;
   file.Discard();
   record.LocalPath.clear();
-  record.PendingLinks.clear();  // offsets into a file that is not what was written
-  record.PendingKeys.clear();
+  record.ForgetPendingLinks();
   if (Cancelled()) return false;
   ++m_state.Errors;
   ++m_state.NgLines;
-  WriteLog(LogLine(record.Url, logtext::FailedSaving(name)));
+  WriteLog(LogLine(record.Url(), logtext::FailedSaving(name)));
   m_host.ShowCounts(m_state);
   return false;
 }
 
 bool Crawler::SettlePage(LocalFile& file, UrlRecord& record, std::optional<std::int64_t> modified) {
   // Links written as URLs may still become local: the page waits, whole, beside its place.
-  if (!record.PendingLinks.empty()) {
-    m_heldPages[&record] = file.Hold(modified);
+  if (record.HasPendingLinks()) {
+    HoldPage(record, file.Hold(modified));
     return true;
   }
   const Placement placed = file.Place(modified);

@@ -32,16 +32,16 @@ std::string Crawler::FetchLink(const std::string& url, int flags, int depth, Url
   auto parsed = inet::ParseUrl(url);
   // Links reach us with "." and ".." segments and default ports as the page wrote them; keyed
   // by its canonical form, one file is fetched once however its links spell it.
-  auto [it, inserted] = m_state.VisitedUrls.try_emplace(parsed ? VisitKey(*parsed) : url);
-  UrlRecord& record = it->second;
+  auto [found, inserted] = m_state.VisitedUrls.Add(parsed ? VisitKey(*parsed) : url);
+  UrlRecord& record = *found;
   // The record's URL is what the log, the display and the password question show: a password
   // written in the URL goes to the server only, never there.
-  if (inserted) record.Url = parsed && !parsed->password.empty() ? WithoutPassword(url) : url;
+  if (inserted) m_state.VisitedUrls.SetUrl(record, parsed && !parsed->password.empty() ? WithoutPassword(url) : url);
   if (met) *met = &record;
   if (from) {
     // Spelled as its record spells it, the link is the record; otherwise its own text.
-    if (record.Url == url) {
-      from->PageLinks.push_back(PageLinkTo(&record));
+    if (record.UrlIs(url)) {
+      from->PageLinks.push_back(PageLinkTo(record));
     } else {
       NotePageLinkText(*from, 'f', url);
     }
@@ -59,12 +59,12 @@ std::string Crawler::FetchLink(const std::string& url, int flags, int depth, Url
   if (parsed && parsed->service == inet::Service::Ftp) return FetchFtp(*parsed, flags, depth, record);
   // The log box only: the run log records what was attempted, and this never was.
   ++m_state.NgLines;
-  m_host.AppendLog(LogLine(record.Url, logtext::kServiceNotSupported));
+  m_host.AppendLog(LogLine(record.Url(), logtext::kServiceNotSupported));
   return {};
 }
 
 bool Crawler::AnswersAgain(UrlRecord& record, int flags, int depth) {
-  if (record.Dropped && record.DroppedContext != RuleContext(flags)) return false;
+  if (record.Dropped && m_state.VisitedUrls.ContextText(record.DroppedContext) != RuleContext(flags)) return false;
   if ((flags & FETCH_PARSE_HTML) && record.ScannedDepth > depth) Rescan(record, depth);
   return true;
 }
@@ -79,7 +79,7 @@ std::string VisitKey(const inet::Url& url) {
 
 std::string Crawler::Drop(UrlRecord& record, int flags) {
   record.Dropped = true;
-  record.DroppedContext = RuleContext(flags);
+  record.DroppedContext = m_state.VisitedUrls.Context(RuleContext(flags));
   return {};
 }
 

@@ -71,16 +71,16 @@ bool EditInFolder(int dirFd, const std::string& name, const std::vector<FileEdit
 void Crawler::NotePendingLink(UrlRecord& record, std::uint64_t offset, std::size_t length, const std::string& url) {
   auto parsed = inet::ParseUrl(url);
   if (!parsed) return;
-  PendingLink& link = record.PendingLinks.emplace_back();
+  PageExtras& more = record.More();
+  PendingLink& link = more.PendingLinks.emplace_back();
   link.offset = offset;
   link.length = static_cast<std::uint32_t>(length);
   std::string key = VisitKey(*parsed);
-  auto target = m_state.VisitedUrls.find(key);
-  if (target != m_state.VisitedUrls.end()) {
-    link.target = &target->second;
+  if (const UrlRecord* target = m_state.VisitedUrls.Find(key)) {
+    link.target = target;
   } else {
-    link.keyAt = static_cast<std::uint32_t>(record.PendingKeys.size());
-    record.PendingKeys.append(key) += '\0';
+    link.keyAt = static_cast<std::uint32_t>(more.PendingKeys.size());
+    more.PendingKeys.append(key) += '\0';
   }
 }
 
@@ -94,20 +94,28 @@ std::string_view OriginOf(std::string_view url) {
   return slash == std::string_view::npos ? std::string_view() : url.substr(0, slash);
 }
 
-// A page link kept as text: its URL, and whether it is a hyperlink (followed only within the
-// layers). False for a text that NotePageLinkText did not write.
-bool TextLinkAt(const UrlRecord& page, std::uintptr_t link, std::string& url, bool& hyperlink) {
+}  // namespace
+
+// A page link that is not its target's record: its URL, and whether it is a hyperlink (followed
+// only within the layers). False for a text that NotePageLinkText did not write.
+bool Crawler::TextLinkAt(const UrlRecord& page, std::uint32_t link, std::string& url, bool& hyperlink) {
+  if (!(link & kLinkText)) {
+    url = m_state.VisitedUrls.At(link & kLinkNumber).Url();
+    hyperlink = true;
+    return true;
+  }
+  if (!page.Extras) return false;
+  const std::string& text = page.Extras->PageLinkText;
   const std::size_t at = PageLinkTextAt(link);
-  const std::size_t end = page.PageLinkText.find('\0', at);
+  const std::size_t end = text.find('\0', at);
   if (end == std::string::npos) return false;
-  const char how = page.PageLinkText[at];
-  url.assign(how == 'F' || how == 'H' ? OriginOf(page.Url) : std::string_view());
-  url.append(page.PageLinkText, at + 1, end - at - 1);
+  const char how = text[at];
+  url.clear();
+  if (how == 'F' || how == 'H') url = OriginOf(page.Url());
+  url.append(text, at + 1, end - at - 1);
   hyperlink = how == 'h' || how == 'H';
   return true;
 }
-
-}  // namespace
 
 std::vector<AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, std::size_t count,
                                                                 int depth) {
@@ -115,7 +123,7 @@ std::vector<AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, 
   if (!m_settings.SameSiteOnly || !m_state.HttpConnection) return links;
   // The same walk over the kept links as the rescan's own, one entry per link it asks for.
   for (std::size_t i = 0; i < count; ++i) {
-    if (PageLinkTarget(record.PageLinks[i])) {
+    if (IsRecordLink(record.PageLinks[i])) {
       links.emplace_back();  // visited already: never sent ahead
       continue;
     }
@@ -130,21 +138,30 @@ std::vector<AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, 
 }
 
 void NotePageLinkText(UrlRecord& page, char how, std::string_view url) {
-  page.PageLinks.push_back(PageLinkToText(page.PageLinkText.size()));
+  std::string& text = page.More().PageLinkText;
+  page.PageLinks.push_back(PageLinkToText(text.size()));
   // Most links of a page name its own server: its origin is not kept once per link.
-  const std::string_view origin = OriginOf(page.Url);
+  const std::string pageUrl = page.Url();
+  const std::string_view origin = OriginOf(pageUrl);
   if (!origin.empty() && url.substr(0, origin.size()) == origin) {
     how = how == 'f' ? 'F' : 'H';
     url.remove_prefix(origin.size());
   }
-  (page.PageLinkText += how).append(url) += '\0';
+  (text += how).append(url) += '\0';
 }
 
-std::string Crawler::SavedPath(const std::string& url) const {
+std::string Crawler::SavedPath(const std::string& url, UrlRecord* from) {
   auto parsed = inet::ParseUrl(url);
-  if (!parsed) return {};
-  auto it = m_state.VisitedUrls.find(VisitKey(*parsed));
-  return it == m_state.VisitedUrls.end() ? std::string() : it->second.LocalPath;
+  const UrlRecord* found = parsed ? m_state.VisitedUrls.Find(VisitKey(*parsed)) : nullptr;
+  if (from) {
+    // Spelled as a record met already spells it, the link needs no text of its own.
+    if (found && found->UrlIs(url)) {
+      from->PageLinks.push_back(found->Index | kLinkSpelled);
+    } else {
+      NotePageLinkText(*from, 'h', url);
+    }
+  }
+  return found ? found->LocalPath : std::string();
 }
 
 void Crawler::Rescan(UrlRecord& record, int depth) {
@@ -155,10 +172,11 @@ void Crawler::Rescan(UrlRecord& record, int depth) {
   const int flags = FETCH_PARSE_HTML | (record.Folder ? FETCH_LISTED : 0);
   SendAhead::Scope ahead(m_ahead, RescanLinksToSendAhead(record, count, depth));
   for (std::size_t i = 0; i < count && !Cancelled(); ++i) {
-    if (UrlRecord* target = PageLinkTarget(record.PageLinks[i])) {
+    if (IsRecordLink(record.PageLinks[i])) {
+      UrlRecord& target = m_state.VisitedUrls.At(record.PageLinks[i]);
       ahead.Next();
       // What FetchUrl would do with the URL its record was first asked for, short of parsing it.
-      if (!AnswersAgain(*target, flags, depth + 1)) FetchUrl(std::string(target->Url), flags, depth + 1);
+      if (!AnswersAgain(target, flags, depth + 1)) FetchUrl(target.Url(), flags, depth + 1);
       continue;
     }
     std::string url;
@@ -171,30 +189,76 @@ void Crawler::Rescan(UrlRecord& record, int depth) {
     // Followed once, a hyperlink is followed on every later rescan, each from a higher layer.
     SettlePageLink(record, i, met);
   }
+  DropSettledText(record);
+}
+
+void DropSettledText(UrlRecord& page) {
+  if (!page.Extras || page.Extras->PageLinkText.empty()) return;
+  // The texts of links settled since are no longer read: only those still in use are kept.
+  std::string& text = page.Extras->PageLinkText;
+  std::string kept;
+  for (std::uint32_t& link : page.PageLinks) {
+    if (!(link & kLinkText)) continue;
+    const std::size_t at = PageLinkTextAt(link);
+    const std::size_t end = text.find('\0', at);
+    if (end == std::string::npos) return;  // not a text NotePageLinkText wrote: left as it is
+    link = PageLinkToText(kept.size());
+    kept.append(text, at, end - at + 1);
+  }
+  text = std::move(kept);
+  if (text.empty() && page.Extras->PendingLinks.empty()) page.Extras.reset();
 }
 
 void SettlePageLink(UrlRecord& page, std::size_t index, UrlRecord* target) {
   // A dropped target may be fetched afresh, by the URL as this page spells it.
   if (!target || target->Dropped || index >= page.PageLinks.size()) return;
-  std::uintptr_t& link = page.PageLinks[index];
-  if (PageLinkTarget(link)) return;
+  std::uint32_t& link = page.PageLinks[index];
+  if (IsRecordLink(link)) return;
+  const bool hadText = (link & kLinkText) != 0;
   const std::size_t at = PageLinkTextAt(link);
-  link = PageLinkTo(target);
+  link = PageLinkTo(*target);
   // The text noted last is given back; one further in stays, unused, as the later ones are
   // found by their offsets.
-  std::string& text = page.PageLinkText;
+  if (!hadText || !page.Extras) return;
+  std::string& text = page.Extras->PageLinkText;
   if (at < text.size() && text.find('\0', at) == text.size() - 1) text.resize(at);
 }
 
-std::vector<FileEdit> Crawler::PendingEdits(const UrlRecord& record) const {
-  std::vector<FileEdit> edits;
-  for (const PendingLink& link : record.PendingLinks) {
-    const UrlRecord* target = link.target;
-    if (!target) {
-      const std::size_t end = record.PendingKeys.find('\0', link.keyAt);
-      auto found = m_state.VisitedUrls.find(record.PendingKeys.substr(link.keyAt, end - link.keyAt));
-      if (found != m_state.VisitedUrls.end()) target = &found->second;
+void Crawler::HoldPage(UrlRecord& record, const HeldFile& held) {
+  HeldPages::Page page;
+  page.record = record.Index;
+  page.relPath = held.relPath;
+  page.temp = held.temp;
+  page.modified = held.modified;
+  if (record.Extras) {
+    const std::string& keys = record.Extras->PendingKeys;
+    for (const PendingLink& pending : record.Extras->PendingLinks) {
+      HeldPages::Link& link = page.links.emplace_back();
+      link.offset = pending.offset;
+      link.length = pending.length;
+      const UrlRecord* target = pending.target;
+      const std::size_t end = target ? 0 : keys.find('\0', pending.keyAt);
+      const std::string_view key = target ? std::string_view() : std::string_view(keys).substr(pending.keyAt, end - pending.keyAt);
+      // A URL the page's own scan has met since is named by its record; records stay.
+      if (!target) target = m_state.VisitedUrls.Find(key);
+      if (target) {
+        link.record = target->Index;
+      } else {
+        link.key = key;
+      }
     }
+  }
+  m_heldPages.Hold(page, record.Held);
+  record.Held = true;
+  record.ForgetPendingLinks();
+  record.Compact();
+}
+
+std::vector<FileEdit> Crawler::PendingEdits(const UrlRecord& record, const std::vector<HeldPages::Link>& links) {
+  std::vector<FileEdit> edits;
+  for (const HeldPages::Link& link : links) {
+    const UrlRecord* target = link.record != HeldPages::kNoRecord ? &m_state.VisitedUrls.At(link.record)
+                                                                   : m_state.VisitedUrls.Find(link.key);
     if (!target || target->LocalPath.empty()) continue;
     // Fit for a style sheet's bare url() as well as for any HTML attribute.
     edits.push_back(FileEdit{link.offset, link.length,
@@ -204,12 +268,11 @@ std::vector<FileEdit> Crawler::PendingEdits(const UrlRecord& record) const {
 }
 
 void Crawler::MendSavedPages() {
-  for (auto& [record, held] : m_heldPages) {
-    const std::vector<FileEdit> edits = PendingEdits(*record);
-    record->PendingLinks.clear();
-    record->PendingLinks.shrink_to_fit();
-    record->PendingKeys.clear();
-    record->PendingKeys.shrink_to_fit();
+  m_heldPages.ForEach([this](const HeldPages::Page& page) {
+    UrlRecord* const record = &m_state.VisitedUrls.At(page.record);
+    record->Held = false;
+    const HeldFile held{page.relPath, page.temp, page.modified};
+    const std::vector<FileEdit> edits = PendingEdits(*record, page.links);
     // The page waits beside its place under its temporary name. A mending that fails leaves it as
     // it was written, whole, with those links leading to the server.
     std::string_view dir, name;
@@ -221,9 +284,9 @@ void Crawler::MendSavedPages() {
       record->LocalPath.clear();
       ++m_state.Errors;
       ++m_state.NgLines;
-      WriteLog(LogLine(record->Url, logtext::FailedSaving(held.relPath)));
+      WriteLog(LogLine(record->Url(), logtext::FailedSaving(held.relPath)));
     }
-  }
+  });
   m_heldPages.clear();
 }
 

@@ -27,7 +27,7 @@ bool Crawler::RobotsAllow(const HttpTarget& target, int flags, UrlRecord& record
   const RobotsRules& rules = RobotsFor(target);
   if ((flags & FETCH_START_PAGE) || rules.Allows(WithoutFragment(target.object))) return true;
   // Not a file of the run: no counter changes, and the exit status stays as it was.
-  WriteLog(LogLine(record.Url, logtext::kRobotsDisallowed));
+  WriteLog(LogLine(record.Url(), logtext::kRobotsDisallowed));
   return false;
 }
 

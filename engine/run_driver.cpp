@@ -32,7 +32,9 @@ Crawler::Crawler(const ProjectSettings& settings, RunHost& host, InetBackend& ba
 Crawler::~Crawler() {
   CloseNetwork();
   if (m_state.LogFile) std::fclose(m_state.LogFile);
-  for (const auto& [record, held] : m_heldPages) DiscardHeld(m_saveFolder, held);
+  m_heldPages.ForEach([this](const HeldPages::Page& page) {
+    DiscardHeld(m_saveFolder, HeldFile{page.relPath, page.temp, std::nullopt});
+  });
 }
 
 void Crawler::WriteLog(std::string_view text) {
@@ -139,6 +141,7 @@ void Crawler::RunDownload() {
   m_heldPages.clear();
   m_folders.reset();
   OpenRunLog();
+  m_heldPages.Open(m_saveFolder);
   m_host.ClearLog();
   if (!m_logRefusal.empty()) RunLogFailed(m_logRefusal);
   WriteLog(SettingsBlock(m_settings, m_clock.LocalTime()));

@@ -12,6 +12,7 @@
 #include "base/hash.h"
 #include "base/text.h"
 #include "engine/robots.h"
+#include "engine/visited_list.h"
 #include "inet/inet.h"
 
 namespace tk {
@@ -49,38 +50,95 @@ struct PendingLink {
   const UrlRecord* target = nullptr;
 };
 
-struct UrlRecord {
-  std::string Url;        // exactly as first passed to FetchUrl
-  std::string LocalPath;  // relative to the save folder, "/" separated; empty when nothing saved
-  // A URL dropped by the same-site or type rule remembers the context it was dropped in, so
-  // that a later request whose rules would let it through is not answered from this record.
-  bool Dropped = false;
-  // An FTP folder, saved as a generated index page whose links are its entries (FETCH_LISTED).
-  bool Folder = false;
-  std::string DroppedContext;
-  // A scanned page: the layer it was scanned at (-1: never scanned). When the run reaches it
-  // again on a higher layer, its page links are followed again from there.
-  int ScannedDepth = -1;
-  // The page links it holds, in page order, kept only below the first layer. A link whose URL
-  // is spelled as its target's record spells it is that record (see PageLinkTo), met again
-  // without parsing or hashing; any other is where its text starts in PageLinkText: "f" and the
-  // URL for a link that was followed, "h" for a hyperlink left beyond the layers, ended by a NUL;
-  // "F" and "H" for a URL on the page's own origin, which is left out.
-  // Records live in the visited list's nodes, which never move.
-  std::vector<std::uintptr_t> PageLinks;
+// What only some records need: a page's links kept as text, and the links of a page being
+// written that await mending.
+struct PageExtras {
   std::string PageLinkText;
   std::vector<PendingLink> PendingLinks;
   std::string PendingKeys;
 };
 
-// A page link is a record's address, or its text's offset shifted up and tagged with the low
-// bit, which no record's address has.
-inline std::uintptr_t PageLinkTo(UrlRecord* target) { return reinterpret_cast<std::uintptr_t>(target); }
-inline std::uintptr_t PageLinkToText(std::size_t offset) { return (static_cast<std::uintptr_t>(offset) << 1) | 1; }
-inline UrlRecord* PageLinkTarget(std::uintptr_t link) {
-  return (link & 1) ? nullptr : reinterpret_cast<UrlRecord*>(link);
-}
-inline std::size_t PageLinkTextAt(std::uintptr_t link) { return static_cast<std::size_t>(link >> 1); }
+struct UrlRecord {
+  // Its key in the visited list, which holds the text.
+  std::string_view Key;
+  // The URL exactly as first passed to FetchUrl.
+  std::string Url() const;
+  bool UrlIs(std::string_view url) const;
+  std::string LocalPath;  // relative to the save folder, "/" separated; empty when nothing saved
+  // A URL dropped by the same-site or type rule remembers the context it was dropped in (the
+  // visited list's number for it; 0 for none), so that a later request whose rules would let it
+  // through is not answered from this record.
+  bool Dropped = false;
+  // An FTP folder, saved as a generated index page whose links are its entries (FETCH_LISTED).
+  bool Folder = false;
+  bool Held = false;  // written whole, waiting for the end of the run (see HeldPages)
+  // How Url() is spelled: the key itself, the key without its port, or the key's first
+  // UrlHead bytes, then OwnUrl, then its last UrlTail bytes (a link's "d1/../d2/a.html" is keyed
+  // as "d2/a.html": only what differs is kept).
+  enum class UrlForm : std::uint8_t { Own, Key, KeyWithoutPort } Form = UrlForm::Own;
+  std::uint16_t UrlHead = 0;
+  std::uint16_t UrlTail = 0;
+  std::uint32_t DroppedContext = 0;
+  // A scanned page: the layer it was scanned at (-1: never scanned). When the run reaches it
+  // again on a higher layer, its page links are followed again from there.
+  int ScannedDepth = -1;
+  std::uint32_t Index = 0;  // its number in the visited list
+  std::string_view OwnUrl;
+  // The page links it holds, in page order, kept only below the first layer (see PageLinkTo).
+  std::vector<std::uint32_t> PageLinks;
+  std::shared_ptr<PageExtras> Extras;
+
+  PageExtras& More() {
+    if (!Extras) Extras = std::make_shared<PageExtras>();
+    return *Extras;
+  }
+  bool HasPendingLinks() const { return Extras && !Extras->PendingLinks.empty(); }
+  // Pending links that name offsets in a file that is not what was written.
+  void ForgetPendingLinks();
+  // Once its scan is over: what it keeps for the rest of the run, with no room to grow.
+  void Compact();
+};
+
+// A page link is one of:
+// - a record's number: the link is spelled as that record spells its URL, or its target was
+//   fetched (or met visited) without being dropped; either way it is that record, met again
+//   without parsing or hashing;
+// - a record's number tagged kLinkSpelled: a hyperlink left beyond the layers whose URL is
+//   spelled as that record's, followed as the text would be;
+// - tagged kLinkText, where its text starts in the page's PageLinkText: "f" and the URL for a
+//   link that was followed, "h" for a hyperlink left beyond the layers, ended by a NUL; "F" and
+//   "H" for a URL on the page's own origin, which is left out.
+inline constexpr std::uint32_t kLinkText = 1u << 31;
+inline constexpr std::uint32_t kLinkSpelled = 1u << 30;
+inline constexpr std::uint32_t kLinkNumber = kLinkSpelled - 1;
+inline std::uint32_t PageLinkTo(const UrlRecord& target) { return target.Index; }
+inline std::uint32_t PageLinkToText(std::size_t offset) { return static_cast<std::uint32_t>(offset) | kLinkText; }
+inline bool IsRecordLink(std::uint32_t link) { return (link & (kLinkText | kLinkSpelled)) == 0; }
+inline std::size_t PageLinkTextAt(std::uint32_t link) { return link & ~kLinkText; }
+
+// The visited list: one record per URL the run has met, keyed by the canonical URL, compared
+// without ASCII case (two spellings of one URL are one URL). Records never move.
+class VisitedList {
+ public:
+  // The record of `key`, and whether it was added now.
+  std::pair<UrlRecord*, bool> Add(std::string_view key);
+  UrlRecord* Find(std::string_view key);
+  const UrlRecord* Find(std::string_view key) const;
+  std::size_t count(std::string_view key) const { return Find(key) ? 1 : 0; }
+  std::size_t size() const { return m_records.size(); }
+  UrlRecord& At(std::uint32_t index) { return m_records[index]; }
+  // Gives a record added now the URL it was asked for by.
+  void SetUrl(UrlRecord& record, std::string_view url);
+  // A number for a rule context, the same for the same text; never 0.
+  std::uint32_t Context(const std::string& text);
+  const std::string& ContextText(std::uint32_t number) const { return m_contexts[number]; }
+
+ private:
+  std::deque<UrlRecord> m_records;
+  TextStore m_text;
+  mutable IndexTable m_index;
+  std::vector<std::string> m_contexts{std::string()};
+};
 
 // 64-bit throughout: a run may well pass 2 GiB.
 struct RunCounters {
@@ -107,9 +165,8 @@ struct RunState : RunCounters {
   bool LogFailed = false;
   std::int64_t FileBytes = 0;
   std::size_t PageMemoryHeld = 0;  // what the pages being scanned hold in memory, all together
-  // Keyed by the canonical URL, case-insensitively: two spellings of one URL are one URL.
-  std::unordered_map<std::string, UrlRecord, HashNoCase, EqualNoCase> VisitedUrls;
-  std::unordered_set<std::string, HashNoCase, EqualNoCase> UsedNames;
+  VisitedList VisitedUrls;
+  NameSet UsedNames;
   std::unordered_map<std::string, int, HashNoCase, EqualNoCase> NextNameNumber;  // per taken name, its next "(n)"
   // The site of the start page being crawled: the host it was asked for and, when it was
   // redirected, the host it landed on (example.com sending its visitors to www.example.com).

@@ -65,6 +65,37 @@ TEST_F(LinkMending, APageMetFirstOnTheLastLayerIsCrawledAgainFromAHigherOne) {
   EXPECT_EQ(Saved("h/deep/z.htm"), Html("<a href=w.htm>w</a>"));
 }
 
+TEST_F(LinkMending, PagesMetBeyondTheLayersAreCrawledAgainEachTimeTheyAreMetHigher) {
+  settings.LinkLayers = 3;
+  host.startUrls = {"http://h/index.htm", "http://h/c.htm"};
+  // c and g are met first on the last layer: their hyperlinks wait, one to a page not met yet
+  // (d, h), one to a page met already, spelled as it was first asked for (b) or otherwise
+  // (./a). index reaches c again a layer up, and the second start page once more at the top:
+  // each time the pages below it are crawled again from there, without being fetched again.
+  net.Page("h:80/index.htm", Html("<a href=a.htm>a</a><a href=c.htm>c</a>"));
+  net.Page("h:80/a.htm", Html("<a href=b.htm>b</a>"));
+  net.Page("h:80/b.htm", Html("<a href=c.htm>c</a><a href=g.htm>g</a>"));
+  net.Page("h:80/c.htm", Html("<a href=d.htm>d</a><a href=./a.htm>a</a><a href=b.htm>b</a>"));
+  net.Page("h:80/g.htm", Html("<a href=h.htm>h</a>"));
+  net.Page("h:80/d.htm", Html("<a href=e.htm>e</a>"));
+  net.Page("h:80/e.htm", Html("<a href=f.htm>f</a>"));
+  net.Page("h:80/f.htm", Html("f"));
+  net.Page("h:80/h.htm", Html("h"));
+  std::string log = Run();
+  std::string expected;
+  for (const char* name : {"index", "a", "b", "c", "g", "d", "e", "f", "h"})
+    expected += std::string("http://h/") + name + ".htm(OK:Saved as[" + name + ".htm])\r\n";
+  EXPECT_EQ(log.substr(header.size(), log.find("Summary:") - header.size()), expected);
+  EXPECT_EQ(net.requests.size(), 9u);
+  // The links written before their targets were saved are local once the run ends.
+  EXPECT_EQ(Saved("c.htm"), Html("<a href=d.htm>d</a><a href=a.htm>a</a><a href=b.htm>b</a>"));
+  EXPECT_EQ(Saved("g.htm"), Html("<a href=h.htm>h</a>"));
+  EXPECT_EQ(Saved("e.htm"), Html("<a href=f.htm>f</a>"));
+  // Nothing of the run's own is left beside the copy.
+  EXPECT_EQ(SavedFiles(), (std::set<std::string>{"index.htm", "a.htm", "b.htm", "c.htm", "g.htm", "d.htm", "e.htm",
+                                                 "f.htm", "h.htm"}));
+}
+
 TEST(EditSavedFile, ReplacesRangesOrLeavesTheFileAsItWas) {
   TempDir dir;
   const auto file = dir / "p.htm";

@@ -1,0 +1,78 @@
+#pragma once
+// The run's lists that grow with the site, one entry per URL or per file: kept compact, as a run
+// of a million URLs holds a million of each. Text lives in append-only blocks rather than in a
+// heap block of its own per string, and lookups go through open-addressed tables of 32-bit
+// indexes rather than a node per entry.
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tk {
+
+// Append-only text: what is put stays where it is for the store's life. Copies of the owner
+// share the blocks, so views taken before a copy stay good in it.
+class TextStore {
+ public:
+  std::string_view Put(std::string_view text);
+
+ private:
+  struct Blocks {
+    std::vector<std::unique_ptr<char[]>> blocks;
+    std::size_t used = 0;  // in the last block
+    std::size_t size = 0;  // of the last block
+  };
+  std::shared_ptr<Blocks> m_blocks = std::make_shared<Blocks>();
+};
+
+// An open-addressed table of 32-bit entry numbers; the owner hashes and compares the entries.
+class IndexTable {
+ public:
+  // The slot where `hash`'s entry is, or where it goes: `same(n)` tells whether entry n is the
+  // one looked for.
+  template <typename Same>
+  std::uint32_t* Find(std::size_t hash, Same same) {
+    if (m_slots.empty()) return nullptr;
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      std::uint32_t& slot = m_slots[i];
+      if (slot == 0 || same(slot - 1)) return &slot;
+    }
+  }
+  // Makes room for one more entry; `hashOf(n)` is entry n's hash. True when the slots moved.
+  template <typename HashOf>
+  bool Reserve(std::size_t entries, HashOf hashOf) {
+    if ((entries + 1) * 2 <= m_slots.size()) return false;
+    std::vector<std::uint32_t> old = std::exchange(m_slots, std::vector<std::uint32_t>(m_slots.empty() ? 64 : m_slots.size() * 2));
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::uint32_t slot : old) {
+      if (slot == 0) continue;
+      std::size_t i = hashOf(slot - 1) & mask;
+      while (m_slots[i] != 0) i = (i + 1) & mask;
+      m_slots[i] = slot;
+    }
+    return true;
+  }
+
+ private:
+  std::vector<std::uint32_t> m_slots;  // entry number + 1; 0 for an empty slot
+};
+
+// A set of names compared without ASCII case: the names given out to the run's files.
+class NameSet {
+ public:
+  // The name as kept, and whether it was new.
+  std::pair<std::string_view, bool> insert(std::string_view name);
+  bool contains(std::string_view name) const;
+  std::size_t size() const { return m_names.size(); }
+
+ private:
+  TextStore m_text;
+  std::vector<std::string_view> m_names;
+  mutable IndexTable m_index;
+};
+
+}  // namespace tk

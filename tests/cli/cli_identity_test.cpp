@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "cli/cli_main.h"
-#include "engine/recording_host.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "engine/http_date.h"
-#include "engine/run_fixture.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {

@@ -13,7 +13,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #include <thread>
 
 #include "engine/crawler.h"
-#include "engine/recording_host.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 

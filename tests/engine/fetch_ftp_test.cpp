@@ -1,5 +1,5 @@
 // FTP retrieval where a real server is awkward: failing reads, unreachable hosts, odd names.
-#include "engine/run_fixture.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {

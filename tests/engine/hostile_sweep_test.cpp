@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/crawler.h"
-#include "engine/recording_host.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 

@@ -10,8 +10,8 @@
 #include <map>
 
 #include "engine/crawler.h"
-#include "engine/fake_net.h"
-#include "engine/recording_host.h"
+#include "support/fake_net.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 
 namespace tk::test {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/crawler.h"
-#include "engine/recording_host.h"
 #include "inet/cache.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 

@@ -7,8 +7,8 @@
 #include <regex>
 
 #include "engine/crawler.h"
-#include "engine/recording_host.h"
 #include "settings/project.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/run_fixture.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {

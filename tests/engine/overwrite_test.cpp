@@ -1,5 +1,5 @@
 // The overwrite question: when it is asked, and what its four answers do to the run.
-#include "engine/run_fixture.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {

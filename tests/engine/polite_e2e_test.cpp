@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "engine/crawler.h"
-#include "engine/recording_host.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 

@@ -1,5 +1,5 @@
 // The run driver: settings block, summary, log file, visited list, start pages, hang-up.
-#include "engine/run_fixture.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {

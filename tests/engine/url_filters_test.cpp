@@ -1,7 +1,7 @@
 // The user's URL filters: the glob, and which links a crawl follows under include and exclude
 // globs.
-#include "engine/run_fixture.h"
 #include "engine/url_filters.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "inet/cache.h"
-#include "inet_test_util.h"
+#include "support/inet_test_util.h"
 #include "support/temp_dir.h"
 
 namespace tk::inet {

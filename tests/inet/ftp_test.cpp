@@ -11,9 +11,9 @@
 #include "inet/cache.h"
 #include "inet/errors.h"
 #include "inet/inet.h"
+#include "support/inet_test_util.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
-#include "inet_test_util.h"
 
 namespace tk::inet {
 namespace {

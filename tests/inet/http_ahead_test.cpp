@@ -8,7 +8,7 @@
 
 #include "inet/errors.h"
 #include "inet/inet.h"
-#include "inet_test_util.h"
+#include "support/inet_test_util.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "inet/inet.h"
+#include "support/inet_test_util.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
-#include "inet_test_util.h"
 
 namespace tk::inet {
 namespace {

@@ -6,7 +6,7 @@
 #include "engine/inet_backend.h"
 #include "monitor/overwrite_dlg.h"
 #include "monitor/password_dlg.h"
-#include "monitor_test_util.h"
+#include "support/monitor_test_util.h"
 
 namespace tk::test {
 namespace {

@@ -5,10 +5,10 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "monitor_test_util.h"
 #include "pages/url_drop_combo.h"
 #include "pages/url_input_dlg.h"
 #include "shell/sheet_pages.h"
+#include "support/monitor_test_util.h"
 
 namespace tk::test {
 namespace {

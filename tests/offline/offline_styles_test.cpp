@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/crawler.h"
-#include "engine/recording_host.h"
-#include "offline/headless_chromium.h"
+#include "support/headless_chromium.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 

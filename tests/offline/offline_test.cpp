@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/crawler.h"
-#include "engine/recording_host.h"
-#include "offline/headless_chromium.h"
-#include "offline/saved_site.h"
+#include "support/headless_chromium.h"
+#include "support/recording_host.h"
+#include "support/saved_site.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 

@@ -6,11 +6,11 @@
 
 #include <filesystem>
 
-#include "page_test_util.h"
 #include "pages/project_drop_combo.h"
 #include "pages/project_input_dlg.h"
 #include "pages/url_drop_combo.h"
 #include "pages/url_input_dlg.h"
+#include "support/page_test_util.h"
 
 namespace tk {
 namespace {

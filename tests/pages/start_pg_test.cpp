@@ -10,13 +10,13 @@
 #include <ctime>
 #include <filesystem>
 
-#include "page_test_util.h"
 #include "pages/file_type_tree.h"
-#include "pages/step1_pg.h"
 #include "pages/start_pg.h"
+#include "pages/step1_pg.h"
 #include "pages/url_list_box.h"
 #include "settings/ini_file.h"
 #include "shell/delete_button.h"
+#include "support/page_test_util.h"
 
 namespace tk {
 namespace {

@@ -19,14 +19,13 @@ using test::WriteFile;
 class CliIdentity : public ::testing::Test {
  protected:
   CliIdentity() {
-    setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
     context.out = &out;
     context.err = &err;
     context.clock = &clock;
     context.home = home.Path().string();
     context.cancel = &cancel;
+    context.backend = &network;
   }
-  ~CliIdentity() override { unsetenv("XDG_CACHE_HOME"); }
 
   int Run(std::vector<std::string> args) {
     out.str("");
@@ -36,6 +35,7 @@ class CliIdentity : public ::testing::Test {
 
   test::ScopedConfigHome config;
   TempDir cache;
+  LibraryBackend network{{cache.Path() / "trawlkit", {}}};
   TempDir home;
   TempDir save;
   std::ostringstream out;

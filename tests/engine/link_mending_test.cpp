@@ -9,7 +9,7 @@
 namespace tk::test {
 namespace {
 
-using LinkMending = RunFixture;
+using LinkMending = CrawlFixture;
 
 std::string Html(const std::string& inner) { return "<html>" + inner + "</html>"; }
 

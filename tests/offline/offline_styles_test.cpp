@@ -66,7 +66,9 @@ TEST_P(OfflineStyles, SheetsFontsAndPicturesComeAlongAndApplyFromDisk) {
   auto in = [&](const std::string& dir, const std::string& name) { return h + (flat ? name : dir + name); };
   host.startUrls = {http->Url("/index.html")};
   {
-    Crawler crawler(settings, host, DefaultInetBackend(), clock, "trawlkit");
+    TempDir cache;
+    LibraryBackend network({cache.Path() / "trawlkit", {}});
+    Crawler crawler(settings, host, network, clock, "trawlkit");
     crawler.RunDownload();
     EXPECT_EQ(crawler.State().Errors, 0);
   }

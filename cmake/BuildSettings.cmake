@@ -9,8 +9,9 @@ target_compile_definitions(trawlkit_build INTERFACE
   TRAWLKIT_VERSION_PATCH=${PROJECT_VERSION_PATCH})
 
 # In the test build a warning stops the build: a warning nobody has to read soon becomes one of
-# many nobody reads.
-if(TRAWLKIT_TESTS)
+# many nobody reads. TRAWLKIT_WERROR=OFF is for a compiler newer than the code, until it is mended.
+option(TRAWLKIT_WERROR "Warnings are errors in the test build" ON)
+if(TRAWLKIT_TESTS AND TRAWLKIT_WERROR)
   target_compile_options(trawlkit_build INTERFACE -Werror)
 endif()
 

@@ -4,9 +4,7 @@
 
 #include <sstream>
 
-#include "cli/cli_main.h"
-#include "support/recording_host.h"
-#include "support/temp_dir.h"
+#include "support/cli_fixture.h"
 #include "support/test_servers.h"
 
 namespace tk::cli {
@@ -16,26 +14,14 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-class CliIdentity : public ::testing::Test {
+// The CLI's fixture, through the real internet layer with a cache folder of its own.
+class CliIdentity : public Cli {
  protected:
-  CliIdentity() {
-    context.out = &out;
-    context.err = &err;
-    context.clock = &clock;
-    context.home = home.Path().string();
-    context.cancel = &cancel;
-    context.backend = &network;
-  }
+  CliIdentity() { context.backend = &network; }
 
-  int Run(std::vector<std::string> args) {
-    out.str("");
-    err.str("");
-    return RunCli(args, context);
-  }
-
-  test::ScopedConfigHome config;
   TempDir cache;
   LibraryBackend network{{cache.Path() / "trawlkit", {}}};
+};
   TempDir home;
   TempDir save;
   std::ostringstream out;

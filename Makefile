@@ -1,6 +1,6 @@
 # make run        - install what building and running need, build, start Trawlkit
 # make test       - also install what the tests need, build the test configuration, run every test,
-#                   then the threaded tests (internet layer, engine, download page) under ThreadSanitizer
+#                   then the threaded tests (internet layer, engine) under ThreadSanitizer
 # make test-tsan  - only the ThreadSanitizer run
 # make install    - build, then install under PREFIX (default /usr/local; DESTDIR honoured)
 # make uninstall  - remove what make install put under the same PREFIX and DESTDIR
@@ -10,9 +10,11 @@ BUILD      ?= build
 TEST_BUILD ?= build-test
 TSAN_BUILD ?= build-tsan
 # The test binaries of the code that runs on more than one thread: the worker, the cache writer,
-# the requests sent ahead, the download page's worker thread.
-TSAN_TESTS := test_inet test_engine test_engine_e2e test_monitor
-TSAN_LABELS := ^(inet|engine|monitor)$$
+# the requests sent ahead. Not the download page's: Qt 6 hands events between threads under locks
+# of its own that ThreadSanitizer sees only in a Qt built with it, so every queued signal would be
+# reported as a race.
+TSAN_TESTS := test_inet test_engine test_engine_e2e
+TSAN_LABELS := ^(inet|engine)$$
 JOBS       ?= $(shell nproc)
 ARGS       ?=
 PREFIX     ?= /usr/local

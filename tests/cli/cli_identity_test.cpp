@@ -22,14 +22,6 @@ class CliIdentity : public Cli {
   TempDir cache;
   LibraryBackend network{{cache.Path() / "trawlkit", {}}};
 };
-  TempDir home;
-  TempDir save;
-  std::ostringstream out;
-  std::ostringstream err;
-  test::FixedClock clock;
-  std::atomic<bool> cancel{false};
-  CliContext context;
-};
 
 TEST_F(CliIdentity, APasswordInAUrlReachesTheServerOnlyAndTheProjectAsksAgain) {
   auto server = test::HttpTestServer::Start();

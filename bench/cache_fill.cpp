@@ -3,7 +3,7 @@
 // the one the program uses: $XDG_CACHE_HOME/trawlkit, else $HOME/.cache/trawlkit.
 // Build a Release folder and run:
 //   cmake --build build-rel --target cache_fill
-//   HOME=/var/tmp/somehome build-rel/inet/cache_fill 100000 [bytes per body, default 4000]
+//   HOME=/var/tmp/somehome build-rel/bench/cache_fill 100000 [bytes per body, default 4000]
 // Prints the folder and the seconds taken.
 #include <chrono>
 #include <cstdio>

@@ -31,7 +31,7 @@ if [ "$(stat -f -c %T "$work")" = tmpfs ]; then
 fi
 filled=
 if [ "$prefill" -gt 0 ]; then
-  fill=$build/inet/cache_fill
+  fill=$build/bench/cache_fill
   [ -x "$fill" ] || { echo "crawl_bench: CACHE_PREFILL needs $fill (cmake --build $build --target cache_fill)" >&2; exit 1; }
   # Filled once; each run gets its own copy, linked (the cache replaces files by rename, never
   # in place) except the lock file, which holds the folder's total and is rewritten.

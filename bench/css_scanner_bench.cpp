@@ -3,7 +3,7 @@
 // visited list does for files already fetched), fed in the engine's chunks of 1,023 bytes.
 // Build a Release folder and run by hand:
 //   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRAWLKIT_GUI=OFF
-//   cmake --build build-bench --target css_scanner_bench && build-bench/links/css_scanner_bench
+//   cmake --build build-bench --target css_scanner_bench && build-bench/bench/css_scanner_bench
 #include <algorithm>
 #include <cstdio>
 #include <ctime>

@@ -2,7 +2,7 @@
 // answers at once from a table (as the visited list does for links already fetched), fed in
 // the engine's chunks of 1,023 bytes. Build a Release folder and run by hand:
 //   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRAWLKIT_GUI=OFF
-//   cmake --build build-bench --target links_scanner_bench && build-bench/links/links_scanner_bench
+//   cmake --build build-bench --target links_scanner_bench && build-bench/bench/links_scanner_bench
 #include <algorithm>
 #include <ctime>
 #include <cstdio>

@@ -4,7 +4,7 @@
 // nothing else, against the file's size (it should stay within 4x).
 // Build a Release folder and run by hand:
 //   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRAWLKIT_GUI=OFF
-//   cmake --build build-bench --target settings_load_bench && build-bench/settings/settings_load_bench
+//   cmake --build build-bench --target settings_load_bench && build-bench/bench/settings_load_bench
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>

@@ -23,7 +23,7 @@ here=$(dirname "$(realpath "$0")")
 export TMPDIR=${TMPDIR:-/var/tmp}
 # shellcheck source=bench_lib.sh
 . "$here/bench_lib.sh"
-gui=$build/monitor/wizard_bench
+gui=$build/bench/wizard_bench
 [ -x "$gui" ] || { echo "build the wizard_bench target in $build first" >&2; exit 1; }
 gui=$(realpath "$gui")
 

@@ -153,8 +153,9 @@ std::string Crawler::FetchFtpFolder(const inet::Url& url, int flags, int depth, 
   // While its links are fetched, the entries are found in this listing.
   const std::string key = ServerKey(url) + url.object;
   m_state.FtpListings[key] = std::move(entries);
-  const bool written = WritePage(HttpTarget{url.host, url.object, url.port, false}, page, kept ? nullptr : &file,
-                                 depth, record, name, false, std::nullopt, FETCH_LISTED);
+  const HttpTarget listed{url.host, url.object, url.port, false, {}, {}};
+  const bool written =
+      WritePage(listed, page, kept ? nullptr : &file, depth, record, name, false, std::nullopt, FETCH_LISTED);
   m_state.FtpListings.erase(key);
   return written ? name : std::string();
 }

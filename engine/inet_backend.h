@@ -1,6 +1,7 @@
 #pragma once
 // How a run reaches the network. The default goes to the internet layer; tests hand in fakes.
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -44,6 +45,51 @@ class InetBackend {
   virtual bool HangUp() = 0;
 };
 
+// What the internet layer keeps and trusts outside the run's own settings: the cache folder and
+// the store TLS certificates are verified against. Values, so that a test hands in its own
+// folders and certificate authority without touching the process's environment.
+struct NetworkPlaces {
+  std::filesystem::path cacheFolder;
+  inet::TrustStore trust;
+};
+
+// The places the environment names for the programs: $XDG_CACHE_HOME/trawlkit (see
+// inet::cache::DefaultDirectory) and the trust store of CURL_CA_BUNDLE, SSL_CERT_FILE and
+// SSL_CERT_DIR.
+NetworkPlaces NetworkPlacesFromEnvironment();
+
+// The internet layer, each session with a cache in `places.cacheFolder` (default size cap) and
+// TLS verified against `places.trust`.
+class LibraryBackend : public InetBackend {
+ public:
+  explicit LibraryBackend(NetworkPlaces places) : m_places(std::move(places)) {}
+  std::unique_ptr<inet::Session> OpenSession(std::string_view agent, inet::Error& err) override;
+  std::unique_ptr<inet::Session> OpenSession(const inet::SessionOptions& options, inet::Error& err) override;
+  std::unique_ptr<inet::HttpConnection> ConnectHttp(inet::Session& session, std::string_view host, int port,
+                                                    inet::Error& err) override;
+  std::unique_ptr<inet::HttpConnection> ConnectHttps(inet::Session& session, std::string_view host, int port,
+                                                     inet::Error& err) override;
+  std::unique_ptr<inet::HttpConnection> ConnectHttpLogin(inet::Session& session, std::string_view host, int port,
+                                                         bool secure, std::string_view user, std::string_view password,
+                                                         inet::Error& err) override;
+  std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& session, std::string_view host, int port,
+                                                  inet::Error& err) override;
+  std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& session, std::string_view host, int port,
+                                                  std::string_view user, std::string_view password,
+                                                  inet::Error& err) override;
+  std::optional<std::uint32_t> QueryConnectionState() override;
+  bool HangUp() override;
+
+ protected:
+  // Asked as each session opens.
+  virtual NetworkPlaces Places() const { return m_places; }
+
+ private:
+  NetworkPlaces m_places;
+};
+
+// The programs' backend: the internet layer with the places of NetworkPlacesFromEnvironment(),
+// read as each session opens.
 InetBackend& DefaultInetBackend();
 
 }  // namespace tk

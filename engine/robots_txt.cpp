@@ -58,7 +58,7 @@ RobotsRules Crawler::FetchRobots(HttpTarget target) {
         ResolveLocation(target.host, target.port, target.object, location, target.https ? "https" : "http"));
     request.reset();
     if (!url || !IsHttpService(url->service)) return {};
-    target = HttpTarget{url->host, url->object, url->port, url->service == inet::Service::Https};
+    target = HttpTarget{url->host, url->object, url->port, url->service == inet::Service::Https, {}, {}};
     request = SendRequest(target, err);
   }
   if (!request || request->StatusCode() != 200) return {};

@@ -86,6 +86,18 @@ struct SessionOptions {
   std::vector<std::string> cookies;
 };
 
+// Where TLS certificates are verified against: empty fields leave libcurl's own defaults (the
+// system's store).
+struct TrustStore {
+  std::string caFile;  // a bundle of CA certificates in PEM
+  std::string caPath;  // a folder of hashed CA certificates
+};
+
+// The store the environment names, as command-line tools read it: CURL_CA_BUNDLE, else
+// SSL_CERT_FILE, for the bundle; SSL_CERT_DIR for the folder. Debian's libcurl has its bundle
+// compiled in and would not look at them itself.
+TrustStore TrustStoreFromEnvironment();
+
 // agent: the program's name, sent as User-Agent. The session's cache is the default folder
 // (cache::DefaultDirectory(), read here once) with the default size cap.
 std::unique_ptr<Session> OpenSession(std::string_view agent, Error& err);
@@ -94,8 +106,12 @@ std::unique_ptr<Session> OpenSession(std::string_view agent, std::shared_ptr<cac
                                      Error& err);
 // The same with every option of the run.
 std::unique_ptr<Session> OpenSession(const SessionOptions& options, Error& err);
+// The overloads above verify TLS against TrustStoreFromEnvironment(), read when the session
+// opens; this one against `trust` alone.
 std::unique_ptr<Session> OpenSession(const SessionOptions& options, std::shared_ptr<cache::Cache> cache,
                                      Error& err);
+std::unique_ptr<Session> OpenSession(const SessionOptions& options, std::shared_ptr<cache::Cache> cache,
+                                     const TrustStore& trust, Error& err);
 
 // ---- HTTP -------------------------------------------------------------------------------------
 

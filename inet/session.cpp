@@ -15,18 +15,6 @@ void EnsureCurlInitialised() {
   (void)kInit;
 }
 
-TrustStore TrustStoreFromEnvironment() {
-  auto get = [](const char* name) {
-    const char* value = std::getenv(name);
-    return std::string(value ? value : "");
-  };
-  TrustStore trust;
-  trust.caFile = get("CURL_CA_BUNDLE");
-  if (trust.caFile.empty()) trust.caFile = get("SSL_CERT_FILE");
-  trust.caPath = get("SSL_CERT_DIR");
-  return trust;
-}
-
 void SessionState::Close() {
   m_closed.store(true, std::memory_order_release);
   std::lock_guard lock(m_mutex);
@@ -154,10 +142,27 @@ std::unique_ptr<Session> OpenSession(const SessionOptions& options, Error& err) 
 
 std::unique_ptr<Session> OpenSession(const SessionOptions& options, std::shared_ptr<cache::Cache> cache,
                                      Error& err) {
+  return OpenSession(options, std::move(cache), TrustStoreFromEnvironment(), err);
+}
+
+std::unique_ptr<Session> OpenSession(const SessionOptions& options, std::shared_ptr<cache::Cache> cache,
+                                     const TrustStore& trust, Error& err) {
   detail::EnsureCurlInitialised();
   err = Error{};
-  return std::make_unique<detail::SessionImpl>(std::make_shared<detail::SessionState>(
-      options, std::move(cache), detail::TrustStoreFromEnvironment()));
+  return std::make_unique<detail::SessionImpl>(
+      std::make_shared<detail::SessionState>(options, std::move(cache), trust));
+}
+
+TrustStore TrustStoreFromEnvironment() {
+  auto get = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(value ? value : "");
+  };
+  TrustStore trust;
+  trust.caFile = get("CURL_CA_BUNDLE");
+  if (trust.caFile.empty()) trust.caFile = get("SSL_CERT_FILE");
+  trust.caPath = get("SSL_CERT_DIR");
+  return trust;
 }
 
 std::optional<std::uint32_t> QueryConnectionState() {

@@ -30,18 +30,6 @@ struct Credentials {
   bool operator==(const Credentials&) const = default;
 };
 
-// Where TLS certificates are verified against: empty fields leave libcurl's own defaults (the
-// system's store).
-struct TrustStore {
-  std::string caFile;  // a bundle of CA certificates in PEM
-  std::string caPath;  // a folder of hashed CA certificates
-};
-
-// The store the environment names, as command-line tools read it: CURL_CA_BUNDLE, else
-// SSL_CERT_FILE, for the bundle; SSL_CERT_DIR for the folder. Debian's libcurl has its bundle
-// compiled in and would not look at them itself.
-TrustStore TrustStoreFromEnvironment();
-
 // The session's cookie jar: one libcurl share that every easy handle of the session joins, so
 // that a cookie set on one connection (or by a request sent ahead) goes with the next request on
 // any other. Kept in memory only.

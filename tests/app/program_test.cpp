@@ -2,14 +2,9 @@
 // answered in plain words and end the program, before any window.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <chrono>
-#include <thread>
 
+#include "support/program.h"
 #include "support/temp_dir.h"
 
 namespace tk::test {
@@ -23,34 +18,12 @@ struct Outcome {
 Outcome Start(std::vector<std::string> args, std::vector<std::string> env) {
   TempDir dir;
   args.insert(args.begin(), TRAWLKIT_GUI_PATH);
-  std::vector<char*> argv, envp;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = -1;
   Outcome outcome;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  if (pid <= 0) return outcome;
-  // A program that opened its window after all is stopped, and fails the row.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (std::chrono::steady_clock::now() < deadline) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) {
-      outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  if (outcome.status < 0) {
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+  {
+    // A program that opened its window after all is stopped, and fails the row.
+    Program program({args, dir.Path(), "/dev/null", "", env});
+    if (!program.Started()) return outcome;
+    outcome.status = program.Wait(std::chrono::seconds(30));
   }
   outcome.out = ReadFile(dir / "stdout");
   outcome.err = ReadFile(dir / "stderr");

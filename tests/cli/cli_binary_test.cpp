@@ -5,18 +5,15 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <thread>
 
+#include "support/program.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
-
-extern char** environ;
 
 namespace tk::test {
 namespace {
@@ -30,79 +27,36 @@ std::size_t TemporaryFiles(const std::filesystem::path& dir) {
   return n;
 }
 
-class Program {
- public:
-  // Standard input from `in`; standard error to `errTo` when given (a terminal), else to a file.
-  // `shellLine`: run through /bin/sh with this line before the program ("ulimit -f 64;").
-  explicit Program(std::vector<std::string> args, const std::filesystem::path& outDir,
-                   const std::filesystem::path& in = "/dev/null", const std::string& errTo = "",
-                   const std::string& shellLine = "") {
-    args.insert(args.begin(), TRAWLKIT_CLI_PATH);
-    if (!shellLine.empty()) args.insert(args.begin(), {"/bin/sh", "-c", shellLine + " exec \"$0\" \"$@\""});
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (outDir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (errTo.empty())
-      posix_spawn_file_actions_addopen(&actions, 2, (outDir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    else
-      posix_spawn_file_actions_addopen(&actions, 2, errTo.c_str(), O_RDWR | O_NOCTTY, 0);
-    if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Program() {
-    if (m_pid > 0 && !m_status) {
-      kill(m_pid, SIGKILL);
-      waitpid(m_pid, nullptr, 0);
-    }
-  }
-  bool Started() const { return m_pid > 0; }
-  void Signal(int sig) { kill(m_pid, sig); }
-  // The exit status, or -1 when the program has not ended within the time (0: a look only).
-  int Wait(std::chrono::seconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (true) {
-      int status = 0;
-      if (m_status) return *m_status;
-      if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return *m_status;
-      }
-      if (std::chrono::steady_clock::now() >= deadline) return -1;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
-
- private:
-  pid_t m_pid = -1;
-  std::optional<int> m_status;
-};
-
 class CliProgram : public ::testing::Test {
  protected:
-  CliProgram() {
-    setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-    setenv("HOME", home.Path().c_str(), 1);
+  // trawlkit-cli with `args`, its output in `outDir`, its home, cache and settings in `home`.
+  // Standard input from `in`; standard error to `errTo` when given (a terminal), else to a file.
+  // `shellLine`: run through /bin/sh with this line before the program ("ulimit -f 64;").
+  ProgramStart Cli(std::vector<std::string> args, const std::filesystem::path& outDir,
+                   const std::filesystem::path& in = "/dev/null", const std::string& errTo = "",
+                   const std::string& shellLine = "") const {
+    args.insert(args.begin(), TRAWLKIT_CLI_PATH);
+    if (!shellLine.empty()) args.insert(args.begin(), {"/bin/sh", "-c", shellLine + " exec \"$0\" \"$@\""});
+    return {args, outDir, in, errTo, EnvironmentWith(env)};
   }
+
   TempDir home;
   TempDir save;
+  std::vector<std::string> env = {"XDG_CACHE_HOME=" + (home / "cache").string(),
+                                  "XDG_CONFIG_HOME=" + (home / "config").string(), "HOME=" + home.Path().string()};
 };
 
 TEST_F(CliProgram, ChecksAndTheirExitStatus) {
-  Program noUrl({"-d", (save / "x").string()}, home.Path());
+  Program noUrl(Cli({"-d", (save / "x").string()}, home.Path()));
   ASSERT_TRUE(noUrl.Started());
   EXPECT_EQ(noUrl.Wait(std::chrono::seconds(20)), 2);
   EXPECT_EQ(ReadFile(home / "stderr"),
             "trawlkit-cli: no start URL: give one with -u URL or -i FILE, or a .tkp project that has some\n");
-  Program bare({"www.example.com/docs/"}, home.Path());
+  Program bare(Cli({"www.example.com/docs/"}, home.Path()));
   EXPECT_EQ(bare.Wait(std::chrono::seconds(20)), 2);
   EXPECT_EQ(ReadFile(home / "stderr"), "trawlkit-cli: 'www.example.com/docs/' is neither a URL (use -u) nor a .tkp "
                                        "project\nTry 'trawlkit-cli --help'.\n");
-  Program version({"--version"}, home.Path());
+  Program version(Cli({"--version"}, home.Path()));
   EXPECT_EQ(version.Wait(std::chrono::seconds(20)), 0);
   const std::string shown = ReadFile(home / "stdout");
   EXPECT_EQ(shown.rfind("trawlkit-cli " TRAWLKIT_VERSION "\nlibcurl ", 0), 0u) << shown;
@@ -111,7 +65,7 @@ TEST_F(CliProgram, ChecksAndTheirExitStatus) {
 
 TEST_F(CliProgram, StartUrlsFromStandardInput) {
   WriteFile(home / "list", "# mirrors\n127.0.0.1:9/a/\n\nftp.example.org/pub/\n");
-  Program run({"-qi", "-", "-d", save.Path().string(), "--dry-run"}, home.Path(), home / "list");
+  Program run(Cli({"-qi", "-", "-d", save.Path().string(), "--dry-run"}, home.Path(), home / "list"));
   EXPECT_EQ(run.Wait(std::chrono::seconds(20)), 0) << ReadFile(home / "stderr");
   EXPECT_NE(ReadFile(home / "stdout").find("\nhttp://127.0.0.1:9/a/\nftp://ftp.example.org/pub/\n"), std::string::npos)
       << ReadFile(home / "stdout");
@@ -129,8 +83,8 @@ TEST_F(CliProgram, TheProgressLineOnAPseudoTerminalAndNothingOfItInAFile) {
   ioctl(master, TIOCSWINSZ, &size);
   fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
   auto server = HttpTestServer::Start();
-  Program run({"-u", server->Url("/__/slow?n=100000&chunk=2000&delay=20"), "-d", save.Path().string(), "--no-cache"},
-              home.Path(), "/dev/null", ptsname(master));
+  Program run(Cli({"-u", server->Url("/__/slow?n=100000&chunk=2000&delay=20"), "-d", save.Path().string(), "--no-cache"},
+                  home.Path(), "/dev/null", ptsname(master)));
   ASSERT_TRUE(run.Started());
   std::string screen;
   char buffer[4096];
@@ -168,7 +122,7 @@ TEST_F(CliProgram, TheProgressLineOnAPseudoTerminalAndNothingOfItInAFile) {
 TEST_F(CliProgram, SigtermWindsTheRunDownAndStillWritesTheSummary) {
   auto server = HttpTestServer::Start();
   std::string url = server->Url("/__/slow?n=400000&chunk=200&delay=20");
-  Program run({"-u", url, "-d", save.Path().string(), "--no-cache"}, home.Path());
+  Program run(Cli({"-u", url, "-d", save.Path().string(), "--no-cache"}, home.Path()));
   ASSERT_TRUE(run.Started());
   // Bounded wait for the first bytes on disk, which go to a temporary file beside the page's place.
   for (int i = 0; i < 500 && TemporaryFiles(save.Path()) == 0; ++i)
@@ -194,7 +148,8 @@ TEST_F(CliProgram, AFileSizeLimitFailsTheFileNotTheRun) {
   auto server = HttpTestServer::Start();
   const std::string big = server->Url("/__/bytes?n=200000");
   const std::string small = server->Url("/__/bytes/small.txt?n=1000");
-  Program run({"-u", big, "-u", small, "-d", save.Path().string(), "--no-cache"}, home.Path(), "/dev/null", "", "ulimit -f 64;");
+  Program run(Cli({"-u", big, "-u", small, "-d", save.Path().string(), "--no-cache"}, home.Path(), "/dev/null", "",
+                  "ulimit -f 64;"));
   ASSERT_TRUE(run.Started());
   EXPECT_EQ(run.Wait(std::chrono::seconds(30)), 1) << ReadFile(home / "stderr");
   const std::string out = ReadFile(home / "stdout");
@@ -215,14 +170,13 @@ TEST_F(CliProgram, CopiesALocalHttpsSiteThatTheTrustedAuthorityVouchesFor) {
   WriteFile(site / "a.html", "<html>a</html>");
   auto server = HttpsTestServer::Start(home / "tls", "good", site.Path());
   // CURL_CA_BUNDLE would come first; a machine may well set it to the system's store.
-  unsetenv("CURL_CA_BUNDLE");
-  setenv("SSL_CERT_FILE", (home / "tls/ca.pem").c_str(), 1);
-  Program refused({"-u", server->Url("/"), "-d", save.Path().string()}, home.Path());
+  env.push_back("CURL_CA_BUNDLE");
+  env.push_back("SSL_CERT_FILE=" + (home / "tls/ca.pem").string());
+  Program refused(Cli({"-u", server->Url("/"), "-d", save.Path().string()}, home.Path()));
   EXPECT_EQ(refused.Wait(std::chrono::seconds(20)), 2);
   EXPECT_EQ(ReadFile(home / "stderr"), "trawlkit-cli: " + server->Url("/") + " needs --https\n");
-  Program run({"--https", "-u", server->Url("/"), "-d", save.Path().string(), "-l", "1"}, home.Path());
+  Program run(Cli({"--https", "-u", server->Url("/"), "-d", save.Path().string(), "-l", "1"}, home.Path()));
   EXPECT_EQ(run.Wait(std::chrono::seconds(60)), 0) << ReadFile(home / "stderr");
-  unsetenv("SSL_CERT_FILE");
   const std::string out = ReadFile(home / "stdout");
   EXPECT_NE(out.find(server->Url("/(OK:Saved as[~TrawlDlFile_0.htm])\r\n") +
                      server->Url("/a.html(OK:Saved as[a.html])\r\n")),

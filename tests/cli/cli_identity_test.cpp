@@ -4,9 +4,7 @@
 
 #include <sstream>
 
-#include "cli/cli_main.h"
-#include "engine/recording_host.h"
-#include "support/temp_dir.h"
+#include "support/cli_fixture.h"
 #include "support/test_servers.h"
 
 namespace tk::cli {
@@ -16,33 +14,13 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-class CliIdentity : public ::testing::Test {
+// The CLI's fixture, through the real internet layer with a cache folder of its own.
+class CliIdentity : public Cli {
  protected:
-  CliIdentity() {
-    setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
-    context.out = &out;
-    context.err = &err;
-    context.clock = &clock;
-    context.home = home.Path().string();
-    context.cancel = &cancel;
-  }
-  ~CliIdentity() override { unsetenv("XDG_CACHE_HOME"); }
+  CliIdentity() { context.backend = &network; }
 
-  int Run(std::vector<std::string> args) {
-    out.str("");
-    err.str("");
-    return RunCli(args, context);
-  }
-
-  test::ScopedConfigHome config;
   TempDir cache;
-  TempDir home;
-  TempDir save;
-  std::ostringstream out;
-  std::ostringstream err;
-  test::FixedClock clock;
-  std::atomic<bool> cancel{false};
-  CliContext context;
+  LibraryBackend network{{cache.Path() / "trawlkit", {}}};
 };
 
 TEST_F(CliIdentity, APasswordInAUrlReachesTheServerOnlyAndTheProjectAsksAgain) {

@@ -11,7 +11,7 @@
 
 #include "cli/apply_options.h"
 #include "cli/cli_options.h"
-#include "cli_fixture.h"
+#include "support/cli_fixture.h"
 
 namespace tk::cli {
 namespace {

@@ -1,6 +1,6 @@
 // trawlkit-cli run in-process with the project's politeness at its defaults: robots.txt is read
 // and obeyed, and what it refuses is a line that leaves the exit status alone.
-#include "cli_fixture.h"
+#include "support/cli_fixture.h"
 
 namespace tk::cli {
 namespace {

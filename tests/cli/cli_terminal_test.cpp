@@ -4,7 +4,7 @@
 
 #include "cli/progress_line.h"
 #include "cli/terminal_text.h"
-#include "cli_fixture.h"
+#include "support/cli_fixture.h"
 
 namespace tk::cli {
 namespace {

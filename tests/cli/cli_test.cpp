@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "cli/netrc.h"
-#include "cli_fixture.h"
+#include "support/cli_fixture.h"
 
 namespace tk::cli {
 namespace {

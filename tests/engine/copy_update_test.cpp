@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "engine/http_date.h"
-#include "engine/run_fixture.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {
@@ -29,59 +29,31 @@ void SetModified(const fs::path& path, std::int64_t when) {
   ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
-class CopyUpdate : public RunFixture {
+class CopyUpdate : public CrawlFixture {
  protected:
   // Every file of the copy dated kOldDate, so that a file rewritten by the next run shows.
   void AgeTheCopy() {
-    for (const std::string& f : SavedFiles()) SetModified(dir / f, kOldDate);
+    for (const std::string& f : SavedFiles()) SetModified(save / f, kOldDate);
   }
   // Files whose name shows they were left half-written, or whose date shows a rewrite.
   std::set<std::string> Temporaries() const {
     std::set<std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(dir.Path()))
+    for (const auto& e : fs::recursive_directory_iterator(save.Path()))
       if (e.path().filename().string().find(".part") != std::string::npos) out.insert(e.path().filename().string());
     return out;
   }
   std::set<std::string> Rewritten() const {
     std::set<std::string> out;
     for (const std::string& f : SavedFiles())
-      if (Modified(dir / f) != kOldDate) out.insert(f);
+      if (Modified(save / f) != kOldDate) out.insert(f);
     return out;
   }
-  std::string Changes() const {
-    RunState s;
-    s.FilesNew = lastState.FilesNew;
-    s.FilesChanged = lastState.FilesChanged;
-    s.FilesUnchanged = lastState.FilesUnchanged;
-    s.Errors = lastState.Errors;
-    return CopyChangesText(s);
-  }
   std::string RunAgain() {
-    fs::remove(dir / "Trawlkit.txt");
+    fs::remove(save / "Trawlkit.txt");
     host.overwriteAsked.clear();
     net.requests.clear();
-    std::string log = RunKeepingState();
-    return log;
+    return Run();
   }
-  std::string RunKeepingState() {
-    header = Header();
-    Crawler crawler(settings, host, net, clock, "trawlkit");
-    crawler.RunDownload();
-    crawler.HandBackSettings(settings);
-    counters = crawler.State();
-    lastState.FilesNew = crawler.State().FilesNew;
-    lastState.FilesChanged = crawler.State().FilesChanged;
-    lastState.FilesUnchanged = crawler.State().FilesUnchanged;
-    lastState.Errors = crawler.State().Errors;
-    lastState.LogFailed = crawler.State().LogFailed;
-    startCopy = crawler.StartPageCopy();
-    return ReadFile(dir / "Trawlkit.txt");
-  }
-  struct {
-    std::int64_t FilesNew = 0, FilesChanged = 0, FilesUnchanged = 0, Errors = 0;
-    bool LogFailed = false;
-  } lastState;
-  fs::path startCopy;
 };
 
 // A copy with pages deleted is made whole again by a run that keeps every existing file: the
@@ -98,7 +70,7 @@ TEST_F(CopyUpdate, SkippedPagesStillLeadToTheFilesBelowThem) {
   const std::set<std::string> whole = SavedFiles();
   ASSERT_EQ(whole.size(), 7u);
   // Gone from the copy: a page below a kept page, a frame of a kept frame set, an image.
-  for (const char* gone : {"b.htm", "menu.htm", "a.gif"}) fs::remove(dir / gone);
+  for (const char* gone : {"b.htm", "menu.htm", "a.gif"}) fs::remove(save / gone);
   AgeTheCopy();
   settings.ConfirmOverwrite = 1;  // every question unanswered: skipped, as Escape does
   std::string log = RunAgain();
@@ -119,8 +91,8 @@ TEST_F(CopyUpdate, SkippedPagesStillLeadToTheFilesBelowThem) {
   EXPECT_EQ(counters.FilesSkipped, 4);
   // The restored pages link to the kept files locally.
   EXPECT_EQ(Saved("menu.htm"), Html("<a href=a.htm>a</a><img src=m.gif>"));
-  EXPECT_EQ(Changes(), "7 files: 3 new, 0 changed, 4 unchanged, 0 failed");
-  EXPECT_EQ(startCopy, dir / "index.htm");  // a kept start page is the copy's start
+  EXPECT_EQ(changes, "7 files: 3 new, 0 changed, 4 unchanged, 0 failed");
+  EXPECT_EQ(startCopy, save / "index.htm");  // a kept start page is the copy's start
 }
 
 // A page kept on the last layer, reached again one layer up, is followed again from there.
@@ -133,7 +105,7 @@ TEST_F(CopyUpdate, APageKeptOnTheLastLayerIsFollowedAgainFromAHigherOne) {
   net.Page("h:80/z.htm", Html("z"));
   RunAgain();
   ASSERT_EQ(SavedFiles().size(), 4u);
-  fs::remove(dir / "z.htm");
+  fs::remove(save / "z.htm");
   settings.ConfirmOverwrite = -1;  // skip all, from the start
   RunAgain();
   EXPECT_TRUE(host.overwriteAsked.empty());
@@ -152,8 +124,8 @@ TEST_F(CopyUpdate, ACutTransferLeavesTheEarlierCopyWhole) {
   net.Page("h:80/new.bin", std::string(300000, 'n'), "application/octet-stream");
   net.http["h:80/new.bin"].cutShort = true;
   net.Page("h:80/slow.bin", std::string(300000, 's'), "application/octet-stream");
-  WriteFile(dir / "cut.bin", "earlier copy");
-  WriteFile(dir / "slow.bin", "earlier copy");
+  WriteFile(save / "cut.bin", "earlier copy");
+  WriteFile(save / "slow.bin", "earlier copy");
   // Cancelled in the middle of slow.bin's body.
   host.onBeginFile = [&](const std::string& url) {
     if (url == "http://h/slow.bin") host.cancelAfterChunks = host.chunks.size() + 50;
@@ -165,7 +137,7 @@ TEST_F(CopyUpdate, ACutTransferLeavesTheEarlierCopyWhole) {
             "http://h/new.bin(NG:The connection with the server was reset(12030))\r\n");
   EXPECT_EQ(Saved("cut.bin"), "earlier copy");
   EXPECT_EQ(Saved("slow.bin"), "earlier copy");
-  EXPECT_FALSE(fs::exists(dir / "new.bin"));
+  EXPECT_FALSE(fs::exists(save / "new.bin"));
   EXPECT_TRUE(Temporaries().empty());
   EXPECT_EQ(Saved("index.htm"), Html("<img src=http://h/cut.bin><img src=http://h/new.bin><img src=http://h/slow.bin>"));
   EXPECT_EQ(counters.Errors, 2);
@@ -183,18 +155,18 @@ TEST_F(CopyUpdate, AnUpdateRewritesOnlyWhatChanged) {
   net.http["h:80/later.gif"].status = 404;  // not there yet
   host.startUrls.push_back("http://h/b.htm");
   RunAgain();
-  EXPECT_EQ(Changes(), "5 files: 4 new, 0 changed, 0 unchanged, 1 failed");
+  EXPECT_EQ(changes, "5 files: 4 new, 0 changed, 0 unchanged, 1 failed");
   EXPECT_EQ(Saved("a.htm"), Html("<a href=b.htm>b</a><a href=index.htm>up</a>"));
   AgeTheCopy();
   RunAgain();
   EXPECT_EQ(Rewritten(), std::set<std::string>{});
-  EXPECT_EQ(Changes(), "5 files: 0 new, 0 changed, 4 unchanged, 1 failed");
+  EXPECT_EQ(changes, "5 files: 0 new, 0 changed, 4 unchanged, 1 failed");
   // The image changes; the page whose link now finds a file saved for the first time changes too.
   net.Page("h:80/i.gif", "GIF2", "image/gif");
   net.Page("h:80/later.gif", "NEW", "image/gif");
   RunAgain();
   EXPECT_EQ(Rewritten(), (std::set<std::string>{"index.htm", "i.gif", "later.gif"}));
-  EXPECT_EQ(Changes(), "5 files: 1 new, 2 changed, 2 unchanged, 0 failed");
+  EXPECT_EQ(changes, "5 files: 1 new, 2 changed, 2 unchanged, 0 failed");
   EXPECT_EQ(Saved("index.htm"), Html("<a href=a.htm>a</a><img src=i.gif><img src=later.gif>"));
   EXPECT_TRUE(Temporaries().empty());
 }
@@ -213,8 +185,8 @@ TEST_F(CopyUpdate, SavedFilesTakeTheServersDate) {
   const std::int64_t before = static_cast<std::int64_t>(::time(nullptr));
   Run();
   // a.htm waited for its link to b.htm to be mended: it is dated all the same.
-  for (const char* f : {"index.htm", "a.htm", "plain.txt"}) EXPECT_EQ(Modified(dir / f), kServerTime) << f;
-  for (const char* f : {"bad.txt", "f.bin"}) EXPECT_GE(Modified(dir / f), before) << f;
+  for (const char* f : {"index.htm", "a.htm", "plain.txt"}) EXPECT_EQ(Modified(save / f), kServerTime) << f;
+  for (const char* f : {"bad.txt", "f.bin"}) EXPECT_GE(Modified(save / f), before) << f;
 }
 
 TEST(HttpDate, TheThreeFormsAndWhatIsNoDate) {
@@ -247,17 +219,17 @@ TEST_F(CopyUpdate, AHardLinkIsNeverWrittenThrough) {
   TempDir outside;
   WriteFile(outside / "victim.txt", "theirs");
   WriteFile(outside / "victim.log", "their log");
-  ASSERT_EQ(::link((outside / "victim.txt").c_str(), (dir / "a.txt").c_str()), 0);
-  ASSERT_EQ(::link((outside / "victim.log").c_str(), (dir / "Trawlkit.txt").c_str()), 0);
+  ASSERT_EQ(::link((outside / "victim.txt").c_str(), (save / "a.txt").c_str()), 0);
+  ASSERT_EQ(::link((outside / "victim.log").c_str(), (save / "Trawlkit.txt").c_str()), 0);
   host.startUrls = {"http://h/a.txt"};
   net.Page("h:80/a.txt", "ours", "text/plain");
-  RunKeepingState();
+  Run();
   EXPECT_EQ(ReadFile(outside / "victim.txt"), "theirs");
   EXPECT_EQ(ReadFile(outside / "victim.log"), "their log");
   EXPECT_EQ(Saved("a.txt"), "ours");
-  EXPECT_TRUE(lastState.LogFailed);
+  EXPECT_TRUE(logFailed);
   EXPECT_EQ(host.box.rfind("The run log cannot be written (it has other hard links): " +
-                               (dir / "Trawlkit.txt").string() + "\r\n",
+                               (save / "Trawlkit.txt").string() + "\r\n",
                            0),
             0u)
       << host.box;
@@ -277,8 +249,8 @@ TEST_F(CopyUpdate, AFolderSwappedForASymlinkDuringTheRunLeadsNowhere) {
   net.Page("h:80/b.htm", Html("b"));
   host.onBeginFile = [&](const std::string& url) {
     if (url != "http://h/b.htm") return;
-    fs::rename(dir / "h/sub", outside / "moved");
-    fs::create_symlink(outside / "moved", dir / "h/sub");
+    fs::rename(save / "h/sub", outside / "moved");
+    fs::create_symlink(outside / "moved", save / "h/sub");
   };
   std::string log = Run();
   EXPECT_NE(log.find("http://h/sub/a.htm(NG:Failed in saving to[h/sub/a.htm])\r\n"), std::string::npos) << log;

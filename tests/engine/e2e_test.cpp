@@ -12,89 +12,24 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #include <chrono>
 #include <thread>
 
-#include "engine/crawler.h"
-#include "engine/recording_host.h"
-#include "support/temp_dir.h"
+#include "support/crawl_fixture.h"
 #include "support/test_servers.h"
 
 namespace tk::test {
 namespace {
 
-std::string Summary(long files, long errors, long skipped, long bytes) {
-  char buf[256];
-  std::snprintf(buf, sizeof buf, "\t%20ld%20ld%20ld%20ld\r\n", files, errors, skipped, bytes);
-  return "Summary:\r\n\t   [Files dowloaded]            [Errors]     [Files skipped]   [Bytes dowloaded]\r\n" +
-         std::string(buf) + "\r\n12:34:56:End downloading\r\n";
-}
-
-// The body of /__/bytes and friends.
-std::string Body(std::size_t n, const std::string& seed = "x") {
-  std::string out;
-  while (out.size() < n) out += seed + ":" + std::to_string(out.size()) + "|";
-  return out.substr(0, n);
-}
-
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public CrawlFixture {
  protected:
-  EndToEnd() {
-    if (const char* old = std::getenv("XDG_CACHE_HOME")) m_oldCache = old;
-    setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
-    settings.SaveDir = save.Path().string();
-    settings.LinkLayers = 1;
-    settings.UseCache = 0;
-  }
+  EndToEnd() : CrawlFixture(Network::Local) {}
   // Every run made without the cache, over HTTP and FTP alike, leaves the cache folder alone:
   // not a lookup, not an entry, not even the folder itself.
   void TearDown() override {
-    if (!settings.UseCache)
+    if (!settings.UseCache) {
       EXPECT_FALSE(std::filesystem::exists(cache / "trawlkit")) << "a run without the cache touched its folder";
-  }
-  ~EndToEnd() override {
-    if (m_oldCache.empty()) unsetenv("XDG_CACHE_HOME");
-    else setenv("XDG_CACHE_HOME", m_oldCache.c_str(), 1);
+    }
   }
 
-  std::string Run() {
-    header.clear();
-    Crawler crawler(settings, host, DefaultInetBackend(), clock, "trawlkit");
-    running = &crawler;
-    crawler.RunDownload();
-    running = nullptr;
-    counters = crawler.State();
-    changes = CopyChangesText(crawler.State());
-    std::string log = ReadFile(save / "Trawlkit.txt");
-    header = log.substr(0, log.find("Confirm before overwrite:") + 29);
-    return log;
-  }
-  // The run's lines between the settings block and the summary.
-  std::string Lines(const std::string& log) const {
-    std::size_t from = log.find("\r\n", log.find("Confirm before overwrite:")) + 2;
-    return log.substr(from, log.find("Summary:\r\n") - from);
-  }
-
-  std::set<std::string> SavedFiles() const {
-    std::set<std::string> out;
-    for (auto& e : std::filesystem::recursive_directory_iterator(save.Path()))
-      if (e.is_regular_file()) {
-        std::string rel = std::filesystem::relative(e.path(), save.Path()).generic_string();
-        if (rel != "Trawlkit.txt") out.insert(rel);
-      }
-    return out;
-  }
-
-  TempDir cache;
   TempDir site;
-  TempDir save;
-  ProjectSettings settings;
-  RecordingHost host;
-  FixedClock clock;
-  RunCounters counters;
-  std::string changes;  // what the last run did to the copy
-  std::string header;
-  std::atomic<Crawler*> running{nullptr};
-
- private:
-  std::string m_oldCache;
 };
 
 TEST_F(EndToEnd, ASiteIsSavedInTheServersLayoutWithItsLinksRewritten) {
@@ -248,7 +183,7 @@ TEST_F(EndToEnd, AHugePageIsScannedInBoundedMemory) {
   sampling.startUrls = {server->Url("/__/bytes?n=" + std::to_string(kSize) + "&ct=text/html")};
   const std::size_t baseline = HeapInUse();
   {
-    Crawler crawler(settings, sampling, DefaultInetBackend(), clock, "trawlkit");
+    Crawler crawler(settings, sampling, Backend(), clock, "trawlkit");
     crawler.RunDownload();
   }
   EXPECT_NE(ReadFile(save / "Trawlkit.txt").find("(OK:Saved as[bytes.htm])"), std::string::npos);
@@ -482,9 +417,11 @@ TEST_F(EndToEnd, FtpFilesKeepTheirNamesAndFolders) {
   settings.SaveFlat = 0;
   host.startUrls = {o + "/my%20dir/my%20file.txt", o + "/my dir/*.txt"};
   Run();
-  EXPECT_EQ(SavedFiles(), (std::set<std::string>{dir + "my file.txt", dir + "my file(1).txt",
-                                                 dir + "\xE6\x97\xA5\xE6\x9C\xAC.txt", dir + "100%.txt"}));
-  EXPECT_EQ(ReadFile(save / (dir + "\xE6\x97\xA5\xE6\x9C\xAC.txt")), "nihon");
+  // The file named twice, once by its URL and once by the pattern, is saved twice.
+  ExpectFiles({{dir + "my file.txt", "spaced"},
+               {dir + "my file(1).txt", "spaced"},
+               {dir + "\xE6\x97\xA5\xE6\x9C\xAC.txt", "nihon"},
+               {dir + "100%.txt", "percent"}});
   EXPECT_EQ(counters.Errors, 0);
 }
 
@@ -508,8 +445,7 @@ TEST_F(EndToEnd, FtpLinksIgnoreTheSiteAndTypeRulesAndCancelLeavesNoPart) {
   std::string cancelled = Run();
   EXPECT_EQ(Lines(cancelled), "");
   EXPECT_TRUE(cancelled.ends_with(Summary(0, 0, 0, 0)));
-  EXPECT_FALSE(std::filesystem::exists(save / "big.bin"));
-  EXPECT_EQ(SavedFiles(), (std::set<std::string>{"index.html", "x.zip"}));
+  ExpectFiles({{"index.html", "<html><a href=\"x.zip\">zip</a></html>"}, {"x.zip", "PK-zip"}});
 }
 
 TEST_F(EndToEnd, WithTheCacheASecondRunSavesTheSameFiles) {
@@ -555,8 +491,7 @@ TEST_F(EndToEnd, ACutTransferLeavesNoPartAndTheEarlierCopyWhole) {
   std::string log = Run();
   EXPECT_EQ(Lines(log), "");
   EXPECT_TRUE(log.ends_with(Summary(0, 0, 0, 0)));
-  EXPECT_EQ(SavedFiles(), (std::set<std::string>{"bytes.htm"}));
-  EXPECT_EQ(ReadFile(save / "bytes.htm"), "earlier copy");
+  ExpectFiles({{"bytes.htm", "earlier copy"}});
   EXPECT_EQ(changes, "0 files: 0 new, 0 changed, 0 unchanged, 0 failed");
 
   std::filesystem::remove(save / "Trawlkit.txt");
@@ -565,8 +500,7 @@ TEST_F(EndToEnd, ACutTransferLeavesNoPartAndTheEarlierCopyWhole) {
   host.startUrls = {server->Url("/__/drop/bytes.htm?n=400000&after=100000")};
   log = Run();
   EXPECT_NE(Lines(log).find(server->Url("/__/drop/bytes.htm?n=400000&after=100000(NG:")), std::string::npos) << log;
-  EXPECT_EQ(SavedFiles(), (std::set<std::string>{"bytes.htm"}));
-  EXPECT_EQ(ReadFile(save / "bytes.htm"), "earlier copy");
+  ExpectFiles({{"bytes.htm", "earlier copy"}});
 }
 
 // A second run over a copy with the cache on: every answer is a 304, and no file of the copy is

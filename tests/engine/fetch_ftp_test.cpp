@@ -1,10 +1,10 @@
 // FTP retrieval where a real server is awkward: failing reads, unreachable hosts, odd names.
-#include "engine/run_fixture.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {
 
-using FetchFtp = RunFixture;
+using FetchFtp = CrawlFixture;
 
 // Every NG line counts an error and a file, as over HTTP: a failed transfer, a server that
 // cannot be reached, a file that is not there.
@@ -17,12 +17,12 @@ TEST_F(FetchFtp, EveryNgLineCountsAnError) {
                      "ftp://f/b.bin(OK:Saved as[b.bin])\r\n" + Summary(2, 1, 0, 2));
 
   host.startUrls = {"ftp://f/missing.bin"};
-  std::filesystem::remove(dir / "Trawlkit.txt");
+  std::filesystem::remove(save / "Trawlkit.txt");
   EXPECT_EQ(Run(), header + "ftp://f/missing.bin(NG:Not found)\r\n" + Summary(1, 1, 0, 0));
 
   net.failFtpConnect = true;
   host.startUrls = {"ftp://down/x"};
-  std::filesystem::remove(dir / "Trawlkit.txt");
+  std::filesystem::remove(save / "Trawlkit.txt");
   std::string down = Run();
   EXPECT_EQ(down, header + "ftp://down/x(NG:The server name or address could not be resolved(12007))\r\n" +
                       Summary(1, 1, 0, 0));

@@ -1,39 +1,15 @@
 // HTTP retrieval: the outcome table, rules, redirects, passwords, cancellation, disk failures.
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
-
-#include "engine/run_fixture.h"
+#include "support/crawl_fixture.h"
+#include "support/file_size_limit.h"
 
 namespace tk::test {
 namespace {
 
-using FetchHttp = RunFixture;
+using FetchHttp = CrawlFixture;
 
 std::string Html(const std::string& inner) { return "<html>" + inner + "</html>"; }
-
-// A file size limit stands in for a full disk while it lives: a write past it fails as one on a
-// full disk does (the run log stays below it).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
-    getrlimit(RLIMIT_FSIZE, &m_old);
-    struct rlimit limit = m_old;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &m_old);
-    std::signal(SIGXFSZ, m_handler);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  struct rlimit m_old {};
-  void (*m_handler)(int);
-};
 
 TEST_F(FetchHttp, PagesAndTheirLinksAreSavedDepthFirstAndRewritten) {
   host.startUrls = {"http://h/index.htm"};
@@ -52,9 +28,10 @@ TEST_F(FetchHttp, PagesAndTheirLinksAreSavedDepthFirstAndRewritten) {
                      Summary(4, 0, 0, static_cast<long>(pageBytes + 6 + 3)));
   // Every link points at its local copy; the fragment stays on the rewritten link. The link
   // beyond the layers, not saved, leads to the server.
-  EXPECT_EQ(Saved("index.htm"), net.http["h:80/index.htm"].body);
-  EXPECT_EQ(Saved("a.htm"), Html("<a href=http://h/deep.htm>too deep</a><img src=\"pic2.gif\">"));
-  EXPECT_EQ(SavedFiles(), (std::set<std::string>{"index.htm", "a.htm", "pic.gif", "pic2.gif"}));
+  ExpectFiles({{"index.htm", net.http["h:80/index.htm"].body},
+               {"a.htm", Html("<a href=http://h/deep.htm>too deep</a><img src=\"pic2.gif\">")},
+               {"pic.gif", "GIF89a"},
+               {"pic2.gif", "GIF"}});
   EXPECT_EQ(host.files.front(), "http://h/index.htm -> index.htm (" +
                                     std::to_string(net.http["h:80/index.htm"].body.size()) + ")");
 }
@@ -157,7 +134,7 @@ TEST_F(FetchHttp, ABodyCutShortIsAnErrorNeverOk) {
 }
 
 TEST_F(FetchHttp, DiskFailuresEndTheFileAsNotSaved) {
-  std::filesystem::create_directory(dir / "dir.htm");
+  std::filesystem::create_directory(save / "dir.htm");
   host.startUrls = {"http://h/full.bin", "http://h/full.htm", "http://h/dir.htm"};
   net.Page("h:80/full.bin", std::string(100000, 'x'), "application/octet-stream");
   const std::string page = Html(std::string(100000, 't'));
@@ -202,7 +179,7 @@ TEST_F(FetchHttp, AfterCancelNoFurtherFileIsCreated) {
   net.Page("h:80/", Html("<img src=1.gif><img src=2.gif><img src=3.gif>"));
   for (const char* k : {"h:80/1.gif", "h:80/2.gif", "h:80/3.gif"}) net.Page(k, "GIF", "image/gif");
   net.ftp["f:21"] = {{"/old.bin", "new"}};
-  WriteFile(dir / "1.gif", "earlier copy");
+  WriteFile(save / "1.gif", "earlier copy");
   host.onBeginFile = [&](const std::string& url) {
     if (url == "http://h/1.gif") host.cancel = true;
   };
@@ -214,10 +191,10 @@ TEST_F(FetchHttp, AfterCancelNoFurtherFileIsCreated) {
   EXPECT_EQ(net.requests.size(), 2u);
 
   // The same over FTP: the cancel comes as the file's transfer opens.
-  std::filesystem::remove(dir / "Trawlkit.txt");
+  std::filesystem::remove(save / "Trawlkit.txt");
   host.cancel = false;
   host.startUrls = {"ftp://f/old.bin"};
-  WriteFile(dir / "old.bin", "earlier copy");
+  WriteFile(save / "old.bin", "earlier copy");
   host.onBeginFile = [&](const std::string&) { host.cancel = true; };
   Run();
   EXPECT_EQ(Saved("old.bin"), "earlier copy");

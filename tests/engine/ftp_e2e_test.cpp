@@ -6,19 +6,17 @@
 #include <functional>
 #include <set>
 
-#include "engine/crawler.h"
-#include "engine/recording_host.h"
-#include "support/temp_dir.h"
+#include "support/crawl_fixture.h"
 #include "support/test_servers.h"
 
 namespace tk::test {
 namespace {
 
-class FtpFolders : public ::testing::Test {
+class FtpFolders : public CrawlFixture {
  protected:
-  FtpFolders() {
-    if (const char* old = std::getenv("XDG_CACHE_HOME")) m_oldCache = old;
-    setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
+  // The settings of a new project.
+  FtpFolders() : CrawlFixture(Network::Local) {
+    settings = ProjectSettings{};
     namespace fs = std::filesystem;
     fs::create_directories(site / "pub/sub/deeper");
     WriteFile(site / "pub/a.txt", "pub a");
@@ -27,51 +25,23 @@ class FtpFolders : public ::testing::Test {
     WriteFile(site / "pub/sub/c&d.txt", "sub c");
     WriteFile(site / "pub/sub/deeper/e.txt", "deeper e");
   }
-  ~FtpFolders() override {
-    if (m_oldCache.empty()) unsetenv("XDG_CACHE_HOME");
-    else setenv("XDG_CACHE_HOME", m_oldCache.c_str(), 1);
-  }
 
-  // A fresh save folder and a fresh run.
+  // A run into an empty save folder, whatever the settings say, the host told only of this run:
+  // the log's lines.
   std::string Run() {
-    save = std::make_unique<TempDir>();
-    settings.SaveDir = save->Path().string();
-    host = std::make_unique<RecordingHost>();
-    host->startUrls = startUrls;
-    Crawler crawler(settings, *host, DefaultInetBackend(), clock, "trawlkit");
-    crawler.RunDownload();
-    counters = crawler.State();
-    startCopy = crawler.StartPageCopy().empty()
-                    ? std::string()
-                    : std::filesystem::relative(crawler.StartPageCopy(), save->Path()).generic_string();
-    std::string log = ReadFile(save->Path() / "Trawlkit.txt");
-    std::size_t from = log.find("\r\n", log.find("Confirm before overwrite:")) + 2;
-    return log.substr(from, log.find("Summary:\r\n") - from);
+    EmptySaveFolder();
+    settings.SaveDir = save.Path().string();
+    host.box.clear();
+    host.files.clear();
+    host.startUrls = startUrls;
+    std::string lines = Lines(CrawlFixture::Run());
+    startPage = startCopy.empty() ? std::string() : std::filesystem::relative(startCopy, save.Path()).generic_string();
+    return lines;
   }
 
-  std::set<std::string> SavedFiles() const {
-    std::set<std::string> out;
-    for (auto& e : std::filesystem::recursive_directory_iterator(save->Path()))
-      if (e.is_regular_file()) {
-        std::string rel = std::filesystem::relative(e.path(), save->Path()).generic_string();
-        if (rel != "Trawlkit.txt") out.insert(rel);
-      }
-    return out;
-  }
-  std::string Saved(const std::string& rel) const { return ReadFile(save->Path() / rel); }
-
-  TempDir cache;
   TempDir site;
-  std::unique_ptr<TempDir> save;
-  ProjectSettings settings;
   std::vector<std::string> startUrls;
-  std::unique_ptr<RecordingHost> host;
-  FixedClock clock;
-  RunCounters counters;
-  std::string startCopy;
-
- private:
-  std::string m_oldCache;
+  std::string startPage;  // where the copy opens, under the save folder
 };
 
 // One row: a server, settings, start URLs; what is saved, what the log says, where the copy opens,
@@ -205,17 +175,17 @@ TEST_F(FtpFolders, FoldersAreIndexPagesWhoseLinksAreTheirEntries) {
     for (const auto& f : row.files) files.insert(file(f));
     EXPECT_EQ(SavedFiles(), files) << lines;
     for (const auto& l : row.lines) EXPECT_NE(lines.find(line(l)), std::string::npos) << line(l) << "\n" << lines;
-    EXPECT_EQ(startCopy, file(row.startCopy));
+    EXPECT_EQ(startPage, file(row.startCopy));
     for (const auto& [page, link] : row.links)
       EXPECT_NE(Saved(file(page)).find(line(link)), std::string::npos)
           << page << " lacks " << link << "\n" << Saved(file(page));
     EXPECT_EQ(counters.FilesDownloaded, row.counts.FilesDownloaded) << lines;
     EXPECT_EQ(counters.Errors, row.counts.Errors) << lines;
     // A password is neither logged nor shown, and no error text is one of libcurl's stale ones.
-    const std::string log = ReadFile(save->Path() / "Trawlkit.txt");
+    const std::string log = ReadFile(save.Path() / "Trawlkit.txt");
     EXPECT_EQ(log.find("tkpass"), std::string::npos);
-    EXPECT_EQ(host->box.find("tkpass"), std::string::npos);
-    for (const auto& shown : host->files) EXPECT_EQ(shown.find("tkpass"), std::string::npos) << shown;
+    EXPECT_EQ(host.box.find("tkpass"), std::string::npos);
+    for (const auto& shown : host.files) EXPECT_EQ(shown.find("tkpass"), std::string::npos) << shown;
     EXPECT_EQ(log.find("errno"), std::string::npos) << log;
     const std::string commands = ReadFile(options.log);
     if (row.urls[0].find("tkuser") != std::string::npos) {

@@ -1,17 +1,16 @@
 // The small pieces of a run: the transfer display's arithmetic, redirect locations, local files.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <set>
 
 #include "engine/crawler.h"
 #include "engine/local_file.h"
 #include "engine/progress_text.h"
 #include "engine/redirect_location.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace tk {
@@ -178,15 +177,8 @@ TEST(LocalFile, ADiskThatFailsLeavesNothing) {
   LocalFile f;
   ASSERT_TRUE(f.Create(d.Path(), "a.bin"));
   {
-    const auto old = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit saved {};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
+    test::FileSizeLimit full(4096);
     f.Write(std::string(100000, 'x'));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, old);
   }
   EXPECT_TRUE(f.Failed());
   EXPECT_FALSE(f.Finish());

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/crawler.h"
-#include "engine/recording_host.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 
@@ -110,18 +110,9 @@ long PromisedSize(const std::string& url) {
   return std::stol(m[1]);
 }
 
-// The body of /__/bytes and friends: "x:<offset>|" repeated, cut to n bytes.
-std::string Body(std::size_t n) {
-  std::string out;
-  while (out.size() < n) out += "x:" + std::to_string(out.size()) + "|";
-  return out.substr(0, n);
-}
-
 TEST(HostileServer, CasesThatHoldStayHeld) {
   TempDir cache;
-  std::string oldCache;
-  if (const char* old = std::getenv("XDG_CACHE_HOME")) oldCache = old;
-  setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
+  LibraryBackend network({cache.Path() / "trawlkit", {}});
 
   TempDir site;
   fs::create_directories(site / "p/q");
@@ -180,7 +171,7 @@ TEST(HostileServer, CasesThatHoldStayHeld) {
       FixedClock clock;
       host.startUrls = {o + start};
       {
-        Crawler crawler(settings, host, DefaultInetBackend(), clock, "trawlkit");
+        Crawler crawler(settings, host, network, clock, "trawlkit");
         crawler.RunDownload();
       }
       EXPECT_EQ(Stamps(sentinel.top.Path(), sentinel.save), before);
@@ -222,9 +213,6 @@ TEST(HostileServer, CasesThatHoldStayHeld) {
     }
   }
   EXPECT_LT(server->Stats().requests, 500);  // the storms end
-
-  if (oldCache.empty()) unsetenv("XDG_CACHE_HOME");
-  else setenv("XDG_CACHE_HOME", oldCache.c_str(), 1);
 }
 
 }  // namespace

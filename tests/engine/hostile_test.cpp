@@ -9,10 +9,7 @@
 #include <functional>
 #include <map>
 
-#include "engine/crawler.h"
-#include "engine/fake_net.h"
-#include "engine/recording_host.h"
-#include "support/temp_dir.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {
@@ -31,33 +28,22 @@ std::map<std::string, std::string> Listing(const fs::path& root) {
   return out;
 }
 
-// One run in a fresh save folder beside a sentinel folder that nothing may touch.
-struct HostileRun {
-  TempDir save;
+// One run in a fresh save folder beside a sentinel folder that nothing may touch, with
+// robots.txt and further tries as a user's run has them.
+struct HostileRun : CrawlRun {
   TempDir outside;
-  ProjectSettings settings;
-  FakeNet net;
-  RecordingHost host;
-  FixedClock clock;
-  RunCounters counters;
-  std::filesystem::path startCopy;  // where the run says the copy starts
 
   HostileRun() {
-    settings.SaveDir = save.Path().string();
-    settings.SameSiteOnly = 1;
-    settings.SaveFlat = 1;
-    settings.LinkLayers = 1;
+    settings.Robots = ProjectSettings{}.Robots;
+    settings.Tries = ProjectSettings{}.Tries;
+    handBackSettings = false;
     WriteFile(outside / "victim", "precious");
     fs::create_directories(outside / "dir");
   }
   // What the log box received between the settings block and the summary.
   std::string Run() {
-    Crawler crawler(settings, host, net, clock, "trawlkit");
-    crawler.RunDownload();
-    counters = crawler.State();
-    startCopy = crawler.StartPageCopy();
-    std::size_t from = host.box.find("\r\n", host.box.find("Confirm before overwrite:")) + 2;
-    return host.box.substr(from, host.box.find("Summary:\r\n") - from);
+    CrawlRun::Run();
+    return Lines(host.box);
   }
 };
 
@@ -117,7 +103,9 @@ TEST(PlantedLinks, ASymlinkBelowTheSaveFolderIsNeverWrittenThrough) {
     EXPECT_EQ(r.counters.Errors, row.errors);
     EXPECT_EQ(Listing(r.outside.Path()), before);
     EXPECT_TRUE(r.host.overwriteAsked.empty());
-    if (row.errors) EXPECT_TRUE(r.startCopy.empty()) << r.startCopy;
+    if (row.errors) {
+      EXPECT_TRUE(r.startCopy.empty()) << r.startCopy;
+    }
   }
 }
 
@@ -190,7 +178,7 @@ TEST(HostileServer, NoControlByteReachesTheLogOrTheTerminal) {
       const bool lineEnd = (c == '\r' && i + 1 < text->size() && (*text)[i + 1] == '\n') ||
                            (c == '\n' && i > 0 && (*text)[i - 1] == '\r');
       EXPECT_TRUE(c >= 0x20 || c == '\t' || lineEnd) << "byte " << int(c) << " at " << i << " in\n" << *text;
-      EXPECT_FALSE(c == 0x7f || (c == 0xc2 && i + 1 < text->size() && (unsigned char)(*text)[i + 1] < 0xa0));
+      EXPECT_FALSE(c == 0x7f || (c == 0xc2 && i + 1 < text->size() && static_cast<unsigned char>((*text)[i + 1]) < 0xa0));
     }
   }
   EXPECT_NE(lines.find("http://h/t%1B[2J.htm?%1B]0;pwned%07(OK:Saved as[h/t%1b[2j.htm])\r\n"), std::string::npos)

@@ -1,69 +1,25 @@
 // Whole runs over HTTPS against the local TLS test server, with a certificate authority made for
-// the test and trusted through SSL_CERT_FILE, as a company's own authority would be.
+// the test and trusted as the run's trust store, as a company's own authority would be.
 #include <gtest/gtest.h>
 
-#include "engine/crawler.h"
-#include "engine/recording_host.h"
 #include "inet/cache.h"
-#include "support/temp_dir.h"
+#include "support/crawl_fixture.h"
 #include "support/test_servers.h"
 
 namespace tk::test {
 namespace {
 
-// The body of /__/bytes and friends.
-std::string Body(std::size_t n) {
-  std::string out;
-  while (out.size() < n) out += "x:" + std::to_string(out.size()) + "|";
-  return out.substr(0, n);
-}
-
-class HttpsEndToEnd : public ::testing::Test {
+class HttpsEndToEnd : public CrawlFixture {
  protected:
-  HttpsEndToEnd() {
+  HttpsEndToEnd() : CrawlFixture(Network::Local) {
     MakeTestCertificates(tls.Path());
-    setenv("SSL_CERT_FILE", (tls / "ca.pem").c_str(), 1);
-    unsetenv("CURL_CA_BUNDLE");
-    setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
-    settings.SaveDir = save.Path().string();
-    settings.LinkLayers = 1;
-    settings.UseCache = 0;
+    trust.caFile = (tls / "ca.pem").string();
     settings.Https = 1;
-  }
-  ~HttpsEndToEnd() override {
-    unsetenv("SSL_CERT_FILE");
-    unsetenv("XDG_CACHE_HOME");
-  }
-
-  // One run in a fresh log; the run's lines between the settings block and the summary.
-  std::string Run() {
-    std::filesystem::remove(save / "Trawlkit.txt");
-    Crawler crawler(settings, host, DefaultInetBackend(), clock, "trawlkit");
-    crawler.RunDownload();
-    counters = crawler.State();
-    std::string log = ReadFile(save / "Trawlkit.txt");
-    std::size_t from = log.find("\r\n", log.find("Confirm before overwrite:")) + 2;
-    return log.substr(from, log.find("Summary:\r\n") - from);
-  }
-
-  std::set<std::string> SavedFiles() const {
-    std::set<std::string> out;
-    for (auto& e : std::filesystem::recursive_directory_iterator(save.Path()))
-      if (e.is_regular_file()) {
-        std::string rel = std::filesystem::relative(e.path(), save.Path()).generic_string();
-        if (rel != "Trawlkit.txt") out.insert(rel);
-      }
-    return out;
+    freshLog = true;
   }
 
   TempDir tls;
-  TempDir cache;
   TempDir site;
-  TempDir save;
-  ProjectSettings settings;
-  RecordingHost host;
-  FixedClock clock;
-  RunCounters counters;
 };
 
 TEST_F(HttpsEndToEnd, ASiteThatMovedToHttpsIsCopiedOnlyWhenTheProjectTurnsItOn) {
@@ -83,23 +39,24 @@ TEST_F(HttpsEndToEnd, ASiteThatMovedToHttpsIsCopiedOnlyWhenTheProjectTurnsItOn) 
   settings.SaveFlat = 0;
 
   settings.Https = 0;
-  EXPECT_EQ(Run(), start + "(NG:The redirected URL does not reference a HTTP resource(" + o + "/index.html))\r\n");
+  EXPECT_EQ(Lines(Run()), start + "(NG:The redirected URL does not reference a HTTP resource(" + o + "/index.html))\r\n");
   EXPECT_NE(host.box.find(o + "/a.html(NG:Service not supported)\r\n"), std::string::npos);
-  EXPECT_TRUE(SavedFiles().empty());
+  ExpectFiles({});
 
   settings.Https = 1;
   const std::string dir = "127.0.0.1~" + tlsPort, plainDir = "127.0.0.1~" + plainPort;
-  EXPECT_EQ(Run(), start + "(OK:Saved as[" + dir + "/index.html])\r\n" +                       //
+  EXPECT_EQ(Lines(Run()), start + "(OK:Saved as[" + dir + "/index.html])\r\n" +                       //
                        o + "/a.html(OK:Saved as[" + dir + "/a.html])\r\n" +                      //
                        o + "/img/x.gif(OK:Saved as[" + dir + "/img/x.gif])\r\n" +                //
                        o + "/b.html(OK:Saved as[" + dir + "/b.html])\r\n" +                      //
                        o + "/__/redirect?to=" + back + "(OK:Saved as[" + plainDir + "/c.html])\r\n");
-  EXPECT_EQ(SavedFiles(), (std::set<std::string>{dir + "/index.html", dir + "/a.html", dir + "/img/x.gif",
-                                                 dir + "/b.html", plainDir + "/c.html"}));
-  EXPECT_EQ(ReadFile(save / (dir + "/index.html")),
-            "<html><a href=\"a.html\">a</a><img src=\"img/x.gif\"><a href=\"b.html\">b</a><a href=\"../" + plainDir +
-                "/c.html\">c</a></html>");
-  EXPECT_EQ(ReadFile(save / (dir + "/img/x.gif")), "GIF89a");
+  // The links among the copy's pages lead to the copy, the one back to http included.
+  ExpectFiles({{dir + "/index.html", "<html><a href=\"a.html\">a</a><img src=\"img/x.gif\"><a href=\"b.html\">b</a>"
+                                     "<a href=\"../" + plainDir + "/c.html\">c</a></html>"},
+               {dir + "/a.html", "<html>a</html>"},
+               {dir + "/img/x.gif", "GIF89a"},
+               {dir + "/b.html", "<html>b</html>"},
+               {plainDir + "/c.html", "<html>c</html>"}});
 }
 
 TEST_F(HttpsEndToEnd, PasswordsAndResumingWorkOverTls) {
@@ -107,7 +64,7 @@ TEST_F(HttpsEndToEnd, PasswordsAndResumingWorkOverTls) {
   const std::string basic = server->Url("/__/basic?user=u&pw=p");
   host.startUrls = {basic};
   host.passwords = {Credentials{"u", "p"}};
-  EXPECT_EQ(Run(), basic + "(OK:Saved as[basic.htm])\r\n");
+  EXPECT_EQ(Lines(Run()), basic + "(OK:Saved as[basic.htm])\r\n");
   EXPECT_EQ(ReadFile(save / "basic.htm"), "welcome u");
 
   // The first answer breaks off after a third of its body; the next run asks the server for the
@@ -115,11 +72,11 @@ TEST_F(HttpsEndToEnd, PasswordsAndResumingWorkOverTls) {
   settings.UseCache = 1;
   const std::string object = "/__/flaky?n=300000&cut=100000&id=r&etag=%22e1%22";
   host.startUrls = {server->Url(object)};
-  EXPECT_NE(Run().find("(NG:The response body ended before its Content-Length"), std::string::npos);
+  EXPECT_NE(Lines(Run()).find("(NG:The response body ended before its Content-Length"), std::string::npos);
   EXPECT_TRUE(
       std::filesystem::exists(inet::cache::MetaPathIn(cache.Path() / "trawlkit", server->Url(object))))
       << "the entry is kept under its https URL";
-  EXPECT_EQ(Run(), server->Url(object) + "(OK:Saved as[flaky.htm])\r\n");
+  EXPECT_EQ(Lines(Run()), server->Url(object) + "(OK:Saved as[flaky.htm])\r\n");
   EXPECT_EQ(ReadFile(save / "flaky.htm"), Body(300000));
   HttpStats stats = server->Stats();
   EXPECT_NE(stats.json.find("\"range\": \"bytes=100000-\""), std::string::npos) << stats.json;
@@ -137,16 +94,17 @@ TEST_F(HttpsEndToEnd, ACertificateThatDoesNotVerifyIsOneErrorLineAndNothingSaved
   };
   WriteFile(site / "index.html", "<html><a href=\"a.html\">a</a></html>");
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.cert);
     auto server = HttpsTestServer::Start(tls.Path(), row.cert, site.Path());
     const std::string url = server->Url("/index.html");
     host.startUrls = {url};
-    const std::string lines = Run();
+    const std::string lines = Lines(Run());
     EXPECT_TRUE(lines.starts_with(url + "(NG:A secure channel could not be established: ")) << lines;
     EXPECT_NE(lines.find(row.reason), std::string::npos) << lines;
     EXPECT_TRUE(lines.ends_with("(12165))\r\n")) << lines;
     EXPECT_EQ(lines.find("\r\n"), lines.size() - 2) << "one line: " << lines;
     EXPECT_EQ(counters.Errors, 1) << row.cert;
-    EXPECT_TRUE(SavedFiles().empty()) << row.cert;
+    ExpectFiles({});
     EXPECT_EQ(server->Stats().requests, 0) << row.cert;
   }
 }

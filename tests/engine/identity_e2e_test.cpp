@@ -6,49 +6,32 @@
 
 #include <regex>
 
-#include "engine/crawler.h"
-#include "engine/recording_host.h"
 #include "settings/project.h"
-#include "support/temp_dir.h"
+#include "support/crawl_fixture.h"
 #include "support/test_servers.h"
 
 namespace tk::test {
 namespace {
 
-class IdentityEndToEnd : public ::testing::Test {
+class IdentityEndToEnd : public CrawlFixture {
  protected:
-  IdentityEndToEnd() {
-    setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
+  IdentityEndToEnd() : CrawlFixture(Network::Local) {
     unsetenv("http_proxy");
     unsetenv("no_proxy");
     unsetenv("NO_PROXY");
-    settings.SaveDir = save.Path().string();
-    settings.LinkLayers = 1;
-    settings.UseCache = 0;
+    freshLog = true;
   }
-  ~IdentityEndToEnd() override {
-    unsetenv("XDG_CACHE_HOME");
-    unsetenv("http_proxy");
-  }
+  ~IdentityEndToEnd() override { unsetenv("http_proxy"); }
 
-  // One run in a fresh log: the whole log.
+  // One run in a fresh log, the host told only of this run: the whole log.
   std::string Run() {
-    std::filesystem::remove(save / "Trawlkit.txt");
     host.box.clear();
     host.files.clear();
     host.chunks.clear();
     host.passwordAsks = 0;
     host.startUrls = startUrls;
     host.passwords = passwords;
-    Crawler crawler(settings, host, DefaultInetBackend(), clock, "trawlkit");
-    crawler.RunDownload();
-    counters = crawler.State();
-    return ReadFile(save / "Trawlkit.txt");
-  }
-  // The run's lines between the settings block and the summary.
-  static std::string Lines(const std::string& log) {
-    std::size_t from = log.find("\r\n", log.find("Confirm before overwrite:")) + 2;
-    return log.substr(from, log.find("Summary:\r\n") - from);
+    return CrawlFixture::Run();
   }
   // The local name the log gives `url`, or "".
   static std::string SavedAs(const std::string& log, const std::string& url) {
@@ -57,15 +40,6 @@ class IdentityEndToEnd : public ::testing::Test {
     if (at == std::string::npos) return {};
     const std::size_t from = at + key.size();
     return log.substr(from, log.find("])", from) - from);
-  }
-  std::set<std::string> SavedFiles() const {
-    std::set<std::string> out;
-    for (auto& e : std::filesystem::recursive_directory_iterator(save.Path()))
-      if (e.is_regular_file()) {
-        std::string rel = std::filesystem::relative(e.path(), save.Path()).generic_string();
-        if (rel != "Trawlkit.txt") out.insert(rel);
-      }
-    return out;
   }
   // Every value a request header had in the server's log, in request order.
   static std::vector<std::string> HeaderValues(const HttpStats& stats, const std::string& name) {
@@ -86,15 +60,9 @@ class IdentityEndToEnd : public ::testing::Test {
     return names;
   }
 
-  TempDir cache;
   TempDir site;
-  TempDir save;
-  ProjectSettings settings;
   std::vector<std::string> startUrls;
   std::deque<std::optional<Credentials>> passwords;
-  RecordingHost host;
-  FixedClock clock;
-  RunCounters counters;
 };
 
 TEST_F(IdentityEndToEnd, TheUserAgentGoesWithEveryRequestInTurnOrSentAhead) {

@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/run_fixture.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {
 
-using LinkMending = RunFixture;
+using LinkMending = CrawlFixture;
 
 std::string Html(const std::string& inner) { return "<html>" + inner + "</html>"; }
 

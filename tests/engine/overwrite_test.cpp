@@ -1,14 +1,14 @@
 // The overwrite question: when it is asked, and what its four answers do to the run.
-#include "engine/run_fixture.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {
 
-class Overwrite : public RunFixture {
+class Overwrite : public CrawlFixture {
  protected:
   void FourExistingFiles() {
     for (const char* n : {"1", "2", "3", "4"}) {
-      WriteFile(dir / (std::string(n) + ".txt"), "old");
+      WriteFile(save / (std::string(n) + ".txt"), "old");
       host.startUrls.push_back(std::string("http://h/") + n + ".txt");
       net.Page(std::string("h:80/") + n + ".txt", "new", "text/plain");
     }
@@ -26,7 +26,7 @@ TEST_F(Overwrite, NoQuestionWithoutAnExistingFileOrWithoutConfirm) {
   Run();
   EXPECT_TRUE(host.overwriteAsked.empty());
   settings.ConfirmOverwrite = 0;
-  std::filesystem::remove(dir / "Trawlkit.txt");
+  std::filesystem::remove(save / "Trawlkit.txt");
   Run();  // the file now exists
   EXPECT_TRUE(host.overwriteAsked.empty());
   EXPECT_EQ(counters.FilesDownloaded, 1);
@@ -71,8 +71,8 @@ TEST_F(Overwrite, SkipAllLastsForTheRestOfTheRun) {
 TEST_F(Overwrite, TheQuestionShowsThePathAsTheRunUsesIt) {
   settings.ConfirmOverwrite = 1;
   settings.SaveFlat = 0;
-  std::filesystem::create_directories(dir / "h/docs");
-  WriteFile(dir / "h/docs/a.txt", "old");
+  std::filesystem::create_directories(save / "h/docs");
+  WriteFile(save / "h/docs/a.txt", "old");
   host.startUrls = {"http://h/docs/a.txt"};
   net.Page("h:80/docs/a.txt", "new", "text/plain");
   host.overwriteAnswers = {OverwriteAnswer::Overwrite};

@@ -8,9 +8,7 @@
 #include <ctime>
 #include <thread>
 
-#include "engine/crawler.h"
-#include "engine/recording_host.h"
-#include "support/temp_dir.h"
+#include "support/crawl_fixture.h"
 #include "support/test_servers.h"
 
 namespace tk::test {
@@ -18,36 +16,18 @@ namespace {
 
 constexpr std::string_view kRefused = "(SKIPPED:Disallowed by robots.txt)\r\n";
 
-class Polite : public ::testing::Test {
+class Polite : public CrawlFixture {
  protected:
-  Polite() {
-    if (const char* old = std::getenv("XDG_CACHE_HOME")) m_oldCache = old;
-    setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
+  Polite() : CrawlFixture(Network::Local) {
     settings.LinkLayers = 2;
-    settings.UseCache = 0;
     settings.SaveFlat = 1;
   }
-  ~Polite() override {
-    if (m_oldCache.empty()) unsetenv("XDG_CACHE_HOME");
-    else setenv("XDG_CACHE_HOME", m_oldCache.c_str(), 1);
-  }
 
-  // One run into a fresh save folder; the run log's lines between the settings and the summary.
+  // One run into an empty save folder; the run log's lines between the settings and the summary.
   std::string Run(const std::string& agent = "trawlkit") {
-    TempDir save;
-    settings.SaveDir = save.Path().string();
+    EmptySaveFolder();
     host.startUrls = startUrls;
-    Crawler crawler(settings, host, DefaultInetBackend(), clock, agent);
-    running = &crawler;
-    crawler.RunDownload();
-    running = nullptr;
-    state.FilesDownloaded = crawler.State().FilesDownloaded;
-    state.Errors = crawler.State().Errors;
-    state.FilesSkipped = crawler.State().FilesSkipped;
-    ngLines = crawler.State().NgLines;
-    const std::string log = ReadFile(save / "Trawlkit.txt");
-    const std::size_t from = log.find("\r\n", log.find("Confirm before overwrite:")) + 2;
-    return log.substr(from, log.find("Summary:\r\n") - from);
+    return Lines(CrawlFixture::Run(agent));
   }
 
   // The paths the server was asked for, in the order the requests came in.
@@ -59,18 +39,8 @@ class Polite : public ::testing::Test {
     return paths;
   }
 
-  TempDir cache;
   TempDir site;
-  ProjectSettings settings;
   std::vector<std::string> startUrls;
-  RecordingHost host;
-  FixedClock clock;
-  RunCounters state;
-  std::int64_t ngLines = 0;
-  std::atomic<Crawler*> running{nullptr};
-
- private:
-  std::string m_oldCache;
 };
 
 TEST_F(Polite, RobotsTxtDecidesWhichLinksAreAsked) {
@@ -138,9 +108,9 @@ TEST_F(Polite, RobotsTxtDecidesWhichLinksAreAsked) {
       if (!refused) ++saved;
     }
     // The lines of refused links change no counter.
-    EXPECT_EQ(state.FilesDownloaded, static_cast<std::int64_t>(saved)) << lines;
-    EXPECT_EQ(state.Errors, 0);
-    EXPECT_EQ(state.FilesSkipped, 0);
+    EXPECT_EQ(counters.FilesDownloaded, static_cast<std::int64_t>(saved)) << lines;
+    EXPECT_EQ(counters.Errors, 0);
+    EXPECT_EQ(counters.FilesSkipped, 0);
     EXPECT_EQ(ngLines, 0);
   }
 }
@@ -228,8 +198,8 @@ TEST_F(Polite, PacingBindsWhatTheServerSees) {
     settings.Connections = row.connections;
     startUrls = {server->Url("/index.html")};
     const std::string lines = Run();
-    EXPECT_EQ(state.FilesDownloaded, 7) << lines;
-    EXPECT_EQ(state.Errors, 0) << lines;
+    EXPECT_EQ(counters.FilesDownloaded, 7) << lines;
+    EXPECT_EQ(counters.Errors, 0) << lines;
     const HttpStats stats = server->Stats();
     EXPECT_LE(stats.mostBusy, row.mostBusy) << stats.json;
     EXPECT_GE(stats.mostBusy, 1);
@@ -260,7 +230,7 @@ TEST_F(Polite, OneConnectionToEachServerWhileTheCrawlHopsBetweenThem) {
   settings.Connections = 1;
   startUrls = {a->Url("/a1.html")};
   const std::string lines = Run();
-  EXPECT_EQ(state.FilesDownloaded, 2 * kHops + 1) << lines;  // a6.html is missing: its NG line
+  EXPECT_EQ(counters.FilesDownloaded, 2 * kHops + 1) << lines;  // a6.html is missing: its NG line
   // One for the run, one closing as the run comes back, and the stats query's own.
   EXPECT_LE(a->Stats().mostOpen, 3) << a->Stats().json;
   EXPECT_LE(b->Stats().mostOpen, 3) << b->Stats().json;
@@ -276,7 +246,7 @@ TEST_F(Polite, ARateLimitHoldsOverTheWholeRun) {
   const auto start = std::chrono::steady_clock::now();
   const std::string lines = Run();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_EQ(state.FilesDownloaded, 5) << lines;
+  EXPECT_EQ(counters.FilesDownloaded, 5) << lines;
   const HttpStats stats = server->Stats();
   // One transfer at a time, so no sum of transfers can pass the rate.
   EXPECT_EQ(stats.mostBusy, 1) << stats.json;

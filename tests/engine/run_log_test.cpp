@@ -1,10 +1,10 @@
 // The run driver: settings block, summary, log file, visited list, start pages, hang-up.
-#include "engine/run_fixture.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {
 
-using RunLog = RunFixture;
+using RunLog = CrawlFixture;
 
 TEST_F(RunLog, SettingsBlockAndSummaryAreByteExact) {
   settings.LinkLayers = 3;
@@ -14,11 +14,11 @@ TEST_F(RunLog, SettingsBlockAndSummaryAreByteExact) {
   settings.ConfirmOverwrite = 0;
   settings.ExcludeType = ".gif.jpg";
   std::string log = Run();
-  std::string save = dir.Path().string() + "/";
+  std::string saveDir = save.Path().string() + "/";
   EXPECT_EQ(log,
             "12:34:56:Start downloading\r\n"
             "Excluding file types:.gif.jpg\r\n"
-            "Saving to directory:" + save + "\r\n"
+            "Saving to directory:" + saveDir + "\r\n"
             "Links to browse:Start pages & 3layers\r\n"
             "Download pages at:The same site as the start page\r\n"
             "Files saved:In same directory structure as server\r\n"
@@ -35,11 +35,11 @@ TEST_F(RunLog, SettingsBlockAndSummaryAreByteExact) {
 }
 
 TEST_F(RunLog, SaveFolderGetsItsSlashAndTheLogKeepsEarlierRuns) {
-  WriteFile(dir / "Trawlkit.txt", "earlier run\r\n");
+  WriteFile(save / "Trawlkit.txt", "earlier run\r\n");
   settings.ProjectPath = "job.tkp";
   std::string log = Run();
-  EXPECT_EQ(settings.SaveDir, dir.Path().string() + "/");
-  EXPECT_EQ(settings.ProjectPath, dir.Path().string() + "/job.tkp");
+  EXPECT_EQ(settings.SaveDir, save.Path().string() + "/");
+  EXPECT_EQ(settings.ProjectPath, save.Path().string() + "/job.tkp");
   EXPECT_EQ(log, "earlier run\r\n" + header + Summary(0, 0, 0, 0));
   // A second run appends again, and does not double the slash.
   std::string again = Run();
@@ -65,19 +65,19 @@ TEST_F(RunLog, ACacheFolderRefusedIsSaidBelowTheSettingsAndTheRunGoesOn) {
                      "http://h/a.htm(OK:Saved as[a.htm])\r\n" + Summary(1, 0, 0, 3));
   // A run that uses no cache does not look at the folder.
   settings.UseCache = 0;
-  std::filesystem::remove(dir / "Trawlkit.txt");
-  std::filesystem::remove(dir / "a.htm");
+  std::filesystem::remove(save / "Trawlkit.txt");
+  std::filesystem::remove(save / "a.htm");
   log = Run();
   EXPECT_EQ(log, header + "http://h/a.htm(OK:Saved as[a.htm])\r\n" + Summary(1, 0, 0, 3));
 }
 
 TEST_F(RunLog, ALogThatCannotOpenLeavesTheBoxRunning) {
-  std::filesystem::create_directory(dir / "Trawlkit.txt");  // a folder in the log's place
+  std::filesystem::create_directory(save / "Trawlkit.txt");  // a folder in the log's place
   host.startUrls = {"http://h/a.htm"};
   net.Page("h:80/a.htm", "abc");
   Run();
   // Said first, where the box's reader sees it; the run goes on.
-  EXPECT_EQ(host.box, "The run log cannot be written (it cannot be opened): " + (dir / "Trawlkit.txt").string() +
+  EXPECT_EQ(host.box, "The run log cannot be written (it cannot be opened): " + (save / "Trawlkit.txt").string() +
                           "\r\n" + header + "http://h/a.htm(OK:Saved as[a.htm])\r\n" + Summary(1, 0, 0, 3));
 }
 
@@ -103,8 +103,8 @@ TEST_F(RunLog, UnsupportedServicesReachTheBoxOnly) {
 
 TEST_F(RunLog, SummaryCountsErrorsAndSkipsAsFiles) {
   settings.ConfirmOverwrite = -1;  // skip every existing file without asking
-  WriteFile(dir / "s1.htm", "old");
-  WriteFile(dir / "s2.htm", "old");
+  WriteFile(save / "s1.htm", "old");
+  WriteFile(save / "s2.htm", "old");
   host.startUrls = {"http://h/a.htm", "http://h/b.htm", "http://h/c.htm", "http://h/missing.htm",
                     "http://h/s1.htm", "http://h/s2.htm"};
   for (const char* p : {"a", "b", "c", "s1", "s2"}) net.Page(std::string("h:80/") + p + ".htm", "12345");

@@ -1,7 +1,7 @@
 // The user's URL filters: the glob, and which links a crawl follows under include and exclude
 // globs.
-#include "engine/run_fixture.h"
 #include "engine/url_filters.h"
+#include "support/crawl_fixture.h"
 
 namespace tk::test {
 namespace {
@@ -42,7 +42,7 @@ TEST(UrlFilters, AGlobIsSpelledAsTheUrlsItMeets) {
   EXPECT_TRUE(filters.Allows("/docs/a.htm#part"));
 }
 
-using UrlFilterRun = RunFixture;
+using UrlFilterRun = CrawlFixture;
 
 TEST_F(UrlFilterRun, IncludeAndExcludeGlobsChooseTheLinksFollowed) {
   const std::vector<std::string> links = {"/a/1.htm", "/a/2.pdf", "/b/3.htm", "/b/c/4.htm?x=1", "/A/5.htm", "/q.htm?id=7",
@@ -81,8 +81,8 @@ TEST_F(UrlFilterRun, IncludeAndExcludeGlobsChooseTheLinksFollowed) {
     settings.IncludeUrls = row.include;
     settings.ExcludeUrls = row.exclude;
     host.startUrls = {"http://h/index.htm"};
-    std::filesystem::remove_all(dir.Path());
-    std::filesystem::create_directories(dir.Path());
+    std::filesystem::remove_all(save.Path());
+    std::filesystem::create_directories(save.Path());
     const std::string log = Run();
     std::vector<std::string> requested;
     for (const std::string& request : net.requests)

@@ -13,7 +13,7 @@
 
 #include "base/home_folder.h"
 #include "inet/cache.h"
-#include "inet_test_util.h"
+#include "support/inet_test_util.h"
 #include "support/temp_dir.h"
 
 namespace tk::inet {

@@ -12,14 +12,15 @@
 #include "inet/cache.h"
 #include "inet/errors.h"
 #include "inet/inet.h"
+#include "support/inet_test_util.h"
 #include "support/test_servers.h"
-#include "cache_test_util.h"
-#include "inet_test_util.h"
+#include "support/cache_test_util.h"
+#include "support/inet_test_util.h"
 
 namespace tk::inet {
 namespace {
 
-using test::BodyBytes;
+using test::Body;
 using test::ReadAll;
 
 constexpr std::uint32_t kUseCache = kFlagNoAutoRedirect | kFlagCacheFile;
@@ -88,7 +89,7 @@ TEST_F(CacheTest, InterruptedTransferResumesWhereItStopped) {
   EXPECT_EQ(status, 200);
   EXPECT_NE(headers.find("Content-Length: 300000\r\n"), std::string::npos) << headers;
   EXPECT_EQ(body->size(), 300000u);
-  EXPECT_TRUE(*body == BodyBytes(300000));
+  EXPECT_TRUE(*body == Body(300000));
 
   test::HttpStats s = server->Stats();
   EXPECT_EQ(s.requests, 1);
@@ -101,7 +102,7 @@ TEST_F(CacheTest, InterruptedTransferResumesWhereItStopped) {
   body = Fetch(object, kUseCache, err, &status);
   ASSERT_TRUE(body);
   EXPECT_EQ(status, 200);
-  EXPECT_TRUE(*body == BodyBytes(300000));
+  EXPECT_TRUE(*body == Body(300000));
   s = server->Stats();
   EXPECT_EQ(s.bodyBytes, 0);
   EXPECT_NE(s.json.find("\"status\": 304"), std::string::npos) << s.json;
@@ -114,7 +115,7 @@ TEST_F(CacheTest, ResumeWithLastModifiedOnly) {
   server->Reset();
   auto body = Fetch(object, kUseCache, err);
   ASSERT_TRUE(body) << err.message;
-  EXPECT_TRUE(*body == BodyBytes(50000));
+  EXPECT_TRUE(*body == Body(50000));
   EXPECT_EQ(server->Stats().bodyBytes, 30000);
 }
 
@@ -132,7 +133,7 @@ TEST_F(CacheTest, AResumeAnsweredFromANewerVersionIsFetchedWhole) {
     EXPECT_FALSE(Fetch(object, kUseCache, err));
     auto body = Fetch(object, kUseCache, err);
     ASSERT_TRUE(body) << err.message;
-    EXPECT_TRUE(*body == BodyBytes(60000, "y"));
+    EXPECT_TRUE(*body == Body(60000, "y"));
   }
 }
 
@@ -148,7 +149,7 @@ TEST_F(CacheTest, CancelledReadLeavesAResumableEntry) {
   server->Reset();
   auto body = Fetch(object, kUseCache, err);
   ASSERT_TRUE(body) << err.message;
-  EXPECT_TRUE(*body == BodyBytes(400000));
+  EXPECT_TRUE(*body == Body(400000));
   // The first answer may still be counted after the reset (the server notices the hang-up late),
   // so the resumed request is checked in the log: it asked from where the stored part ends, and
   // only the rest came.
@@ -169,7 +170,7 @@ TEST_F(CacheTest, ReloadFetchesTheWholeBodyAndRefreshesTheEntry) {
   server->Reset();
   auto body = Fetch(object, kReload, err);
   ASSERT_TRUE(body);
-  EXPECT_TRUE(*body == BodyBytes(8000));
+  EXPECT_TRUE(*body == Body(8000));
   test::HttpStats s = server->Stats();
   EXPECT_EQ(s.bodyBytes, 8000);
   EXPECT_EQ(s.json.find("if-none-match"), std::string::npos) << s.json;
@@ -195,7 +196,7 @@ TEST_F(CacheTest, ChangedResourceReplacesTheEntry) {
   auto body = Fetch(object, kUseCache, err, &status);
   ASSERT_TRUE(body);
   EXPECT_EQ(status, 200);
-  EXPECT_EQ(*body, BodyBytes(100, "one"));
+  EXPECT_EQ(*body, Body(100, "one"));
   test::HttpStats s = server->Stats();
   EXPECT_EQ(s.bodyBytes, 100);
   EXPECT_NE(s.json.find("\"if-none-match\": \"\\\"z\\\"\""), std::string::npos) << s.json;
@@ -220,7 +221,7 @@ TEST_F(CacheTest, DamagedEntryIsNeverServed) {
   server->Reset();
   auto again = Fetch(object, kUseCache, err);
   ASSERT_TRUE(again);
-  EXPECT_TRUE(*again == BodyBytes(20000));
+  EXPECT_TRUE(*again == Body(20000));
   test::HttpStats s = server->Stats();
   EXPECT_EQ(s.bodyBytes, 20000);
   EXPECT_EQ(s.json.find("if-none-match"), std::string::npos) << s.json;
@@ -235,7 +236,7 @@ TEST_F(CacheTest, TruncatedEntryIsNeverServed) {
   server->Reset();
   auto again = Fetch(object, kUseCache, err);
   ASSERT_TRUE(again);
-  EXPECT_TRUE(*again == BodyBytes(20000));
+  EXPECT_TRUE(*again == Body(20000));
   EXPECT_EQ(server->Stats().bodyBytes, 20000);
 }
 

@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include "inet/cache.h"
-#include "cache_test_util.h"
-#include "inet_test_util.h"
+#include "support/cache_test_util.h"
+#include "support/inet_test_util.h"
 #include "support/temp_dir.h"
 
 namespace tk::inet {

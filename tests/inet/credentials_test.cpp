@@ -4,9 +4,9 @@
 #include <map>
 
 #include "inet/inet.h"
+#include "support/inet_test_util.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
-#include "inet_test_util.h"
 
 namespace tk::inet {
 namespace {

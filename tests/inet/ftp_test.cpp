@@ -11,14 +11,14 @@
 #include "inet/cache.h"
 #include "inet/errors.h"
 #include "inet/inet.h"
+#include "support/inet_test_util.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
-#include "inet_test_util.h"
 
 namespace tk::inet {
 namespace {
 
-using test::BodyBytes;
+using test::Body;
 using test::ReadAll;
 
 constexpr std::uint32_t kFileReload = kFlagReload | kFlagBinaryTransfer | kFlagCacheFile;
@@ -34,7 +34,7 @@ class FtpTest : public ::testing::Test {
     test::WriteFile(root / "pub" / "ab.txt", "alpha beta");
     test::WriteFile(root / "pub" / "b.txt", "beta");
     test::WriteFile(root / "pub" / "name with space.txt", "spaced");
-    test::WriteFile(root / "pub" / "big.bin", BodyBytes(300000, "ftp"));
+    test::WriteFile(root / "pub" / "big.bin", Body(300000, "ftp"));
     test::WriteFile(root / "pub" / "sub" / "d.txt", "delta");
     Error err;
     session = OpenSession("trawlkit-test", testCache.Get(), err);
@@ -155,7 +155,7 @@ TEST_F(FtpTest, ReadsBinaryFilesInChunks) {
     if (n == 0) break;
     data.append(buf, static_cast<std::size_t>(n));
   }
-  EXPECT_TRUE(data == BodyBytes(300000, "ftp"));
+  EXPECT_TRUE(data == Body(300000, "ftp"));
 
   file = conn->OpenFile("/pub/name%20with%20space.txt", kFileReload, err);
   ASSERT_TRUE(file) << err.message;
@@ -304,7 +304,7 @@ TEST_F(FtpTest, PartialFileResumesWithRest) {
   ASSERT_TRUE(file) << err.message;
   auto data = ReadAll(*file, err);
   ASSERT_TRUE(data) << err.message;
-  EXPECT_TRUE(*data == BodyBytes(300000, "ftp"));
+  EXPECT_TRUE(*data == Body(300000, "ftp"));
   file.reset();
   std::string log = Log();
   EXPECT_NE(log.find("REST "), std::string::npos) << log;
@@ -314,7 +314,7 @@ TEST_F(FtpTest, PartialFileResumesWithRest) {
   ASSERT_TRUE(file);
   data = ReadAll(*file, err);
   ASSERT_TRUE(data);
-  EXPECT_TRUE(*data == BodyBytes(300000, "ftp"));
+  EXPECT_TRUE(*data == Body(300000, "ftp"));
   file.reset();
   log = Log();
   auto lastRetr = log.rfind("RETR");
@@ -324,7 +324,7 @@ TEST_F(FtpTest, PartialFileResumesWithRest) {
   // With reload the whole file comes from the server again.
   file = conn->OpenFile("/pub/big.bin", kFileReload, err);
   ASSERT_TRUE(file);
-  EXPECT_TRUE(*ReadAll(*file, err) == BodyBytes(300000, "ftp"));
+  EXPECT_TRUE(*ReadAll(*file, err) == Body(300000, "ftp"));
   file.reset();
   log = Log();
   EXPECT_GT(log.rfind("RETR"), lastMdtm);

@@ -8,14 +8,14 @@
 
 #include "inet/errors.h"
 #include "inet/inet.h"
-#include "inet_test_util.h"
+#include "support/inet_test_util.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 
 namespace tk::inet {
 namespace {
 
-using test::BodyBytes;
+using test::Body;
 using test::ReadAll;
 
 constexpr std::uint32_t kReload = kFlagReload | kFlagNoAutoRedirect | kFlagCacheFile;
@@ -66,8 +66,8 @@ TEST_F(HttpAheadTest, RequestsSentAheadAreTakenUpInAnyOrderAndSentOnce) {
   const std::string chunked = "/__/chunked?n=5000&chunk=700";
   for (const auto& object : {small, large, missing, moved, chunked}) conn->Prefetch(object, kReload);
   conn->Prefetch(small, kReload);  // a repeated hint sends nothing more
-  EXPECT_EQ(Fetch(large), BodyBytes(300000, "b"));
-  EXPECT_EQ(Fetch(chunked), BodyBytes(5000));
+  EXPECT_EQ(Fetch(large), Body(300000, "b"));
+  EXPECT_EQ(Fetch(chunked), Body(5000));
   Error err;
   auto redirect = conn->OpenRequest(moved, kReload, err);
   ASSERT_TRUE(redirect) << err.message;
@@ -75,9 +75,9 @@ TEST_F(HttpAheadTest, RequestsSentAheadAreTakenUpInAnyOrderAndSentOnce) {
   EXPECT_NE(redirect->RawHeaders().find("Location: /elsewhere\r\n"), std::string::npos);
   redirect.reset();
   Fetch(missing, 404);
-  EXPECT_EQ(Fetch(small), BodyBytes(3000, "a"));
+  EXPECT_EQ(Fetch(small), Body(3000, "a"));
   // Asked for again after it was taken up: a new request, as without hints.
-  EXPECT_EQ(Fetch(small), BodyBytes(3000, "a"));
+  EXPECT_EQ(Fetch(small), Body(3000, "a"));
   EXPECT_EQ(server->Stats().requests, 6) << server->Stats().json;
   EXPECT_EQ(RequestsFor(small), 2);
 }
@@ -102,7 +102,7 @@ TEST_F(HttpAheadTest, RevalidationsSentAheadGet304AndServeTheCachedBody) {
     EXPECT_EQ(req->StatusCode(), 200);
     auto body = ReadAll(*req, err);
     ASSERT_TRUE(body) << err.message;
-    EXPECT_EQ(*body, BodyBytes(3000, "r" + std::to_string(i)));
+    EXPECT_EQ(*body, Body(3000, "r" + std::to_string(i)));
   }
   test::HttpStats s = server->Stats();
   EXPECT_EQ(s.requests, 5) << s.json;
@@ -145,7 +145,7 @@ TEST_F(HttpAheadTest, ManyHintsKeepABoundedNumberOfConnections) {
   for (int i = 0; i < 40; ++i) conn->Prefetch("/__/bytes?n=500&seed=s" + std::to_string(i), kReload);
   for (int i = 0; i < 40; ++i) {
     std::string seed = "s" + std::to_string(i);
-    ASSERT_EQ(Fetch("/__/bytes?n=500&seed=" + seed), BodyBytes(500, seed)) << i;
+    ASSERT_EQ(Fetch("/__/bytes?n=500&seed=" + seed), Body(500, seed)) << i;
   }
   test::HttpStats s = server->Stats();
   EXPECT_EQ(s.requests, 40) << s.json;
@@ -162,7 +162,7 @@ TEST_F(HttpAheadTest, HintsNeverOpenedAreDroppedWithTheirConnection) {
   Error err;
   conn = ConnectHttp(*session, "127.0.0.1", server->Port(), err);
   ASSERT_TRUE(conn) << err.message;
-  EXPECT_EQ(Fetch("/__/bytes?n=20"), BodyBytes(20));
+  EXPECT_EQ(Fetch("/__/bytes?n=20"), Body(20));
 }
 
 TEST_F(HttpAheadTest, ARequestSentBeforeCredentialsWereLearntIsSentAgainWithThem) {
@@ -217,7 +217,7 @@ TEST(HttpAheadLimits, ServersThatServeOneConnectionStillAnswerEveryRequest) {
       EXPECT_EQ(req->StatusCode(), 200) << objects[i];
       auto body = ReadAll(*req, err);
       ASSERT_TRUE(body) << objects[i] << ": " << err.message;
-      EXPECT_EQ(*body, BodyBytes(2000, "s" + std::to_string(i)));
+      EXPECT_EQ(*body, Body(2000, "s" + std::to_string(i)));
       // Hints given after the server showed its limit send nothing more ahead.
       if (i + 1 < objects.size()) conn->Prefetch(objects[i + 1], kReload);
     }
@@ -261,7 +261,7 @@ TEST(HttpAheadConnections, EveryConnectionAllowedIsBusyNoMoreAndASlowAnswerIsNot
       EXPECT_EQ(req->StatusCode(), 200) << objects[i];
       auto body = ReadAll(*req, err);
       ASSERT_TRUE(body) << objects[i] << ": " << err.message;
-      EXPECT_EQ(*body, BodyBytes(700, "s" + std::to_string(i)));
+      EXPECT_EQ(*body, Body(700, "s" + std::to_string(i)));
     }
     test::HttpStats s = server->Stats();
     EXPECT_EQ(s.requests, static_cast<int>(objects.size())) << s.json;

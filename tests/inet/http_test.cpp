@@ -7,13 +7,13 @@
 
 #include "inet/errors.h"
 #include "inet/inet.h"
+#include "support/inet_test_util.h"
 #include "support/test_servers.h"
-#include "inet_test_util.h"
 
 namespace tk::inet {
 namespace {
 
-using test::BodyBytes;
+using test::Body;
 using test::ReadAll;
 
 constexpr std::uint32_t kReload = kFlagReload | kFlagNoAutoRedirect | kFlagCacheFile;
@@ -55,7 +55,7 @@ TEST_F(HttpTest, StatusHeadersAndBody) {
   Error err;
   auto body = ReadAll(*req, err);
   ASSERT_TRUE(body) << err.message;
-  EXPECT_EQ(*body, BodyBytes(5000));
+  EXPECT_EQ(*body, Body(5000));
   EXPECT_EQ(conn->ServerName(), "127.0.0.1");
   EXPECT_EQ(conn->Port(), server->Port());
 }
@@ -125,19 +125,19 @@ TEST_F(HttpTest, ChunkedAndUnsizedBodies) {
   EXPECT_EQ(req->ContentLength(), "");
   auto body = ReadAll(*req, err);
   ASSERT_TRUE(body) << err.message;
-  EXPECT_EQ(*body, BodyBytes(100000));
+  EXPECT_EQ(*body, Body(100000));
 
   req = Get("/__/nolength?n=70000");
   ASSERT_TRUE(req);
   body = ReadAll(*req, err);
   ASSERT_TRUE(body) << err.message;
-  EXPECT_EQ(*body, BodyBytes(70000));
+  EXPECT_EQ(*body, Body(70000));
 
   req = Get("/__/slow?n=3000&chunk=500&delay=20");
   ASSERT_TRUE(req);
   body = ReadAll(*req, err);
   ASSERT_TRUE(body) << err.message;
-  EXPECT_EQ(*body, BodyBytes(3000));
+  EXPECT_EQ(*body, Body(3000));
 }
 
 TEST_F(HttpTest, ShortBodyIsAnError) {
@@ -169,7 +169,7 @@ TEST_F(HttpTest, LargeBodyStreamsThroughABoundedBuffer) {
   auto body = ReadAll(*req, err);
   ASSERT_TRUE(body) << err.message;
   EXPECT_EQ(body->size(), 3000000u);
-  EXPECT_EQ(*body, BodyBytes(3000000));
+  EXPECT_EQ(*body, Body(3000000));
 }
 
 TEST_F(HttpTest, SendsAgentAndNoCompressionRequest) {
@@ -369,7 +369,7 @@ TEST_F(HttpTest, ProxyFromTheEnvironment) {
   unsetenv("http_proxy");
   ASSERT_TRUE(req) << err.message;
   EXPECT_EQ(req->StatusCode(), 200);
-  EXPECT_EQ(*ReadAll(*req, err), BodyBytes(7));
+  EXPECT_EQ(*ReadAll(*req, err), Body(7));
   EXPECT_NE(server->Stats().json.find("\"path\": \"http://proxied.invalid/__/bytes?n=7\""),
             std::string::npos);
 }

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "inet/inet.h"
+#include "support/inet_test_util.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
-#include "inet_test_util.h"
 
 namespace tk::inet {
 namespace {
@@ -58,7 +58,7 @@ TEST(HttpTestServer, ServesAStaticTree) {
   // Scripted routes stay available next to the tree.
   auto req = conn->OpenRequest("/__/bytes?n=3", kReload, err);
   ASSERT_TRUE(req);
-  EXPECT_EQ(*test::ReadAll(*req, err), test::BodyBytes(3));
+  EXPECT_EQ(*test::ReadAll(*req, err), test::Body(3));
   EXPECT_EQ(server->Stats().connections, 1);
 }
 

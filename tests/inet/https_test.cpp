@@ -7,14 +7,14 @@
 #include "inet/errors.h"
 #include "inet/http_headers.h"
 #include "inet/inet.h"
+#include "support/inet_test_util.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
-#include "inet_test_util.h"
 
 namespace tk::inet {
 namespace {
 
-using test::BodyBytes;
+using test::Body;
 using test::ReadAll;
 
 constexpr std::uint32_t kReload = kFlagReload | kFlagNoAutoRedirect | kFlagCacheFile;
@@ -83,7 +83,7 @@ TEST_F(HttpsTest, TheTrustStoreIsTheOneTheEnvironmentNames) {
     const std::string row = std::string(r.bundle ? r.bundle : "-") + " " + (r.file ? r.file : "-") + " " +
                             (r.folder ? r.folder : "-");
     if (r.trusted) {
-      EXPECT_EQ(body, BodyBytes(5000)) << row << ": " << err.message;
+      EXPECT_EQ(body, Body(5000)) << row << ": " << err.message;
     } else {
       EXPECT_FALSE(body) << row;
       EXPECT_EQ(err.number, static_cast<int>(ErrorCode::SecureChannel)) << row << ": " << err.message;
@@ -92,7 +92,7 @@ TEST_F(HttpsTest, TheTrustStoreIsTheOneTheEnvironmentNames) {
   // "localhost" is the certificate's other name; the server counted only the trusted requests.
   setenv("SSL_CERT_FILE", ca.c_str(), 1);
   Error err;
-  EXPECT_EQ(Get("localhost", "/__/bytes?n=10", err), BodyBytes(10)) << err.message;
+  EXPECT_EQ(Get("localhost", "/__/bytes?n=10", err), Body(10)) << err.message;
   EXPECT_EQ(server->Stats().requests, 4);
 }
 
@@ -101,9 +101,9 @@ TEST_F(HttpsTest, TheHttpsProxyTunnelsUnlessNoProxySaysOtherwise) {
   // The test server's plain port stands in for the proxy: it opens the tunnel to its own TLS port.
   setenv("https_proxy", server->PlainUrl("").c_str(), 1);
   Error err;
-  EXPECT_EQ(Get("localhost", "/__/bytes?n=7", err), BodyBytes(7)) << err.message;
+  EXPECT_EQ(Get("localhost", "/__/bytes?n=7", err), Body(7)) << err.message;
   setenv("no_proxy", "localhost", 1);
-  EXPECT_EQ(Get("localhost", "/__/bytes?n=8", err), BodyBytes(8)) << err.message;
+  EXPECT_EQ(Get("localhost", "/__/bytes?n=8", err), Body(8)) << err.message;
   test::HttpStats stats = server->Stats();
   EXPECT_EQ(stats.requests, 3) << stats.json;  // one CONNECT, two GETs
   EXPECT_NE(stats.json.find("\"method\": \"CONNECT\", \"path\": \"localhost:" + std::to_string(server->Port())),

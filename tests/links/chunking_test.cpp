@@ -1,7 +1,7 @@
 // A page cut into chunks anywhere must come out exactly as the page fed whole.
 #include <gtest/gtest.h>
 
-#include "scan_harness.h"
+#include "support/scan_harness.h"
 
 namespace tk::test {
 namespace {

@@ -1,7 +1,7 @@
 // The scanner end to end: page in, page out plus the links it had fetched.
 #include <gtest/gtest.h>
 
-#include "scan_harness.h"
+#include "support/scan_harness.h"
 
 namespace tk::test {
 namespace {

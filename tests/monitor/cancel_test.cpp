@@ -1,7 +1,7 @@
 // Cancelling a run from the wizard: refused, confirmed during a slow body, the page going away
 // while its worker runs, and Close after the run acting as Finish.
 #include "monitor/cancel_wait_dlg.h"
-#include "monitor_test_util.h"
+#include "support/monitor_test_util.h"
 
 namespace tk::test {
 namespace {

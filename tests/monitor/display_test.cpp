@@ -4,9 +4,9 @@
 
 #include "monitor/progress_display.h"
 #include "monitor/truck_animation.h"
-#include "monitor_test_util.h"
 #include "resources/dialog_builder.h"
 #include "resources/images.h"
+#include "support/monitor_test_util.h"
 
 namespace tk::test {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "engine/progress_text.h"
 #include "monitor/progress_display.h"
-#include "monitor_test_util.h"
+#include "support/monitor_test_util.h"
 
 namespace tk::test {
 namespace {

@@ -6,7 +6,7 @@
 #include "engine/inet_backend.h"
 #include "monitor/overwrite_dlg.h"
 #include "monitor/password_dlg.h"
-#include "monitor_test_util.h"
+#include "support/monitor_test_util.h"
 
 namespace tk::test {
 namespace {
@@ -51,9 +51,13 @@ TEST_F(RunQuestions, OverwriteAnswersHoldForTheFileOrTheRestOfTheRun) {
     // Each question about file k stops the worker before file k's line and shows file k-1's.
     const auto lineOf = [](std::size_t k) { return QString::fromStdString(Project().StartUrls[k] + "("); };
     for (std::size_t k = 0; k < boxAtQuestion.size(); ++k) {
-      if (k > 0) EXPECT_TRUE(boxAtQuestion[k].contains(lineOf(k - 1))) << run.kept << " question " << k;
+      if (k > 0) {
+        EXPECT_TRUE(boxAtQuestion[k].contains(lineOf(k - 1))) << run.kept << " question " << k;
+      }
       EXPECT_FALSE(boxAtQuestion[k].contains(lineOf(k))) << run.kept << " question " << k;
-      if (k + 1 < 5) EXPECT_FALSE(boxAtQuestion[k].contains(lineOf(k + 1))) << run.kept << " question " << k;
+      if (k + 1 < 5) {
+        EXPECT_FALSE(boxAtQuestion[k].contains(lineOf(k + 1))) << run.kept << " question " << k;
+      }
     }
     const std::string log = RunLog();
     for (int i = 0; i < 5; ++i) {
@@ -97,19 +101,9 @@ TEST_F(RunQuestions, LoginDialogAnswersTheServersPasswordRequest) {
 }
 
 // The real internet layer, except that the connection is a modem's.
-class ModemBackend : public InetBackend {
+class ModemBackend : public LibraryBackend {
  public:
-  std::unique_ptr<inet::Session> OpenSession(std::string_view agent, inet::Error& err) override {
-    return DefaultInetBackend().OpenSession(agent, err);
-  }
-  std::unique_ptr<inet::HttpConnection> ConnectHttp(inet::Session& s, std::string_view h, int p,
-                                                    inet::Error& e) override {
-    return DefaultInetBackend().ConnectHttp(s, h, p, e);
-  }
-  std::unique_ptr<inet::FtpConnection> ConnectFtp(inet::Session& s, std::string_view h, int p,
-                                                  inet::Error& e) override {
-    return DefaultInetBackend().ConnectFtp(s, h, p, e);
-  }
+  explicit ModemBackend(NetworkPlaces places) : LibraryBackend(std::move(places)) {}
   std::optional<std::uint32_t> QueryConnectionState() override { return inet::kConnectionModem; }
   bool HangUp() override {
     ++hangUps;
@@ -121,7 +115,7 @@ class ModemBackend : public InetBackend {
 TEST_F(RunQuestions, HangUpQuestionOnlyForAModem) {
   Project().StartUrls = {SiteFile("a.txt", "a")};
   for (const auto button : {QMessageBox::No, QMessageBox::Yes}) {
-    ModemBackend modem;
+    ModemBackend modem({cache / "trawlkit", {}});
     MakeSheet();
     page->SetBackend(modem);
     ModalAnswers answers;

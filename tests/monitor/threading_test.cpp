@@ -4,15 +4,15 @@
 #include <QTest>
 #include <QThread>
 
-#include "engine/recording_host.h"
 #include "monitor/cancel_wait_dlg.h"
 #include "monitor/display_feed.h"
 #include "monitor/marshalling_host.h"
 #include "monitor/overwrite_dlg.h"
 #include "monitor/worker_thread.h"
-#include "monitor_test_util.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
+#include "support/monitor_test_util.h"
+#include "support/recording_host.h"
 
 namespace tk::test {
 namespace {

@@ -6,9 +6,9 @@
 #include <QRadioButton>
 
 #include "app/sheet_pages.h"
-#include "monitor_test_util.h"
 #include "pages/url_drop_combo.h"
 #include "pages/url_input_dlg.h"
+#include "support/monitor_test_util.h"
 
 namespace tk::test {
 namespace {
@@ -22,6 +22,7 @@ TEST_F(Wizard, StartPageToFinishedDownload) {
   SiteFile("far.html", "<html>too deep</html>");
   const std::filesystem::path folder = save / "site";
   sheet = std::make_unique<CTrawlSheet>(MakeWizardPages(), kStartPage);
+  qobject_cast<CStep2Pg*>(sheet->Page(kDownloadPage))->SetBackend(Network());
   sheet->show();
   ProcessPosted();
 
@@ -62,8 +63,7 @@ TEST_F(Wizard, StartPageToFinishedDownload) {
 
 TEST_F(Wizard, AnHttpsSiteWithTheBoxTicked) {
   MakeTestCertificates(cache / "tls");
-  unsetenv("CURL_CA_BUNDLE");
-  setenv("SSL_CERT_FILE", (cache / "tls/ca.pem").c_str(), 1);
+  trust.caFile = (cache / "tls/ca.pem").string();
   WriteFile(site / "index.html", "<html><a href=\"next.html\">next</a></html>");
   WriteFile(site / "next.html", "<html>next</html>");
   auto tls = HttpsTestServer::Start(cache / "tls", "good", site.Path());
@@ -71,6 +71,7 @@ TEST_F(Wizard, AnHttpsSiteWithTheBoxTicked) {
   const std::filesystem::path folder = save / "tls";
   std::filesystem::create_directories(folder);
   sheet = std::make_unique<CTrawlSheet>(MakeWizardPages(), kStartPage);
+  qobject_cast<CStep2Pg*>(sheet->Page(kDownloadPage))->SetBackend(Network());
   sheet->show();
   ProcessPosted();
 
@@ -95,7 +96,6 @@ TEST_F(Wizard, AnHttpsSiteWithTheBoxTicked) {
   ASSERT_EQ(sheet->ActiveIndex(), kDownloadPage);
   page = qobject_cast<CStep2Pg*>(sheet->ActivePage());
   ASSERT_TRUE(WaitForEnd());
-  unsetenv("SSL_CERT_FILE");
   EXPECT_TRUE(answers.pending.empty());
 
   const std::string log = ReadFile(folder / "Trawlkit.txt");

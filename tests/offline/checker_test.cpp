@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "offline/headless_chromium.h"
-#include "offline/saved_site.h"
+#include "support/headless_chromium.h"
+#include "support/saved_site.h"
 #include "support/temp_dir.h"
 
 namespace tk::test {

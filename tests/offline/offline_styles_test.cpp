@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/crawler.h"
-#include "engine/recording_host.h"
-#include "offline/headless_chromium.h"
+#include "support/headless_chromium.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 
@@ -66,7 +66,9 @@ TEST_P(OfflineStyles, SheetsFontsAndPicturesComeAlongAndApplyFromDisk) {
   auto in = [&](const std::string& dir, const std::string& name) { return h + (flat ? name : dir + name); };
   host.startUrls = {http->Url("/index.html")};
   {
-    Crawler crawler(settings, host, DefaultInetBackend(), clock, "trawlkit");
+    TempDir cache;
+    LibraryBackend network({cache.Path() / "trawlkit", {}});
+    Crawler crawler(settings, host, network, clock, "trawlkit");
     crawler.RunDownload();
     EXPECT_EQ(crawler.State().Errors, 0);
   }

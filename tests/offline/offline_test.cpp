@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/crawler.h"
-#include "engine/recording_host.h"
-#include "offline/headless_chromium.h"
-#include "offline/saved_site.h"
+#include "support/headless_chromium.h"
+#include "support/recording_host.h"
+#include "support/saved_site.h"
 #include "support/temp_dir.h"
 #include "support/test_servers.h"
 
@@ -66,8 +66,6 @@ std::set<std::string> ExpectedFiles(Layout layout, int httpPort, int ftpPort) {
 class OfflineCopy : public ::testing::TestWithParam<Layout> {
  protected:
   OfflineCopy() : save(outer / "save") {
-    if (const char* old = std::getenv("XDG_CACHE_HOME")) m_oldCache = old;
-    setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
     fs::create_directories(save);
     settings.SaveDir = save.string();
     settings.LinkLayers = 3;
@@ -75,10 +73,6 @@ class OfflineCopy : public ::testing::TestWithParam<Layout> {
     settings.UseCache = 0;
     settings.ConfirmOverwrite = 0;
     settings.SaveFlat = GetParam() == Layout::Flat ? 1 : 0;
-  }
-  ~OfflineCopy() override {
-    if (m_oldCache.empty()) unsetenv("XDG_CACHE_HOME");
-    else setenv("XDG_CACHE_HOME", m_oldCache.c_str(), 1);
   }
 
   // The fixture site into `site`, with the servers' addresses put in for the placeholders.
@@ -96,7 +90,8 @@ class OfflineCopy : public ::testing::TestWithParam<Layout> {
   }
 
   void Crawl() {
-    Crawler crawler(settings, host, DefaultInetBackend(), clock, "trawlkit");
+    LibraryBackend network({cache.Path() / "trawlkit", {}});
+    Crawler crawler(settings, host, network, clock, "trawlkit");
     crawler.RunDownload();
     counters = crawler.State();
   }
@@ -109,9 +104,6 @@ class OfflineCopy : public ::testing::TestWithParam<Layout> {
   RecordingHost host;
   FixedClock clock;
   RunCounters counters;
-
- private:
-  std::string m_oldCache;
 };
 
 TEST_P(OfflineCopy, EveryLinkLeadsToItsLocalCopyOnDiskAndInChromium) {

@@ -12,7 +12,6 @@
 
 #include <map>
 
-#include "page_test_util.h"
 #include "pages/advanced_dlg.h"
 #include "pages/advanced_options.h"
 #include "pages/start_pg.h"
@@ -20,6 +19,7 @@
 #include "pages/url_list_box.h"
 #include "resources/control_ids.h"
 #include "settings/ini_file.h"
+#include "support/page_test_util.h"
 
 namespace tk {
 namespace {

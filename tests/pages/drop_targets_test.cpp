@@ -5,12 +5,14 @@
 #include <QComboBox>
 #include <QUrl>
 
-#include "page_test_util.h"
 #include "pages/delete_button.h"
+#include "support/page_test_util.h"
 #include "pages/project_drop_combo.h"
 #include "pages/url_drop_combo.h"
 #include "pages/url_list_box.h"
 #include "pages/url_service.h"
+#include "pages/delete_button.h"
+#include "support/page_test_util.h"
 
 namespace tk {
 namespace {

@@ -6,12 +6,12 @@
 
 #include <filesystem>
 
-#include "page_test_util.h"
 #include "pages/project_drop_combo.h"
 #include "pages/project_input_dlg.h"
 #include "pages/url_drop_combo.h"
 #include "pages/url_input_dlg.h"
 #include "resources/control_ids.h"
+#include "support/page_test_util.h"
 
 namespace tk {
 namespace {

@@ -10,8 +10,8 @@
 #include <ctime>
 #include <filesystem>
 
-#include "page_test_util.h"
 #include "pages/delete_button.h"
+#include "support/page_test_util.h"
 #include "pages/file_type_tree.h"
 #include "pages/start_pg.h"
 #include "pages/step1_pg.h"
@@ -19,6 +19,8 @@
 #include "resources/control_ids.h"
 #include "resources/images.h"
 #include "settings/ini_file.h"
+#include "pages/delete_button.h"
+#include "support/page_test_util.h"
 
 namespace tk {
 namespace {

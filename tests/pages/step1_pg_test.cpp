@@ -9,13 +9,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "page_test_util.h"
 #include "pages/add_type_dlg.h"
 #include "pages/file_type_tree.h"
 #include "pages/step1_pg.h"
 #include "resources/control_ids.h"
 #include "settings/app_ini.h"
 #include "settings/ini_file.h"
+#include "support/page_test_util.h"
 
 namespace tk {
 namespace {

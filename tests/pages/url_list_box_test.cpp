@@ -7,12 +7,14 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "page_test_util.h"
 #include "pages/delete_button.h"
+#include "support/page_test_util.h"
 #include "pages/start_pg.h"
 #include "pages/url_drop_combo.h"
 #include "pages/url_input_dlg.h"
 #include "pages/url_list_box.h"
+#include "pages/delete_button.h"
+#include "support/page_test_util.h"
 
 namespace tk {
 namespace {

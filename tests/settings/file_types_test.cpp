@@ -42,7 +42,9 @@ TEST(FileTypes, TodaysFormatsJoinTheDefaultsOfANewFileOnly) {
     ScopedConfigHome fresh;
     for (const auto& c : ReadFileTypeCategories())
       for (const auto& r : rows)
-        if (c.Name == r.category) EXPECT_EQ(c.Extensions, r.extensions) << r.category;
+        if (c.Name == r.category) {
+          EXPECT_EQ(c.Extensions, r.extensions) << r.category;
+        }
     for (const auto& r : rows)
       EXPECT_EQ(IniReadString(fresh.IniPath(), kFileTypeSection, r.category, ""), r.extensions) << r.category;
   }

@@ -4,18 +4,18 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <thread>
 
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace tk {
 namespace {
 
+using test::FileSizeLimit;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -238,16 +238,11 @@ TEST(IniFile, AFullDiskLeavesTheOldFileIntact) {
   TempDir dir;
   const auto file = dir / "p.tkp";
   WriteFile(file, "[A]\nk=old\n");
-  // A file-size limit makes write() fail the way a full disk does, for root as well.
-  signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit small = old;
-  small.rlim_cur = 64;
-  setrlimit(RLIMIT_FSIZE, &small);
-  const bool wrote = IniWriteString(file, "A", "k", std::string(1000, 'x'));
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, SIG_DFL);
+  bool wrote;
+  {
+    FileSizeLimit full(64);
+    wrote = IniWriteString(file, "A", "k", std::string(1000, 'x'));
+  }
   EXPECT_FALSE(wrote);
   EXPECT_EQ(ReadFile(file), "[A]\nk=old\n");
   int entries = 0;

@@ -37,6 +37,15 @@ extern char** environ;
 
 namespace tk::test {
 
+// The bytes http_test_server.py's body_bytes(n, seed) sends for /__/bytes and its kin: the text
+// "<seed>:<offset>|" repeated, cut to n bytes.
+inline std::string Body(std::size_t n, const std::string& seed = "x") {
+  std::string out;
+  while (out.size() < n) out += seed + ":" + std::to_string(out.size()) + "|";
+  out.resize(n);
+  return out;
+}
+
 inline std::string SupportDir() { return std::string(TRAWLKIT_SOURCE_DIR) + "/tests/support"; }
 
 class ServerProcess {

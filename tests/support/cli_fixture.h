@@ -5,9 +5,9 @@
 #include <sstream>
 
 #include "cli/cli_main.h"
-#include "engine/fake_net.h"
-#include "engine/recording_host.h"
 #include "settings/project.h"
+#include "support/fake_net.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 
 namespace tk::cli {

@@ -1,6 +1,6 @@
 #pragma once
-// Shared pieces of the internet layer's tests: the server's deterministic bodies, reading a
-// whole body, and a cache folder of the test's own.
+// Shared pieces of the internet layer's tests: reading a whole body, and a cache folder of the
+// test's own.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +11,7 @@
 #include "inet/cache.h"
 #include "inet/inet.h"
 #include "support/temp_dir.h"
+#include "support/test_servers.h"
 
 namespace tk::test {
 
@@ -20,14 +21,6 @@ inline const bool kLoopbackBypassesProxy = [] {
   setenv("NO_PROXY", "127.0.0.1,localhost", 1);
   return true;
 }();
-
-// The same bytes as http_test_server.py's body_bytes(n, seed).
-inline std::string BodyBytes(std::size_t n, const std::string& seed = "x") {
-  std::string out;
-  while (out.size() < n) out += seed + ":" + std::to_string(out.size()) + "|";
-  out.resize(n);
-  return out;
-}
 
 template <typename Readable>
 std::optional<std::string> ReadAll(Readable& r, inet::Error& err) {

@@ -20,6 +20,7 @@
 #include <functional>
 #include <ostream>
 
+#include "engine/inet_backend.h"
 #include "monitor/step2_pg.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_template.h"
@@ -111,12 +112,11 @@ inline ModalAnswers::Answer SaveDialogAnswer(const std::string& path) {
 }
 
 // A sheet over plain stand-ins whose download page is the real one; a save folder, a fresh
-// cache and a local HTTP server of static files.
+// cache folder the page's runs go through, and a local HTTP server of static files.
 class PageFixture : public ::testing::Test {
  protected:
   using B = CTrawlSheet::Button;
   PageFixture() {
-    setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
     Project() = ProjectSettings{};
     Project().SaveDir = save.Path().string();
     Project().UseCache = 0;
@@ -139,6 +139,7 @@ class PageFixture : public ::testing::Test {
     pages[kStartPage] = std::make_unique<CPlainPage>(res::kDlgStart, 0, kWizNext);
     pages[kOptionsPage] = std::make_unique<CPlainPage>(res::kDlgOptions, 0, kWizNext);
     auto download = std::make_unique<CStep2Pg>();
+    download->SetBackend(Network());
     page = download.get();
     pages[kDownloadPage] = std::move(download);
     sheet = std::make_unique<CTrawlSheet>(std::move(pages), kStartPage);
@@ -160,6 +161,12 @@ class PageFixture : public ::testing::Test {
     Enter();
     ASSERT_TRUE(WaitForEnd());
   }
+  // The internet layer with the fixture's cache folder and `trust`, as `trust` is at the first
+  // call; it lives as long as the fixture, as every page given it may.
+  InetBackend& Network() {
+    if (!network) network = std::make_unique<LibraryBackend>(NetworkPlaces{cache / "trawlkit", trust});
+    return *network;
+  }
   QString Text(int id) const { return page->Get<QLabel>(id)->text(); }
   std::string RunLog() const { return ReadFile(save / "Trawlkit.txt"); }
   QCheckBox* SaveBox() const { return page->Get<QCheckBox>(res::kDownloadSaveProject); }
@@ -168,6 +175,8 @@ class PageFixture : public ::testing::Test {
   ScopedConfigHome config;
   TempDir cache, save, site;
   std::unique_ptr<HttpTestServer> server;
+  inet::TrustStore trust;
+  std::unique_ptr<LibraryBackend> network;
   std::unique_ptr<CTrawlSheet> sheet;
   CStep2Pg* page = nullptr;
 };

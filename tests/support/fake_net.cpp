@@ -1,4 +1,4 @@
-#include "engine/fake_net.h"
+#include "support/fake_net.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "offline/headless_chromium.h"
+#include "support/headless_chromium.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,7 +11,7 @@
 #include <sstream>
 #include <thread>
 
-#include "offline/saved_site.h"
+#include "support/saved_site.h"
 #include "support/temp_dir.h"
 
 extern char** environ;

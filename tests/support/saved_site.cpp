@@ -1,4 +1,4 @@
-#include "offline/saved_site.h"
+#include "support/saved_site.h"
 
 #include <algorithm>
 

@@ -44,14 +44,21 @@ count_files() { find "$1" -type f ! -name Trawlkit.txt | wc -l; }
 fastest() { $py -c "import sys; print(min(float(sys.argv[1]), float(sys.argv[2])))" "$1" "$2"; }
 largest() { $py -c "import sys; print(max(int(sys.argv[1]), int(sys.argv[2])))" "$1" "$2"; }
 
-home="$work/home"
-cache="$home/.cache/trawlkit"
 results="$work/results"
 : > "$results"
 
-# One Trawlkit run with a fresh copy folder; the cache starts empty, or as CACHE_PREFILL says.
+# Every run writes into folders of its own, and nothing is removed until a site's runs are all
+# done: on ext4, creating files just after tens of thousands were deleted costs several times the
+# kernel time, which would charge one run for the clean-up of the one before it.
+runs="$work/runs"
+run_number=0
+next_run() { run_number=$((run_number + 1)); echo "$runs/$run_number"; }
+
+# One Trawlkit run with a fresh copy folder and HOME; the cache starts empty, or as
+# CACHE_PREFILL says.
 run_trawlkit() {  # out cacheflag
-  rm -rf "$1" "$home"
+  home="$1.home"
+  cache="$home/.cache/trawlkit"
   mkdir -p "$home"
   if [ "$2" = --cache ] && [ -n "$filled" ]; then
     mkdir -p "$home/.cache"
@@ -81,20 +88,23 @@ for kind in ${SITES:-tree cross}; do
     for _ in $(seq "$repeat"); do
       for mode in off on; do
         flag=--no-cache; [ "$mode" = on ] && flag=--cache
-        read -r s r < <(run_trawlkit "$work/copy" "$flag")
+        out=$(next_run)
+        run_trawlkit "$out" "$flag" > "$work/t.out"
+        read -r s r < "$work/t.out"
         secs[$mode]=$(fastest "${secs[$mode]}" "$s"); rss[$mode]=$(largest "${rss[$mode]}" "$r")
-        files[$mode]=$(count_files "$work/copy")
+        files[$mode]=$(count_files "$out")
       done
-      rm -rf "$work/wget"
-      read -r s r < <(cd "$work" && measure "$work/w.time" wget -q -r -l inf -k -P "$work/wget" "$url")
+      out=$(next_run)
+      mkdir -p "$out"
+      read -r s r < <(cd "$out" && measure "$work/w.time" wget -q -r -l inf -k -P "$out/wget" "$url")
       secs[wget]=$(fastest "${secs[wget]}" "$s"); rss[wget]=$(largest "${rss[wget]}" "$r")
-      files[wget]=$(count_files "$work/wget")
+      files[wget]=$(count_files "$out/wget")
     done
     for tool in off on wget; do
       echo "$kind $pages $tool ${files[$tool]} ${secs[$tool]} ${rss[$tool]}" >> "$results"
     done
     stop_nginx
-    rm -rf "$site" "$work/copy" "$work/wget" "$home"
+    rm -rf "$site" "$runs"
     unset secs rss files
   done
 done

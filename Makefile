@@ -9,12 +9,11 @@
 BUILD      ?= build
 TEST_BUILD ?= build-test
 TSAN_BUILD ?= build-tsan
-# The test binaries of the code that runs on more than one thread: the worker, the cache writer,
-# the requests sent ahead. Not the download page's: Qt 6 hands events between threads under locks
-# of its own that ThreadSanitizer sees only in a Qt built with it, so every queued signal would be
-# reported as a race.
-TSAN_TESTS := test_inet test_engine test_engine_e2e
-TSAN_LABELS := ^(inet|engine)$$
+# The test binaries of the code that runs on more than one thread: the worker and the download
+# page it reports to, the cache writer, the requests sent ahead. Qt itself is not built with
+# ThreadSanitizer, so reports with a Qt frame are suppressed (tests/support/tsan.supp says why).
+TSAN_TESTS := test_inet test_engine test_engine_e2e test_monitor
+TSAN_LABELS := ^(inet|engine|monitor)$$
 JOBS       ?= $(shell nproc)
 ARGS       ?=
 PREFIX     ?= /usr/local

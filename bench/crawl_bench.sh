@@ -52,7 +52,8 @@ results="$work/results"
 # kernel time, which would charge one run for the clean-up of the one before it.
 runs="$work/runs"
 run_number=0
-next_run() { run_number=$((run_number + 1)); echo "$runs/$run_number"; }
+# Sets $out to a new run's folder (not in a subshell, so that the count goes on).
+next_run() { run_number=$((run_number + 1)); out="$runs/$run_number"; }
 
 # One Trawlkit run with a fresh copy folder and HOME; the cache starts empty, or as
 # CACHE_PREFILL says.
@@ -88,13 +89,13 @@ for kind in ${SITES:-tree cross}; do
     for _ in $(seq "$repeat"); do
       for mode in off on; do
         flag=--no-cache; [ "$mode" = on ] && flag=--cache
-        out=$(next_run)
+        next_run
         run_trawlkit "$out" "$flag" > "$work/t.out"
         read -r s r < "$work/t.out"
         secs[$mode]=$(fastest "${secs[$mode]}" "$s"); rss[$mode]=$(largest "${rss[$mode]}" "$r")
         files[$mode]=$(count_files "$out")
       done
-      out=$(next_run)
+      next_run
       mkdir -p "$out"
       read -r s r < <(cd "$out" && measure "$work/w.time" wget -q -r -l inf -k -P "$out/wget" "$url")
       secs[wget]=$(fastest "${secs[wget]}" "$s"); rss[wget]=$(largest "${rss[wget]}" "$r")

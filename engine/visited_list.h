@@ -29,6 +29,8 @@ class TextStore {
 };
 
 // An open-addressed table of 32-bit entry numbers; the owner hashes and compares the entries.
+// Beside each slot sits the top half of its entry's hash, so that a probe compares whole keys only
+// when those agree: most probes then stay inside the table instead of reaching for key text.
 class IndexTable {
  public:
   // The slot where `hash`'s entry is, or where it goes: `same(n)` tells whether entry n is the
@@ -37,28 +39,40 @@ class IndexTable {
   std::uint32_t* Find(std::size_t hash, Same same) {
     if (m_slots.empty()) return nullptr;
     const std::size_t mask = m_slots.size() - 1;
+    const std::uint32_t tag = TagOf(hash);
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
       std::uint32_t& slot = m_slots[i];
-      if (slot == 0 || same(slot - 1)) return &slot;
+      if (slot == 0) {
+        m_tags[i] = tag;  // the entry the caller may put here
+        return &slot;
+      }
+      if (m_tags[i] == tag && same(slot - 1)) return &slot;
     }
   }
   // Makes room for one more entry; `hashOf(n)` is entry n's hash. True when the slots moved.
   template <typename HashOf>
   bool Reserve(std::size_t entries, HashOf hashOf) {
     if ((entries + 1) * 2 <= m_slots.size()) return false;
-    std::vector<std::uint32_t> old = std::exchange(m_slots, std::vector<std::uint32_t>(m_slots.empty() ? 64 : m_slots.size() * 2));
+    const std::size_t size = m_slots.empty() ? 64 : m_slots.size() * 2;
+    std::vector<std::uint32_t> old = std::exchange(m_slots, std::vector<std::uint32_t>(size));
+    m_tags.assign(size, 0);
     const std::size_t mask = m_slots.size() - 1;
     for (std::uint32_t slot : old) {
       if (slot == 0) continue;
-      std::size_t i = hashOf(slot - 1) & mask;
+      const std::size_t hash = hashOf(slot - 1);
+      std::size_t i = hash & mask;
       while (m_slots[i] != 0) i = (i + 1) & mask;
       m_slots[i] = slot;
+      m_tags[i] = TagOf(hash);
     }
     return true;
   }
 
  private:
+  static std::uint32_t TagOf(std::size_t hash) { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(hash) >> 32); }
+
   std::vector<std::uint32_t> m_slots;  // entry number + 1; 0 for an empty slot
+  std::vector<std::uint32_t> m_tags;   // the top half of each filled slot's hash
 };
 
 // A set of names compared without ASCII case: the names given out to the run's files.

@@ -133,11 +133,15 @@ AheadPool::~AheadPool() {
 bool AheadPool::HasRoom() const {
   const std::size_t allowed = m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight);
   if (allowed == 0) return false;
-  if (m_proven) return m_multi->Running() < allowed + 1;
-  if (!m_turnAnswered) return false;
+  std::size_t inFlight = 0;
   for (const auto& ahead : m_ahead)
-    if (ahead.started && !ahead.request->Done()) return false;
-  return true;
+    if (ahead.started && !ahead.request->Done()) ++inFlight;
+  // A long answer sent ahead is paused once its first bytes are in, and keeps its connection
+  // until its turn comes, which in a depth-first crawl may be after many others: were such
+  // answers to hold every connection allowed, the request in turn would wait for ever. So the
+  // requests sent ahead never hold the last one.
+  if (m_proven) return inFlight < allowed && m_multi->Running() < allowed + 1;
+  return m_turnAnswered && inFlight == 0;
 }
 
 void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {

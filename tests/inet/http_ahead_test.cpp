@@ -3,6 +3,7 @@
 // credentials or the cache entry they were built from changed.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -222,6 +223,28 @@ TEST(HttpAheadLimits, ServersThatServeOneConnectionStillAnswerEveryRequest) {
       if (i + 1 < objects.size()) conn->Prefetch(objects[i + 1], kReload);
     }
   }
+}
+
+// In a depth-first crawl the answers sent ahead for the siblings of each page on the way down
+// wait for their turn long after they came in; a long one is paused with its connection held. The
+// request in turn (a style sheet imported by the page being scanned, say) must still get one.
+TEST_F(HttpAheadTest, LongAnswersWaitingAheadLeaveAConnectionForTheRequestInTurn) {
+  auto large = [](int i) { return "/__/bytes?n=300000&seed=L" + std::to_string(i); };
+  EXPECT_EQ(Fetch("/__/bytes?n=10"), Body(10));
+  conn->Prefetch(large(0), kReload);
+  EXPECT_TRUE(Fetch(large(0)) == Body(300000, "L0"));  // the server has served a request sent ahead
+  for (int i = 1; i <= 8; ++i) conn->Prefetch(large(i), kReload);
+  // Were every connection held, a request would wait for ever: the watchdog ends the wait.
+  std::atomic<bool> done{false};
+  std::thread watchdog([&] {
+    for (int i = 0; i < 200 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!done) session->Close();
+  });
+  EXPECT_EQ(Fetch("/__/bytes?n=700&seed=turn"), Body(700, "turn"));
+  for (int i = 1; i <= 8; ++i) EXPECT_TRUE(Fetch(large(i)) == Body(300000, "L" + std::to_string(i))) << i;
+  done = true;
+  watchdog.join();
+  EXPECT_EQ(server->Stats().requests, 11) << server->Stats().json;
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ constexpr std::string_view kPutOff = "\n";
 bool Crawler::WouldFetch(const UrlRecord& record, bool inserted, int flags, int depth) const {
   if (inserted) return true;
   if (record.Dropped) return m_state.VisitedUrls.ContextText(record.DroppedContext) != RuleContext(flags);
-  return (flags & FETCH_PARSE_HTML) && record.ScannedDepth > depth;
+  return WantsRescan(record, flags, depth);
 }
 
 std::string Crawler::Defer(UrlRecord& record, const std::string& url, int flags, int depth) {

@@ -65,8 +65,17 @@ std::string Crawler::FetchLink(const std::string& url, int flags, int depth, Url
 
 bool Crawler::AnswersAgain(UrlRecord& record, int flags, int depth) {
   if (record.Dropped && m_state.VisitedUrls.ContextText(record.DroppedContext) != RuleContext(flags)) return false;
-  if ((flags & FETCH_PARSE_HTML) && record.ScannedDepth > depth) Rescan(record, depth);
+  if (WantsRescan(record, flags, depth)) Rescan(record, depth);
   return true;
+}
+
+bool Crawler::WantsRescan(const UrlRecord& record, int flags, int depth) const {
+  if (!(flags & FETCH_PARSE_HTML) || record.ScannedDepth <= depth) return false;
+  // With no layer limit no scan has left a hyperlink behind, so a rescan from a higher layer
+  // would find nothing new; on a densely linked site the depth-first walk meets each page again
+  // from many layers, and those rescans cost minutes of CPU. An FTP folder met too deep to be
+  // listed is still listed from a higher layer.
+  return m_linkLayers != INT_MAX || record.Folder;
 }
 
 std::string VisitKey(const inet::Url& url) {

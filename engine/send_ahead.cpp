@@ -2,6 +2,8 @@
 // will ask for them, and the dry scans of pages whose answers came in before their turn.
 #include "engine/send_ahead.h"
 
+#include <algorithm>
+
 #include "engine/local_names.h"
 
 namespace tk {
@@ -39,7 +41,7 @@ void SendAhead::DropRepeats(std::vector<AheadLink>& links) {
 }
 
 SendAhead::Scope::Scope(SendAhead& ahead, std::vector<AheadLink> links) : m_ahead(ahead), m_links(std::move(links)) {
-  m_ahead.m_frames.push_back({&m_links, &m_next});
+  m_ahead.m_frames.push_back({&m_links, &m_next, &m_settled});
   m_ahead.Hint();
 }
 
@@ -62,25 +64,30 @@ void SendAhead::Hint() {
   m_walked = 0;
   // The links of the page scanned innermost are asked for while the scans around it are open.
   for (std::size_t frame = m_frames.size(); frame-- > 0 && !WalkDone();)
-    Walk(*m_frames[frame].links, *m_frames[frame].next, frame + 1);
+    Walk(*m_frames[frame].links, *m_frames[frame].next, *m_frames[frame].settled, frame + 1);
   const std::uint32_t flags = m_crawl.AheadRequestFlags();
   for (auto link = m_order.rbegin(); link != m_order.rend(); ++link) m_connection->Prefetch((*link)->object, flags);
 }
 
 bool SendAhead::WalkDone() const { return m_order.size() >= kHints || m_walked >= kMaxWalk; }
 
-// `nesting`: how many page scans are open when the turns of `links` come.
-void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t nesting) {
+// `nesting`: how many page scans are open when the turns of `links` come. `settled`: the links
+// before it are visited or never sent; the walk moves it on over the run of such links it starts
+// with, so that each hint does not walk again, on a page of thousands of links under dozens of
+// open scans, what the walks before it found visited.
+void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t& settled, std::size_t nesting) {
   // Met that deep, a link is put off until the start page's tree has been walked.
   if (nesting >= m_maxNesting) return;
-  for (std::size_t i = from; i < links.size() && !WalkDone(); ++i) {
+  bool settling = true;
+  for (std::size_t i = std::max(from, settled); i < links.size() && !WalkDone(); ++i) {
     AheadLink& link = links[i];
     // A link already visited is not fetched again when its turn comes; once visited, always.
-    if (link.object.empty() || link.visited) continue;
-    if (m_crawl.Visited(link.key)) {
-      link.visited = true;
+    if (!link.object.empty() && !link.visited && m_crawl.Visited(link.key)) link.visited = true;
+    if (link.object.empty() || link.visited) {
+      if (settling) settled = i + 1;
       continue;
     }
+    settling = false;
     // Met earlier in the walk: visited by the time this turn comes.
     if (!m_seen.insert(link.key).second) continue;
     // Another server's link is fetched on another connection, and so is all it leads to.
@@ -90,7 +97,7 @@ void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_
     ++m_walked;
     if (link.page && !link.peeked) Peek(link);
     if (!link.peeked) m_order.push_back(&link);
-    if (!link.links.empty()) Walk(link.links, 0, nesting + 1);
+    if (!link.links.empty()) Walk(link.links, 0, link.linksSettled, nesting + 1);
   }
 }
 

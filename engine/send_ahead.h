@@ -27,6 +27,7 @@ struct AheadLink {
   int depth = 0;         // the depth the page's own links are scanned at
   bool peeked = false;   // its answer was in and has been looked at
   std::vector<AheadLink> links;  // a page looked at before its turn: the links it will ask for
+  std::size_t linksSettled = 0;  // links before this one are visited or never sent: not walked again
 };
 
 // What the look-ahead asks of the crawl it runs ahead of.
@@ -83,15 +84,17 @@ class SendAhead {
     SendAhead& m_ahead;
     std::vector<AheadLink> m_links;
     std::size_t m_next = 0;
+    std::size_t m_settled = 0;
   };
 
  private:
   struct Frame {
     std::vector<AheadLink>* links;
     const std::size_t* next;
+    std::size_t* settled;
   };
   void Hint();
-  void Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t nesting);
+  void Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t& settled, std::size_t nesting);
   bool WalkDone() const;
   void Peek(AheadLink& link);
 

@@ -1,9 +1,12 @@
 #!/bin/bash
 # Crawl benchmark, as a user runs the program: trawlkit-cli against GNU Wget on two synthetic
 # sites served by nginx on 127.0.0.1 — a tree whose pages link to their children, and one with
-# cross links between branches in every spelling — with Trawlkit's cache off and on, the cache
-# in its default place under a HOME on the disk. Run by hand, never by CTest:
-#   [REPEAT=3] [SITES="tree cross"] [CACHE_PREFILL=100000] bench/crawl_bench.sh BUILD_DIR [PAGES...]
+# cross links between branches in every spelling, and a book of documentation whose every page
+# links to its neighbours — with Trawlkit's cache off and on, the cache in its default place under
+# a HOME on the disk. Trawlkit follows 10 layers of links on the tree and cross sites and no limit
+# on the book, as a user copying documentation would (LAYERS=N or inf sets it for every site).
+# Run by hand, never by CTest:
+#   [REPEAT=3] [SITES="tree cross book"] [CACHE_PREFILL=100000] bench/crawl_bench.sh BUILD_DIR [PAGES...]
 # (default pages: 1000 10000). Prints files per second (fastest of REPEAT runs), peak memory,
 # what each URL adds to it (the peak beyond that of a one-page site's run, shared by the URLs
 # fetched), the ratio to Wget's files per second and how the time grows with ten times the pages.
@@ -67,10 +70,12 @@ run_trawlkit() {  # out cacheflag
     rm "$cache/lock" && cp "$filled/.cache/trawlkit/lock" "$cache/lock"
   fi
   HOME="$home" XDG_CACHE_HOME= measure "$work/t.time" \
-    "$cli" -q -u "$url" -d "$1" -l 10 --server-tree "$2" --no-confirm
+    "$cli" -q -u "$url" -d "$1" -l "$layers" --server-tree "$2" --no-confirm
 }
 
-for kind in ${SITES:-tree cross}; do
+for kind in ${SITES:-tree cross book}; do
+  layers=${LAYERS:-10}
+  [ "$kind" = book ] && layers=${LAYERS:-inf}
   # One page first: what every run holds whatever the site, so that what remains of a run's peak
   # is what its URLs cost.
   for pages in 1 "${sizes[@]}"; do

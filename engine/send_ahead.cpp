@@ -3,6 +3,7 @@
 #include "engine/send_ahead.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "engine/local_names.h"
 
@@ -60,7 +61,11 @@ void SendAhead::Hint() {
   m_connection = m_crawl.AheadConnection();
   if (!m_connection || !m_enabled || m_frames.empty() || m_crawl.AheadCancelled()) return;
   m_order.clear();
-  m_seen.clear();
+  m_seenCount = 0;
+  if (++m_walkNumber == 0) {  // the stamps wrapped: every slot is emptied once
+    for (SeenSlot& slot : m_seen) slot.walk = 0;
+    m_walkNumber = 1;
+  }
   m_walked = 0;
   // The links of the page scanned innermost are asked for while the scans around it are open.
   for (std::size_t frame = m_frames.size(); frame-- > 0 && !WalkDone();)
@@ -89,7 +94,7 @@ void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_
     }
     settling = false;
     // Met earlier in the walk: visited by the time this turn comes.
-    if (!m_seen.insert(link.key).second) continue;
+    if (!Meet(link.key)) continue;
     // Another server's link is fetched on another connection, and so is all it leads to.
     if (!EqualsNoCase(link.host, m_connection->ServerName()) || link.port != m_connection->Port() ||
         link.https != m_connection->Secure())
@@ -99,6 +104,30 @@ void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_
     if (!link.peeked) m_order.push_back(&link);
     if (!link.links.empty()) Walk(link.links, 0, link.linksSettled, nesting + 1);
   }
+}
+
+bool SendAhead::Meet(const std::string& key) {
+  if (2 * (m_seenCount + 1) > m_seen.size()) {
+    std::vector<SeenSlot> old = std::move(m_seen);
+    m_seen.assign(std::max<std::size_t>(256, 2 * old.size()), SeenSlot{});
+    m_seenCount = 0;
+    for (const SeenSlot& slot : old)
+      if (slot.walk == m_walkNumber) PlaceSeen(slot.key, slot.hash);
+  }
+  const std::size_t hash = HashNoCase{}(key);
+  const std::size_t mask = m_seen.size() - 1;
+  for (std::size_t i = hash & mask; m_seen[i].walk == m_walkNumber; i = (i + 1) & mask)
+    if (m_seen[i].hash == hash && EqualsNoCase(*m_seen[i].key, key)) return false;
+  PlaceSeen(&key, hash);
+  return true;
+}
+
+void SendAhead::PlaceSeen(const std::string* key, std::size_t hash) {
+  const std::size_t mask = m_seen.size() - 1;
+  std::size_t i = hash & mask;
+  while (m_seen[i].walk == m_walkNumber) i = (i + 1) & mask;
+  m_seen[i] = {key, hash, m_walkNumber};
+  ++m_seenCount;
 }
 
 // A page whose answer came in before its turn is scanned dry now, as it will be scanned then.

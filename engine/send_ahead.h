@@ -7,7 +7,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "engine/run_state.h"
@@ -96,6 +95,9 @@ class SendAhead {
   void Hint();
   void Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t& settled, std::size_t nesting);
   bool WalkDone() const;
+  // True the first time a walk meets `key`.
+  bool Meet(const std::string& key);
+  void PlaceSeen(const std::string* key, std::size_t hash);
   void Peek(AheadLink& link);
 
   AheadCrawl& m_crawl;
@@ -107,7 +109,17 @@ class SendAhead {
   // Filled by Hint's walk: the links to hint, nearest first, the keys met and how many links.
   std::vector<const AheadLink*> m_order;
   std::size_t m_walked = 0;
-  std::unordered_set<std::string, HashNoCase, EqualNoCase> m_seen;
+  // The keys a walk has met: an open-addressed table kept from walk to walk, a slot counting as
+  // empty unless stamped with the current walk's number, since a set of strings rebuilt at every
+  // hint (at every link of every page) allocated for each key it held. The keys stay in the links.
+  struct SeenSlot {
+    const std::string* key = nullptr;
+    std::size_t hash = 0;
+    std::uint32_t walk = 0;
+  };
+  std::vector<SeenSlot> m_seen;  // a power of two in size, at most half full
+  std::size_t m_seenCount = 0;
+  std::uint32_t m_walkNumber = 0;
   inet::HttpConnection* m_connection = nullptr;
 };
 

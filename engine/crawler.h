@@ -145,6 +145,7 @@ class Crawler : private AheadCrawl {
   // A URL met again: true when its record answers the request (and a page reached on a higher
   // layer than before has been rescanned from there); false when it is to be fetched afresh.
   bool AnswersAgain(UrlRecord& record, int flags, int depth);
+  // Whether a page met again on a higher layer than it was scanned from could find more there.
   bool WantsRescan(const UrlRecord& record, int flags, int depth) const;
   // A scanned page reached on a higher layer than before: its page links are followed again
   // from there, without fetching the page itself again.

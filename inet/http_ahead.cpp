@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "inet/http_headers.h"
 #include "inet/url.h"
 
@@ -148,11 +150,9 @@ void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {
   if (m_off || m_multi->Session()->Closed() || m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight) == 0) return;
   std::string wire = WireObject(object);
   Ahead* found = nullptr;
-  std::size_t unsent = 0;
-  for (auto& ahead : m_ahead) {
-    if (ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags) found = &ahead;
-    if (!ahead.started) ++unsent;
-  }
+  if (auto it = FindAhead(wire, flags); it != m_ahead.end()) found = &*it;
+  std::size_t unsent = static_cast<std::size_t>(
+      std::count_if(m_ahead.begin(), m_ahead.end(), [](const Ahead& ahead) { return !ahead.started; }));
   if (unsent >= kMaxAhead && !found) {
     DropOldestUnsent();
     --unsent;
@@ -181,22 +181,22 @@ bool AheadPool::Peek(std::string_view object, std::uint32_t flags, std::string& 
   if (m_ahead.empty() || m_off) return false;
   StartRequests();
   const std::string wire = WireObject(object);
-  auto find = [&]() -> HttpRequestImpl* {
-    for (auto& ahead : m_ahead)
-      if (ahead.started && ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags)
-        return ahead.request.get();
-    return nullptr;
-  };
-  HttpRequestImpl* request = find();
-  if (!request) return false;
+  auto it = FindAhead(wire, flags);
+  if (it == m_ahead.end() || !it->started) return false;
   // Only an answer still coming in needs the sockets read: a pass over every transfer for each
   // peek at a hint not yet sent, or at an answer already in, was a fifth of a crawl's CPU.
-  if (!request->Done()) {
+  if (!it->request->Done()) {
     m_multi->PerformOnce();
-    request = find();  // an answer that ended may have let another hint start in its place
-    if (!request) return false;
+    it = FindAhead(wire, flags);  // an answer that ended may have let another hint start in its place
+    if (it == m_ahead.end()) return false;
   }
-  return request->PeekAnswer(contentType, body);
+  return it->request->PeekAnswer(contentType, body);
+}
+
+std::vector<AheadPool::Ahead>::iterator AheadPool::FindAhead(std::string_view wire, std::uint32_t flags) {
+  return std::find_if(m_ahead.begin(), m_ahead.end(), [&](const Ahead& ahead) {
+    return ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags;
+  });
 }
 
 void AheadPool::TurnOff() {
@@ -234,8 +234,7 @@ void AheadPool::StartRequests() {
 std::unique_ptr<HttpRequestImpl> AheadPool::Take(std::string_view object, std::uint32_t flags) {
   if (m_ahead.empty()) return nullptr;
   std::string wire = WireObject(object);
-  for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it) {
-    if (it->request->WireObjectText() != wire || it->request->Flags() != flags) continue;
+  if (auto it = FindAhead(wire, flags); it != m_ahead.end()) {
     Ahead ahead = std::move(*it);
     m_ahead.erase(it);
     if (!ahead.started || !ahead.request->SentAsNow() || ahead.request->PausedTooLong() ||

@@ -72,6 +72,8 @@ class AheadPool {
   };
 
   void DropOldestUnsent();
+  // The request hinted for `wire` (an object as WireObject spells it) with `flags`, or end().
+  std::vector<Ahead>::iterator FindAhead(std::string_view wire, std::uint32_t flags);
 
   std::shared_ptr<Multi> m_multi;
   std::string m_host;

@@ -157,12 +157,13 @@ class Crawler : private AheadCrawl {
   void MendSavedPages();
   std::vector<FileEdit> PendingEdits(const UrlRecord& record, const std::vector<HeldPages::Link>& links);
   // A page link that is not its target's record, as its URL (see PageLinkTo).
-  bool TextLinkAt(const UrlRecord& page, std::uint32_t link, std::string& url, bool& hyperlink);
+  bool TextLinkAt(const UrlRecord& page, const PageLinkList& list, std::uint32_t link, std::string& url,
+                  bool& hyperlink);
   // The links a page's scan will ask for, in scan order, with those that can be sent ahead of
   // their turn filled in; none where not every hint is surely followed by its request.
   std::vector<AheadLink> LinksToSendAhead(const PageContext& context, PageBuffer& page);
   // The links a rescan of a page asks for again, from its kept page links.
-  std::vector<AheadLink> RescanLinksToSendAhead(const UrlRecord& record, std::size_t count, int depth);
+  std::vector<AheadLink> RescanLinksToSendAhead(const UrlRecord& record, const PageLinkList& list, int depth);
   // What the look-ahead asks of the crawl (ahead_links.cpp).
   AheadLink ResolveAhead(const std::string& url, bool parseHtml, int depth) override;
   bool Visited(const std::string& key) const override { return m_state.VisitedUrls.count(key) != 0; }
@@ -284,6 +285,8 @@ class Crawler : private AheadCrawl {
   std::deque<DeferredFetch> m_deferred;
   // Pages written whole whose links to files saved later are mended before they are put in place.
   HeldPages m_heldPages;
+  // The links scanned pages keep for a rescan.
+  PageLinkFile m_pageLinks;
 };
 
 // The settings block that opens a run's log, for settings whose SaveDir already ends in "/".
@@ -296,13 +299,13 @@ std::string LogLine(std::string_view url, std::string_view outcome);
 // Notes a page link of `page` by its text: "f" for a link followed, "h" for one left beyond the layers.
 void NotePageLinkText(UrlRecord& page, char how, std::string_view url);
 
-// The page link at `index` of `page`, once its target has been fetched (or met visited) without
-// being dropped: the target's record answers it from then on however the page spelled it, as it
-// is never fetched again; its text is no longer needed.
-void SettlePageLink(UrlRecord& page, std::size_t index, UrlRecord* target);
+// The page link at `index` of a page's links, once its target has been fetched (or met visited)
+// without being dropped: the target's record answers it from then on however the page spelled
+// it, as it is never fetched again; its text is no longer needed. True when it changed.
+bool SettlePageLink(PageLinkList& list, std::size_t index, UrlRecord* target);
 
-// Gives back the text of `page`'s links that have been settled.
-void DropSettledText(UrlRecord& page);
+// Gives back the text of the page's links that have been settled.
+void DropSettledText(PageLinkList& list);
 
 // "548 files: 0 new, 2 changed, 546 unchanged, 0 failed": what a run did to the copy.
 std::string CopyChangesText(const RunState& state);

@@ -211,7 +211,7 @@ bool Crawler::WritePage(const HttpTarget& target, PageBuffer& page, LocalFile* f
   std::uint64_t written = 0;
   WirePageScan(context, ahead, record, file, written, linkFlags);
   const bool whole = ScanPage(context, page, sheet, file);
-  record.Compact();
+  record.Compact(m_pageLinks);
   // A page kept as it was is scanned for its links only: nothing of it is written.
   return !file || FinishPageFile(*file, record, name, whole, modified);
 }
@@ -225,10 +225,10 @@ void Crawler::WirePageScan(PageContext& context, SendAhead::Scope& ahead, UrlRec
     // While this link (and all it links to) is fetched, the server already has the next ones.
     ahead.Next();
     if (!parseHtml || !linksOf) return FetchUrl(url, (parseHtml ? FETCH_PARSE_HTML : 0) | linkFlags, linkDepth);
-    const std::size_t index = linksOf->PageLinks.size();
+    const std::size_t index = linksOf->LiveLinks().size();
     UrlRecord* met = nullptr;
     std::string local = FetchLink(url, FETCH_PARSE_HTML | linkFlags, linkDepth, linksOf, &met);
-    SettlePageLink(*linksOf, index, met);
+    SettlePageLink(linksOf->More().Links, index, met);
     return local;
   };
   context.savedPath = [this, linksOf](const std::string& url) { return SavedPath(url, linksOf); };
@@ -274,7 +274,7 @@ bool Crawler::FinishPageFile(LocalFile& file, UrlRecord& record, const std::stri
   // back from its temporary file) adds an error below it, and the earlier copy stays.
   if (whole && file.Finish() && SettlePage(file, record, modified)) return true;
   file.Discard();
-  record.LocalPath.clear();
+  record.LocalPath = {};
   record.ForgetPendingLinks();
   if (Cancelled()) return false;
   ++m_state.Errors;

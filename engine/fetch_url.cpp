@@ -41,14 +41,14 @@ std::string Crawler::FetchLink(const std::string& url, int flags, int depth, Url
   if (from) {
     // Spelled as its record spells it, the link is the record; otherwise its own text.
     if (record.UrlIs(url)) {
-      from->PageLinks.push_back(PageLinkTo(record));
+      from->LiveLinks().push_back(PageLinkTo(record));
     } else {
       NotePageLinkText(*from, 'f', url);
     }
   }
   if (NestedTooDeep() && WouldFetch(record, inserted, flags, depth)) return Defer(record, url, flags, depth);
   if (!inserted) {
-    if (AnswersAgain(record, flags, depth)) return record.LocalPath;
+    if (AnswersAgain(record, flags, depth)) return std::string(record.LocalPath);
     record.Dropped = false;
   }
   if (parsed && (flags & FETCH_START_PAGE)) m_state.StartHosts = {parsed->host};

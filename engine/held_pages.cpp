@@ -1,28 +1,17 @@
 #include "engine/held_pages.h"
 
-#include <fcntl.h>
+#include "base/fd_io.h"
+
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 namespace tk {
 namespace {
 
 constexpr std::size_t kFlushAt = 64 * 1024;
-
-int OpenUnnamed(const std::filesystem::path& folder) {
-  if (folder.empty()) return -1;
-  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0) return fd;
-  // A file system without unnamed files: a named one, unlinked at once.
-  std::string pattern = (folder / ".trawlkit-held-XXXXXX").string();
-  fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd >= 0) ::unlink(pattern.c_str());
-  return fd;
-}
 
 template <typename T>
 void Put(std::string& out, T value) {
@@ -93,11 +82,7 @@ HeldPages::~HeldPages() { clear(); }
 
 void HeldPages::Open(const std::filesystem::path& folder) {
   clear();
-  m_fd = OpenUnnamed(folder);
-  if (m_fd < 0) {
-    std::error_code ec;
-    m_fd = OpenUnnamed(std::filesystem::temp_directory_path(ec));
-  }
+  m_fd = OpenScratchFile(folder);
 }
 
 void HeldPages::Hold(const Page& page, bool again) {

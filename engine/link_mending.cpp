@@ -98,14 +98,14 @@ std::string_view OriginOf(std::string_view url) {
 
 // A page link that is not its target's record: its URL, and whether it is a hyperlink (followed
 // only within the layers). False for a text that NotePageLinkText did not write.
-bool Crawler::TextLinkAt(const UrlRecord& page, std::uint32_t link, std::string& url, bool& hyperlink) {
+bool Crawler::TextLinkAt(const UrlRecord& page, const PageLinkList& list, std::uint32_t link, std::string& url,
+                         bool& hyperlink) {
   if (!(link & kLinkText)) {
     url = m_state.VisitedUrls.At(link & kLinkNumber).Url();
     hyperlink = true;
     return true;
   }
-  if (!page.Extras) return false;
-  const std::string& text = page.Extras->PageLinkText;
+  const std::string& text = list.text;
   const std::size_t at = PageLinkTextAt(link);
   const std::size_t end = text.find('\0', at);
   if (end == std::string::npos) return false;
@@ -117,19 +117,18 @@ bool Crawler::TextLinkAt(const UrlRecord& page, std::uint32_t link, std::string&
   return true;
 }
 
-std::vector<AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, std::size_t count,
-                                                                int depth) {
+std::vector<AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, const PageLinkList& list, int depth) {
   std::vector<AheadLink> links;
   if (!m_settings.SameSiteOnly || !m_state.HttpConnection) return links;
   // The same walk over the kept links as the rescan's own, one entry per link it asks for.
-  for (std::size_t i = 0; i < count; ++i) {
-    if (IsRecordLink(record.PageLinks[i])) {
+  for (const std::uint32_t link : list.links) {
+    if (IsRecordLink(link)) {
       links.emplace_back();  // visited already: never sent ahead
       continue;
     }
     std::string url;
     bool hyperlink = false;
-    if (!TextLinkAt(record, record.PageLinks[i], url, hyperlink)) break;
+    if (!TextLinkAt(record, list, link, url, hyperlink)) break;
     if (hyperlink && depth >= m_linkLayers) continue;
     links.push_back(ResolveAhead(url, true, depth + 1));
   }
@@ -138,8 +137,9 @@ std::vector<AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, 
 }
 
 void NotePageLinkText(UrlRecord& page, char how, std::string_view url) {
-  std::string& text = page.More().PageLinkText;
-  page.PageLinks.push_back(PageLinkToText(text.size()));
+  PageLinkList& list = page.More().Links;
+  std::string& text = list.text;
+  list.links.push_back(PageLinkToText(text.size()));
   // Most links of a page name its own server: its origin is not kept once per link.
   const std::string pageUrl = page.Url();
   const std::string_view origin = OriginOf(pageUrl);
@@ -156,24 +156,26 @@ std::string Crawler::SavedPath(const std::string& url, UrlRecord* from) {
   if (from) {
     // Spelled as a record met already spells it, the link needs no text of its own.
     if (found && found->UrlIs(url)) {
-      from->PageLinks.push_back(found->Index | kLinkSpelled);
+      from->LiveLinks().push_back(found->Index | kLinkSpelled);
     } else {
       NotePageLinkText(*from, 'h', url);
     }
   }
-  return found ? found->LocalPath : std::string();
+  return found ? std::string(found->LocalPath) : std::string();
 }
 
 void Crawler::Rescan(UrlRecord& record, int depth) {
   record.ScannedDepth = depth;
-  // The links noted so far, by index: the walk may reach this page again (rescanning it from a
-  // still higher layer), but only the page's own scan adds to them, and that waits below us.
-  const std::size_t count = record.PageLinks.size();
+  // The links as the page's scan left them: the walk below may reach other pages again, but
+  // never this one (only from a still higher layer, once this rescan is over).
+  PageLinkList list;
+  if (!m_pageLinks.Get(record.KeptLinks, list)) return;
   const int flags = FETCH_PARSE_HTML | (record.Folder ? FETCH_LISTED : 0);
-  SendAhead::Scope ahead(m_ahead, RescanLinksToSendAhead(record, count, depth));
-  for (std::size_t i = 0; i < count && !Cancelled(); ++i) {
-    if (IsRecordLink(record.PageLinks[i])) {
-      UrlRecord& target = m_state.VisitedUrls.At(record.PageLinks[i]);
+  SendAhead::Scope ahead(m_ahead, RescanLinksToSendAhead(record, list, depth));
+  bool settled = false;
+  for (std::size_t i = 0; i < list.links.size() && !Cancelled(); ++i) {
+    if (IsRecordLink(list.links[i])) {
+      UrlRecord& target = m_state.VisitedUrls.At(list.links[i]);
       ahead.Next();
       // What FetchUrl would do with the URL its record was first asked for, short of parsing it.
       if (!AnswersAgain(target, flags, depth + 1)) FetchUrl(target.Url(), flags, depth + 1);
@@ -181,23 +183,26 @@ void Crawler::Rescan(UrlRecord& record, int depth) {
     }
     std::string url;
     bool hyperlink = false;
-    if (!TextLinkAt(record, record.PageLinks[i], url, hyperlink)) break;
+    if (!TextLinkAt(record, list, list.links[i], url, hyperlink)) break;
     if (hyperlink && depth >= m_linkLayers) continue;
     ahead.Next();
     UrlRecord* met = nullptr;
     FetchLink(url, flags, depth + 1, nullptr, &met);
     // Followed once, a hyperlink is followed on every later rescan, each from a higher layer.
-    SettlePageLink(record, i, met);
+    settled = SettlePageLink(list, i, met) || settled;
   }
-  DropSettledText(record);
+  if (!settled) return;
+  DropSettledText(list);
+  // Should the list not go back, the rescans after this one follow the texts again.
+  m_pageLinks.Rewrite(record.KeptLinks, list);
 }
 
-void DropSettledText(UrlRecord& page) {
-  if (!page.Extras || page.Extras->PageLinkText.empty()) return;
+void DropSettledText(PageLinkList& list) {
+  if (list.text.empty()) return;
   // The texts of links settled since are no longer read: only those still in use are kept.
-  std::string& text = page.Extras->PageLinkText;
+  std::string& text = list.text;
   std::string kept;
-  for (std::uint32_t& link : page.PageLinks) {
+  for (std::uint32_t& link : list.links) {
     if (!(link & kLinkText)) continue;
     const std::size_t at = PageLinkTextAt(link);
     const std::size_t end = text.find('\0', at);
@@ -206,22 +211,21 @@ void DropSettledText(UrlRecord& page) {
     kept.append(text, at, end - at + 1);
   }
   text = std::move(kept);
-  if (text.empty() && page.Extras->PendingLinks.empty()) page.Extras.reset();
 }
 
-void SettlePageLink(UrlRecord& page, std::size_t index, UrlRecord* target) {
+bool SettlePageLink(PageLinkList& list, std::size_t index, UrlRecord* target) {
   // A dropped target may be fetched afresh, by the URL as this page spells it.
-  if (!target || target->Dropped || index >= page.PageLinks.size()) return;
-  std::uint32_t& link = page.PageLinks[index];
-  if (IsRecordLink(link)) return;
+  if (!target || target->Dropped || index >= list.links.size()) return false;
+  std::uint32_t& link = list.links[index];
+  if (IsRecordLink(link)) return false;
   const bool hadText = (link & kLinkText) != 0;
   const std::size_t at = PageLinkTextAt(link);
   link = PageLinkTo(*target);
   // The text noted last is given back; one further in stays, unused, as the later ones are
   // found by their offsets.
-  if (!hadText || !page.Extras) return;
-  std::string& text = page.Extras->PageLinkText;
-  if (at < text.size() && text.find('\0', at) == text.size() - 1) text.resize(at);
+  std::string& text = list.text;
+  if (hadText && at < text.size() && text.find('\0', at) == text.size() - 1) text.resize(at);
+  return true;
 }
 
 void Crawler::HoldPage(UrlRecord& record, const HeldFile& held) {
@@ -251,7 +255,7 @@ void Crawler::HoldPage(UrlRecord& record, const HeldFile& held) {
   m_heldPages.Hold(page, record.Held);
   record.Held = true;
   record.ForgetPendingLinks();
-  record.Compact();
+  record.Compact(m_pageLinks);
 }
 
 std::vector<FileEdit> Crawler::PendingEdits(const UrlRecord& record, const std::vector<HeldPages::Link>& links) {
@@ -281,7 +285,7 @@ void Crawler::MendSavedPages() {
     const Placement placed = PlaceHeld(m_saveFolder, held);
     CountPlacement(placed);
     if (placed == Placement::Failed) {
-      record->LocalPath.clear();
+      record->LocalPath = {};
       ++m_state.Errors;
       ++m_state.NgLines;
       WriteLog(LogLine(record->Url(), logtext::FailedSaving(held.relPath)));

@@ -139,9 +139,11 @@ void Crawler::RunDownload() {
   m_state = RunState{};
   m_cacheRefusal.clear();
   m_heldPages.clear();
+  m_pageLinks.clear();
   m_folders.reset();
   OpenRunLog();
   m_heldPages.Open(m_saveFolder);
+  m_pageLinks.Open(m_saveFolder);
   m_host.ClearLog();
   if (!m_logRefusal.empty()) RunLogFailed(m_logRefusal);
   WriteLog(SettingsBlock(m_settings, m_clock.LocalTime()));

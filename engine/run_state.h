@@ -11,6 +11,7 @@
 
 #include "base/hash.h"
 #include "base/text.h"
+#include "engine/page_link_file.h"
 #include "engine/robots.h"
 #include "engine/visited_list.h"
 #include "inet/inet.h"
@@ -50,12 +51,28 @@ struct PendingLink {
   const UrlRecord* target = nullptr;
 };
 
-// What only some records need: a page's links kept as text, and the links of a page being
-// written that await mending.
+// What only some records need: the links of a page being scanned or rescanned, and those of a
+// page being written that await mending.
 struct PageExtras {
-  std::string PageLinkText;
+  PageLinkList Links;
   std::vector<PendingLink> PendingLinks;
   std::string PendingKeys;
+};
+
+// A pointer to what a record owns alone: a copy of the record (a snapshot of a finished run)
+// copies what it points to.
+template <typename T>
+class CopiedPtr : public std::unique_ptr<T> {
+ public:
+  CopiedPtr() = default;
+  CopiedPtr(std::unique_ptr<T>&& owned) : std::unique_ptr<T>(std::move(owned)) {}
+  CopiedPtr(const CopiedPtr& other) : std::unique_ptr<T>(other ? std::make_unique<T>(*other) : nullptr) {}
+  CopiedPtr& operator=(const CopiedPtr& other) {
+    if (this != &other) this->reset(other ? new T(*other) : nullptr);
+    return *this;
+  }
+  CopiedPtr(CopiedPtr&&) noexcept = default;
+  CopiedPtr& operator=(CopiedPtr&&) noexcept = default;
 };
 
 struct UrlRecord {
@@ -64,7 +81,9 @@ struct UrlRecord {
   // The URL exactly as first passed to FetchUrl.
   std::string Url() const;
   bool UrlIs(std::string_view url) const;
-  std::string LocalPath;  // relative to the save folder, "/" separated; empty when nothing saved
+  // Relative to the save folder, "/" separated; empty when nothing saved. Its text is kept by
+  // the visited list (see SetLocalPath).
+  std::string_view LocalPath;
   // A URL dropped by the same-site or type rule remembers the context it was dropped in (the
   // visited list's number for it; 0 for none), so that a later request whose rules would let it
   // through is not answered from this record.
@@ -84,19 +103,22 @@ struct UrlRecord {
   int ScannedDepth = -1;
   std::uint32_t Index = 0;  // its number in the visited list
   std::string_view OwnUrl;
-  // The page links it holds, in page order, kept only below the first layer (see PageLinkTo).
-  std::vector<std::uint32_t> PageLinks;
-  std::shared_ptr<PageExtras> Extras;
+  // A scanned page's links, in page order, kept only below the first layer (see PageLinkTo):
+  // while it is scanned in Extras, afterwards in the run's page-link file.
+  PageLinkFile::Place KeptLinks;
+  CopiedPtr<PageExtras> Extras;
 
   PageExtras& More() {
-    if (!Extras) Extras = std::make_shared<PageExtras>();
+    if (!Extras) Extras = std::make_unique<PageExtras>();
     return *Extras;
   }
+  std::vector<std::uint32_t>& LiveLinks() { return More().Links.links; }
   bool HasPendingLinks() const { return Extras && !Extras->PendingLinks.empty(); }
   // Pending links that name offsets in a file that is not what was written.
   void ForgetPendingLinks();
-  // Once its scan is over: what it keeps for the rest of the run, with no room to grow.
-  void Compact();
+  // Once its scan is over: its links go to `file`, and it keeps in memory only what awaits
+  // mending, with no room to grow.
+  void Compact(PageLinkFile& file);
 };
 
 // A page link is one of:
@@ -129,6 +151,9 @@ class VisitedList {
   UrlRecord& At(std::uint32_t index) { return m_records[index]; }
   // Gives a record added now the URL it was asked for by.
   void SetUrl(UrlRecord& record, std::string_view url);
+  // Gives a record the local path of its saved file, sharing the text of the name given out
+  // for it where `names` holds it.
+  void SetLocalPath(UrlRecord& record, std::string_view path, const NameSet& names);
   // A number for a rule context, the same for the same text; never 0.
   std::uint32_t Context(const std::string& text);
   const std::string& ContextText(std::uint32_t number) const { return m_contexts[number]; }
@@ -136,6 +161,8 @@ class VisitedList {
  private:
   std::deque<UrlRecord> m_records;
   TextStore m_text;
+  // The text of the names given out, into which local paths point: held as long as the list.
+  std::shared_ptr<const void> m_nameText;
   mutable IndexTable m_index;
   std::vector<std::string> m_contexts{std::string()};
 };

@@ -62,7 +62,7 @@ Crawler::SaveEnd Crawler::SaveStream(const std::string& url, const std::string& 
     }
     CountPlacement(placed);
   }
-  record.LocalPath = name;
+  m_state.VisitedUrls.SetLocalPath(record, name, m_state.UsedNames);
   m_state.BytesDownloaded += m_state.FileBytes;
   ++m_state.FilesDownloaded;
   WriteLog(LogLine(url, logtext::SavedAs(name)));
@@ -72,7 +72,7 @@ Crawler::SaveEnd Crawler::SaveStream(const std::string& url, const std::string& 
 
 Crawler::SaveEnd Crawler::KeepFile(const std::string& url, const std::string& name, UrlRecord& record) {
   // The kept file is part of the copy: links to it are local.
-  record.LocalPath = name;
+  m_state.VisitedUrls.SetLocalPath(record, name, m_state.UsedNames);
   ++m_state.FilesSkipped;
   ++m_state.FilesUnchanged;
   FinishFailure(LogLine(url, logtext::kNoOverwrite), false, {});

@@ -22,7 +22,7 @@ bool Crawler::AnnouncedTooLarge(const std::string& sizeText) const {
 Crawler::SaveEnd Crawler::SkipTooLarge(const std::string& url, UrlRecord& record) {
   // Links to it lead to the server, as to any file the run did not keep. What was received went
   // to the file's temporary, which goes with it: an earlier copy stays as it was.
-  record.LocalPath.clear();
+  record.LocalPath = {};
   // The user's choice, not a failure: a skip, like a file not overwritten.
   ++m_state.FilesSkipped;
   FinishFailure(LogLine(url, logtext::kTooLarge), false, {});

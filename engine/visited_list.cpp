@@ -39,6 +39,13 @@ bool NameSet::contains(std::string_view name) const {
   return slot && *slot != 0;
 }
 
+std::string_view NameSet::Find(std::string_view name) const {
+  const std::uint32_t* slot =
+      m_index.Find(HashNoCase{}(name), [&](std::uint32_t n) { return EqualsNoCase(m_names[n], name); });
+  if (!slot || *slot == 0 || m_names[*slot - 1] != name) return {};
+  return m_names[*slot - 1];
+}
+
 namespace {
 
 // The key without the port after its host: "http://h:80/a" is "http://h/a". Only ever compared
@@ -86,16 +93,43 @@ void UrlRecord::ForgetPendingLinks() {
   Extras->PendingKeys = {};
 }
 
-void UrlRecord::Compact() {
-  PageLinks.shrink_to_fit();
+void UrlRecord::Compact(PageLinkFile& file) {
   if (!Extras) return;
-  if (Extras->PageLinkText.empty() && Extras->PendingLinks.empty()) {
+  PageLinkList& live = Extras->Links;
+  if (!live.empty()) {
+    PageLinkList kept;
+    // A page scanned afresh (a start page given again) adds its links to those kept before.
+    if ((KeptLinks.count != 0 || KeptLinks.textBytes != 0) && file.Get(KeptLinks, kept)) {
+      for (std::uint32_t& link : live.links)
+        if (link & kLinkText) link = PageLinkToText(PageLinkTextAt(link) + kept.text.size());
+      kept.links.insert(kept.links.end(), live.links.begin(), live.links.end());
+      kept.text += live.text;
+      KeptLinks = file.Put(kept);
+    } else {
+      KeptLinks = file.Put(live);
+    }
+    live = {};
+  }
+  if (Extras->PendingLinks.empty()) {
     Extras.reset();
     return;
   }
-  Extras->PageLinkText.shrink_to_fit();
   Extras->PendingLinks.shrink_to_fit();
   Extras->PendingKeys.shrink_to_fit();
+}
+
+void VisitedList::SetLocalPath(UrlRecord& record, std::string_view path, const NameSet& names) {
+  if (path.empty()) {
+    record.LocalPath = {};
+    return;
+  }
+  const std::string_view kept = names.Find(path);
+  if (kept.empty()) {
+    record.LocalPath = m_text.Put(path);
+    return;
+  }
+  if (m_nameText != names.TextOwner()) m_nameText = names.TextOwner();
+  record.LocalPath = kept;
 }
 
 std::pair<UrlRecord*, bool> VisitedList::Add(std::string_view key) {

@@ -18,6 +18,8 @@ namespace tk {
 class TextStore {
  public:
   std::string_view Put(std::string_view text);
+  // What keeps the text alive: a holder of it keeps views into it good.
+  std::shared_ptr<const void> Owner() const { return m_blocks; }
 
  private:
   struct Blocks {
@@ -81,6 +83,9 @@ class NameSet {
   // The name as kept, and whether it was new.
   std::pair<std::string_view, bool> insert(std::string_view name);
   bool contains(std::string_view name) const;
+  // The name as kept, when it is spelled so (not only the same without case); else empty.
+  std::string_view Find(std::string_view name) const;
+  std::shared_ptr<const void> TextOwner() const { return m_text.Owner(); }
   std::size_t size() const { return m_names.size(); }
 
  private:

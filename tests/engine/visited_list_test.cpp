@@ -1,6 +1,6 @@
-// The run's compact lists: the visited list, the names given out, and the pages held for the
-// end-of-run mending, each as the crawl uses it, at sizes where their tables grow and their
-// file is written.
+// The run's compact lists: the visited list, the names given out, the pages held for the
+// end-of-run mending and the links kept for rescans, each as the crawl uses it, at sizes where
+// their tables grow and their file is written.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,6 +8,7 @@
 #include <set>
 
 #include "engine/held_pages.h"
+#include "engine/page_link_file.h"
 #include "engine/run_state.h"
 #include "support/temp_dir.h"
 
@@ -214,6 +215,69 @@ TEST(HeldPages, ARecordHeldAgainIsMendedOnceFromItsLatestPage) {
   ASSERT_EQ(seen.size(), 2u);
   ExpectSamePage(seen[0], other);
   ExpectSamePage(seen[1], second);
+}
+
+PageLinkList MakeLinks(std::uint32_t page) {
+  PageLinkList list;
+  for (std::uint32_t i = 0; i < page % 23; ++i) {
+    if (i % 3) {
+      list.links.push_back(page * 31 + i);
+    } else {
+      list.links.push_back(PageLinkToText(list.text.size()));
+      list.text += "F/d" + std::to_string(page) + "/p" + std::to_string(i) + ".html";
+      list.text += '\0';
+    }
+  }
+  return list;
+}
+
+TEST(PageLinkFile, ListsComeBackAsLastWrittenWhereverTheyWait) {
+  TempDir dir;
+  struct Row {
+    const char* name;
+    std::filesystem::path folder;
+    std::uint32_t pages;
+  } rows[] = {
+      {"a few pages, all still in memory", dir.Path(), 5},
+      {"thousands, most of them in the file", dir.Path(), 6000},
+      {"a folder that is not there: the system's temporary folder", dir / "missing", 3000},
+      {"no folder given", {}, 40},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    PageLinkFile file;
+    file.Open(row.folder);
+    std::vector<PageLinkList> want;
+    std::vector<PageLinkFile::Place> places;
+    for (std::uint32_t page = 0; page < row.pages; ++page) {
+      want.push_back(MakeLinks(page));
+      places.push_back(file.Put(want.back()));
+    }
+    EXPECT_EQ(EntriesIn(dir.Path()), 0u);
+    // Every fifth list settled as a rescan leaves it: its text links become record numbers and
+    // their text goes, in the file and in what is still in memory alike.
+    for (std::uint32_t page = 0; page < row.pages; page += 5) {
+      PageLinkList list;
+      ASSERT_TRUE(file.Get(places[page], list));
+      for (std::uint32_t& link : list.links)
+        if (link & kLinkText) link = page;
+      list.text.clear();
+      ASSERT_TRUE(file.Rewrite(places[page], list));
+      want[page] = list;
+    }
+    // A list that grew cannot go back over its old place, which keeps what it held.
+    if (row.pages > 1) {
+      PageLinkList longer = want[1];
+      longer.links.push_back(7);
+      EXPECT_FALSE(file.Rewrite(places[1], longer));
+    }
+    for (std::uint32_t page = 0; page < row.pages; ++page) {
+      PageLinkList got;
+      ASSERT_TRUE(file.Get(places[page], got)) << page;
+      EXPECT_EQ(got.links, want[page].links) << page;
+      EXPECT_EQ(got.text, want[page].text) << page;
+    }
+  }
 }
 
 }  // namespace

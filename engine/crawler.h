@@ -277,12 +277,17 @@ class Crawler : private AheadCrawl {
   UrlFilters m_urlFilters{m_settings.IncludeUrls, m_settings.ExcludeUrls};
   // The login the current HTTP connection was made with, "user\npassword", empty for none.
   std::string m_httpLogin;
+  // A book's walk down its "next" links puts off a fetch for nearly every page: each is kept as
+  // its record, and the URL only where the link spells it otherwise.
+  static constexpr std::uint32_t kSpelledAsRecord = 0xffffffff;
   struct DeferredFetch {
-    std::string url;
+    std::uint32_t record = 0;
+    std::uint32_t spelling = kSpelledAsRecord;  // in m_deferredSpellings
     int flags = 0;
     int depth = 0;
   };
   std::deque<DeferredFetch> m_deferred;
+  std::vector<std::string> m_deferredSpellings;
   // Pages written whole whose links to files saved later are mended before they are put in place.
   HeldPages m_heldPages;
   // The links scanned pages keep for a rescan.

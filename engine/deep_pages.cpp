@@ -23,18 +23,25 @@ std::string Crawler::Defer(UrlRecord& record, const std::string& url, int flags,
     record.Dropped = true;
     record.DroppedContext = m_state.VisitedUrls.Context(std::string(kPutOff));
   }
-  m_deferred.push_back({url, flags, depth});
+  DeferredFetch& next = m_deferred.emplace_back(DeferredFetch{record.Index, kSpelledAsRecord, flags, depth});
+  if (!record.UrlIs(url)) {
+    next.spelling = static_cast<std::uint32_t>(m_deferredSpellings.size());
+    m_deferredSpellings.push_back(url);
+  }
   // The link is written as its absolute URL for now; the end of the run makes it local.
   return {};
 }
 
 void Crawler::FetchDeferred() {
   while (!m_deferred.empty() && !Cancelled()) {
-    const DeferredFetch next = std::move(m_deferred.front());
+    const DeferredFetch next = m_deferred.front();
     m_deferred.pop_front();
-    FetchLink(next.url, next.flags, next.depth, nullptr, nullptr);
+    const std::string url = next.spelling == kSpelledAsRecord ? m_state.VisitedUrls.At(next.record).Url()
+                                                               : std::move(m_deferredSpellings[next.spelling]);
+    FetchLink(url, next.flags, next.depth, nullptr, nullptr);
   }
   m_deferred.clear();
+  m_deferredSpellings.clear();
 }
 
 }  // namespace tk

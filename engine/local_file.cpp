@@ -18,6 +18,7 @@
 namespace tk {
 namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kFirstBuffer = 4 * 1024;
 
 constexpr int kTempTries = 16;
 // Well below the usual limit of 1,024 descriptors a process, which connections share.
@@ -304,7 +305,9 @@ bool LocalFile::Create(OpenFolders& folders, std::string_view relPath) {
   }
   m_folders = &folders;
   m_relPath = relPath;
-  m_buffer.reserve(kBufferSize);
+  // Grown to kBufferSize only by a file that needs it: a page stays open while every page it
+  // links to is fetched, and up to 64 of them nest.
+  m_buffer.reserve(kFirstBuffer);
   return true;
 }
 

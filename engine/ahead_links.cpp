@@ -38,4 +38,18 @@ AheadLink Crawler::ResolveAhead(const std::string& url, bool parseHtml, int dept
   return link;
 }
 
+bool Crawler::Visited(const std::string& key, std::size_t hash, std::uint32_t& notVisitedAt) const {
+  // Every hint walks again the links found unvisited at the one before, and only a handful of
+  // URLs are met in between: those are looked at rather than the whole list, whose records and
+  // keys lie all over memory.
+  constexpr std::uint32_t kFewSince = 64;
+  const VisitedList& list = m_state.VisitedUrls;
+  const auto size = static_cast<std::uint32_t>(list.size());
+  const bool visited = notVisitedAt <= size && size - notVisitedAt <= kFewSince
+                           ? list.AddedSince(notVisitedAt, key, hash)
+                           : list.Find(key, hash) != nullptr;
+  if (!visited) notVisitedAt = size;
+  return visited;
+}
+
 }  // namespace tk

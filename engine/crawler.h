@@ -166,7 +166,7 @@ class Crawler : private AheadCrawl {
   std::vector<AheadLink> RescanLinksToSendAhead(const UrlRecord& record, const PageLinkList& list, int depth);
   // What the look-ahead asks of the crawl (ahead_links.cpp).
   AheadLink ResolveAhead(const std::string& url, bool parseHtml, int depth) override;
-  bool Visited(const std::string& key) const override { return m_state.VisitedUrls.count(key) != 0; }
+  bool Visited(const std::string& key, std::size_t hash, std::uint32_t& notVisitedAt) const override;
   PageContext AheadScanContext(const AheadLink& page) const override {
     return ScanContext(page.host, page.port, page.https, page.object, page.depth);
   }

@@ -102,6 +102,7 @@ struct UrlRecord {
   // again on a higher layer, its page links are followed again from there.
   int ScannedDepth = -1;
   std::uint32_t Index = 0;  // its number in the visited list
+  std::uint32_t KeyTag = 0;  // the low half of its key's HashNoCase
   std::string_view OwnUrl;
   // A scanned page's links, in page order, kept only below the first layer (see PageLinkTo):
   // while it is scanned in Extras, afterwards in the run's page-link file.
@@ -146,6 +147,11 @@ class VisitedList {
   std::pair<UrlRecord*, bool> Add(std::string_view key);
   UrlRecord* Find(std::string_view key);
   const UrlRecord* Find(std::string_view key) const;
+  // `hash`: HashNoCase of `key`, known already.
+  const UrlRecord* Find(std::string_view key, std::size_t hash) const;
+  // Whether `key` was added after the list held `since` records: one who found a key missing
+  // then needs to look only at what came since, while that is little.
+  bool AddedSince(std::uint32_t since, std::string_view key, std::size_t hash) const;
   std::size_t count(std::string_view key) const { return Find(key) ? 1 : 0; }
   std::size_t size() const { return m_records.size(); }
   UrlRecord& At(std::uint32_t index) { return m_records[index]; }

@@ -87,14 +87,17 @@ void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_
   for (std::size_t i = std::max(from, settled); i < links.size() && !WalkDone(); ++i) {
     AheadLink& link = links[i];
     // A link already visited is not fetched again when its turn comes; once visited, always.
-    if (!link.object.empty() && !link.visited && m_crawl.Visited(link.key)) link.visited = true;
+    if (!link.object.empty() && !link.visited) {
+      if (link.keyHash == 0) link.keyHash = HashNoCase{}(link.key);
+      if (m_crawl.Visited(link.key, link.keyHash, link.notVisitedAt)) link.visited = true;
+    }
     if (link.object.empty() || link.visited) {
       if (settling) settled = i + 1;
       continue;
     }
     settling = false;
     // Met earlier in the walk: visited by the time this turn comes.
-    if (!Meet(link.key)) continue;
+    if (!Meet(link.key, link.keyHash)) continue;
     // Another server's link is fetched on another connection, and so is all it leads to.
     if (!EqualsNoCase(link.host, m_connection->ServerName()) || link.port != m_connection->Port() ||
         link.https != m_connection->Secure())
@@ -106,7 +109,7 @@ void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_
   }
 }
 
-bool SendAhead::Meet(const std::string& key) {
+bool SendAhead::Meet(const std::string& key, std::size_t hash) {
   if (2 * (m_seenCount + 1) > m_seen.size()) {
     std::vector<SeenSlot> old = std::move(m_seen);
     m_seen.assign(std::max<std::size_t>(256, 2 * old.size()), SeenSlot{});
@@ -114,7 +117,6 @@ bool SendAhead::Meet(const std::string& key) {
     for (const SeenSlot& slot : old)
       if (slot.walk == m_walkNumber) PlaceSeen(slot.key, slot.hash);
   }
-  const std::size_t hash = HashNoCase{}(key);
   const std::size_t mask = m_seen.size() - 1;
   for (std::size_t i = hash & mask; m_seen[i].walk == m_walkNumber; i = (i + 1) & mask)
     if (m_seen[i].hash == hash && EqualsNoCase(*m_seen[i].key, key)) return false;

@@ -22,6 +22,9 @@ struct AheadLink {
   int port = 0;
   bool https = false;
   bool visited = false;  // found in the visited list: never looked up again
+  std::size_t keyHash = 0;  // HashNoCase of the key, once a walk has needed it (0: not yet)
+  std::uint32_t notVisitedAt = kNeverLookedUp;  // the visited list's size when last found not in it
+  static constexpr std::uint32_t kNeverLookedUp = 0xffffffff;
   bool page = false;     // followed as a page: its answer, once in, is looked at for its own links
   int depth = 0;         // the depth the page's own links are scanned at
   bool peeked = false;   // its answer was in and has been looked at
@@ -36,7 +39,9 @@ class AheadCrawl {
   // `url` as the crawl would request it in its turn; an empty object when it would not be
   // requested over HTTP at all (the rules, robots.txt).
   virtual AheadLink ResolveAhead(const std::string& url, bool parseHtml, int depth) = 0;
-  virtual bool Visited(const std::string& key) const = 0;
+  // `hash`: HashNoCase of `key`. `notVisitedAt`: the visited list's size when the key was last
+  // found not in it (AheadLink::kNeverLookedUp: never looked up); made the size now.
+  virtual bool Visited(const std::string& key, std::size_t hash, std::uint32_t& notVisitedAt) const = 0;
   // What the link scanner is told of `page` when its turn comes.
   virtual PageContext AheadScanContext(const AheadLink& page) const = 0;
   // The connection the crawl's requests go on now, or nullptr; and the flags they go with.
@@ -96,7 +101,7 @@ class SendAhead {
   void Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t& settled, std::size_t nesting);
   bool WalkDone() const;
   // True the first time a walk meets `key`.
-  bool Meet(const std::string& key);
+  bool Meet(const std::string& key, std::size_t hash);
   void PlaceSeen(const std::string* key, std::size_t hash);
   void Peek(AheadLink& link);
 

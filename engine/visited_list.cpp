@@ -141,14 +141,24 @@ std::pair<UrlRecord*, bool> VisitedList::Add(std::string_view key) {
   UrlRecord& record = m_records.emplace_back();
   record.Key = m_text.Put(key);
   record.Index = static_cast<std::uint32_t>(m_records.size() - 1);
+  record.KeyTag = static_cast<std::uint32_t>(hash);
   *slot = record.Index + 1;
   return {&record, true};
 }
 
-const UrlRecord* VisitedList::Find(std::string_view key) const {
+const UrlRecord* VisitedList::Find(std::string_view key) const { return Find(key, HashNoCase{}(key)); }
+
+const UrlRecord* VisitedList::Find(std::string_view key, std::size_t hash) const {
   const std::uint32_t* slot =
-      m_index.Find(HashNoCase{}(key), [&](std::uint32_t n) { return EqualsNoCase(m_records[n].Key, key); });
+      m_index.Find(hash, [&](std::uint32_t n) { return EqualsNoCase(m_records[n].Key, key); });
   return slot && *slot != 0 ? &m_records[*slot - 1] : nullptr;
+}
+
+bool VisitedList::AddedSince(std::uint32_t since, std::string_view key, std::size_t hash) const {
+  const auto tag = static_cast<std::uint32_t>(hash);
+  for (std::size_t n = since; n < m_records.size(); ++n)
+    if (m_records[n].KeyTag == tag && EqualsNoCase(m_records[n].Key, key)) return true;
+  return false;
 }
 
 UrlRecord* VisitedList::Find(std::string_view key) {

@@ -162,7 +162,7 @@ void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {
   } else if (unsent < kMaxAhead && m_ahead.size() < kMaxHeld) {
     m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, m_secure, std::string(object),
                                                          flags, m_credentials),
-                       ++m_order, false});
+                       ++m_order, false, HashOf(wire)});
   }
   // Sent when the connection next works (OpenRequest, PeekAhead, an answer coming in): hints
   // given together are then ranked among themselves before the first of them takes a free
@@ -194,8 +194,9 @@ bool AheadPool::Peek(std::string_view object, std::uint32_t flags, std::string& 
 }
 
 std::vector<AheadPool::Ahead>::iterator AheadPool::FindAhead(std::string_view wire, std::uint32_t flags) {
+  const std::size_t hash = HashOf(wire);
   return std::find_if(m_ahead.begin(), m_ahead.end(), [&](const Ahead& ahead) {
-    return ahead.request->WireObjectText() == wire && ahead.request->Flags() == flags;
+    return ahead.hash == hash && ahead.request->Flags() == flags && ahead.request->WireObjectText() == wire;
   });
 }
 

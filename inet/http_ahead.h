@@ -5,6 +5,7 @@
 // good, and every request of the connection goes in its turn again.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,11 +70,15 @@ class AheadPool {
     std::unique_ptr<HttpRequestImpl> request;
     std::uint64_t order;  // higher: hinted more recently, so needed sooner in a depth-first crawl
     bool started;
+    // Of its wire object: the pool is searched for every link a walk meets, and a site's paths
+    // are mostly of one length, so comparing texts alone read each one nearly whole.
+    std::size_t hash;
   };
 
   void DropOldestUnsent();
   // The request hinted for `wire` (an object as WireObject spells it) with `flags`, or end().
   std::vector<Ahead>::iterator FindAhead(std::string_view wire, std::uint32_t flags);
+  static std::size_t HashOf(std::string_view wire) { return std::hash<std::string_view>{}(wire); }
 
   std::shared_ptr<Multi> m_multi;
   std::string m_host;

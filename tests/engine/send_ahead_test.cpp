@@ -54,7 +54,7 @@ class FakeCrawl final : public AheadCrawl {
     link.depth = depth;
     return link;
   }
-  bool Visited(const std::string& key) const override { return visited.count(key) != 0; }
+  bool Visited(const std::string& key, std::size_t, std::uint32_t&) const override { return visited.count(key) != 0; }
   PageContext AheadScanContext(const AheadLink& page) const override {
     PageContext context;
     context.host = page.host;

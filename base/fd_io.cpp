@@ -1,33 +1,10 @@
 #include "base/fd_io.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 namespace tk {
-namespace {
-
-int OpenUnnamed(const std::filesystem::path& folder) {
-  if (folder.empty()) return -1;
-  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0) return fd;
-  // A file system without unnamed files: a named one, unlinked at once.
-  std::string pattern = (folder / ".trawlkit-scratch-XXXXXX").string();
-  fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd >= 0) ::unlink(pattern.c_str());
-  return fd;
-}
-
-}  // namespace
-
-int OpenScratchFile(const std::filesystem::path& folder) {
-  const int fd = OpenUnnamed(folder);
-  if (fd >= 0) return fd;
-  std::error_code ec;
-  return OpenUnnamed(std::filesystem::temp_directory_path(ec));
-}
 
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {

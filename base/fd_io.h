@@ -6,16 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <string>
 #include <string_view>
 
 namespace tk {
-
-// A scratch file no one else can see, removed by the system however the process ends: an unnamed
-// file in `folder`, else in the system's temporary folder; -1 when neither can take one.
-int OpenScratchFile(const std::filesystem::path& folder);
 
 // All of `data`, or false with errno as the failing call left it.
 bool WriteAll(int fd, std::string_view data);

@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/scratch_file.h"
+
 namespace tk {
 
 class HeldPages {
@@ -49,12 +51,8 @@ class HeldPages {
   void clear();
 
  private:
-  bool Flush();
-
-  int m_fd = -1;
-  std::uint64_t m_fileBytes = 0;  // written to the file; what follows is in m_buffer
-  bool m_failed = false;          // a write failed: the rest stays in memory
-  std::string m_buffer;
+  ScratchFile m_file;
+  std::string m_entry;  // the page being held, as written to m_file
   std::size_t m_count = 0;
   // Records held more than once (none in a usual run): the ordinal of each one's latest page.
   std::unordered_map<std::uint32_t, std::size_t> m_latest;

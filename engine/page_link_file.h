@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/scratch_file.h"
+
 namespace tk {
 
 // A page's links in page order (see PageLinkTo), and the text some of them point into.
@@ -27,15 +29,9 @@ class PageLinkFile {
     std::uint32_t textBytes = 0;
   };
 
-  PageLinkFile() = default;
-  PageLinkFile(const PageLinkFile&) = delete;
-  PageLinkFile& operator=(const PageLinkFile&) = delete;
-  ~PageLinkFile();
-
-  // An unnamed file in `folder`, else in the system's temporary folder, else (neither can take
-  // one) memory.
-  void Open(const std::filesystem::path& folder);
-  void clear();
+  // See ScratchFile::Open.
+  void Open(const std::filesystem::path& folder) { m_file.Open(folder); }
+  void clear() { m_file.clear(); }
 
   Place Put(const PageLinkList& list);
   // False when the list could not be read back; `list` is then empty.
@@ -45,13 +41,7 @@ class PageLinkFile {
   bool Rewrite(Place& place, const PageLinkList& list);
 
  private:
-  bool Read(std::uint64_t at, char* out, std::size_t size) const;
-  bool Write(std::uint64_t at, std::string_view data);
-
-  int m_fd = -1;
-  std::uint64_t m_fileBytes = 0;  // in the file; what follows is in m_buffer
-  bool m_failed = false;          // a write failed: the rest stays in memory
-  std::string m_buffer;
+  ScratchFile m_file;
 };
 
 }  // namespace tk

@@ -149,8 +149,9 @@ bool AheadPool::HasRoom() const {
 void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {
   if (m_off || m_multi->Session()->Closed() || m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight) == 0) return;
   std::string wire = WireObject(object);
+  const std::size_t hash = HashOf(wire);
   Ahead* found = nullptr;
-  if (auto it = FindAhead(wire, flags); it != m_ahead.end()) found = &*it;
+  if (auto it = FindAhead(wire, hash, flags); it != m_ahead.end()) found = &*it;
   std::size_t unsent = static_cast<std::size_t>(
       std::count_if(m_ahead.begin(), m_ahead.end(), [](const Ahead& ahead) { return !ahead.started; }));
   if (unsent >= kMaxAhead && !found) {
@@ -162,7 +163,7 @@ void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {
   } else if (unsent < kMaxAhead && m_ahead.size() < kMaxHeld) {
     m_ahead.push_back({std::make_unique<HttpRequestImpl>(m_multi, m_host, m_port, m_secure, std::string(object),
                                                          flags, m_credentials),
-                       ++m_order, false, HashOf(wire)});
+                       ++m_order, false, hash});
   }
   // Sent when the connection next works (OpenRequest, PeekAhead, an answer coming in): hints
   // given together are then ranked among themselves before the first of them takes a free
@@ -181,20 +182,20 @@ bool AheadPool::Peek(std::string_view object, std::uint32_t flags, std::string& 
   if (m_ahead.empty() || m_off) return false;
   StartRequests();
   const std::string wire = WireObject(object);
-  auto it = FindAhead(wire, flags);
+  const std::size_t hash = HashOf(wire);
+  auto it = FindAhead(wire, hash, flags);
   if (it == m_ahead.end() || !it->started) return false;
   // Only an answer still coming in needs the sockets read: a pass over every transfer for each
   // peek at a hint not yet sent, or at an answer already in, was a fifth of a crawl's CPU.
   if (!it->request->Done()) {
     m_multi->PerformOnce();
-    it = FindAhead(wire, flags);  // an answer that ended may have let another hint start in its place
+    it = FindAhead(wire, hash, flags);  // an answer that ended may have let another hint start in its place
     if (it == m_ahead.end()) return false;
   }
   return it->request->PeekAnswer(contentType, body);
 }
 
-std::vector<AheadPool::Ahead>::iterator AheadPool::FindAhead(std::string_view wire, std::uint32_t flags) {
-  const std::size_t hash = HashOf(wire);
+std::vector<AheadPool::Ahead>::iterator AheadPool::FindAhead(std::string_view wire, std::size_t hash, std::uint32_t flags) {
   return std::find_if(m_ahead.begin(), m_ahead.end(), [&](const Ahead& ahead) {
     return ahead.hash == hash && ahead.request->Flags() == flags && ahead.request->WireObjectText() == wire;
   });
@@ -235,7 +236,7 @@ void AheadPool::StartRequests() {
 std::unique_ptr<HttpRequestImpl> AheadPool::Take(std::string_view object, std::uint32_t flags) {
   if (m_ahead.empty()) return nullptr;
   std::string wire = WireObject(object);
-  if (auto it = FindAhead(wire, flags); it != m_ahead.end()) {
+  if (auto it = FindAhead(wire, HashOf(wire), flags); it != m_ahead.end()) {
     Ahead ahead = std::move(*it);
     m_ahead.erase(it);
     if (!ahead.started || !ahead.request->SentAsNow() || ahead.request->PausedTooLong() ||

@@ -76,8 +76,9 @@ class AheadPool {
   };
 
   void DropOldestUnsent();
-  // The request hinted for `wire` (an object as WireObject spells it) with `flags`, or end().
-  std::vector<Ahead>::iterator FindAhead(std::string_view wire, std::uint32_t flags);
+  // The request hinted for `wire` (an object as WireObject spells it, whose HashOf is `hash`)
+  // with `flags`, or end().
+  std::vector<Ahead>::iterator FindAhead(std::string_view wire, std::size_t hash, std::uint32_t flags);
   static std::size_t HashOf(std::string_view wire) { return std::hash<std::string_view>{}(wire); }
 
   std::shared_ptr<Multi> m_multi;

@@ -38,6 +38,28 @@ AheadLink Crawler::ResolveAhead(const std::string& url, bool parseHtml, int dept
   return link;
 }
 
+std::vector<AheadLink> Crawler::RescanAhead(AheadLink& page) {
+  // As FetchUrl would find the page in its turn: a dropped record may be fetched afresh then.
+  const UrlRecord* record = m_state.VisitedUrls.Find(page.key, page.keyHash);
+  if (!record || record->Dropped || !WantsRescan(*record, FETCH_PARSE_HTML, page.depth)) return {};
+  page.record = record->Index;
+  if (record->Index < m_rescanBarren.size()) {
+    const int barrenFrom = m_rescanBarren[record->Index];
+    if (barrenFrom != 0 && page.depth >= barrenFrom - 1) return {};
+  }
+  PageLinkList list;
+  if (!m_pageLinks.Get(record->KeptLinks, list)) return {};
+  return RescanLinksToSendAhead(*record, list, page.depth);
+}
+
+void Crawler::NoteRescanBarren(const AheadLink& page) {
+  // Layers past the byte's range are not noted: their rescans are only looked at again.
+  if (page.record == AheadLink::kNoRecord || page.depth < 0 || page.depth >= 255) return;
+  if (page.record >= m_rescanBarren.size()) m_rescanBarren.resize(m_state.VisitedUrls.size(), 0);
+  std::uint8_t& from = m_rescanBarren[page.record];
+  if (from == 0 || page.depth + 1 < from) from = static_cast<std::uint8_t>(page.depth + 1);
+}
+
 bool Crawler::Visited(const std::string& key, std::size_t hash, std::uint32_t& notVisitedAt) const {
   // Every hint walks again the links found unvisited at the one before, and only a handful of
   // URLs are met in between: those are looked at rather than the whole list, whose records and

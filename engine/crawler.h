@@ -166,6 +166,8 @@ class Crawler : private AheadCrawl {
   std::vector<AheadLink> RescanLinksToSendAhead(const UrlRecord& record, const PageLinkList& list, int depth);
   // What the look-ahead asks of the crawl (ahead_links.cpp).
   AheadLink ResolveAhead(const std::string& url, bool parseHtml, int depth) override;
+  std::vector<AheadLink> RescanAhead(AheadLink& page) override;
+  void NoteRescanBarren(const AheadLink& page) override;
   bool Visited(const std::string& key, std::size_t hash, std::uint32_t& notVisitedAt) const override;
   PageContext AheadScanContext(const AheadLink& page) const override {
     return ScanContext(page.host, page.port, page.https, page.object, page.depth);
@@ -292,6 +294,9 @@ class Crawler : private AheadCrawl {
   HeldPages m_heldPages;
   // The links scanned pages keep for a rescan.
   PageLinkFile m_pageLinks;
+  // Per visited record, 1 + the layer from which on a rescan was found to ask for nothing new
+  // (see NoteRescanBarren); 0: not found so.
+  std::vector<std::uint8_t> m_rescanBarren;
 };
 
 // The settings block that opens a run's log, for settings whose SaveDir already ends in "/".

@@ -123,7 +123,12 @@ std::vector<AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, 
   // The same walk over the kept links as the rescan's own, one entry per link it asks for.
   for (const std::uint32_t link : list.links) {
     if (IsRecordLink(link)) {
-      links.emplace_back();  // visited already: never sent ahead
+      // Visited already: never sent ahead, but rescanned in turn when met from a higher layer.
+      AheadLink& visited = links.emplace_back();
+      visited.key = m_state.VisitedUrls.At(link).Key;
+      visited.visited = true;
+      visited.page = true;
+      visited.depth = depth + 1;
       continue;
     }
     std::string url;
@@ -171,7 +176,9 @@ void Crawler::Rescan(UrlRecord& record, int depth) {
   PageLinkList list;
   if (!m_pageLinks.Get(record.KeptLinks, list)) return;
   const int flags = FETCH_PARSE_HTML | (record.Folder ? FETCH_LISTED : 0);
-  SendAhead::Scope ahead(m_ahead, RescanLinksToSendAhead(record, list, depth));
+  std::vector<AheadLink> aheadLinks;
+  if (!m_ahead.TakeRescanLinks(record.Key, depth, aheadLinks)) aheadLinks = RescanLinksToSendAhead(record, list, depth);
+  SendAhead::Scope ahead(m_ahead, std::move(aheadLinks));
   bool settled = false;
   for (std::size_t i = 0; i < list.links.size() && !Cancelled(); ++i) {
     if (IsRecordLink(list.links[i])) {

@@ -41,6 +41,18 @@ void SendAhead::DropRepeats(std::vector<AheadLink>& links) {
     if (!link.object.empty() && !seen.insert(link.key).second) link.object.clear();
 }
 
+bool SendAhead::TakeRescanLinks(std::string_view key, int depth, std::vector<AheadLink>& links) {
+  if (m_frames.empty()) return false;
+  const Frame& frame = m_frames.back();
+  if (*frame.next == 0 || *frame.next > frame.links->size()) return false;
+  AheadLink& link = (*frame.links)[*frame.next - 1];
+  if (!link.rescanLooked || link.links.empty() || link.depth != depth || !EqualsNoCase(link.key, key)) return false;
+  links = std::move(link.links);
+  link.links.clear();
+  link.linksSettled = 0;
+  return true;
+}
+
 SendAhead::Scope::Scope(SendAhead& ahead, std::vector<AheadLink> links) : m_ahead(ahead), m_links(std::move(links)) {
   m_ahead.m_frames.push_back({&m_links, &m_next, &m_settled});
   m_ahead.Hint();
@@ -91,7 +103,44 @@ void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_
       if (link.keyHash == 0) link.keyHash = HashNoCase{}(link.key);
       if (m_crawl.Visited(link.key, link.keyHash, link.notVisitedAt)) link.visited = true;
     }
-    if (link.object.empty() || link.visited) {
+    if (link.visited) {
+      // A page met again from a higher layer than it was scanned on is scanned again in its
+      // turn, and whatever that scan asks for comes then: under a layer limit most of a crawl's
+      // tail is such rescans, and a walk that stopped at them left every connection but one idle.
+      // Once visited, the links of a page's answer looked at before its turn are no longer its
+      // to walk: its own scan walks them.
+      if (link.page && !link.rescanLooked) {
+        link.rescanLooked = true;
+        if (link.keyHash == 0) link.keyHash = HashNoCase{}(link.key);
+        link.links = m_crawl.RescanAhead(link);
+        link.linksSettled = 0;
+      }
+      // Met again in the same walk, only its first meeting is walked; one met first on the same
+      // or a higher layer leaves nothing to this one's turn, which then finds it scanned from
+      // there. Once all its rescan would ask for is visited, it is settled like a visited link.
+      if (link.linksSettled < link.links.size()) {
+        int firstDepth = 0;
+        if (Meet(link.key, link.keyHash, link.depth, &firstDepth)) {
+          ++m_walked;
+          Walk(link.links, 0, link.linksSettled, nesting + 1);
+        } else if (firstDepth <= link.depth) {
+          link.links.clear();  // not barren for that: only left to the first meeting
+          link.linksSettled = 0;
+        }
+      }
+      if (link.linksSettled < link.links.size()) {
+        settling = false;
+        continue;
+      }
+      if (!link.links.empty()) {
+        m_crawl.NoteRescanBarren(link);
+        link.links.clear();
+        link.linksSettled = 0;
+      }
+      if (settling) settled = i + 1;
+      continue;
+    }
+    if (link.object.empty()) {
       if (settling) settled = i + 1;
       continue;
     }
@@ -109,26 +158,29 @@ void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_
   }
 }
 
-bool SendAhead::Meet(const std::string& key, std::size_t hash) {
+bool SendAhead::Meet(const std::string& key, std::size_t hash, int depth, int* firstDepth) {
   if (2 * (m_seenCount + 1) > m_seen.size()) {
     std::vector<SeenSlot> old = std::move(m_seen);
     m_seen.assign(std::max<std::size_t>(256, 2 * old.size()), SeenSlot{});
     m_seenCount = 0;
     for (const SeenSlot& slot : old)
-      if (slot.walk == m_walkNumber) PlaceSeen(slot.key, slot.hash);
+      if (slot.walk == m_walkNumber) PlaceSeen(slot.key, slot.hash, slot.depth);
   }
   const std::size_t mask = m_seen.size() - 1;
   for (std::size_t i = hash & mask; m_seen[i].walk == m_walkNumber; i = (i + 1) & mask)
-    if (m_seen[i].hash == hash && EqualsNoCase(*m_seen[i].key, key)) return false;
-  PlaceSeen(&key, hash);
+    if (m_seen[i].hash == hash && EqualsNoCase(*m_seen[i].key, key)) {
+      if (firstDepth) *firstDepth = m_seen[i].depth;
+      return false;
+    }
+  PlaceSeen(&key, hash, depth);
   return true;
 }
 
-void SendAhead::PlaceSeen(const std::string* key, std::size_t hash) {
+void SendAhead::PlaceSeen(const std::string* key, std::size_t hash, int depth) {
   const std::size_t mask = m_seen.size() - 1;
   std::size_t i = hash & mask;
   while (m_seen[i].walk == m_walkNumber) i = (i + 1) & mask;
-  m_seen[i] = {key, hash, m_walkNumber};
+  m_seen[i] = {key, hash, m_walkNumber, depth};
   ++m_seenCount;
 }
 

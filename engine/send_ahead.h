@@ -28,7 +28,12 @@ struct AheadLink {
   bool page = false;     // followed as a page: its answer, once in, is looked at for its own links
   int depth = 0;         // the depth the page's own links are scanned at
   bool peeked = false;   // its answer was in and has been looked at
-  std::vector<AheadLink> links;  // a page looked at before its turn: the links it will ask for
+  bool rescanLooked = false;  // visited: whether its turn rescans it has been looked at
+  std::uint32_t record = kNoRecord;  // visited: its number in the visited list, once looked up
+  static constexpr std::uint32_t kNoRecord = 0xffffffff;
+  // A page looked at before its turn: the links it will ask for (a visited page: those its
+  // rescan in that turn will ask for).
+  std::vector<AheadLink> links;
   std::size_t linksSettled = 0;  // links before this one are visited or never sent: not walked again
 };
 
@@ -42,6 +47,14 @@ class AheadCrawl {
   // `hash`: HashNoCase of `key`. `notVisitedAt`: the visited list's size when the key was last
   // found not in it (AheadLink::kNeverLookedUp: never looked up); made the size now.
   virtual bool Visited(const std::string& key, std::size_t hash, std::uint32_t& notVisitedAt) const = 0;
+  // A visited page that its turn will scan again from a higher layer (`page.depth`) than it was
+  // scanned on: the links that rescan will ask for, as ResolveAhead gives them (those visited
+  // already as `visited` pages with their keys). Empty when the turn will not rescan it.
+  virtual std::vector<AheadLink> RescanAhead(AheadLink& page) = 0;
+  // Everything the rescan of `page` (as RescanAhead gave it) would ask for is visited, and so is
+  // everything the rescans it leads to would: a later rescan of it from that layer or deeper
+  // asks for nothing either, and is not looked at again.
+  virtual void NoteRescanBarren(const AheadLink& page) = 0;
   // What the link scanner is told of `page` when its turn comes.
   virtual PageContext AheadScanContext(const AheadLink& page) const = 0;
   // The connection the crawl's requests go on now, or nullptr; and the flags they go with.
@@ -73,6 +86,11 @@ class SendAhead {
   std::vector<AheadLink> DryScan(const PageContext& context, const Chunks& chunks);
   // A second spelling of one URL finds it visited when its turn comes: it is never requested.
   static void DropRepeats(std::vector<AheadLink>& links);
+  // The links a walk found a rescan of the page `key` at `depth` would ask for, when that page
+  // is the link whose turn has just come (Next) in the innermost scan: the rescan now under way
+  // takes them over, with all the walks before found beneath them, rather than reading the
+  // page's links and looking at each again. False when no walk looked there.
+  bool TakeRescanLinks(std::string_view key, int depth, std::vector<AheadLink>& links);
 
   // While it lives, the links of a page being scanned (or rescanned) go ahead of their turn:
   // Next() before each is asked for.
@@ -100,9 +118,10 @@ class SendAhead {
   void Hint();
   void Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t& settled, std::size_t nesting);
   bool WalkDone() const;
-  // True the first time a walk meets `key`.
-  bool Meet(const std::string& key, std::size_t hash);
-  void PlaceSeen(const std::string* key, std::size_t hash);
+  // True the first time a walk meets `key`; else `firstDepth` (when given) is the depth it was
+  // met at then.
+  bool Meet(const std::string& key, std::size_t hash, int depth = 0, int* firstDepth = nullptr);
+  void PlaceSeen(const std::string* key, std::size_t hash, int depth);
   void Peek(AheadLink& link);
 
   AheadCrawl& m_crawl;
@@ -121,6 +140,7 @@ class SendAhead {
     const std::string* key = nullptr;
     std::size_t hash = 0;
     std::uint32_t walk = 0;
+    int depth = 0;
   };
   std::vector<SeenSlot> m_seen;  // a power of two in size, at most half full
   std::size_t m_seenCount = 0;

@@ -75,7 +75,7 @@ bool HttpRequestImpl::AheadEntryCurrent() const {
 
 bool HttpRequestImpl::PeekAnswer(std::string& contentType, std::string& body) {
   if (!m_transfer.done || m_transfer.result != CURLE_OK || !m_headersDone || m_body.Paused() ||
-      !m_body.Untouched())
+      !m_body.Untouched() || m_body.Spilled())
     return false;
   const int status = ParseStatus();
   if (status == 200) {
@@ -119,12 +119,14 @@ AheadPool::AheadPool(std::shared_ptr<Multi> multi, std::string host, int port, b
   // one server: one beyond waits for a connection to free.
   m_multi->LimitHostConnections(static_cast<long>(allowed + 1));
   m_multi->SetOnDone([this] { StartRequests(); });
+  m_multi->SetOnWait(allowed + 1, [this] { return FreeHeldConnection(); });
 }
 
 AheadPool::~AheadPool() {
   // A request let go may still drain its answer, and an ending noticed then must start nothing.
   m_off = true;
   m_multi->SetOnDone(nullptr);
+  m_multi->SetOnWait(0, nullptr);
   m_ahead.clear();
 }
 
@@ -136,14 +138,41 @@ bool AheadPool::HasRoom() const {
   const std::size_t allowed = m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight);
   if (allowed == 0) return false;
   std::size_t inFlight = 0;
+  std::size_t paused = 0;
   for (const auto& ahead : m_ahead)
-    if (ahead.started && !ahead.request->Done()) ++inFlight;
-  // A long answer sent ahead is paused once its first bytes are in, and keeps its connection
-  // until its turn comes, which in a depth-first crawl may be after many others: were such
-  // answers to hold every connection allowed, the request in turn would wait for ever. So the
-  // requests sent ahead never hold the last one.
-  if (m_proven) return inFlight < allowed && m_multi->Running() < allowed + 1;
+    if (ahead.started && !ahead.request->Done()) {
+      ++inFlight;
+      if (ahead.request->Paused()) ++paused;
+    }
+  // Once the server is known to serve them, the requests sent ahead may use every connection
+  // the requests in turn leave free: a crawl whose turns all find their answers sent ahead
+  // would otherwise leave one connection idle, a fifth of what a far server could give. A
+  // long answer sent ahead is paused once its first bytes are in and keeps its connection until
+  // its turn comes, which in a depth-first crawl may be after many others, so such answers never
+  // take the last one; and should answers still coming in all turn out long, the request in turn
+  // that finds no connection frees one (FreeHeldConnection).
+  if (m_proven) return m_multi->Running() < allowed + 1 && paused < allowed;
   return m_turnAnswered && inFlight == 0;
+}
+
+bool AheadPool::FreeHeldConnection() {
+  if (m_off || !m_proven) return false;
+  const std::size_t allowed = m_multi->Session()->MaxAheadInFlight(kMaxAheadInFlight);
+  auto first = m_ahead.end();
+  auto last = m_ahead.end();
+  std::size_t paused = 0;
+  for (auto it = m_ahead.begin(); it != m_ahead.end(); ++it)
+    if (it->started && !it->request->Done() && it->request->Paused()) {
+      ++paused;
+      if (first == m_ahead.end() || it->order > first->order) first = it;
+      if (last == m_ahead.end() || it->order < last->order) last = it;
+    }
+  if (paused < allowed + 1) return false;
+  // The answer needed soonest runs on to its end, its bytes kept aside for its turn: the server
+  // still sees each request once. Only with nowhere to keep them is the one needed last given up,
+  // to be sent again in its turn.
+  if (!first->request->SpillBody()) m_ahead.erase(last);
+  return true;
 }
 
 void AheadPool::Prefetch(std::string_view object, std::uint32_t flags) {

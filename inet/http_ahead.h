@@ -59,12 +59,17 @@ class AheadPool {
   // there no room for them, the next turns could not go ahead until they were.
   static constexpr std::size_t kMaxAhead = 32;
   static constexpr std::size_t kMaxHeld = 96;
-  // The most requests sent ahead at once while the connection's own requests have a connection
-  // to themselves; the session's bound on connections to one server may leave fewer.
+  // One fewer than the connections the pool opens to its server at most (the session's bound on
+  // connections to one server may leave fewer): the most answers sent ahead that may wait paused
+  // at once, since the requests in turn always keep one connection they can get.
   static constexpr std::size_t kMaxAheadInFlight = 4;
 
   bool HasRoom() const;
   void NoteAnswers();
+  // Every connection allowed is held by an answer sent ahead and paused, and another transfer
+  // waits for one: one of them is let run to its end (see PullBody::Spill), which frees its
+  // connection. True when something was done.
+  bool FreeHeldConnection();
 
   struct Ahead {
     std::unique_ptr<HttpRequestImpl> request;

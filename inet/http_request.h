@@ -41,6 +41,10 @@ class HttpRequestImpl final : public HttpRequest {
 
   const std::string& WireObjectText() const { return m_object; }
   bool Done() const { return m_transfer.done; }
+  // Its body is held back until read: the transfer keeps its connection meanwhile.
+  bool Paused() const { return m_body.Paused(); }
+  // A paused answer runs to its end, its bytes kept until read (PullBody::Spill).
+  bool SpillBody() { return m_body.Spill(m_transfer.easy); }
   std::uint32_t Flags() const { return m_flags; }
 
   // Requests sent ahead of their turn (defined in http_ahead.cpp).

@@ -1,17 +1,76 @@
 #include "inet/pull_body.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace tk::inet::detail {
+namespace {
+
+// An unnamed file in the system's temporary folder: the system removes it however the run ends.
+int OpenTemporary() {
+  const char* dir = std::getenv("TMPDIR");
+  if (!dir || !*dir) dir = "/tmp";
+  int fd = ::open(dir, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+  std::string path = std::string(dir) + "/trawlkit-body-XXXXXX";
+  fd = ::mkostemp(path.data(), O_CLOEXEC);
+  if (fd >= 0) ::unlink(path.c_str());
+  return fd;
+}
+
+}  // namespace
+
+PullBody::~PullBody() { DropSpill(); }
+
+void PullBody::DropSpill() {
+  if (m_spillFd >= 0) ::close(m_spillFd);
+  m_spillFd = -1;
+  m_spillWritten = m_spillRead = 0;
+  m_spillFailed = false;
+}
 
 void PullBody::Clear() {
   m_buffer.clear();
   m_pos = 0;
   m_paused = false;
+  DropSpill();
+}
+
+bool PullBody::Spill(CURL* easy) {
+  if (m_spillFailed) return false;
+  if (m_spillFd < 0) m_spillFd = OpenTemporary();
+  if (m_spillFd < 0) return false;
+  Resume(easy);
+  return true;
 }
 
 std::size_t PullBody::OnData(const char* data, std::size_t n) {
+  // Spilling, the bytes past a full buffer go to the file, and so do all after them.
+  if (m_spillFd >= 0 && (m_spillWritten > m_spillRead || m_buffer.size() - m_pos >= kMaxBuffered)) {
+    std::size_t done = 0;
+    while (done < n) {
+      const ssize_t w = ::pwrite(m_spillFd, data + done, n - done, static_cast<off_t>(m_spillWritten + done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) break;
+      done += static_cast<std::size_t>(w);
+    }
+    if (done == n) {
+      m_spillWritten += n;
+      m_received += n;
+      if (m_writer) m_writer->Append(data, n);
+      return n;
+    }
+    // A full disk: the transfer waits paused as before, and the bytes come again once read.
+    m_spillFailed = true;
+    if (!m_paused) m_pausedAt = std::chrono::steady_clock::now();
+    m_paused = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
   if (m_buffer.size() - m_pos >= kMaxBuffered) {
     if (!m_paused) m_pausedAt = std::chrono::steady_clock::now();
     m_paused = true;
@@ -43,7 +102,17 @@ long PullBody::Read(Multi& multi, Transfer& transfer, char* buf, std::size_t max
 
 // The buffer is emptied once read to its end, so that it never grows past one window.
 std::size_t PullBody::TakeUnread(char* out, std::size_t max) {
-  if (m_pos >= m_buffer.size()) return 0;
+  if (m_pos >= m_buffer.size()) {
+    if (m_spillRead >= m_spillWritten) return 0;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(max, m_spillWritten - m_spillRead));
+    ssize_t got;
+    do got = ::pread(m_spillFd, out, want, static_cast<off_t>(m_spillRead));
+    while (got < 0 && errno == EINTR);
+    if (got <= 0) return 0;
+    m_spillRead += static_cast<std::size_t>(got);
+    if (m_spillRead == m_spillWritten) m_spillRead = m_spillWritten = 0;  // the file starts afresh
+    return static_cast<std::size_t>(got);
+  }
   const std::size_t n = std::min(max, m_buffer.size() - m_pos);
   std::memcpy(out, m_buffer.data() + m_pos, n);
   m_pos += n;

@@ -23,7 +23,7 @@ class PullBody {
   PullBody(const PullBody&) = delete;
   PullBody& operator=(const PullBody&) = delete;
   // Destroying an unfinished body keeps its cache entry's bytes as an incomplete entry.
-  ~PullBody() = default;
+  ~PullBody();
 
   // Forgets the bytes of an earlier transfer (the cache writer stays).
   void Clear();
@@ -36,6 +36,12 @@ class PullBody {
             const std::function<Error()>& failure);
   // Un-pauses a paused transfer.
   void Resume(CURL* easy);
+  // Lets the transfer run to its end unread: what does not fit the buffer waits in an unnamed
+  // temporary file until read, so that the transfer's connection frees without the transfer
+  // being given up. False (nothing changed) when no temporary file could be had.
+  bool Spill(CURL* easy);
+  // Bytes wait in the temporary file: Buffered() is not the whole body.
+  bool Spilled() const { return m_spillWritten > 0; }
 
   // The cache entry written from here on; the bytes already buffered and unread go first.
   void WriteTo(std::unique_ptr<cache::Writer> writer);
@@ -43,7 +49,7 @@ class PullBody {
   // Publishes the cache entry, if any, as complete or not, and lets it go.
   void FinishCache(bool complete);
 
-  bool HasUnread() const { return m_pos < m_buffer.size(); }
+  bool HasUnread() const { return m_pos < m_buffer.size() || m_spillRead < m_spillWritten; }
   // Whether nothing of the buffer was read yet (a buffer read to its end starts afresh).
   bool Untouched() const { return m_pos == 0; }
   const std::string& Buffered() const { return m_buffer; }
@@ -53,6 +59,7 @@ class PullBody {
 
  private:
   std::size_t TakeUnread(char* out, std::size_t max);
+  void DropSpill();
 
   std::string m_buffer;  // received, not yet read; bounded by kMaxBuffered + a chunk
   std::size_t m_pos = 0;
@@ -60,6 +67,11 @@ class PullBody {
   bool m_paused = false;
   std::chrono::steady_clock::time_point m_pausedAt;
   std::unique_ptr<cache::Writer> m_writer;
+  // Spill: the temporary file (-1: none), how far it is written and read.
+  int m_spillFd = -1;
+  std::uint64_t m_spillWritten = 0;
+  std::uint64_t m_spillRead = 0;
+  bool m_spillFailed = false;  // the file could not take more: the body pauses again
 };
 
 }  // namespace tk::inet::detail

@@ -126,6 +126,7 @@ bool Multi::RunUntil(const std::function<bool()>& ready, Error& err) {
     }
     if (ready()) return true;
     if (m_session->Closed()) continue;
+    if (m_onWait && m_running > m_onWaitAbove && m_onWait()) continue;
     // The time-out only bounds how late a lost wake-up could be noticed; Close wakes the poll.
     curl_multi_poll(m_multi, nullptr, 0, 250, nullptr);
   }

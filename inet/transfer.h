@@ -54,6 +54,13 @@ class Multi {
   std::size_t Running() const { return m_running; }
   // Called whenever transfers have ended, from whatever call of this multi handle noticed it.
   void SetOnDone(std::function<void()> onDone) { m_onDone = std::move(onDone); }
+  // Called by RunUntil before each wait for the sockets, with Running() above `minRunning`: the
+  // owner of transfers that may hold connections idle (paused answers) frees one there when a
+  // transfer waiting for a connection would otherwise wait for ever, and says whether it did.
+  void SetOnWait(std::size_t minRunning, std::function<bool()> onWait) {
+    m_onWaitAbove = minRunning;
+    m_onWait = std::move(onWait);
+  }
   // At most `count` connections to one server at once; transfers beyond wait for one to free.
   void LimitHostConnections(long count);
 
@@ -65,6 +72,8 @@ class Multi {
   std::vector<CURL*> m_parked;
   std::size_t m_running = 0;
   std::function<void()> m_onDone;
+  std::size_t m_onWaitAbove = 0;
+  std::function<bool()> m_onWait;
 };
 
 // Maps a finished transfer's libcurl code onto the layer's table, with libcurl's own text as the

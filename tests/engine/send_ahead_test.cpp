@@ -55,6 +55,14 @@ class FakeCrawl final : public AheadCrawl {
     return link;
   }
   bool Visited(const std::string& key, std::size_t, std::uint32_t&) const override { return visited.count(key) != 0; }
+  std::vector<AheadLink> RescanAhead(AheadLink& page) override {
+    std::vector<AheadLink> links;
+    auto it = rescans.find(page.key);
+    if (it == rescans.end() || barren.count(page.key)) return links;
+    for (const auto& url : it->second) links.push_back(ResolveAhead("http://site/" + url, true, page.depth + 1));
+    return links;
+  }
+  void NoteRescanBarren(const AheadLink& page) override { barren.insert(page.key); }
   PageContext AheadScanContext(const AheadLink& page) const override {
     PageContext context;
     context.host = page.host;
@@ -69,6 +77,8 @@ class FakeCrawl final : public AheadCrawl {
 
   HintLog connection;
   std::set<std::string> visited;
+  std::map<std::string, std::vector<std::string>> rescans;  // visited pages their turns rescan: their links
+  std::set<std::string> barren;
 };
 
 // The links a page's scan asks for, as the look-ahead's dry scan finds them.
@@ -97,6 +107,8 @@ TEST(SendAhead, HintsTheTurnsToComeInDepthFirstOrderNearestFirst) {
     std::set<std::string> visited;
     std::size_t taken;                              // links of the page already asked for
     std::vector<std::string> hinted;                // nearest first
+    std::map<std::string, std::vector<std::string>> rescans = {};
+    std::set<std::string> barren = {};              // rescans found to ask for nothing new
   };
   const Case cases[] = {
       {"the page's links in scan order", {"a.html", "b.html", "c.gif"}, {}, {}, 0,
@@ -112,11 +124,19 @@ TEST(SendAhead, HintsTheTurnsToComeInDepthFirstOrderNearestFirst) {
        {"a.html", "z.gif"},
        {{"/a.html", Page({"a1.html", "a2.html"})}, {"/a1.html", Page({"deep.gif"})}}, {}, 0,
        {"/deep.gif", "/a2.html", "/z.gif"}},
+      {"a visited page its turn rescans leads to what that rescan asks for, rescans within it too",
+       {"a.html", "b.html"}, {}, {"site/a.html", "site/c.html"}, 0,
+       {"/c1.gif", "/a1.gif", "/b.html"},
+       {{"site/a.html", {"c.html", "a1.gif"}}, {"site/c.html", {"c1.gif"}}}},
+      {"a rescan that asks only for what is visited is noted so, and hints nothing",
+       {"a.html", "b.html"}, {}, {"site/a.html", "site/b.html", "site/x.html"}, 0, {},
+       {{"site/a.html", {"x.html"}}}, {"site/a.html"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakeCrawl crawl;
     crawl.connection.answers = c.answers;
+    crawl.rescans = c.rescans;
     for (const auto& key : c.visited) crawl.visited.insert(key);
     SendAhead ahead(crawl, 64, 1023);
     auto links = LinksOf(ahead, "/index.html", Page(c.links));
@@ -126,6 +146,7 @@ TEST(SendAhead, HintsTheTurnsToComeInDepthFirstOrderNearestFirst) {
       scope.Next();
     }
     EXPECT_EQ(crawl.connection.Nearest(), c.hinted);
+    EXPECT_EQ(crawl.barren, c.barren);
   }
 }
 

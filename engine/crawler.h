@@ -168,6 +168,7 @@ class Crawler : private AheadCrawl {
   AheadLink ResolveAhead(const std::string& url, bool parseHtml, int depth) override;
   std::vector<AheadLink> RescanAhead(AheadLink& page) override;
   void NoteRescanBarren(const AheadLink& page) override;
+  std::size_t VisitedCount() const override { return m_state.VisitedUrls.size(); }
   bool Visited(const std::string& key, std::size_t hash, std::uint32_t& notVisitedAt) const override;
   PageContext AheadScanContext(const AheadLink& page) const override {
     return ScanContext(page.host, page.port, page.https, page.object, page.depth);

@@ -125,6 +125,7 @@ std::vector<AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, 
     if (IsRecordLink(link)) {
       // Visited already: never sent ahead, but rescanned in turn when met from a higher layer.
       AheadLink& visited = links.emplace_back();
+      visited.record = link;
       visited.key = m_state.VisitedUrls.At(link).Key;
       visited.visited = true;
       visited.page = true;

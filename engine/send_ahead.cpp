@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 
 #include "engine/local_names.h"
 
@@ -50,28 +51,39 @@ bool SendAhead::TakeRescanLinks(std::string_view key, int depth, std::vector<Ahe
   links = std::move(link.links);
   link.links.clear();
   link.linksSettled = 0;
+  m_adopted = true;
   return true;
 }
 
 SendAhead::Scope::Scope(SendAhead& ahead, std::vector<AheadLink> links) : m_ahead(ahead), m_links(std::move(links)) {
   m_ahead.m_frames.push_back({&m_links, &m_next, &m_settled});
-  m_ahead.Hint();
+  // Links a walk has just been through as the rescan to come: walking them again as a scan of
+  // their own finds the same.
+  const bool seen = std::exchange(m_ahead.m_adopted, false);
+  m_ahead.Hint(seen);
 }
 
 SendAhead::Scope::~Scope() { m_ahead.m_frames.pop_back(); }
 
 void SendAhead::Scope::Next() {
   ++m_next;
-  m_ahead.Hint();
+  m_ahead.Hint(true);
 }
 
 // Hints the requests the crawl will make next, in the depth-first order their turns come in:
 // the rest of the page being scanned, each link followed by what its page (when its answer is
 // already in) links to, then the rest of the page around it, and so outwards. The nearest is
 // hinted last, so that it goes first.
-void SendAhead::Hint() {
+// `mayRest`: when nothing was visited since the last walk, the turns passed since asked for
+// nothing (a rescan going over visited links), and a walk now would hint what that one did: a
+// rescan of thousands of links under a layer limit would walk again at every link.
+void SendAhead::Hint(bool mayRest) {
+  const std::size_t visited = m_crawl.VisitedCount();
+  if (mayRest && visited == m_visitedAtWalk) return;
+  m_visitedAtWalk = static_cast<std::size_t>(-1);
   m_connection = m_crawl.AheadConnection();
   if (!m_connection || !m_enabled || m_frames.empty() || m_crawl.AheadCancelled()) return;
+  m_visitedAtWalk = visited;
   m_order.clear();
   m_seenCount = 0;
   if (++m_walkNumber == 0) {  // the stamps wrapped: every slot is emptied once

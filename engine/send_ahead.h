@@ -55,6 +55,8 @@ class AheadCrawl {
   // everything the rescans it leads to would: a later rescan of it from that layer or deeper
   // asks for nothing either, and is not looked at again.
   virtual void NoteRescanBarren(const AheadLink& page) = 0;
+  // How many URLs the crawl has met: unchanged, no turn has asked for anything.
+  virtual std::size_t VisitedCount() const = 0;
   // What the link scanner is told of `page` when its turn comes.
   virtual PageContext AheadScanContext(const AheadLink& page) const = 0;
   // The connection the crawl's requests go on now, or nullptr; and the flags they go with.
@@ -115,7 +117,7 @@ class SendAhead {
     const std::size_t* next;
     std::size_t* settled;
   };
-  void Hint();
+  void Hint(bool mayRest);
   void Walk(std::vector<AheadLink>& links, std::size_t from, std::size_t& settled, std::size_t nesting);
   bool WalkDone() const;
   // True the first time a walk meets `key`; else `firstDepth` (when given) is the depth it was
@@ -146,6 +148,8 @@ class SendAhead {
   std::size_t m_seenCount = 0;
   std::uint32_t m_walkNumber = 0;
   inet::HttpConnection* m_connection = nullptr;
+  std::size_t m_visitedAtWalk = static_cast<std::size_t>(-1);  // VisitedCount() at the last walk
+  bool m_adopted = false;  // TakeRescanLinks gave the next scope its links
 };
 
 }  // namespace tk

@@ -63,6 +63,8 @@ class FakeCrawl final : public AheadCrawl {
     return links;
   }
   void NoteRescanBarren(const AheadLink& page) override { barren.insert(page.key); }
+  // A turn that asks for something meets a URL: the count moves on.
+  std::size_t VisitedCount() const override { return visited.size() + turns; }
   PageContext AheadScanContext(const AheadLink& page) const override {
     PageContext context;
     context.host = page.host;
@@ -79,6 +81,7 @@ class FakeCrawl final : public AheadCrawl {
   std::set<std::string> visited;
   std::map<std::string, std::vector<std::string>> rescans;  // visited pages their turns rescan: their links
   std::set<std::string> barren;
+  std::size_t turns = 0;
 };
 
 // The links a page's scan asks for, as the look-ahead's dry scan finds them.
@@ -143,6 +146,7 @@ TEST(SendAhead, HintsTheTurnsToComeInDepthFirstOrderNearestFirst) {
     SendAhead::Scope scope(ahead, std::move(links));
     for (std::size_t i = 0; i < c.taken; ++i) {
       crawl.connection.batch.clear();
+      ++crawl.turns;
       scope.Next();
     }
     EXPECT_EQ(crawl.connection.Nearest(), c.hinted);

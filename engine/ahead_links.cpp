@@ -41,7 +41,7 @@ AheadLink Crawler::ResolveAhead(const std::string& url, bool parseHtml, int dept
 std::vector<AheadLink> Crawler::RescanAhead(AheadLink& page) {
   // As FetchUrl would find the page in its turn: a dropped record may be fetched afresh then.
   const UrlRecord* record = page.record != AheadLink::kNoRecord ? &m_state.VisitedUrls.At(page.record)
-                                                                 : m_state.VisitedUrls.Find(page.key, page.keyHash);
+                                                                 : m_state.VisitedUrls.Find(page.Key(), page.keyHash);
   if (!record || record->Dropped || !WantsRescan(*record, FETCH_PARSE_HTML, page.depth)) return {};
   page.record = record->Index;
   if (record->Index < m_rescanBarren.size()) {

@@ -126,7 +126,7 @@ std::vector<AheadLink> Crawler::RescanLinksToSendAhead(const UrlRecord& record, 
       // Visited already: never sent ahead, but rescanned in turn when met from a higher layer.
       AheadLink& visited = links.emplace_back();
       visited.record = link;
-      visited.key = m_state.VisitedUrls.At(link).Key;
+      visited.recordKey = m_state.VisitedUrls.At(link).Key;
       visited.visited = true;
       visited.page = true;
       visited.depth = depth + 1;

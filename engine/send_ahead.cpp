@@ -37,7 +37,9 @@ std::vector<AheadLink> SendAhead::DryScan(const PageContext& context, const Chun
 }
 
 void SendAhead::DropRepeats(std::vector<AheadLink>& links) {
-  std::unordered_set<std::string, HashNoCase, EqualNoCase> seen;
+  // Views into the links' own keys: a copy of each was a heap block per link of every page.
+  std::unordered_set<std::string_view, HashNoCase, EqualNoCase> seen;
+  seen.reserve(links.size());
   for (AheadLink& link : links)
     if (!link.object.empty() && !seen.insert(link.key).second) link.object.clear();
 }
@@ -47,7 +49,7 @@ bool SendAhead::TakeRescanLinks(std::string_view key, int depth, std::vector<Ahe
   const Frame& frame = m_frames.back();
   if (*frame.next == 0 || *frame.next > frame.links->size()) return false;
   AheadLink& link = (*frame.links)[*frame.next - 1];
-  if (!link.rescanLooked || link.links.empty() || link.depth != depth || !EqualsNoCase(link.key, key)) return false;
+  if (!link.rescanLooked || link.links.empty() || link.depth != depth || !EqualsNoCase(link.Key(), key)) return false;
   links = std::move(link.links);
   link.links.clear();
   link.linksSettled = 0;
@@ -123,7 +125,7 @@ void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_
       // to walk: its own scan walks them.
       if (link.page && !link.rescanLooked) {
         link.rescanLooked = true;
-        if (link.keyHash == 0) link.keyHash = HashNoCase{}(link.key);
+        if (link.keyHash == 0) link.keyHash = HashNoCase{}(link.Key());
         link.links = m_crawl.RescanAhead(link);
         link.linksSettled = 0;
       }
@@ -132,7 +134,7 @@ void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_
       // there. Once all its rescan would ask for is visited, it is settled like a visited link.
       if (link.linksSettled < link.links.size()) {
         int firstDepth = 0;
-        if (Meet(link.key, link.keyHash, link.depth, &firstDepth)) {
+        if (Meet(link.Key(), link.keyHash, link.depth, &firstDepth)) {
           ++m_walked;
           Walk(link.links, 0, link.linksSettled, nesting + 1);
         } else if (firstDepth <= link.depth) {
@@ -170,7 +172,7 @@ void SendAhead::Walk(std::vector<AheadLink>& links, std::size_t from, std::size_
   }
 }
 
-bool SendAhead::Meet(const std::string& key, std::size_t hash, int depth, int* firstDepth) {
+bool SendAhead::Meet(std::string_view key, std::size_t hash, int depth, int* firstDepth) {
   if (2 * (m_seenCount + 1) > m_seen.size()) {
     std::vector<SeenSlot> old = std::move(m_seen);
     m_seen.assign(std::max<std::size_t>(256, 2 * old.size()), SeenSlot{});
@@ -180,15 +182,15 @@ bool SendAhead::Meet(const std::string& key, std::size_t hash, int depth, int* f
   }
   const std::size_t mask = m_seen.size() - 1;
   for (std::size_t i = hash & mask; m_seen[i].walk == m_walkNumber; i = (i + 1) & mask)
-    if (m_seen[i].hash == hash && EqualsNoCase(*m_seen[i].key, key)) {
+    if (m_seen[i].hash == hash && EqualsNoCase(m_seen[i].key, key)) {
       if (firstDepth) *firstDepth = m_seen[i].depth;
       return false;
     }
-  PlaceSeen(&key, hash, depth);
+  PlaceSeen(key, hash, depth);
   return true;
 }
 
-void SendAhead::PlaceSeen(const std::string* key, std::size_t hash, int depth) {
+void SendAhead::PlaceSeen(std::string_view key, std::size_t hash, int depth) {
   const std::size_t mask = m_seen.size() - 1;
   std::size_t i = hash & mask;
   while (m_seen[i].walk == m_walkNumber) i = (i + 1) & mask;

@@ -16,7 +16,7 @@ namespace tk {
 
 // One link a page's scan will ask for, with what sending it ahead of its turn needs.
 struct AheadLink {
-  std::string key;     // in the visited list
+  std::string key;     // in the visited list (empty for a visited record's link: see recordKey)
   std::string object;  // as the request will name it; empty: not to be sent ahead
   std::string host;
   int port = 0;
@@ -30,6 +30,8 @@ struct AheadLink {
   bool peeked = false;   // its answer was in and has been looked at
   bool rescanLooked = false;  // visited: whether its turn rescans it has been looked at
   std::uint32_t record = kNoRecord;  // visited: its number in the visited list, once looked up
+  std::string_view recordKey;  // a link to a visited record: its key, as the visited list keeps it
+  std::string_view Key() const { return key.empty() ? recordKey : std::string_view(key); }
   static constexpr std::uint32_t kNoRecord = 0xffffffff;
   // A page looked at before its turn: the links it will ask for (a visited page: those its
   // rescan in that turn will ask for).
@@ -122,8 +124,8 @@ class SendAhead {
   bool WalkDone() const;
   // True the first time a walk meets `key`; else `firstDepth` (when given) is the depth it was
   // met at then.
-  bool Meet(const std::string& key, std::size_t hash, int depth = 0, int* firstDepth = nullptr);
-  void PlaceSeen(const std::string* key, std::size_t hash, int depth);
+  bool Meet(std::string_view key, std::size_t hash, int depth = 0, int* firstDepth = nullptr);
+  void PlaceSeen(std::string_view key, std::size_t hash, int depth);
   void Peek(AheadLink& link);
 
   AheadCrawl& m_crawl;
@@ -139,7 +141,7 @@ class SendAhead {
   // empty unless stamped with the current walk's number, since a set of strings rebuilt at every
   // hint (at every link of every page) allocated for each key it held. The keys stay in the links.
   struct SeenSlot {
-    const std::string* key = nullptr;
+    std::string_view key;
     std::size_t hash = 0;
     std::uint32_t walk = 0;
     int depth = 0;

@@ -227,7 +227,9 @@ TEST(HttpAheadLimits, ServersThatServeOneConnectionStillAnswerEveryRequest) {
 
 // In a depth-first crawl the answers sent ahead for the siblings of each page on the way down
 // wait for their turn long after they came in; a long one is paused with its connection held. The
-// request in turn (a style sheet imported by the page being scanned, say) must still get one.
+// request in turn (a style sheet imported by the page being scanned, say) must still get one:
+// with every connection held by such answers, one of them runs on to its end, its bytes kept aside,
+// so that the server still sees each request once and every body comes whole and in order.
 TEST_F(HttpAheadTest, LongAnswersWaitingAheadLeaveAConnectionForTheRequestInTurn) {
   auto large = [](int i) { return "/__/bytes?n=300000&seed=L" + std::to_string(i); };
   EXPECT_EQ(Fetch("/__/bytes?n=10"), Body(10));
@@ -245,6 +247,7 @@ TEST_F(HttpAheadTest, LongAnswersWaitingAheadLeaveAConnectionForTheRequestInTurn
   done = true;
   watchdog.join();
   EXPECT_EQ(server->Stats().requests, 11) << server->Stats().json;
+  EXPECT_EQ(server->Stats().connections, 5) << "not every connection was used: " << server->Stats().json;
 }
 
 }  // namespace

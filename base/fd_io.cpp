@@ -1,10 +1,21 @@
 #include "base/fd_io.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 namespace tk {
+
+int OpenUnnamedFile(const std::filesystem::path& folder) {
+  if (folder.empty()) return -1;
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+  std::string pattern = (folder / ".trawlkit-scratch-XXXXXX").string();
+  fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd >= 0) ::unlink(pattern.c_str());
+  return fd;
+}
 
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {

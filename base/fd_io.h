@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -20,6 +21,11 @@ bool PwriteAll(int fd, std::string_view data, off_t offset);
 // One read (or pread), made again while a signal interrupts it; otherwise what the call returned.
 ssize_t ReadRetrying(int fd, void* buffer, std::size_t size);
 ssize_t PreadRetrying(int fd, void* buffer, std::size_t size, off_t offset);
+
+// A file with no name in `folder`, open for reading and writing: the system removes it however
+// the run ends. Where the file system has no unnamed files, a named one unlinked at once. -1
+// (errno set) when neither can be had.
+int OpenUnnamedFile(const std::filesystem::path& folder);
 
 enum class ReadEnd {
   Done,      // the end of the file was reached

@@ -1,10 +1,8 @@
 #include "engine/scratch_file.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/fd_io.h"
@@ -14,27 +12,16 @@ namespace {
 
 constexpr std::size_t kFlushAt = 64 * 1024;
 
-int OpenUnnamed(const std::filesystem::path& folder) {
-  if (folder.empty()) return -1;
-  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0) return fd;
-  // A file system without unnamed files: a named one, unlinked at once.
-  std::string pattern = (folder / ".trawlkit-scratch-XXXXXX").string();
-  fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd >= 0) ::unlink(pattern.c_str());
-  return fd;
-}
-
 }  // namespace
 
 ScratchFile::~ScratchFile() { clear(); }
 
 void ScratchFile::Open(const std::filesystem::path& folder) {
   clear();
-  m_fd = OpenUnnamed(folder);
+  m_fd = OpenUnnamedFile(folder);
   if (m_fd < 0) {
     std::error_code ec;
-    m_fd = OpenUnnamed(std::filesystem::temp_directory_path(ec));
+    m_fd = OpenUnnamedFile(std::filesystem::temp_directory_path(ec));
   }
 }
 

@@ -1,26 +1,20 @@
 #include "inet/pull_body.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "base/fd_io.h"
 
 namespace tk::inet::detail {
 namespace {
 
-// An unnamed file in the system's temporary folder: the system removes it however the run ends.
+// An unnamed file in the system's temporary folder.
 int OpenTemporary() {
   const char* dir = std::getenv("TMPDIR");
-  if (!dir || !*dir) dir = "/tmp";
-  int fd = ::open(dir, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0) return fd;
-  std::string path = std::string(dir) + "/trawlkit-body-XXXXXX";
-  fd = ::mkostemp(path.data(), O_CLOEXEC);
-  if (fd >= 0) ::unlink(path.c_str());
-  return fd;
+  return OpenUnnamedFile(dir && *dir ? dir : "/tmp");
 }
 
 }  // namespace
@@ -52,14 +46,7 @@ bool PullBody::Spill(CURL* easy) {
 std::size_t PullBody::OnData(const char* data, std::size_t n) {
   // Spilling, the bytes past a full buffer go to the file, and so do all after them.
   if (m_spillFd >= 0 && (m_spillWritten > m_spillRead || m_buffer.size() - m_pos >= kMaxBuffered)) {
-    std::size_t done = 0;
-    while (done < n) {
-      const ssize_t w = ::pwrite(m_spillFd, data + done, n - done, static_cast<off_t>(m_spillWritten + done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) break;
-      done += static_cast<std::size_t>(w);
-    }
-    if (done == n) {
+    if (PwriteAll(m_spillFd, std::string_view(data, n), static_cast<off_t>(m_spillWritten))) {
       m_spillWritten += n;
       m_received += n;
       if (m_writer) m_writer->Append(data, n);
@@ -105,9 +92,7 @@ std::size_t PullBody::TakeUnread(char* out, std::size_t max) {
   if (m_pos >= m_buffer.size()) {
     if (m_spillRead >= m_spillWritten) return 0;
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(max, m_spillWritten - m_spillRead));
-    ssize_t got;
-    do got = ::pread(m_spillFd, out, want, static_cast<off_t>(m_spillRead));
-    while (got < 0 && errno == EINTR);
+    const ssize_t got = PreadRetrying(m_spillFd, out, want, static_cast<off_t>(m_spillRead));
     if (got <= 0) return 0;
     m_spillRead += static_cast<std::size_t>(got);
     if (m_spillRead == m_spillWritten) m_spillRead = m_spillWritten = 0;  // the file starts afresh

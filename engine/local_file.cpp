@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/fd_io.h"
+#include "engine/ready_files.h"
 
 namespace tk {
 namespace {
@@ -129,6 +130,83 @@ int CreateTemp(int dirFd, std::string& temp) {
   return -1;
 }
 
+// Links the unnamed file `fd` as `name` in `dirFd`; 0, or -1 with errno (EEXIST: the name is
+// taken). Through /proc: linking a descriptor by itself takes a privilege a user lacks.
+int LinkUnnamed(int fd, int dirFd, const std::string& name) {
+  char path[40];
+  std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+  return ::linkat(AT_FDCWD, path, dirFd, name.c_str(), AT_SYMLINK_FOLLOW);
+}
+
+// Gives the unnamed file `fd` of `size` bytes a temporary name in `dirFd`, in `temp`: a link, or
+// where none can be had (no /proc, another file system mounted at the folder) a copy. The
+// descriptor of the named file, which may be a new one: `fd` is the callee's either way. -1 when
+// neither works, with nothing left behind.
+int NameBeside(int dirFd, int fd, off_t size, std::string& temp) {
+  for (int i = 0; i < kTempTries; ++i) {
+    temp = TempFileName();
+    if (LinkUnnamed(fd, dirFd, temp) == 0) return fd;
+    if (errno != EEXIST) break;
+  }
+  const int named = CreateTemp(dirFd, temp);
+  bool copied = named >= 0;
+  std::string block;
+  for (off_t at = 0; copied && at < size;) {
+    block.resize(static_cast<std::size_t>(std::min<off_t>(size - at, static_cast<off_t>(kBufferSize))));
+    const ssize_t n = PreadRetrying(fd, block.data(), block.size(), at);
+    copied = n > 0 && WriteAll(named, std::string_view(block.data(), static_cast<std::size_t>(n)));
+    at += n;
+  }
+  ::close(fd);
+  if (copied) return named;
+  if (named >= 0) {
+    ::close(named);
+    ::unlinkat(dirFd, temp.c_str(), 0);
+  }
+  temp.clear();
+  return -1;
+}
+
+// The finished unnamed file `fd`, `size` bytes long, takes the place of `name` in the folder
+// `relDir`: where nothing stands there, by one link; else named beside it first and renamed over
+// it as any temporary file is. `fd` is closed.
+Placement PlaceUnnamed(OpenFolders& folders, std::string_view relDir, int fd, off_t size, const std::string& name,
+                       std::optional<std::int64_t> modified) {
+  int dirFd = folders.Open(relDir, false);
+  struct stat old {};
+  if (dirFd >= 0 && ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT) {
+    if (modified) {
+      const struct timespec times[2] = {{0, UTIME_NOW}, {static_cast<time_t>(*modified), 0}};
+      ::futimens(fd, times);
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (LinkUnnamed(fd, dirFd, name) == 0) {
+        // A close that reports lost bytes (a network file system) leaves nothing at the place.
+        if (::close(fd) == 0) return Placement::New;
+        ::unlinkat(dirFd, name.c_str(), 0);
+        return Placement::Failed;
+      }
+      if (errno != ENOENT || attempt > 0) break;
+      // The folder was removed since the run entered it: it is entered afresh, and made again
+      // as a file's folders are.
+      folders.Forget();
+      dirFd = folders.Open(relDir, true);
+      if (dirFd < 0) break;
+    }
+    // EEXIST: a file came meanwhile, and is replaced as any earlier copy. Anything else: this
+    // folder takes no links of unnamed files, and the files from here on are named at once.
+    if (dirFd >= 0 && errno != EEXIST) folders.StopUnnamedFiles();
+  }
+  if (dirFd < 0) {
+    ::close(fd);
+    return Placement::Failed;
+  }
+  std::string temp;
+  const int named = NameBeside(dirFd, fd, size, temp);
+  if (named < 0) return Placement::Failed;
+  return PlaceOpenTemp(dirFd, named, size, temp, name, modified);
+}
+
 }  // namespace
 
 void SplitLast(std::string_view relPath, std::string_view& dir, std::string_view& name) {
@@ -214,9 +292,27 @@ void DiscardHeld(const std::filesystem::path& saveFolder, const HeldFile& held) 
   ::close(dirFd);
 }
 
-OpenFolders::OpenFolders(std::filesystem::path saveFolder) : m_saveFolder(std::move(saveFolder)) {}
+OpenFolders::OpenFolders(std::filesystem::path saveFolder, bool filesAhead)
+    : m_saveFolder(std::move(saveFolder)), m_filesAhead(filesAhead) {}
 
 OpenFolders::~OpenFolders() { Forget(); }
+
+int OpenFolders::TakeUnnamedFile() {
+  if (!m_filesAhead) return -1;
+  if (!m_readyFiles) {
+    const int root = Open("", false);
+    if (root < 0) return -1;
+    m_readyFiles = std::make_unique<ReadyFiles>(root);
+  }
+  const int fd = m_readyFiles->Take();
+  if (fd < 0) StopUnnamedFiles();
+  return fd;
+}
+
+void OpenFolders::StopUnnamedFiles() {
+  m_filesAhead = false;
+  m_readyFiles.reset();
+}
 
 void OpenFolders::Forget() {
   for (const auto& [relDir, held] : m_held) ::close(held.fd);
@@ -296,6 +392,9 @@ bool LocalFile::Create(OpenFolders& folders, std::string_view relPath) {
     if (dirFd < 0) break;
     struct stat st {};
     if (::fstatat(dirFd, nameText.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode)) break;
+    m_fd = folders.TakeUnnamedFile();
+    m_unnamed = m_fd >= 0;
+    if (m_unnamed) break;
     m_fd = CreateTemp(dirFd, m_temp);
     if (m_fd < 0 && errno != ENOENT) break;
   }
@@ -354,9 +453,16 @@ bool LocalFile::Finish() {
 }
 
 Placement LocalFile::Place(std::optional<std::int64_t> modified) {
-  if (!m_finished || m_temp.empty()) return Placement::Failed;
+  if (!m_finished || (m_temp.empty() && !m_unnamed)) return Placement::Failed;
   std::string_view dir, name;
   SplitLast(m_relPath, dir, name);
+  if (m_unnamed) {
+    const int fd = m_fd;
+    m_fd = -1;
+    m_finished = false;
+    m_unnamed = false;
+    return PlaceUnnamed(*m_folders, dir, fd, static_cast<off_t>(m_size), std::string(name), modified);
+  }
   // The folder the file was begun in, as the run entered it.
   const int dirFd = m_folders->Open(dir, false);
   if (dirFd < 0) {
@@ -372,6 +478,15 @@ Placement LocalFile::Place(std::optional<std::int64_t> modified) {
 }
 
 HeldFile LocalFile::Hold(std::optional<std::int64_t> modified) {
+  if (m_finished && m_unnamed) {
+    // A held file is placed later from a fresh walk, by name.
+    std::string_view dir, name;
+    SplitLast(m_relPath, dir, name);
+    const int dirFd = m_folders->Open(dir, false);
+    m_fd = dirFd >= 0 ? NameBeside(dirFd, m_fd, static_cast<off_t>(m_size), m_temp) : (::close(m_fd), -1);
+    m_unnamed = false;
+    if (m_fd < 0) m_finished = false;
+  }
   if (m_finished && !Close()) Discard();
   HeldFile held{m_relPath, std::move(m_temp), modified};
   m_temp.clear();
@@ -381,6 +496,7 @@ HeldFile LocalFile::Hold(std::optional<std::int64_t> modified) {
 void LocalFile::Discard() {
   if (m_fd >= 0) ::close(m_fd);
   m_fd = -1;
+  m_unnamed = false;
   m_finished = false;
   m_buffer.clear();
   if (!m_temp.empty() && m_folders) {

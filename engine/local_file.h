@@ -1,6 +1,6 @@
 #pragma once
-// A local file being written by a run. Its bytes go to a temporary file beside it, which takes
-// its place only once complete (Place): a cut transfer or a full disk never leaves half a file,
+// A local file being written by a run. Its bytes go to a temporary file beside it (or to an
+// unnamed one, linked at its place), which takes its place only once complete (Place): a cut transfer or a full disk never leaves half a file,
 // an earlier copy stays as it was until the new one is whole, and a hard link at the file's place
 // is replaced rather than written through. A file whose new bytes equal the old ones is not
 // replaced at all, so an update touches only what changed. Writes are buffered; any failure
@@ -22,6 +22,8 @@
 #include <unordered_map>
 
 namespace tk {
+
+class ReadyFiles;
 
 // What putting a finished file in place did to the copy.
 enum class Placement {
@@ -45,7 +47,9 @@ struct HeldFile {
 // run takes the files saved into it along. Holds a bounded number of descriptors. One thread.
 class OpenFolders {
  public:
-  explicit OpenFolders(std::filesystem::path saveFolder);
+  // `filesAhead`: a run's files are made ahead, unnamed, on a thread of their own (ReadyFiles),
+  // and linked at their places once whole.
+  explicit OpenFolders(std::filesystem::path saveFolder, bool filesAhead = false);
   ~OpenFolders();
   OpenFolders(const OpenFolders&) = delete;
   OpenFolders& operator=(const OpenFolders&) = delete;
@@ -57,6 +61,12 @@ class OpenFolders {
   int Open(std::string_view relDir, bool create);
   // Closes every folder: the next Open walks down afresh (a folder removed meanwhile is made again).
   void Forget();
+  // An unnamed file made ahead in the save folder's file system, the caller's to close; -1 when
+  // files are not made ahead, or cannot be here.
+  int TakeUnnamedFile();
+  // An unnamed file could not be linked at its place: the files from here on are named from the
+  // start.
+  void StopUnnamedFiles();
 
  private:
   struct Held {
@@ -72,6 +82,8 @@ class OpenFolders {
   std::filesystem::path m_saveFolder;
   std::unordered_map<std::string, Held, KeyHash, std::equal_to<>> m_held;
   std::uint64_t m_clock = 0;
+  bool m_filesAhead;
+  std::unique_ptr<ReadyFiles> m_readyFiles;  // started on the first file taken
 };
 
 class LocalFile {
@@ -113,6 +125,7 @@ class LocalFile {
   std::string m_relPath;
   std::string m_temp;
   int m_fd = -1;
+  bool m_unnamed = false;  // m_fd is a file with no name yet (m_temp is empty)
   bool m_finished = false;
   bool m_failed = false;
   std::uint64_t m_size = 0;

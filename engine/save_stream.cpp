@@ -80,7 +80,9 @@ Crawler::SaveEnd Crawler::KeepFile(const std::string& url, const std::string& na
 }
 
 OpenFolders& Crawler::Folders() {
-  if (!m_folders) m_folders = std::make_unique<OpenFolders>(m_saveFolder);
+  // The run's files are made ahead on a thread of their own: making them is the kernel's largest
+  // share of a crawl's work, and this thread is the one every page waits for.
+  if (!m_folders) m_folders = std::make_unique<OpenFolders>(m_saveFolder, true);
   return *m_folders;
 }
 

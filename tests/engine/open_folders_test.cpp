@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -104,10 +105,15 @@ TEST(OpenFolders, EntersEachFolderRightlyAndNeverThroughASymlink) {
 
 // Saved through a run's folders, as the crawl saves: the earlier copy replaced whole or not at
 // all, its permissions and the server's date kept, an unchanged one left alone, nothing left over.
-TEST(OpenFolders, FilesSavedThroughThemArePlacedAsAnyOther) {
+// The same whether the files are named from the start or made ahead unnamed and linked in place.
+class FilesSaved : public testing::TestWithParam<bool> {};
+
+TEST_P(FilesSaved, ThroughARunsFoldersArePlacedAsAnyOther) {
+  const bool ahead = GetParam();
   test::TempDir d;
-  OpenFolders folders(d.Path());
   const std::size_t before = OpenDescriptors();
+  auto owned = std::make_unique<OpenFolders>(d.Path(), ahead);
+  OpenFolders& folders = *owned;
   const auto save = [&](const std::string& rel, const std::string& bytes, std::optional<std::int64_t> when) {
     MakeServerPath(folders, true, "h", "/" + rel, 80, "");
     LocalFile f;
@@ -154,9 +160,23 @@ TEST(OpenFolders, FilesSavedThroughThemArePlacedAsAnyOther) {
   EXPECT_EQ(Entries(d / "h/s"), (std::set<std::string>{"c.htm", "d.htm"}));
   EXPECT_EQ(test::ReadFile(d / "h/s/c.htm"), "c");
   EXPECT_EQ(test::ReadFile(d / "h/s/d.htm"), "held");
-  // Only the folders stay open, never a file's descriptor.
-  EXPECT_LE(OpenDescriptors(), before + 3);
+
+  // A file that turned up at the place while this one was written is replaced, as any other.
+  LocalFile late;
+  ASSERT_TRUE(late.Create(folders, "h/s/e.htm"));
+  late.Write("mine");
+  test::WriteFile(d / "h/s/e.htm", "theirs");
+  ASSERT_TRUE(late.Finish());
+  EXPECT_EQ(late.Place(std::nullopt), Placement::Changed);
+  EXPECT_EQ(test::ReadFile(d / "h/s/e.htm"), "mine");
+  EXPECT_EQ(Entries(d / "h/s"), (std::set<std::string>{"c.htm", "d.htm", "e.htm"}));
+  // Only the folders stay open (and the files made ahead), never a file's descriptor.
+  EXPECT_LE(OpenDescriptors(), before + 4 + (ahead ? 17 : 0));
+  owned.reset();
+  EXPECT_EQ(OpenDescriptors(), before);
 }
+
+INSTANTIATE_TEST_SUITE_P(NamedOrAhead, FilesSaved, testing::Bool());
 
 TEST(OpenFolders, TemporaryNamesAreHiddenAndNeverRepeat) {
   std::set<std::string> names;

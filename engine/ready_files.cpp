@@ -1,0 +1,83 @@
+#include "engine/ready_files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tk {
+namespace {
+// Enough to ride out a burst of small files while the thread catches up, few
+// enough descriptors beside the connections, the open folders and the pages
+// held open.
+constexpr std::size_t kStock = 16;
+}  // namespace
+
+ReadyFiles::ReadyFiles(int folderFd) : m_folderFd(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0)) {
+  if (m_folderFd < 0) {
+    m_unsupported = true;
+    return;
+  }
+  m_thread = std::thread([this] { Run(); });
+}
+
+ReadyFiles::~ReadyFiles() {
+  {
+    std::lock_guard lock(m_mutex);
+    m_stop = true;
+  }
+  m_wake.notify_all();
+  if (m_thread.joinable()) m_thread.join();
+  for (const int fd : m_ready) ::close(fd);
+  if (m_folderFd >= 0) ::close(m_folderFd);
+}
+
+int ReadyFiles::Make() const {
+  // The mode a named file gets, less the umask; the file is only linked to its
+  // name once whole.
+  return ::openat(m_folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
+}
+
+int ReadyFiles::Take() {
+  {
+    std::unique_lock lock(m_mutex);
+    if (m_unsupported) return -1;
+    if (!m_ready.empty()) {
+      const int fd = m_ready.front();
+      m_ready.pop_front();
+      lock.unlock();
+      m_wake.notify_one();
+      return fd;
+    }
+  }
+  // The thread has fallen behind: this one is made here rather than waited for.
+  const int fd = Make();
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    std::lock_guard lock(m_mutex);
+    m_unsupported = true;
+  }
+  m_wake.notify_one();
+  return fd;
+}
+
+void ReadyFiles::Run() {
+  std::unique_lock lock(m_mutex);
+  while (true) {
+    m_wake.wait(lock, [this] { return m_stop || m_unsupported || m_ready.size() < kStock; });
+    if (m_stop || m_unsupported) return;
+    lock.unlock();
+    const int fd = Make();
+    const int error = errno;
+    lock.lock();
+    if (fd >= 0) {
+      m_ready.push_back(fd);
+      continue;
+    }
+    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) m_unsupported = true;
+    // Out of descriptors or inodes, say: trying on would spin. The takers make
+    // their own from here on and meet the error themselves.
+    return;
+  }
+}
+
+}  // namespace tk

@@ -85,6 +85,9 @@ void SendAhead::Hint(bool mayRest) {
   m_visitedAtWalk = static_cast<std::size_t>(-1);
   m_connection = m_crawl.AheadConnection();
   if (!m_connection || !m_enabled || m_frames.empty() || m_crawl.AheadCancelled()) return;
+  // A server that answers sooner than a walk takes is asked in turn; its answers tell when that
+  // changes.
+  if (!m_connection->AheadPays()) return;
   m_visitedAtWalk = visited;
   m_order.clear();
   m_seenCount = 0;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "inet/answer_pace.h"
 #include "inet/http_ahead.h"
 #include "inet/http_request.h"
 #include "inet/inet.h"
@@ -43,6 +44,7 @@ class HttpConnectionImpl final : public HttpConnection {
     if (auto ahead = m_ahead.Take(object, flags)) {
       m_ahead.StartRequests();
       if (!ahead->OpenAhead(err)) return nullptr;
+      m_pace.Note(ahead->AnswerDelayUs());
       return ahead;
     }
     m_ahead.StartRequests();
@@ -53,11 +55,13 @@ class HttpConnectionImpl final : public HttpConnection {
                             ? request->OpenBesideAhead(err, grace, [this] { m_ahead.TurnOff(); })
                             : request->Open(err);
     if (!opened) return nullptr;
+    m_pace.Note(request->AnswerDelayUs());
     m_ahead.NoteTurnAnswered();
     return request;
   }
 
   void Prefetch(std::string_view object, std::uint32_t flags) override { m_ahead.Prefetch(object, flags); }
+  bool AheadPays() const override { return m_pace.AheadPays(); }
 
   bool PeekAhead(std::string_view object, std::uint32_t flags, std::string& contentType,
                  std::string& body) override {
@@ -70,6 +74,7 @@ class HttpConnectionImpl final : public HttpConnection {
   int m_port;
   bool m_secure;
   std::optional<Credentials> m_credentials;
+  AnswerPace m_pace;
   AheadPool m_ahead;  // destroyed first: its requests go before the connection they ran beside
 };
 

@@ -41,6 +41,16 @@ std::unique_ptr<cache::Entry> HttpRequestImpl::LookupEntry() const {
   return entry;
 }
 
+std::int64_t HttpRequestImpl::AnswerDelayUs() const {
+  if (!m_transfer.easy) return -1;
+  curl_off_t sent = 0, answered = 0;
+  if (curl_easy_getinfo(m_transfer.easy, CURLINFO_PRETRANSFER_TIME_T, &sent) != CURLE_OK ||
+      curl_easy_getinfo(m_transfer.easy, CURLINFO_STARTTRANSFER_TIME_T, &answered) != CURLE_OK || answered <= 0 ||
+      answered < sent)
+    return -1;
+  return answered - sent;
+}
+
 int HttpRequestImpl::StatusCode() const { return m_source == Source::Network ? m_status : 200; }
 std::string HttpRequestImpl::ContentType() const { return Header("Content-Type"); }
 std::string HttpRequestImpl::ContentLength() const { return Header("Content-Length"); }

@@ -46,6 +46,10 @@ class HttpRequestImpl final : public HttpRequest {
   // A paused answer runs to its end, its bytes kept until read (PullBody::Spill).
   bool SpillBody() { return m_body.Spill(m_transfer.easy); }
   std::uint32_t Flags() const { return m_flags; }
+  // How long the server took to answer, from the request's last byte sent to the answer's first
+  // byte read, in microseconds; -1 when unknown. An answer that came while the caller was busy
+  // elsewhere is read, and so counted, late.
+  std::int64_t AnswerDelayUs() const;
 
   // Requests sent ahead of their turn (defined in http_ahead.cpp).
 

@@ -156,6 +156,9 @@ class HttpConnection {
     (void)object;
     (void)flags;
   }
+  // Whether hints pay on this server now: false while its answers come so soon that waiting for
+  // each in its turn costs less than the caller's looking ahead for them (AnswerPace).
+  virtual bool AheadPays() const { return true; }
   // The answer to an earlier hint, when it is in whole and is a page's: a 200 with its body, or a
   // 304 with the cached body that OpenRequest will serve. Lets the caller look at a page's links
   // before its turn. False when there is no such answer (yet).

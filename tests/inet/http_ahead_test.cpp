@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "inet/answer_pace.h"
 #include "inet/errors.h"
 #include "inet/inet.h"
 #include "support/inet_test_util.h"
@@ -58,6 +59,43 @@ class HttpAheadTest : public ::testing::Test {
   std::unique_ptr<Session> session;
   std::unique_ptr<HttpConnection> conn;
 };
+
+// Sending ahead stops only where a window of answers came sooner than looking ahead costs, and
+// starts again once a window comes late; one odd answer, or one between the two bounds, changes
+// nothing.
+TEST(AnswerPace, WindowsOfQuickAnswersStopTheLookAheadAndSlowOnesStartItAgain) {
+  const struct Row {
+    const char* what;
+    std::int64_t most;     // the delay of most of the window's answers
+    std::int64_t others;   // the rest of them, one fewer than half
+    bool aheadPays;        // after the window
+  } rows[] = {
+      {"between the bounds at first", 200, 200, true},
+      {"quick, with slow outliers", 40, 90000, false},
+      {"between the bounds", 200, 200, false},
+      {"slow, with quick outliers", 20000, 10, true},
+      {"just under the quick bound", AnswerPace::kQuickUs - 1, AnswerPace::kQuickUs - 1, false},
+      {"on the slow bound", AnswerPace::kSlowUs, AnswerPace::kSlowUs, false},
+      {"just over it", AnswerPace::kSlowUs + 1, AnswerPace::kSlowUs + 1, true},
+  };
+  AnswerPace pace;
+  EXPECT_TRUE(pace.AheadPays());
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    for (std::size_t i = 0; i < AnswerPace::kWindow; ++i) {
+      pace.Note(-1);  // unknown: left out, never a window's share
+      pace.Note(i % 2 && i < AnswerPace::kWindow - 2 ? row.others : row.most);
+    }
+    EXPECT_EQ(pace.AheadPays(), row.aheadPays);
+  }
+}
+
+// A server a couple of milliseconds away keeps its requests going ahead: the delays measured are
+// the server's, not zero.
+TEST_F(HttpAheadTest, AnswersThatTakeMillisecondsKeepTheLookAhead) {
+  for (std::size_t i = 0; i < 2 * AnswerPace::kWindow; ++i) Fetch("/__/late?ms=2&n=10");
+  EXPECT_TRUE(conn->AheadPays());
+}
 
 TEST_F(HttpAheadTest, RequestsSentAheadAreTakenUpInAnyOrderAndSentOnce) {
   const std::string small = "/__/bytes?n=3000&seed=a";

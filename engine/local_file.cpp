@@ -297,15 +297,15 @@ OpenFolders::OpenFolders(std::filesystem::path saveFolder, bool filesAhead)
 
 OpenFolders::~OpenFolders() { Forget(); }
 
-int OpenFolders::TakeUnnamedFile() {
+int OpenFolders::TakeUnnamedFile(int dirFd) {
   if (!m_filesAhead) return -1;
-  if (!m_readyFiles) {
-    const int root = Open("", false);
-    if (root < 0) return -1;
-    m_readyFiles = std::make_unique<ReadyFiles>(root);
-  }
+  if (!m_readyFiles) m_readyFiles = std::make_unique<ReadyFiles>(dirFd);
   const int fd = m_readyFiles->Take();
-  if (fd < 0) StopUnnamedFiles();
+  if (fd < 0) {
+    StopUnnamedFiles();
+    return -1;
+  }
+  m_readyFiles->MakeNear(dirFd);
   return fd;
 }
 
@@ -392,7 +392,7 @@ bool LocalFile::Create(OpenFolders& folders, std::string_view relPath) {
     if (dirFd < 0) break;
     struct stat st {};
     if (::fstatat(dirFd, nameText.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode)) break;
-    m_fd = folders.TakeUnnamedFile();
+    m_fd = folders.TakeUnnamedFile(dirFd);
     m_unnamed = m_fd >= 0;
     if (m_unnamed) break;
     m_fd = CreateTemp(dirFd, m_temp);

@@ -61,9 +61,10 @@ class OpenFolders {
   int Open(std::string_view relDir, bool create);
   // Closes every folder: the next Open walks down afresh (a folder removed meanwhile is made again).
   void Forget();
-  // An unnamed file made ahead in the save folder's file system, the caller's to close; -1 when
-  // files are not made ahead, or cannot be here.
-  int TakeUnnamedFile();
+  // An unnamed file made ahead in the save folder's file system, for the folder `dirFd` (one of
+  // these): the next ones are made there. The caller's to close; -1 when files are not made
+  // ahead, or cannot be here.
+  int TakeUnnamedFile(int dirFd);
   // An unnamed file could not be linked at its place: the files from here on are named from the
   // start.
   void StopUnnamedFiles();

@@ -7,9 +7,8 @@
 
 namespace tk {
 namespace {
-// Enough to ride out a burst of small files while the thread catches up, few
-// enough descriptors beside the connections, the open folders and the pages
-// held open.
+// Enough to ride out a burst of small files while the thread catches up, few enough descriptors
+// beside the connections, the open folders and the pages held open.
 constexpr std::size_t kStock = 16;
 }  // namespace
 
@@ -29,16 +28,26 @@ ReadyFiles::~ReadyFiles() {
   m_wake.notify_all();
   if (m_thread.joinable()) m_thread.join();
   for (const int fd : m_ready) ::close(fd);
+  if (m_nearFd >= 0) ::close(m_nearFd);
   if (m_folderFd >= 0) ::close(m_folderFd);
 }
 
-int ReadyFiles::Make() const {
-  // The mode a named file gets, less the umask; the file is only linked to its
-  // name once whole.
-  return ::openat(m_folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
+int ReadyFiles::Make(int folderFd) {
+  // The mode a named file gets, less the umask; the file is only linked to its name once whole.
+  return ::openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
+}
+
+void ReadyFiles::MakeNear(int folderFd) {
+  if (folderFd == m_nearGiven) return;
+  m_nearGiven = folderFd;
+  const int near = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+  std::lock_guard lock(m_mutex);
+  if (m_nearFd >= 0) ::close(m_nearFd);
+  m_nearFd = near;
 }
 
 int ReadyFiles::Take() {
+  int folder = -1;
   {
     std::unique_lock lock(m_mutex);
     if (m_unsupported) return -1;
@@ -49,14 +58,18 @@ int ReadyFiles::Take() {
       m_wake.notify_one();
       return fd;
     }
+    folder = ::fcntl(m_nearFd >= 0 ? m_nearFd : m_folderFd, F_DUPFD_CLOEXEC, 0);
   }
   // The thread has fallen behind: this one is made here rather than waited for.
-  const int fd = Make();
-  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+  const int fd = Make(folder >= 0 ? folder : m_folderFd);
+  const int error = errno;
+  if (folder >= 0) ::close(folder);
+  if (fd < 0 && Unsupported(error)) {
     std::lock_guard lock(m_mutex);
     m_unsupported = true;
   }
   m_wake.notify_one();
+  errno = error;
   return fd;
 }
 
@@ -65,17 +78,20 @@ void ReadyFiles::Run() {
   while (true) {
     m_wake.wait(lock, [this] { return m_stop || m_unsupported || m_ready.size() < kStock; });
     if (m_stop || m_unsupported) return;
+    // Its own copy of the folder: MakeNear may close the one it replaces meanwhile.
+    const int folder = ::fcntl(m_nearFd >= 0 ? m_nearFd : m_folderFd, F_DUPFD_CLOEXEC, 0);
     lock.unlock();
-    const int fd = Make();
+    const int fd = Make(folder >= 0 ? folder : m_folderFd);
     const int error = errno;
+    if (folder >= 0) ::close(folder);
     lock.lock();
     if (fd >= 0) {
       m_ready.push_back(fd);
       continue;
     }
-    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) m_unsupported = true;
-    // Out of descriptors or inodes, say: trying on would spin. The takers make
-    // their own from here on and meet the error themselves.
+    if (Unsupported(error)) m_unsupported = true;
+    // Out of descriptors or inodes, say: trying on would spin. The takers make their own from
+    // here on and meet the error themselves.
     return;
   }
 }

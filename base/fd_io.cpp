@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace tk {
 
@@ -15,6 +16,13 @@ int OpenUnnamedFile(const std::filesystem::path& folder) {
   fd = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (fd >= 0) ::unlink(pattern.c_str());
   return fd;
+}
+
+int LinkUnnamedFile(int fd, int dirFd, const char* name) {
+  // Through /proc: linking a descriptor by itself (AT_EMPTY_PATH) takes a privilege a user lacks.
+  char path[40];
+  std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+  return ::linkat(AT_FDCWD, path, dirFd, name, AT_SYMLINK_FOLLOW);
 }
 
 bool WriteAll(int fd, std::string_view data) {

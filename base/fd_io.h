@@ -26,6 +26,10 @@ ssize_t PreadRetrying(int fd, void* buffer, std::size_t size, off_t offset);
 // the run ends. Where the file system has no unnamed files, a named one unlinked at once. -1
 // (errno set) when neither can be had.
 int OpenUnnamedFile(const std::filesystem::path& folder);
+// Gives the unnamed file `fd` (opened with O_TMPFILE, without O_EXCL) the name `name` in the
+// folder `dirFd`, of the same file system. 0, or -1 with errno: EEXIST when the name is taken
+// (nothing is replaced), ENOENT also where /proc is missing, EXDEV across file systems.
+int LinkUnnamedFile(int fd, int dirFd, const char* name);
 
 enum class ReadEnd {
   Done,      // the end of the file was reached

@@ -130,14 +130,6 @@ int CreateTemp(int dirFd, std::string& temp) {
   return -1;
 }
 
-// Links the unnamed file `fd` as `name` in `dirFd`; 0, or -1 with errno (EEXIST: the name is
-// taken). Through /proc: linking a descriptor by itself takes a privilege a user lacks.
-int LinkUnnamed(int fd, int dirFd, const std::string& name) {
-  char path[40];
-  std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
-  return ::linkat(AT_FDCWD, path, dirFd, name.c_str(), AT_SYMLINK_FOLLOW);
-}
-
 // Gives the unnamed file `fd` of `size` bytes a temporary name in `dirFd`, in `temp`: a link, or
 // where none can be had (no /proc, another file system mounted at the folder) a copy. The
 // descriptor of the named file, which may be a new one: `fd` is the callee's either way. -1 when
@@ -145,7 +137,7 @@ int LinkUnnamed(int fd, int dirFd, const std::string& name) {
 int NameBeside(int dirFd, int fd, off_t size, std::string& temp) {
   for (int i = 0; i < kTempTries; ++i) {
     temp = TempFileName();
-    if (LinkUnnamed(fd, dirFd, temp) == 0) return fd;
+    if (LinkUnnamedFile(fd, dirFd, temp.c_str()) == 0) return fd;
     if (errno != EEXIST) break;
   }
   const int named = CreateTemp(dirFd, temp);
@@ -180,7 +172,7 @@ Placement PlaceUnnamed(OpenFolders& folders, std::string_view relDir, int fd, of
       ::futimens(fd, times);
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
-      if (LinkUnnamed(fd, dirFd, name) == 0) {
+      if (LinkUnnamedFile(fd, dirFd, name.c_str()) == 0) {
         // A close that reports lost bytes (a network file system) leaves nothing at the place.
         if (::close(fd) == 0) return Placement::New;
         ::unlinkat(dirFd, name.c_str(), 0);

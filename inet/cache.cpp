@@ -721,20 +721,53 @@ void Writer::Finish(bool complete) {
 
 namespace detail {
 
+namespace {
+
+// Writes a held entry's part file; false, with nothing left, when it cannot be.
+bool WritePart(int dir, const Held& h) {
+  const std::string part = PartName(h.meta);
+  const int fd = OpenPart(dir, part);
+  if (fd < 0) return false;
+  bool ok = WriteBoth(fd, h.body, SerializeTrailer(h.meta));
+  if (::close(fd) != 0) ok = false;
+  if (!ok) RemoveIn(dir, part);
+  return ok;
+}
+
+// Under the directory lock: the unnamed file `fd`, written whole, is linked at the entry's name.
+// Most commits make an entry that was not there, and the link alone publishes it (it never
+// replaces one). Where an entry stands, or the file system links no unnamed file, the entry
+// goes the way of a part file.
+void LinkIn(int dir, int fd, const Held& h, std::int64_t& grown) {
+  if (LinkUnnamedFile(fd, dir, EntryName(h.meta.url).c_str()) == 0) {
+    grown += static_cast<std::int64_t>(h.meta.length);
+    return;
+  }
+  const bool taken = errno == EEXIST;
+  if ((taken && LinkUnnamedFile(fd, dir, PartName(h.meta).c_str()) == 0) || WritePart(dir, h))
+    SwapIn(dir, h.meta, grown);
+}
+
+}  // namespace
+
 void WriteHeld(std::vector<Held>& batch, std::uint64_t sizeLimit) {
-  // Each entry's file is written first, then the whole batch is swapped in under one lock,
-  // folder by folder (a batch almost always has one).
+  // Each entry's file is written first, then the whole batch is published under one lock,
+  // folder by folder (a batch almost always has one). A file with no name until it is published
+  // costs the folder one new name per entry, where a part file renamed costs it three changes.
+  std::vector<int> unnamed(batch.size(), -1);
   std::vector<bool> written(batch.size(), false);
   for (std::size_t i = 0; i < batch.size(); ++i) {
     const Held& h = batch[i];
     const int dir = h.folder->fd;
-    const std::string part = PartName(h.meta);
-    int fd = OpenPart(dir, part);
-    if (fd < 0) continue;
-    bool ok = WriteBoth(fd, h.body, SerializeTrailer(h.meta));
-    if (::close(fd) != 0) ok = false;
-    if (!ok) RemoveIn(dir, part);
-    written[i] = ok;
+    const int fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      written[i] = WritePart(dir, h);
+    } else if (WriteBoth(fd, h.body, SerializeTrailer(h.meta))) {
+      unnamed[i] = fd;
+      written[i] = true;
+    } else {
+      ::close(fd);
+    }
   }
   for (std::size_t first = 0; first < batch.size(); ++first) {
     if (!written[first]) continue;
@@ -743,7 +776,12 @@ void WriteHeld(std::vector<Held>& batch, std::uint64_t sizeLimit) {
     std::int64_t grown = 0;
     for (std::size_t i = first; i < batch.size(); ++i) {
       if (!written[i] || batch[i].folder != folder) continue;
-      SwapIn(folder->fd, batch[i].meta, grown);
+      if (unnamed[i] >= 0) {
+        LinkIn(folder->fd, unnamed[i], batch[i], grown);
+        ::close(unnamed[i]);
+      } else {
+        SwapIn(folder->fd, batch[i].meta, grown);
+      }
       written[i] = false;
     }
     KeepTotal(folder->fd, lock, grown, sizeLimit);

@@ -160,13 +160,21 @@ int NameBeside(int dirFd, int fd, off_t size, std::string& temp) {
 }
 
 // The finished unnamed file `fd`, `size` bytes long, takes the place of `name` in the folder
-// `relDir`: where nothing stands there, by one link; else named beside it first and renamed over
-// it as any temporary file is. `fd` is closed.
+// `relDir`: where nothing stands there, by one link; where an earlier copy with the same bytes
+// does, not at all; else named beside it first and renamed over it as any temporary file is.
+// `fd` is closed.
 Placement PlaceUnnamed(OpenFolders& folders, std::string_view relDir, int fd, off_t size, const std::string& name,
                        std::optional<std::int64_t> modified) {
   int dirFd = folders.Open(relDir, false);
   struct stat old {};
-  if (dirFd >= 0 && ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT) {
+  const bool found = dirFd >= 0 && ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+  const bool missing = dirFd >= 0 && !found && errno == ENOENT;
+  // An update that finds most files as they were leaves the folders as they were.
+  if (found && S_ISREG(old.st_mode) && SameAsPlaced(dirFd, name, fd, size, old)) {
+    ::close(fd);
+    return Placement::Unchanged;
+  }
+  if (missing) {
     if (modified) {
       const struct timespec times[2] = {{0, UTIME_NOW}, {static_cast<time_t>(*modified), 0}};
       ::futimens(fd, times);

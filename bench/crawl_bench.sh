@@ -152,4 +152,35 @@ for kind in sorted({k for k, _, _ in by}):
         off, on = by[(kind, pages, "off")], by[(kind, pages, "on")]
         print("%-6s %6d  the cache costs %+.0f%% of the cache-off run time" % (kind, pages,
                                                                            100 * (on[1] - off[1]) / max(off[1], 1e-3)))
+
+
+# Each goal of the speed and memory work, met or missed, from the figures above.
+def verdict(ok):
+    return "met" if ok else "MISSED"
+
+
+def times_wget(kind, pages, tool):
+    files, secs, _ = by[(kind, pages, tool)]
+    wf, ws, _ = by[(kind, pages, "wget")]
+    return (files / max(secs, 1e-3)) / max(wf / max(ws, 1e-3), 1e-9)
+
+
+print("goals:")
+for kind in sorted({k for k, _, _ in by}):
+    sizes = sorted({p for k, p, _ in by if k == kind and p > 1})
+    for pages in sizes:
+        on, off = times_wget(kind, pages, "on"), times_wget(kind, pages, "off")
+        cost = (by[(kind, pages, "on")][1] - by[(kind, pages, "off")][1]) / max(by[(kind, pages, "off")][1], 1e-3)
+        print("  %-6s %6d  cache on %.2fx wget (>= 2: %s), off %.2fx (>= 3: %s), cache cost %+.0f%% (<= 15%%: %s)" % (
+            kind, pages, on, verdict(on >= 2), off, verdict(off >= 3), 100 * cost, verdict(cost <= 0.15)))
+        if pages >= 100000:
+            for tool in ("off", "on"):
+                peak, growth = by[(kind, pages, tool)][2] / 1024, per_url(kind, pages, tool)
+                print("  %-6s %6d  %s: peak %.1f MiB (<= 64: %s), %.0f B/URL (<= 300: %s)" % (
+                    kind, pages, names[tool], peak, verdict(peak <= 64), growth, verdict(growth <= 300)))
+    for small, big in zip(sizes, sizes[1:]):
+        for tool in ("off", "on"):
+            grow = by[(kind, big, tool)][1] / max(by[(kind, small, tool)][1], 1e-3)
+            print("  %-6s %dx the pages, %s: %.1fx the time (<= %.1f: %s)" % (
+                kind, big // small, names[tool], grow, 1.05 * big / small, verdict(grow <= 1.05 * big / small)))
 PY

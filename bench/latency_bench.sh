@@ -175,6 +175,17 @@ for label, pf, ps, _ in peers:
     if rate > 0:
         print("  ratio files/s trawlkit/%s: %.2f (cache off), %.2f (cache on)" % (label.split()[0], (f / t) / rate, (fo / to) / rate))
 print("  cache on / cache off time: %.2f" % (to / t))
+# The goals for a far server, met or missed, from the figures above.
+goals = {"wget": 4.0, "wget2": 1.5}
+for label, pf, ps, _ in peers:
+    peer, rate = label.split()[0], int(pf) / float(ps)
+    if peer in goals and rate > 0:
+        ratio = min(f / t, fo / to) / rate
+        print("  goal: >= %.1fx %s's files/s, cache off and on: %.2fx, %s" % (goals[peer], peer, ratio,
+                                                                           "met" if ratio >= goals[peer] else "MISSED"))
+# Two runs of the same requests differ by a percent or so from one to the next.
+print("  goal: the second run (304s) no slower than the cache-off run (within 2%%): %.2fx, %s" % (
+    to / t, "met" if to <= 1.02 * t else "MISSED"))
 PY
   echo "  most connections at once: trawlkit $(most_open "$s-off1") (cache off), $(most_open "$s-on1") (cache on), allowed $(( connections < 5 ? connections : 5 ))"
   echo "  cache off vs. no delay:$(same "$s-off0" "$s-off1")"

@@ -27,6 +27,22 @@ std::size_t TemporaryFiles(const std::filesystem::path& dir) {
   return n;
 }
 
+// How many files in `dir` the program `pid` has open and has written bytes to without their
+// being in their places yet: temporary files beside them, or files with no name (made ahead).
+std::size_t FilesBeingWritten(pid_t pid, const std::filesystem::path& dir) {
+  namespace fs = std::filesystem;
+  std::size_t n = 0;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    const fs::path target = fs::read_symlink(e.path(), ec);
+    if (ec || target.parent_path() != dir) continue;
+    const bool unnamed = target.filename().string().ends_with(" (deleted)");
+    if ((unnamed || IsTemporary(target)) && fs::is_regular_file(e.path(), ec) && fs::file_size(e.path(), ec) > 0 && !ec)
+      ++n;
+  }
+  return n;
+}
+
 class CliProgram : public ::testing::Test {
  protected:
   // trawlkit-cli with `args`, its output in `outDir`, its home, cache and settings in `home`.
@@ -124,10 +140,10 @@ TEST_F(CliProgram, SigtermWindsTheRunDownAndStillWritesTheSummary) {
   std::string url = server->Url("/__/slow?n=400000&chunk=200&delay=20");
   Program run(Cli({"-u", url, "-d", save.Path().string(), "--no-cache"}, home.Path()));
   ASSERT_TRUE(run.Started());
-  // Bounded wait for the first bytes on disk, which go to a temporary file beside the page's place.
-  for (int i = 0; i < 500 && TemporaryFiles(save.Path()) == 0; ++i)
+  // Bounded wait for the first bytes on disk, which go to a file not yet in the page's place.
+  for (int i = 0; i < 500 && FilesBeingWritten(run.Pid(), save.Path()) == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ASSERT_EQ(TemporaryFiles(save.Path()), 1u);
+  ASSERT_EQ(FilesBeingWritten(run.Pid(), save.Path()), 1u);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   run.Signal(SIGTERM);
   EXPECT_EQ(run.Wait(std::chrono::seconds(20)), 3);

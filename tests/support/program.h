@@ -78,6 +78,7 @@ class Program {
   Program& operator=(const Program&) = delete;
 
   bool Started() const { return m_pid > 0; }
+  pid_t Pid() const { return m_pid; }
   void Signal(int sig) { kill(m_pid, sig); }
   // The exit status (128 + the signal for one killed by a signal), or -1 when the program has not
   // ended within `limit` (0: a look only).

@@ -1,7 +1,7 @@
 #pragma once
 // A local file being written by a run. Its bytes go to a temporary file beside it (or to an
-// unnamed one, linked at its place), which takes its place only once complete (Place): a cut transfer or a full disk never leaves half a file,
-// an earlier copy stays as it was until the new one is whole, and a hard link at the file's place
+// unnamed one, linked at its place), which takes its place only once complete (Place): a cut
+// transfer or a full disk never leaves half a file, an earlier copy stays as it was until the new one is whole, and a hard link at the file's place
 // is replaced rather than written through. A file whose new bytes equal the old ones is not
 // replaced at all, so an update touches only what changed. Writes are buffered; any failure
 // (disk full, a file size limit, an I/O error) sticks, so the caller asks once at the end.

@@ -32,9 +32,16 @@ ReadyFiles::~ReadyFiles() {
   if (m_folderFd >= 0) ::close(m_folderFd);
 }
 
-int ReadyFiles::Make(int folderFd) {
+int ReadyFiles::MakeUnlocked(std::unique_lock<std::mutex>& lock) {
+  // Its own copy of the folder: MakeNear may close the one it replaces meanwhile.
+  const int folder = ::fcntl(m_nearFd >= 0 ? m_nearFd : m_folderFd, F_DUPFD_CLOEXEC, 0);
+  lock.unlock();
   // The mode a named file gets, less the umask; the file is only linked to its name once whole.
-  return ::openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
+  const int fd = ::openat(folder >= 0 ? folder : m_folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
+  const int error = errno;
+  if (folder >= 0) ::close(folder);
+  errno = error;
+  return fd;
 }
 
 void ReadyFiles::MakeNear(int folderFd) {
@@ -47,26 +54,22 @@ void ReadyFiles::MakeNear(int folderFd) {
 }
 
 int ReadyFiles::Take() {
-  int folder = -1;
-  {
-    std::unique_lock lock(m_mutex);
-    if (m_unsupported) return -1;
-    if (!m_ready.empty()) {
-      const int fd = m_ready.front();
-      m_ready.pop_front();
-      lock.unlock();
-      m_wake.notify_one();
-      return fd;
-    }
-    folder = ::fcntl(m_nearFd >= 0 ? m_nearFd : m_folderFd, F_DUPFD_CLOEXEC, 0);
+  std::unique_lock lock(m_mutex);
+  if (m_unsupported) return -1;
+  if (!m_ready.empty()) {
+    const int fd = m_ready.front();
+    m_ready.pop_front();
+    lock.unlock();
+    m_wake.notify_one();
+    return fd;
   }
   // The thread has fallen behind: this one is made here rather than waited for.
-  const int fd = Make(folder >= 0 ? folder : m_folderFd);
+  const int fd = MakeUnlocked(lock);
   const int error = errno;
-  if (folder >= 0) ::close(folder);
   if (fd < 0 && Unsupported(error)) {
-    std::lock_guard lock(m_mutex);
+    lock.lock();
     m_unsupported = true;
+    lock.unlock();
   }
   m_wake.notify_one();
   errno = error;
@@ -78,12 +81,8 @@ void ReadyFiles::Run() {
   while (true) {
     m_wake.wait(lock, [this] { return m_stop || m_unsupported || m_ready.size() < kStock; });
     if (m_stop || m_unsupported) return;
-    // Its own copy of the folder: MakeNear may close the one it replaces meanwhile.
-    const int folder = ::fcntl(m_nearFd >= 0 ? m_nearFd : m_folderFd, F_DUPFD_CLOEXEC, 0);
-    lock.unlock();
-    const int fd = Make(folder >= 0 ? folder : m_folderFd);
+    const int fd = MakeUnlocked(lock);
     const int error = errno;
-    if (folder >= 0) ::close(folder);
     lock.lock();
     if (fd >= 0) {
       m_ready.push_back(fd);

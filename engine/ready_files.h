@@ -31,8 +31,9 @@ class ReadyFiles {
 
  private:
   void Run();
-  // One new unnamed file in `folderFd`, or -1 with errno.
-  static int Make(int folderFd);
+  // One new unnamed file in the folder MakeNear gave last, or -1 with errno. Called with `lock`
+  // held; returns with it released, so that taking and making go on meanwhile.
+  int MakeUnlocked(std::unique_lock<std::mutex>& lock);
   static bool Unsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
 
   int m_folderFd;     // the first folder given
